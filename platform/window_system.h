@@ -1,0 +1,23 @@
+// The windowing layer over freeglut. freeglut ends the process when it finds no display, so it
+// is initialised only on demand and only after checking that a display can be opened.
+#pragma once
+
+namespace vellimor::platform {
+
+// True when an X display can be opened (DISPLAY set and reachable).
+bool display_available();
+
+// Initialises freeglut once per process with the given program name as its only argument.
+// Returns false, without ending the process, when there is no display.
+bool window_system_init(const char *program_name);
+bool window_system_ready();
+
+}  // namespace vellimor::platform
+
+extern "C" {
+// Processes the pending window-system events, calling the registered callbacks, and returns
+// without waiting (glutMainLoopEvent).
+void glutHandleEvents(void);
+// The native (X11) window of the current window (which 0) or of the main window (which 1).
+unsigned long glutGetHWND(int which);
+}
