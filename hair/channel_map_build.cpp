@@ -60,9 +60,9 @@ struct Shift {
     bool needs_u, needs_v;
 };
 constexpr Shift kShifts[] = {
-    {0, 0, false, false}, {+1, 0, true, false},  {-1, 0, true, false},
-    {0, +1, false, true}, {0, -1, false, true},  {+1, +1, true, true},
-    {+1, -1, true, true}, {-1, +1, true, true},  {-1, -1, true, true},
+    {0, 0, false, false}, {+1, 0, true, false}, {-1, 0, true, false},
+    {0, +1, false, true}, {0, -1, false, true}, {+1, +1, true, true},
+    {+1, -1, true, true}, {-1, +1, true, true}, {-1, -1, true, true},
 };
 
 template <typename Selected>
@@ -112,9 +112,13 @@ void for_each_cell(const std::vector<Entry> &entries, int res, Visit visit) {
 double random_unit() { return standard_rand() / static_cast<double>(kRandom15Max); }
 
 // Spread between x·(1 - r) and x.
-float relative_spread(float x, float r, double unit) { return static_cast<float>(x - x * r + x * r * unit); }
+float relative_spread(float x, float r, double unit) {
+    return static_cast<float>(x - x * r + x * r * unit);
+}
 // Spread within x ± r.
-float absolute_spread(float x, float r, double unit) { return static_cast<float>(x - r + 2 * r * unit); }
+float absolute_spread(float x, float r, double unit) {
+    return static_cast<float>(x - r + 2 * r * unit);
+}
 
 uint32_t color_byte(float component) {
     const float scaled = component * kByteMax;
@@ -185,8 +189,7 @@ float key_distance2(float u, float v, const TextureKey &key) {
         }
         return rectangle_distance2({u, v}, corners) + kDistanceBias;
     }
-    default:
-        return point2 + kDistanceBias;
+    default: return point2 + kDistanceBias;
     }
 }
 

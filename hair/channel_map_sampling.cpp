@@ -31,7 +31,11 @@ CellCorners corners_at(float u, float v, int res, int surfacetype) {
     const int x1 = x0 + 1 == res ? x0 : x0 + 1;
     const int y1 = y0 + 1 == res ? y0 : y0 + 1;
     auto at = [res](int col, int row) { return size_t(row) * size_t(res) + size_t(col); };
-    return {at(x0, y0), at(x0, y1), at(x1, y0), at(x1, y1), x - static_cast<float>(x0),
+    return {at(x0, y0),
+            at(x0, y1),
+            at(x1, y0),
+            at(x1, y1),
+            x - static_cast<float>(x0),
             y - static_cast<float>(y0)};
 }
 
@@ -77,8 +81,8 @@ float sample_channel_map(std::span<const float> map, float u, float v, int res, 
                   });
 }
 
-uint32_t sample_color_map(std::span<const uint32_t> map, float u, float v, int res,
-                          int surfacetype, int interp) {
+uint32_t sample_color_map(std::span<const uint32_t> map, float u, float v, int res, int surfacetype,
+                          int interp) {
     return sample(map, u, v, res, surfacetype, interp,
                   [](const CellCorners &k, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
                       uint32_t packed = 0;
@@ -94,12 +98,12 @@ uint32_t sample_color_map(std::span<const uint32_t> map, float u, float v, int r
 
 float sample_thickness_map(std::span<const uint32_t> map, float u, float v, int res,
                            int surfacetype, int interp) {
-    const uint32_t bits = sample(map, u, v, res, surfacetype, interp,
-                                 [](const CellCorners &k, uint32_t a, uint32_t b, uint32_t c,
-                                    uint32_t d) {
-                                     auto f = [](uint32_t x) { return std::bit_cast<float>(x); };
-                                     return std::bit_cast<uint32_t>(bilinear(k, f(a), f(b), f(c), f(d)));
-                                 });
+    const uint32_t bits =
+        sample(map, u, v, res, surfacetype, interp,
+               [](const CellCorners &k, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+                   auto f = [](uint32_t x) { return std::bit_cast<float>(x); };
+                   return std::bit_cast<uint32_t>(bilinear(k, f(a), f(b), f(c), f(d)));
+               });
     return std::bit_cast<float>(bits);
 }
 

@@ -52,11 +52,11 @@ std::vector<ValueChannel> value_channels(PatchData &r) {
         {kChannelCurl, 3, r.curl_map, nullptr, r.curl_map_res, r.curl_map_dirty, r.curl_sequence,
          r.curl_picture, r.curl_picture_scale.active, r.curl_picture_scale.value, 0.0f},
         {kChannelGrow, 4, r.grow_map_u, &r.grow_map_v, r.grow_map_res, r.grow_map_dirty,
-         r.grow_sequence, r.grow_picture, r.grow_picture_scale.active,
-         r.grow_picture_scale.valueU, r.grow_picture_scale.valueV},
+         r.grow_sequence, r.grow_picture, r.grow_picture_scale.active, r.grow_picture_scale.valueU,
+         r.grow_picture_scale.valueV},
         {kChannelBend, 7, r.bend_map_u, &r.bend_map_v, r.bend_map_res, r.bend_map_dirty,
-         r.bend_sequence, r.bend_picture, r.bend_picture_scale.active,
-         r.bend_picture_scale.valueU, r.bend_picture_scale.valueV},
+         r.bend_sequence, r.bend_picture, r.bend_picture_scale.active, r.bend_picture_scale.valueU,
+         r.bend_picture_scale.valueV},
         {kChannelSegments, 5, r.segments_map, nullptr, r.segments_map_res, r.segments_map_dirty,
          r.segments_sequence, r.segments_picture, r.segments_picture_scale.active,
          r.segments_picture_scale.value, 0.0f},
@@ -92,15 +92,18 @@ void animate_record_parameters(PatchData &r, int frame) {
     animate_group(r.wind_grow, frame, {&r.wind_grow.valueU, &r.wind_grow.valueV});
     animate_group(r.wind_bend, frame, {&r.wind_bend.valueU, &r.wind_bend.valueV});
     animate_group(r.wind_gravity, frame, {&r.wind_gravity.value});
-    animate_group(r.wind_acceleration, frame, {&r.wind_acceleration.value, &r.wind_acceleration.random});
+    animate_group(r.wind_acceleration, frame,
+                  {&r.wind_acceleration.value, &r.wind_acceleration.random});
     animate_group(r.wind_velocity, frame, {&r.wind_velocity.value, &r.wind_velocity.random});
     animate_group(r.wind_frequency_scale, frame, {&r.wind_frequency_scale.value});
     animate_group(r.wind_speed_scale, frame, {&r.wind_speed_scale.value});
     animate_group(r.wind_multiply_hair_speed, frame, {&r.wind_multiply_hair_speed.value});
     animate_group(r.length_picture_scale, frame, {&r.length_picture_scale.value});
     animate_group(r.curl_picture_scale, frame, {&r.curl_picture_scale.value});
-    animate_group(r.grow_picture_scale, frame, {&r.grow_picture_scale.valueU, &r.grow_picture_scale.valueV});
-    animate_group(r.bend_picture_scale, frame, {&r.bend_picture_scale.valueU, &r.bend_picture_scale.valueV});
+    animate_group(r.grow_picture_scale, frame,
+                  {&r.grow_picture_scale.valueU, &r.grow_picture_scale.valueV});
+    animate_group(r.bend_picture_scale, frame,
+                  {&r.bend_picture_scale.valueU, &r.bend_picture_scale.valueV});
     animate_group(r.segments_picture_scale, frame, {&r.segments_picture_scale.value});
     animate_group(r.gravity_picture_scale, frame, {&r.gravity_picture_scale.value});
     animate_group(r.density_picture_scale, frame, {&r.density_picture_scale.value});
@@ -108,18 +111,26 @@ void animate_record_parameters(PatchData &r, int frame) {
 
 void animate_keys(PatchData &r, int frame) {
     for (TextureKey &key : r.texture_keys) {
-        if (animate_group(key.length, frame, {&key.length.value, &key.length.random})) r.length_map_dirty = 1;
-        if (animate_group(key.curl, frame, {&key.curl.value, &key.curl.random})) r.curl_map_dirty = 1;
-        if (animate_group(key.grow, frame, {&key.grow.valueU, &key.grow.valueV, &key.grow.random})) r.grow_map_dirty = 1;
-        if (animate_group(key.bend, frame, {&key.bend.valueU, &key.bend.valueV, &key.bend.random})) r.bend_map_dirty = 1;
-        if (animate_group(key.segments, frame, {&key.segments.value, &key.segments.random})) r.segments_map_dirty = 1;
-        if (animate_group(key.gravity, frame, {&key.gravity.value, &key.gravity.random})) r.gravity_map_dirty = 1;
-        if (animate_group(key.density, frame, {&key.density.value, &key.density.random})) r.density_map_dirty = 1;
+        if (animate_group(key.length, frame, {&key.length.value, &key.length.random}))
+            r.length_map_dirty = 1;
+        if (animate_group(key.curl, frame, {&key.curl.value, &key.curl.random}))
+            r.curl_map_dirty = 1;
+        if (animate_group(key.grow, frame, {&key.grow.valueU, &key.grow.valueV, &key.grow.random}))
+            r.grow_map_dirty = 1;
+        if (animate_group(key.bend, frame, {&key.bend.valueU, &key.bend.valueV, &key.bend.random}))
+            r.bend_map_dirty = 1;
+        if (animate_group(key.segments, frame, {&key.segments.value, &key.segments.random}))
+            r.segments_map_dirty = 1;
+        if (animate_group(key.gravity, frame, {&key.gravity.value, &key.gravity.random}))
+            r.gravity_map_dirty = 1;
+        if (animate_group(key.density, frame, {&key.density.value, &key.density.random}))
+            r.density_map_dirty = 1;
         for (int t = 0; t < kColorTypes; ++t) {
             if (!key.color_active[t]) continue;
             for (int k = 0; k < r.nbColorKeys[t] && k < kMaxColorKeys; ++k) {
                 ColorKey &color = key.color_keys[t][k];
-                if (animate(color.fcurve_id, frame, {&color.R, &color.G, &color.B, &color.A})) r.main_color_keys[t][k].map_dirty = 1;
+                if (animate(color.fcurve_id, frame, {&color.R, &color.G, &color.B, &color.A}))
+                    r.main_color_keys[t][k].map_dirty = 1;
             }
         }
     }
@@ -151,11 +162,14 @@ void update_color_maps(PatchData &r, int frame) {
     for (int t = 0; t < kColorTypes; ++t) {
         for (int k = 0; k < r.nbColorKeys[t] && k < kMaxColorKeys; ++k) {
             MainColorKey &main_key = r.main_color_keys[t][k];
-            const bool stale = main_key.this_key_uses_picture && sequence_stale(main_key.seq_cont, frame);
+            const bool stale =
+                main_key.this_key_uses_picture && sequence_stale(main_key.seq_cont, frame);
             if (!main_key.map_dirty && !stale) continue;
             main_key.color_map.clear();
             main_key.color_map.shrink_to_fit();
-            if (stale) main_key.seq_cont.picture_was_found = load_picture_for_frame(&main_key.picture, main_key.seq_cont);
+            if (stale)
+                main_key.seq_cont.picture_was_found =
+                    load_picture_for_frame(&main_key.picture, main_key.seq_cont);
             PicturePlanes planes;
             if (!picture_planes(&main_key.picture, planes)) main_key.seq_cont.picture_was_found = 0;
             if (!resolution_usable(main_key.map_res)) continue;

@@ -84,7 +84,8 @@ void calc_dynamics(int p) {
                     for (int j = 0; j < 3; ++j) samples[0][i][j] = record.hairs[i].position[j];
                 continue;
             }
-            sample_root_positions(record, scene.scene, model, t - k * kDynamicsInterval, samples[k]);
+            sample_root_positions(record, scene.scene, model, t - k * kDynamicsInterval,
+                                  samples[k]);
         }
         for (size_t i = 0; i < count; ++i) {
             HairDynamics &d = record.dynamics_state[i];

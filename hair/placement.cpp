@@ -78,8 +78,7 @@ void Subdivide_patch(int p) {
 
     const float du = record->nbPointsU / nu, dv = record->nbPointsV / nv;
     const float step_u = 1.0f / nu, step_v = 1.0f / nv;
-    const float density =
-        static_cast<float>(std::max(0, record->number_of_hairs_pr_square_unit));
+    const float density = static_cast<float>(std::max(0, record->number_of_hairs_pr_square_unit));
     const bool preview = record->built_as_preview != 0;
     const float fraction = preview_fraction();
     float carry = 0.0f;
@@ -158,7 +157,8 @@ void grow_fur(int p, int hairs_per_unit, int preview) {
     const double build_time = stopwatch_seconds() - start;
     calc_dynamics(p);
     const double total_time = stopwatch_seconds() - start;
-    status_message(kStatusPlain, "Done building %d hairs on %d. Time used: %10.2f, dynamics: %10.2f",
+    status_message(kStatusPlain,
+                   "Done building %d hairs on %d. Time used: %10.2f, dynamics: %10.2f",
                    record->hair_count, p, build_time, total_time);
 }
 

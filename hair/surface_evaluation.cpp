@@ -16,7 +16,8 @@ void end_process_after_host_failure(const char *message, const char *stdout_mess
 void transform_point(const ModelMatrix &matrix, const double p[4], float out[3]) {
     const auto &m = matrix.m;
     double q[4];
-    for (int j = 0; j < 4; ++j) q[j] = p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j] + p[3] * m[3][j];
+    for (int j = 0; j < 4; ++j)
+        q[j] = p[0] * m[0][j] + p[1] * m[1][j] + p[2] * m[2][j] + p[3] * m[3][j];
     const double w = q[3] != 0.0 ? q[3] : 1.0;
     for (int j = 0; j < 3; ++j) out[j] = static_cast<float>(q[j] / w);
 }

@@ -37,7 +37,8 @@ FrameWind wind_of_null(const SAA_Scene &scene, const SAA_Elem &null, int frame) 
 
 void restore_current_frame(const SAA_Scene &scene, int frame) {
     double seconds = 0.0;
-    if (SAA_frame2Seconds(&scene, frame, &seconds) == SAA_OK) SAA_updatelistEvalScene(&scene, seconds);
+    if (SAA_frame2Seconds(&scene, frame, &seconds) == SAA_OK)
+        SAA_updatelistEvalScene(&scene, seconds);
 }
 
 }  // namespace
@@ -51,7 +52,8 @@ void build_wind_tables() {
     Vec3 offset{};
     for (int f = s.start_frame; f <= s.end_frame && size_t(f - s.start_frame) < length; ++f) {
         const size_t i = size_t(f - s.start_frame);
-        const FrameWind wind = s.has_wind_model ? wind_of_null(s.scene, s.wind_model, f) : kStillAir;
+        const FrameWind wind =
+            s.has_wind_model ? wind_of_null(s.scene, s.wind_model, f) : kStillAir;
         for (int k = 0; k < 3; ++k) offset[k] = (i == 0 ? 0.0f : offset[k]) + wind.step[k];
         s.wind_frequency[i] = wind.frequency;
         s.wind_step[i] = wind.step;
@@ -65,8 +67,8 @@ void wind_sample_point(const PatchData &record, const HairRoot &root, int frame,
     const SceneState &s = scene_state();
     float frequency = 1.0f;
     Vec3 offset{};
-    const int length = std::min({s.wind_table_length, int(s.wind_frequency.size()),
-                                 int(s.wind_offset.size())});
+    const int length =
+        std::min({s.wind_table_length, int(s.wind_frequency.size()), int(s.wind_offset.size())});
     if (length > 0) {
         const int i = std::clamp(frame + s.frame_offset, 0, length - 1);
         frequency = s.wind_frequency[size_t(i)];

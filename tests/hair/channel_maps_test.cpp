@@ -103,8 +103,8 @@ TEST_F(ChannelMaps, KeyDistanceByShape) {
     k.w = 0.1f;
     k.h = 0.2f;
     EXPECT_FLOAT_EQ(key_distance2(0.55f, 0.65f, k), 0.0001f);
-    EXPECT_NEAR(key_distance2(0.5f, 0.9f, k), 0.04f + 0.0001f, 1e-6f);   // above the top side
-    EXPECT_NEAR(key_distance2(0.9f, 0.5f, k), 0.09f + 0.0001f, 1e-6f);   // right of the box
+    EXPECT_NEAR(key_distance2(0.5f, 0.9f, k), 0.04f + 0.0001f, 1e-6f);  // above the top side
+    EXPECT_NEAR(key_distance2(0.9f, 0.5f, k), 0.09f + 0.0001f, 1e-6f);  // right of the box
     EXPECT_NEAR(key_distance2(0.9f, 0.9f, k), 0.09f + 0.04f + 0.0001f, 1e-6f);  // corner
     EXPECT_NEAR(key_distance2(0.3f, 0.2f, k), 0.01f + 0.01f + 0.0001f, 1e-6f);
 
@@ -216,7 +216,7 @@ TEST(ChannelMapSampling, PatchSurfacesReadMirroredInU) {
     const int res = 4;
     std::vector<float> map(16);
     for (int i = 0; i < 16; ++i) map[i] = float(i);
-    EXPECT_EQ(sample_channel_map(map, 0.0f, 0.0f, res, 1, 0), 3.0f);   // last column
+    EXPECT_EQ(sample_channel_map(map, 0.0f, 0.0f, res, 1, 0), 3.0f);  // last column
     EXPECT_EQ(sample_channel_map(map, 0.0f, 0.0f, res, 10, 0), 0.0f);
     EXPECT_EQ(sample_channel_map(map, 1.0f, 1.0f, res, 10, 0), 15.0f);
     EXPECT_EQ(sample_channel_map(map, 0.5f, 0.5f, res, 10, 0), 5.0f);  // trunc(1.5)
@@ -230,7 +230,8 @@ TEST(ChannelMapSampling, BilinearAtCornersAndBetween) {
     EXPECT_FLOAT_EQ(sample_channel_map(map, 0.25f, 0.25f, res, 10, 1), 2.0f);
     EXPECT_FLOAT_EQ(sample_channel_map(map, 0.75f, 0.0f, res, 1, 1), 0.5f);  // mirrored
     std::vector<uint32_t> colors = {0x00000000u, 0xFF0000FFu, 0x00FF0000u, 0x10203040u};
-    EXPECT_EQ(sample_color_map(colors, 0.5f, 0.5f, 2, 10, 1), 0x43470C4Fu);  // byte by byte, truncated
+    EXPECT_EQ(sample_color_map(colors, 0.5f, 0.5f, 2, 10, 1),
+              0x43470C4Fu);  // byte by byte, truncated
     EXPECT_EQ(sample_color_map(colors, 1.0f, 1.0f, 2, 10, 1), 0x10203040u);
 }
 
@@ -247,22 +248,26 @@ TEST(PictureMaps, FloorsScalesAndRowOrder) {
     const std::vector<uint8_t> red = {0, 255, 127, 254}, green = {127, 127, 0, 255};
     PicturePlanes picture{2, 2, red, green, {}, {}};
     std::vector<float> a(4), b(4);
-    ASSERT_TRUE(fill_value_map_from_picture(picture, kChannelLength, 2.0f, 0, a.data(), nullptr, 2));
+    ASSERT_TRUE(
+        fill_value_map_from_picture(picture, kChannelLength, 2.0f, 0, a.data(), nullptr, 2));
     // Picture row 0 becomes the last map row.
     EXPECT_FLOAT_EQ(a[2], 0.001f);
     EXPECT_FLOAT_EQ(a[3], 2.0f);
     EXPECT_FLOAT_EQ(a[0], 127 * 2.0f / 255);
-    ASSERT_TRUE(fill_value_map_from_picture(picture, kChannelBend, 1.0f, 1.0f, a.data(), b.data(), 2));
+    ASSERT_TRUE(
+        fill_value_map_from_picture(picture, kChannelBend, 1.0f, 1.0f, a.data(), b.data(), 2));
     EXPECT_FLOAT_EQ(a[0], 0.001f);  // byte 127 gives +0.001, not 0
     EXPECT_FLOAT_EQ(b[2], 0.001f);
     EXPECT_FLOAT_EQ(a[2], -1.0f);
-    ASSERT_TRUE(fill_value_map_from_picture(picture, kChannelGrow, 1.0f, 1.0f, a.data(), b.data(), 2));
+    ASSERT_TRUE(
+        fill_value_map_from_picture(picture, kChannelGrow, 1.0f, 1.0f, a.data(), b.data(), 2));
     EXPECT_FLOAT_EQ(a[0], 0.0f);
     ASSERT_TRUE(fill_value_map_from_picture(picture, kChannelCurl, 1.0f, 0, a.data(), nullptr, 2));
     EXPECT_FLOAT_EQ(a[2], 0.0f);  // no floor on curl
     EXPECT_FALSE(fill_value_map_from_picture(picture, kChannelGrow, 1, 1, a.data(), nullptr, 2));
     PicturePlanes truncated{4, 4, red, green, {}, {}};
-    EXPECT_FALSE(fill_value_map_from_picture(truncated, kChannelLength, 1, 0, a.data(), nullptr, 2));
+    EXPECT_FALSE(
+        fill_value_map_from_picture(truncated, kChannelLength, 1, 0, a.data(), nullptr, 2));
 }
 
 TEST(PictureMaps, ColorPicturesTakeAlphaOnlyWithFourChannels) {
