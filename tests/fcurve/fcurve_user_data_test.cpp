@@ -1,0 +1,280 @@
+#include "fcurve/fcurve_user_data.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <random>
+#include <string>
+
+#include "fcurve/fcurve_autokey.h"
+#include "fcurve/fcurve_list.h"
+#include "fcurve/fcurve_store.h"
+#include "fcurve/patch_curves.h"
+#include "furdata/patch_data.h"
+#include "saa/scene_fixture.h"
+
+namespace vellimor {
+namespace {
+
+using test::model_named;
+using test::scene_with_models;
+using test::TempDatabase;
+
+class FCurveUserData : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fcurve_delete_all();
+        ASSERT_EQ(db.load_text(scene_with_models(R"({"name": "Sphere", "type": 0},
+                                                    {"name": "Other", "type": 0})")),
+                  SAA_OK)
+            << test::last_error();
+        model = model_named(db.scene, "Sphere");
+    }
+    void TearDown() override { fcurve_delete_all(); }
+
+    // A wind-colour-like curve: three used components with keys and limits, a fourth switched off.
+    int animated_curve() {
+        const float values[] = {0.25f, 0.5f, 0.75f, 9.0f};
+        const int id = fcurve_create(4, 1, values);
+        for (int i = 0; i < 3; ++i) {
+            Herm &c = *fcurve_find(id)->limits[i].curve;
+            HermInsertPoint(c, 1, 20, 0.1f * static_cast<float>(i + 1));
+            HermInsertPoint(c, 2, 30, 0.9f);
+            HermSetPointType(c, 1, herm::Break);
+            fcurve_set_limits(id, i, 1, 1, 0, 1);
+        }
+        fcurve_set_use(id, 3, 0);
+        return id;
+    }
+
+    int block_count() {
+        int count = 0;
+        SAA_modelGetNbUserData(&db.scene, &model, &count);
+        return count;
+    }
+
+    void set_block(const std::string &name, const std::vector<uint8_t> &bytes) {
+        ASSERT_EQ(SAA_modelSetUserData(&db.scene, &model, name.c_str(), static_cast<int>(bytes.size()), 0,
+                                       bytes.data()),
+                  SAA_OK);
+    }
+
+    std::vector<uint8_t> block(const std::string &name) {
+        int size = 0;
+        short swap = 0;
+        void *data = nullptr;
+        SAA_modelAllocUserData(&db.scene, &model, name.c_str(), &size, &swap, &data);
+        const auto *bytes = static_cast<const uint8_t *>(data);
+        return bytes ? std::vector<uint8_t>(bytes, bytes + size) : std::vector<uint8_t>{};
+    }
+
+    TempDatabase db;
+    SAA_Elem model{};
+};
+
+void expect_same_curve(const FCurve &a, const FCurve &b) {
+    ASSERT_EQ(a.nb_curves, b.nb_curves);
+    EXPECT_EQ(a.type, b.type);
+    for (int i = 0; i < a.nb_curves; ++i) {
+        EXPECT_EQ(a.use[i], b.use[i]);
+        EXPECT_EQ(a.limits[i].has_min, b.limits[i].has_min);
+        EXPECT_EQ(a.limits[i].has_max, b.limits[i].has_max);
+        EXPECT_EQ(a.limits[i].min, b.limits[i].min);
+        EXPECT_EQ(a.limits[i].max, b.limits[i].max);
+        const Herm &p = *a.limits[i].curve, &q = *b.limits[i].curve;
+        EXPECT_EQ(p.limit_flags, q.limit_flags);
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(p.color[c], q.color[c]);
+        ASSERT_EQ(p.nb_points(), q.nb_points());
+        for (int k = 0; k < p.nb_points(); ++k) {
+            EXPECT_EQ(p.points[k].x, q.points[k].x);
+            EXPECT_EQ(p.points[k].y, q.points[k].y);
+            EXPECT_EQ(p.points[k].in_dx, q.points[k].in_dx);
+            EXPECT_EQ(p.points[k].out_dy, q.points[k].out_dy);
+            EXPECT_EQ(p.points[k].type, q.points[k].type);
+            EXPECT_EQ(p.points[k].coef_y[0], q.points[k].coef_y[0]);
+        }
+    }
+}
+
+TEST_F(FCurveUserData, SavedCurveLoadsBackUnderItsIdThroughASceneSave) {
+    const int id = animated_curve();
+    const int frames[] = {-5, 1, 12, 25, 60};
+    std::vector<std::array<float, 4>> expected;
+    for (int frame : frames) {
+        std::array<float, 4> v{};
+        fcurve_query(id, frame, v);
+        expected.push_back(v);
+    }
+    ASSERT_EQ(fcurve_save_user_data(&db.scene, &model, id), 0);
+    const std::string base = "FCurve_" + std::to_string(id);
+    EXPECT_EQ(block(base).size(), 116u);
+    EXPECT_EQ(block(base + "_2").size(), 16u);
+    EXPECT_EQ(block(base + "_3_Herm").size(), 8052u);
+    EXPECT_EQ(block(base + "_0_herm").size(), 180u);
+    EXPECT_EQ(block(base + "_3_herm").size(), 60u);
+    EXPECT_EQ(block_count(), 1 + 4 * 3);
+
+    ASSERT_EQ(SAA_sceneSave(&db.database, &db.scene), SAA_OK) << test::last_error();
+    ASSERT_EQ(db.load("test"), SAA_OK);
+    model = model_named(db.scene, "Sphere");
+
+    auto saved = fcurve_alloc();
+    std::swap(*saved, *fcurve_find(id));
+    fcurve_delete_all();
+    EXPECT_EQ(fcurve_load_user_data(&db.scene, &model, id), id);
+    const FCurve *loaded = fcurve_find(id);
+    ASSERT_NE(loaded, nullptr);
+    expect_same_curve(*saved, *loaded);
+    // The stored view limits give way to the editor's start values; the flags stay.
+    EXPECT_EQ(loaded->limits[0].curve->y_max, 1.0f);
+    EXPECT_EQ(loaded->limits[0].curve->x_max, 100.0f);
+    for (size_t f = 0; f < std::size(frames); ++f) {
+        std::array<float, 4> v{};
+        fcurve_query(id, frames[f], v);
+        EXPECT_EQ(v, expected[f]) << frames[f];
+    }
+}
+
+TEST_F(FCurveUserData, LoadingATakenIdRenumbersAndTheGroupKeepsItsCurve) {
+    const float v[] = {2.0f};
+    const int id = fcurve_create(1, 1, v);
+    HermInsertPoint(*fcurve_find(id)->limits[0].curve, 1, 10, 4);
+    auto record = patch_new();
+    record->wind_length.fcurve_id = id;
+    record->texture_keys.front().curl.fcurve_id = id;
+    ASSERT_EQ(fcurve_save_patch_level(&db.scene, &model, *record), 0);
+
+    // The curve is still in the list: both loads get fresh ids, and the record now names them.
+    fcurve_load_patch_level(&db.scene, &model, *record);
+    const int renumbered = record->wind_length.fcurve_id;
+    EXPECT_NE(renumbered, id);
+    ASSERT_NE(fcurve_find(renumbered), nullptr);
+    EXPECT_EQ(fcurve_find(renumbered)->limits[0].curve->nb_points(), 2);
+    EXPECT_EQ(record->velocity_scale.fcurve_id, 0);
+
+    const int nb_color_keys[kColorTypes] = {2, 1, 1, 2};
+    fcurve_load_texture_key(&db.scene, &model, record->texture_keys.front(), nb_color_keys);
+    const int key_curve = record->texture_keys.front().curl.fcurve_id;
+    EXPECT_NE(key_curve, 0);
+    EXPECT_NE(key_curve, id);
+    EXPECT_NE(key_curve, renumbered);
+    EXPECT_EQ(fcurve_count(), 3);
+}
+
+TEST_F(FCurveUserData, TextureKeyCurvesCoverChannelsAndColourKeysInUse) {
+    TextureKey key = texture_key_new();
+    const int nb_color_keys[kColorTypes] = {2, 0, 1, 40};
+    const auto ids = texture_key_curve_ids(key, nb_color_keys);
+    EXPECT_EQ(ids.size(), 7u + 2 + 0 + 1 + 20);
+    EXPECT_EQ(ids[0], &key.length.fcurve_id);
+    EXPECT_EQ(ids[6], &key.density.fcurve_id);
+    EXPECT_EQ(ids[7], &key.color_keys[0][0].fcurve_id);
+    EXPECT_EQ(ids[9], &key.color_keys[2][0].fcurve_id);
+    EXPECT_EQ(ids.back(), &key.color_keys[3][19].fcurve_id);
+}
+
+TEST_F(FCurveUserData, IdZeroAndUnknownCurvesStoreAndLoadNothing) {
+    EXPECT_EQ(fcurve_save_user_data(&db.scene, &model, 0), 0);
+    EXPECT_EQ(fcurve_save_user_data(&db.scene, &model, 4242), 0);
+    EXPECT_EQ(block_count(), 0);
+    EXPECT_EQ(fcurve_load_user_data(&db.scene, &model, 0), 0);
+    EXPECT_EQ(fcurve_load_user_data(&db.scene, &model, 4242), 0);
+    EXPECT_EQ(fcurve_count(), 0);
+}
+
+TEST_F(FCurveUserData, BlocksFromTheOtherByteOrderAreSwapped) {
+    const int id = animated_curve();
+    const FCurve &f = *fcurve_find(id);
+    const std::string base = "FCurve_" + std::to_string(id);
+    set_block(base, encode_fcurve_record(f, true));
+    for (int i = 0; i < f.nb_curves; ++i) {
+        const std::string name = base + "_" + std::to_string(i);
+        set_block(name, encode_limit_record(f.limits[i], true));
+        set_block(name + "_Herm", encode_herm_record(*f.limits[i].curve, true));
+        set_block(name + "_herm", encode_herm_points(*f.limits[i].curve, true));
+    }
+    for (int k = 0, n = 0; SAA_modelGetNbUserData(&db.scene, &model, &n) == SAA_OK && k < n; ++k) {
+        char name[64];
+        int size = 0;
+        ASSERT_EQ(SAA_modelGetUserDataInfo(&db.scene, &model, k, sizeof name, name, &size), SAA_OK);
+        ASSERT_EQ(SAA_modelSetUserDataOrder(&db.scene, &model, name, 1), SAA_OK);
+    }
+    const int loaded = fcurve_load_user_data(&db.scene, &model, id);
+    ASSERT_NE(loaded, 0);
+    EXPECT_NE(loaded, id);
+    expect_same_curve(f, *fcurve_find(loaded));
+}
+
+TEST_F(FCurveUserData, MissingOrDamagedBlocksLoadAsNoCurve) {
+    const int id = animated_curve();
+    const std::string base = "FCurve_" + std::to_string(id);
+    ASSERT_EQ(fcurve_save_user_data(&db.scene, &model, id), 0);
+    const int curves = fcurve_count();
+    auto expect_refused = [&](const char *what) {
+        EXPECT_EQ(fcurve_load_user_data(&db.scene, &model, id), 0) << what;
+        EXPECT_EQ(fcurve_count(), curves) << what;
+        ASSERT_EQ(fcurve_save_user_data(&db.scene, &model, id), 0);
+    };
+
+    SAA_modelDestroyUserData(&db.scene, &model, (base + "_2_herm").c_str());
+    expect_refused("no keys of the last component");
+    auto herm = block(base + "_1_Herm");
+    herm.pop_back();
+    set_block(base + "_1_Herm", herm);
+    expect_refused("curve record one byte short");
+    auto keys = block(base + "_0_herm");
+    keys.resize(keys.size() + 60);
+    set_block(base + "_0_herm", keys);
+    expect_refused("more keys than the curve record counts");
+    auto record = block(base);
+    record[8] = 6;  // six components
+    set_block(base, record);
+    expect_refused("too many components");
+    auto huge = block(base + "_0_Herm");
+    huge[4] = huge[5] = huge[6] = 0xff;
+    huge[7] = 0x7f;
+    set_block(base + "_0_Herm", huge);
+    expect_refused("a huge key count");
+    set_block(base + "_1", {1, 2, 3});
+    expect_refused("limit record of 3 bytes");
+}
+
+TEST_F(FCurveUserData, RandomBlocksNeverCrashTheLoader) {
+    std::mt19937 rng(99);
+    const std::string base = "FCurve_7";
+    for (int round = 0; round < 60; ++round) {
+        const size_t sizes[] = {116, 16, 8052, 60, 120, 0, 3};
+        auto random_block = [&](size_t size) {
+            std::vector<uint8_t> b(size);
+            for (auto &v : b) v = static_cast<uint8_t>(rng());
+            return b;
+        };
+        auto record = random_block(116);
+        record[8] = static_cast<uint8_t>(1 + rng() % 4);  // usually a plausible component count
+        record[9] = record[10] = record[11] = 0;
+        set_block(base, record);
+        for (int i = 0; i < 4; ++i) {
+            const std::string name = base + "_" + std::to_string(i);
+            set_block(name, random_block(rng() % 4 ? 16 : sizes[rng() % 7]));
+            auto herm = random_block(rng() % 4 ? 8052 : sizes[rng() % 7]);
+            const int points = static_cast<int>(rng() % 3);
+            if (herm.size() == 8052 && rng() % 2) {
+                herm[4] = static_cast<uint8_t>(points);
+                herm[5] = herm[6] = herm[7] = 0;
+            }
+            set_block(name + "_Herm", herm);
+            set_block(name + "_herm", random_block(rng() % 2 ? 60 * points : sizes[rng() % 7]));
+        }
+        if (rng() % 2)
+            SAA_modelSetUserDataOrder(&db.scene, &model, (base + "_0_herm").c_str(), 1);
+        const int id = fcurve_load_user_data(&db.scene, &model, 7);
+        if (id) {
+            float values[4] = {};
+            fcurve_query(id, static_cast<int>(rng() % 100), values);
+            fcurve_autokey(id, 5, values, 1);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vellimor
