@@ -602,7 +602,7 @@ Scene parse_scene_text(const std::string &text) {
     json root;
     try {
         root = json::parse(text);
-    } catch (const json::parse_error &e) {
+    } catch (const json::exception &e) {  // syntax errors, and numbers beyond double range
         throw SceneFileError(SAA_ERR_FORMAT, std::string("not valid JSON (") + e.what() + ")");
     }
     try {
