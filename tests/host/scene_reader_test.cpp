@@ -145,7 +145,7 @@ TEST_F(SceneReader, HoldFileNameAddsOneToHourAndMinute) {
     ASSERT_EQ(read(test::scene_text("")), 0);
     const std::string &path = scene_state().hold_file_path;
     EXPECT_EQ(path.rfind(temp.path() + "/fur_hold_", 0), 0u);
-    EXPECT_EQ(path.size(), temp.path().size() + 20);
+    EXPECT_EQ(path.size(), temp.path().size() + 19);
     env.unset("TEMP");
     ASSERT_EQ(read(test::scene_text("")), 0);
     EXPECT_EQ(scene_state().hold_file_path.rfind("/tmp/fur_hold_", 0), 0u);
