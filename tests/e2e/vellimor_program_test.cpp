@@ -170,7 +170,7 @@ TEST_F(VellimorProgram, HostEnvironmentIsSetWhenMissing) {
 }
 
 TEST_F(VellimorProgram, FurSwitchesApplyOnTheBatchPath) {
-    const ProgramResult r = run({"-b", "-d", furball(), "-s", "furball"},
+    const ProgramResult r = run({"-b", "-d", furball(), "-s", "furball", "-S", "16", "12"},
                                 {{"FUR_MAX_PROC", "2"}, {"FUR_SIZE", "500, 300"},
                                  {"FUR_USE_IRIS_GL", "1"}});
     EXPECT_EQ(r.status, 0);
