@@ -128,6 +128,20 @@ TEST_F(VellimorProgram, BatchRunsThroughOnTheDemo) {
     }
 }
 
+TEST_F(VellimorProgram, EveryOptionReportsOnStderrInOrder) {
+    const ProgramResult r = run({"-b", "-r", work.path(), "-d", furball(), "-s", "furball", "-n", "1",
+                                 "2", "0", "-S", "40", "30", "-W", "500", "600", "-A", "1.25", "-j",
+                                 "2", "-a", "-p", "-o", work.path() + "/out", "-X"});
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind(std::string(kStart) +
+                              "Render batch flag\nRender frames 1 -> 2 , 0\nRender size 40x30\n"
+                              "Window size 500x600\nRender aspect 1.250000\nAnti aliazing level 2\n"
+                              "Render alpha\nPersistent Rebuild All flag\nUse PixMap\n" + kBanner,
+                          0),
+              0u)
+        << r.err;
+}
+
 TEST_F(VellimorProgram, BatchStartAfterEndIsRefused) {
     const ProgramResult r = run({"-b", "-d", furball(), "-s", "furball", "-n", "10", "5", "1"});
     EXPECT_EQ(r.status, 95);
@@ -145,18 +159,18 @@ TEST_F(VellimorProgram, MissingSceneIsAFailure) {
 }
 
 TEST_F(VellimorProgram, HostEnvironmentIsSetWhenMissing) {
-    const ProgramResult r = run({}, {{"TEMP", std::nullopt}, {"TMPDIR", work.path()},
-                                     {"FUR_LOCATION", std::nullopt}});
+    const ProgramResult r = run({"-b", "-d", furball(), "-s", "furball", "-S", "16", "12"},
+                                {{"TEMP", std::nullopt}, {"TMPDIR", work.path()},
+                                 {"FUR_LOCATION", std::nullopt}});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err.find("SI_LOCATION env variable not defined"), std::string::npos);
     EXPECT_NE(r.err.find("FUR_LOCATION env variable not defined, using SI_LOCATION\n"),
               std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(work.path() + "/fur_message"));
-    EXPECT_NE(message_file().find("designer_start is not available yet\n"), std::string::npos);
 }
 
 TEST_F(VellimorProgram, FurSwitchesApplyOnTheBatchPath) {
-    const ProgramResult r = run({"-b", "-d", furball(), "-s", "furball"},
+    const ProgramResult r = run({"-b", "-d", furball(), "-s", "furball", "-S", "16", "12"},
                                 {{"FUR_MAX_PROC", "2"}, {"FUR_SIZE", "500, 300"},
                                  {"FUR_USE_IRIS_GL", "1"}});
     EXPECT_EQ(r.status, 0);
