@@ -5,9 +5,6 @@
 
 #include "editor/main_loop.h"
 #include "furdata/fur_data.h"
-#include "hair/channel_maps.h"
-#include "hair/wind_tables.h"
-#include "hair/placement.h"
 #include "hair/shadows.h"
 #include "host/status.h"
 #include "render/draw.h"
@@ -26,11 +23,7 @@ void not_available(const char *stage) {
 
 }  // namespace
 
-void build_wind_tables() { not_available("build_wind_tables"); }
-void grow_fur(int, int, int) { not_available("grow_fur"); }
-void build_all_patches(int, int) { not_available("build_all_patches"); }
 void quant_patches() { not_available("quant_patches"); }
-void update_channel_maps(int) { not_available("update_channel_maps"); }
 int drawing_driver(int, int) {
     not_available("drawing_driver");
     return 0;
