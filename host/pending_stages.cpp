@@ -4,7 +4,6 @@
 #include <string>
 
 #include "editor/main_loop.h"
-#include "furdata/fur_data.h"
 #include "hair/shadows.h"
 #include "host/status.h"
 #include "render/draw.h"
@@ -39,6 +38,5 @@ bool offscreen_target_create(int, int, OffscreenKind) {
 }
 void offscreen_target_destroy() { not_available("offscreen_target_destroy"); }
 void designer_start() { not_available("designer_start"); }
-void write_fur_data(int) { not_available("write_fur_data"); }
 
 }  // namespace vellimor
