@@ -26,9 +26,11 @@ void print_usage() {
     for (const Command &c : kCommands) std::fprintf(stderr, "  %-12s %s\n", c.name, c.summary);
 }
 
+enum class Parse { ok, usage, bad_option };
+
 // Takes the common options out of the arguments; the rest stays for the command.
-bool parse(int argc, char **argv, CommandLine &line) {
-    if (argc < 2) return false;
+Parse parse(int argc, char **argv, CommandLine &line) {
+    if (argc < 2) return Parse::usage;
     line.command = argv[1];
     for (int i = 2; i < argc; ++i) {
         bool database = std::strcmp(argv[i], "-d") == 0, scene = std::strcmp(argv[i], "-s") == 0;
@@ -38,20 +40,21 @@ bool parse(int argc, char **argv, CommandLine &line) {
         }
         if (i + 1 >= argc) {
             report_error(std::string("option ") + argv[i] + " needs a value");
-            return false;
+            return Parse::bad_option;
         }
         (database ? line.database : line.scene) = argv[++i];
     }
-    return true;
+    return Parse::ok;
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
     CommandLine line;
-    if (!parse(argc, argv, line)) {
-        print_usage();
-        return kUsageStatus;
+    switch (parse(argc, argv, line)) {
+    case Parse::usage: print_usage(); return kUsageStatus;
+    case Parse::bad_option: return kUsageStatus;
+    case Parse::ok: break;
     }
     for (const Command &c : kCommands)
         if (line.command == c.name) return c.run(line);
