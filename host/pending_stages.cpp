@@ -10,7 +10,6 @@
 #include "render/draw.h"
 #include "render/frame_render.h"
 #include "render/mesh_export.h"
-#include "render/offscreen_target.h"
 
 namespace vellimor {
 namespace {
@@ -37,11 +36,6 @@ int render_frames_batch(int, int, int, int, const char *) {
     not_available("render_frames_batch");
     return 0;
 }
-bool offscreen_target_create(int, int, OffscreenKind) {
-    not_available("offscreen_target_create");
-    return true;
-}
-void offscreen_target_destroy() { not_available("offscreen_target_destroy"); }
 void designer_start() { not_available("designer_start"); }
 void write_fur_data(int) { not_available("write_fur_data"); }
 

@@ -284,6 +284,21 @@ std::unique_ptr<PicImage> pic_create(int width, int height, bool with_alpha) {
     }
 }
 
+std::unique_ptr<PicImage> pic_from_framebuffer(const uint8_t *rgba_bottom_up, int width, int height,
+                                               const uint8_t *alpha_top_down) {
+    std::unique_ptr<PicImage> picture = pic_create(width, height, true);
+    if (!picture) return nullptr;
+    const size_t row_pixels = size_t(width);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t *source = rgba_bottom_up + size_t(height - 1 - y) * row_pixels * 4;
+        const size_t row = size_t(y) * row_pixels;
+        for (size_t x = 0; x < row_pixels; ++x)
+            for (int c = 0; c < kPicChannelCount; ++c) picture->planes[c][row + x] = source[x * 4 + size_t(c)];
+    }
+    if (alpha_top_down) std::memcpy(picture->alpha().data(), alpha_top_down, picture->pixel_count());
+    return picture;
+}
+
 std::string pic_file_name(const std::string &name) {
     constexpr size_t extension_length = sizeof(kPicExtension) - 1;
     if (name.size() > extension_length && name.ends_with(kPicExtension)) return name;

@@ -111,6 +111,12 @@ bool pic_write_file(const std::string &path, const PicImage &picture,
                     const std::vector<PicPacket> *packets = nullptr, const char *comment = nullptr,
                     std::string *error = nullptr);
 
+// A picture from pixels read back from OpenGL (RGBA bytes, bottom row first), rows flipped so
+// that row 0 is the top. The alpha plane comes from `alpha_top_down` (width x height bytes, row 0
+// at the top) when given, else from the pixels. Null when the size is invalid or memory is short.
+std::unique_ptr<PicImage> pic_from_framebuffer(const uint8_t *rgba_bottom_up, int width, int height,
+                                               const uint8_t *alpha_top_down);
+
 // Appends one scanline of `width` pixels in mixed run-length form. `pixels` holds width pixels of
 // `channels` bytes each.
 void pic_encode_mixed_scanline(const uint8_t *pixels, int width, int channels, std::vector<uint8_t> &out);
