@@ -7,6 +7,7 @@
 #include "furdata/display_settings.h"
 #include "furdata/patch_data.h"
 #include "host/scene.h"
+#include "host/status.h"
 #include "render/draw.h"
 #include "render/hair_geometry.h"
 
@@ -95,7 +96,10 @@ struct GeometryFixture : ::testing::Test {
     }
     GeometryResult grow(int mode = kDrawRender) {
         drawing.clear();
-        drawing.strands.assign(size_t(drawn_hair_total(mode, *display_settings())), {});
+        const int total = drawn_hair_total(mode, *display_settings());
+        drawing.strands.assign(size_t(total), {});
+        progress_weights(0.5f, 1.0f, 0.0f);  // as the drawing driver sets it up
+        progress_stage(1, total);
         return hair_geometry(drawing, mode, false, -1);
     }
     // Every segment of every strand is `length` long (within float rounding).
@@ -105,6 +109,15 @@ struct GeometryFixture : ::testing::Test {
                 EXPECT_NEAR(distance(strand.points[i].position, strand.points[i - 1].position),
                             std::fabs(length), 1e-4f * std::max(1.0f, std::fabs(length)))
                     << "segment " << i;
+    }
+    // Every strand's segments are as long as its first one.
+    void expect_equal_segments_per_strand() {
+        for (const HairStrand &strand : drawing.strands) {
+            const float first = distance(strand.points[1].position, strand.points[0].position);
+            for (int i = 2; i <= strand.segments; ++i)
+                EXPECT_NEAR(distance(strand.points[i].position, strand.points[i - 1].position),
+                            first, 1e-4f * std::max(1.0f, first));
+        }
     }
 };
 
@@ -180,7 +193,7 @@ TEST_F(GeometryFixture, SegmentsKeepOneLengthUnderWindDynamicsAndGravity) {
     const HairStrand &strand = drawing.strands[1];
     const float first = distance(strand.points[1].position, strand.points[0].position);
     EXPECT_NE(first, 0.5f);
-    expect_segments_of_length(first);
+    expect_equal_segments_per_strand();
 }
 
 TEST_F(GeometryFixture, GravityNullsAttractOrRepelByTheSignOfTheirXScaling) {
@@ -267,8 +280,33 @@ TEST_F(GeometryFixture, ExportPointsCarryTheUnlitColoursAndThickness) {
             const HairPoint &p = drawing.strands[h].points[i];
             EXPECT_EQ(e.position[2], p.position[2]);
             EXPECT_EQ(e.side[0], p.side[0]);
-            EXPECT_EQ(e.thickness, 0.05f);
+            EXPECT_FLOAT_EQ(e.thickness, 0.05f);
         }
+    }
+}
+
+TEST_F(GeometryFixture, ColourAndThicknessRunFromRootKeyToTipKey) {
+    DisplaySettings &settings = *display_settings();
+    settings.shading = 0;
+    settings.hilights = 0;
+    MainColorKey *diffuse = record->main_color_keys[kColorDiffuse];
+    diffuse[0].map_res = diffuse[1].map_res = 1;
+    diffuse[0].color_map = {0xFF0000FFu};  // red, opaque
+    diffuse[1].color_map = {0x0000FF00u};  // blue, clear
+    MainColorKey *thickness = record->main_color_keys[kColorThickness];
+    thickness[1].color_map = {std::bit_cast<uint32_t>(0.01f)};
+    set_channels(4.0f, 1.0f);
+    grow();
+    const HairStrand &strand = drawing.strands[0];
+    const float origin[3] = {0, 0, 0};
+    for (int i = 0; i <= 4; ++i) {
+        const float t = float(i) / 4.0f;
+        const HairPoint &p = strand.points[i];
+        EXPECT_NEAR(p.color[0], 1.0f - t, 1e-6) << i;  // one white light at exposure 1
+        EXPECT_NEAR(p.color[1], 0.0f, 1e-6) << i;
+        EXPECT_NEAR(p.color[2], t, 1e-6) << i;
+        EXPECT_NEAR(p.color[3], 1.0f - t, 1e-6) << i;
+        EXPECT_NEAR(distance(p.side, origin), 0.05f + (0.01f - 0.05f) * t, 1e-6) << i;
     }
 }
 
