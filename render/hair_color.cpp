@@ -123,6 +123,8 @@ int add_main_color_key(PatchData &record, float t, int type) {
         status_message(kStatusBox, "Maximum number of colorkeys is\n%d\n", kMaxColorKeys);
         return -1;
     }
+    if (!(t >= 0.0f)) t = 0.0f;  // keys stay on the hair, in order
+    if (t > 1.0f) t = 1.0f;
     int index;
     if (record.nbColorKeys[type] <= 1) {
         t = 1.0f;
