@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "saa/cameras.h"
 #include "saa/host_state.h"
 #include "saa/transforms.h"
 
