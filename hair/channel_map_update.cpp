@@ -8,8 +8,10 @@
 #include "hair/channel_maps.h"
 #include "hair/picture_maps.h"
 #include "hair/random_generators.h"
+#include "hair/texture_picture.h"
 #include "host/scene.h"
 #include "host/status.h"
+#include "render/pic_file.h"
 
 namespace vellimor {
 
@@ -20,10 +22,21 @@ namespace {
 constexpr int kMaxMapResolution = 4096;
 
 // ---- seam to the texture pictures -----------------------------------------------------------
-// Pictures cannot be loaded or read until the picture files are linked in: every channel and
-// colour key falls back to its texture keys.
-int load_picture_for_frame(Picture *picture, PictureSequence &sequence) { return 0; }
-bool picture_planes(const Picture *picture, PicturePlanes &planes) { return false; }
+int load_picture_for_frame(Picture *picture, PictureSequence &sequence) {
+    return load_texture_picture(picture, sequence);
+}
+// The planes of the picture's loaded image; false when none is loaded.
+bool picture_planes(const Picture *picture, PicturePlanes &planes) {
+    if (!picture || !picture->image || picture->image->pixel_count() == 0) return false;
+    const PicImage &image = *picture->image;
+    planes.width = image.width;
+    planes.height = image.height;
+    planes.red = image.planes[kPicRed];
+    planes.green = image.planes[kPicGreen];
+    planes.blue = image.planes[kPicBlue];
+    planes.alpha = image.planes[kPicAlpha];
+    return true;
+}
 // -------------------------------------------------------------------------------------------
 
 // Everything one value channel's update needs, as references into the record.
