@@ -9,9 +9,9 @@
 #include "hair/picture_maps.h"
 #include "hair/random_generators.h"
 #include "hair/texture_picture.h"
+#include "render/pic_file.h"
 #include "host/scene.h"
 #include "host/status.h"
-#include "render/pic_file.h"
 
 namespace vellimor {
 
@@ -25,9 +25,11 @@ constexpr int kMaxMapResolution = 4096;
 int load_picture_for_frame(Picture *picture, PictureSequence &sequence) {
     return load_texture_picture(picture, sequence);
 }
-// The planes of the picture's loaded image; false when none is loaded.
+// ---------------------------------------------------------------------------------------------
+
+// The loaded image's byte planes; false when nothing is loaded.
 bool picture_planes(const Picture *picture, PicturePlanes &planes) {
-    if (!picture || !picture->image || picture->image->pixel_count() == 0) return false;
+    if (!picture || !picture->image) return false;
     const PicImage &image = *picture->image;
     planes.width = image.width;
     planes.height = image.height;
@@ -37,7 +39,6 @@ bool picture_planes(const Picture *picture, PicturePlanes &planes) {
     planes.alpha = image.planes[kPicAlpha];
     return true;
 }
-// -------------------------------------------------------------------------------------------
 
 // Everything one value channel's update needs, as references into the record.
 struct ValueChannel {
