@@ -21,12 +21,6 @@ namespace {
 // left unbuilt and reads as 0 rather than exhausting memory.
 constexpr int kMaxMapResolution = 4096;
 
-// ---- seam to the texture pictures -----------------------------------------------------------
-int load_picture_for_frame(Picture *picture, PictureSequence &sequence) {
-    return load_texture_picture(picture, sequence);
-}
-// ---------------------------------------------------------------------------------------------
-
 // The loaded image's byte planes; false when nothing is loaded.
 bool picture_planes(const Picture *picture, PicturePlanes &planes) {
     if (!picture || !picture->image) return false;
@@ -183,7 +177,7 @@ void update_color_maps(PatchData &r, int frame) {
             main_key.color_map.shrink_to_fit();
             if (stale)
                 main_key.seq_cont.picture_was_found =
-                    load_picture_for_frame(&main_key.picture, main_key.seq_cont);
+                    load_texture_picture(&main_key.picture, main_key.seq_cont);
             PicturePlanes planes;
             if (!picture_planes(&main_key.picture, planes)) main_key.seq_cont.picture_was_found = 0;
             if (!resolution_usable(main_key.map_res)) continue;
@@ -212,7 +206,7 @@ void update_value_map(PatchData &r, ValueChannel &ch, int p, int frame) {
         ch.map_b->shrink_to_fit();
     }
     if (ch.picture_active && stale)
-        ch.sequence.picture_was_found = load_picture_for_frame(ch.picture.get(), ch.sequence);
+        ch.sequence.picture_was_found = load_texture_picture(ch.picture.get(), ch.sequence);
     PicturePlanes planes;
     const bool has_image = ch.picture && picture_planes(ch.picture.get(), planes);
     if (ch.picture && !has_image) ch.sequence.picture_was_found = 0;
