@@ -9,8 +9,6 @@
 #include "fcurve/fcurve_autokey.h"
 #include "fcurve/fcurve_list.h"
 #include "fcurve/fcurve_store.h"
-#include "fcurve/patch_curves.h"
-#include "furdata/patch_data.h"
 #include "saa/scene_fixture.h"
 
 namespace vellimor {
@@ -135,42 +133,21 @@ TEST_F(FCurveUserData, SavedCurveLoadsBackUnderItsIdThroughASceneSave) {
     }
 }
 
-TEST_F(FCurveUserData, LoadingATakenIdRenumbersAndTheGroupKeepsItsCurve) {
+TEST_F(FCurveUserData, LoadingATakenIdRenumbersAndReturnsTheNewId) {
     const float v[] = {2.0f};
     const int id = fcurve_create(1, 1, v);
     HermInsertPoint(*fcurve_find(id)->limits[0].curve, 1, 10, 4);
-    auto record = patch_new();
-    record->wind_length.fcurve_id = id;
-    record->texture_keys.front().curl.fcurve_id = id;
-    ASSERT_EQ(fcurve_save_patch_level(&db.scene, &model, *record), 0);
+    ASSERT_EQ(fcurve_save_user_data(&db.scene, &model, id), 0);
 
-    // The curve is still in the list: both loads get fresh ids, and the record now names them.
-    fcurve_load_patch_level(&db.scene, &model, *record);
-    const int renumbered = record->wind_length.fcurve_id;
+    // The curve is still in the list, so the stored one comes in under a fresh id, which the
+    // group has to take over.
+    const int renumbered = fcurve_load_user_data(&db.scene, &model, id);
+    ASSERT_NE(renumbered, 0);
     EXPECT_NE(renumbered, id);
-    ASSERT_NE(fcurve_find(renumbered), nullptr);
-    EXPECT_EQ(fcurve_find(renumbered)->limits[0].curve->nb_points(), 2);
-    EXPECT_EQ(record->velocity_scale.fcurve_id, 0);
-
-    const int nb_color_keys[kColorTypes] = {2, 1, 1, 2};
-    fcurve_load_texture_key(&db.scene, &model, record->texture_keys.front(), nb_color_keys);
-    const int key_curve = record->texture_keys.front().curl.fcurve_id;
-    EXPECT_NE(key_curve, 0);
-    EXPECT_NE(key_curve, id);
-    EXPECT_NE(key_curve, renumbered);
+    expect_same_curve(*fcurve_find(id), *fcurve_find(renumbered));
+    const int again = fcurve_load_user_data(&db.scene, &model, id);
+    EXPECT_NE(again, renumbered);
     EXPECT_EQ(fcurve_count(), 3);
-}
-
-TEST_F(FCurveUserData, TextureKeyCurvesCoverChannelsAndColourKeysInUse) {
-    TextureKey key = texture_key_new();
-    const int nb_color_keys[kColorTypes] = {2, 0, 1, 40};
-    const auto ids = texture_key_curve_ids(key, nb_color_keys);
-    EXPECT_EQ(ids.size(), 7u + 2 + 0 + 1 + 20);
-    EXPECT_EQ(ids[0], &key.length.fcurve_id);
-    EXPECT_EQ(ids[6], &key.density.fcurve_id);
-    EXPECT_EQ(ids[7], &key.color_keys[0][0].fcurve_id);
-    EXPECT_EQ(ids[9], &key.color_keys[2][0].fcurve_id);
-    EXPECT_EQ(ids.back(), &key.color_keys[3][19].fcurve_id);
 }
 
 TEST_F(FCurveUserData, IdZeroAndUnknownCurvesStoreAndLoadNothing) {
