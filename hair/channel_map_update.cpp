@@ -8,6 +8,7 @@
 #include "hair/channel_maps.h"
 #include "hair/picture_maps.h"
 #include "hair/random_generators.h"
+#include "render/pic_file.h"
 #include "host/scene.h"
 #include "host/status.h"
 
@@ -20,11 +21,23 @@ namespace {
 constexpr int kMaxMapResolution = 4096;
 
 // ---- seam to the texture pictures -----------------------------------------------------------
-// Pictures cannot be loaded or read until the picture files are linked in: every channel and
-// colour key falls back to its texture keys.
+// Pictures of a sequence cannot be loaded per frame until the texture picture loader is linked
+// in: a stale sequence finds no picture and the map falls back to its texture keys.
 int load_picture_for_frame(Picture *picture, PictureSequence &sequence) { return 0; }
-bool picture_planes(const Picture *picture, PicturePlanes &planes) { return false; }
-// -------------------------------------------------------------------------------------------
+// ---------------------------------------------------------------------------------------------
+
+// The loaded image's byte planes; false when nothing is loaded.
+bool picture_planes(const Picture *picture, PicturePlanes &planes) {
+    if (!picture || !picture->image) return false;
+    const PicImage &image = *picture->image;
+    planes.width = image.width;
+    planes.height = image.height;
+    planes.red = image.planes[kPicRed];
+    planes.green = image.planes[kPicGreen];
+    planes.blue = image.planes[kPicBlue];
+    planes.alpha = image.planes[kPicAlpha];
+    return true;
+}
 
 // Everything one value channel's update needs, as references into the record.
 struct ValueChannel {
