@@ -14,6 +14,7 @@
 #include "host/scene_text.h"
 #include "host/status.h"
 #include "host/test_env.h"
+#include "render/pic_file.h"
 #include "saa/scene_fixture.h"
 
 namespace vellimor {
@@ -342,6 +343,39 @@ TEST_F(StoredFur, ChannelPicturesStoredWhenActive) {
     patch(0).length_picture_scale.active = 0;
     save();
     EXPECT_EQ(block_size(0, "LengthPic"), 0);
+}
+
+TEST_F(StoredFur, PicturesRestoredWithTheRecords) {
+    auto image = pic_create(3, 3, true);
+    const std::string file = temp.path() + "/fur.pic";
+    ASSERT_TRUE(pic_write_file(file, *image));
+    Picture stored;
+    stored.texture_filename = file;
+    stored.tilev = 5;
+    set_block(0, "GrowPic", encode_picture(stored));
+    Picture missing;
+    missing.texture_filename = temp.path() + "/gone.pic";
+    set_block(0, "BendPic", encode_picture(missing));
+    auto record = patch_new();
+    record->main_color_keys[kColorDiffuse][1].this_key_uses_picture = 1;
+    record->main_color_keys[kColorDiffuse][1].picture = stored;
+    record->main_color_keys[kColorDiffuse][0].this_key_uses_picture = 1;
+    record->main_color_keys[kColorDiffuse][0].picture = missing;
+    set_block(0, "PatchData", encode_patch_data(*record));
+    read_fur();
+    const PatchData &r = patch(0);
+    ASSERT_NE(r.grow_picture, nullptr);
+    ASSERT_NE(r.grow_picture->image, nullptr);
+    EXPECT_EQ(r.grow_picture->tilev, 5);
+    EXPECT_EQ(r.grow_sequence.picture_was_found, 1);
+    EXPECT_EQ(r.bend_picture, nullptr);
+    EXPECT_EQ(r.bend_sequence.picture_was_found, 0);
+    EXPECT_EQ(r.main_color_keys[kColorDiffuse][1].seq_cont.picture_was_found, 1);
+    EXPECT_NE(r.main_color_keys[kColorDiffuse][1].picture.image, nullptr);
+    // A key whose picture is missing keeps the reference without an image.
+    EXPECT_EQ(r.main_color_keys[kColorDiffuse][0].seq_cont.picture_was_found, 0);
+    EXPECT_EQ(r.main_color_keys[kColorDiffuse][0].this_key_uses_picture, 1);
+    EXPECT_EQ(r.main_color_keys[kColorDiffuse][0].picture.texture_filename, missing.texture_filename);
 }
 
 TEST_F(StoredFur, ScenePrefixWrittenBack) {
