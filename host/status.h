@@ -22,6 +22,8 @@ void status_debug(const char *text);
 void status_warning(const char *text);
 void status_error(const char *text);
 void status_beep();
+// Forgets the last plain line and the last beep time (a fresh start; tests).
+void status_reset();
 
 // Progress of one long task in up to three weighted stages ("%d%%\r" on stderr without the
 // designer, the designer's progress slider with it, nothing in the persistent run mode).

@@ -4,5 +4,7 @@
 namespace vellimor::platform {
 
 void beep();
+// Number of beeps sounded (or, without a display, asked for) since the process started.
+long beeps_requested();
 
 }  // namespace vellimor::platform

@@ -12,6 +12,14 @@ bool display_available();
 bool window_system_init(const char *program_name);
 bool window_system_ready();
 
+// For code about to open a window: initialises the windowing library when needed; without a
+// display prints one line saying so to stderr and returns false.
+bool window_system_require(const char *program_name);
+
+// The window glutGetHWND(1) answers for (the designer's main window); by default the first
+// window created.
+void window_system_set_main_window(int glut_window);
+
 }  // namespace vellimor::platform
 
 extern "C" {

@@ -1,0 +1,146 @@
+#include "fcurve/fcurve_autokey.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fcurve/fcurve_list.h"
+
+namespace vellimor {
+namespace {
+
+constexpr char kTurnOn[] =
+    "Turn on autokeying or use the FCurve editor to edit frames with no animation keys";
+
+class FCurveAutokey : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fcurve_delete_all();
+        HermSetUnitsPerPixel(1.0f, 1.0f);
+    }
+    void TearDown() override { fcurve_delete_all(); }
+
+    Herm &component(int id, int i) { return *fcurve_find(id)->limits[i].curve; }
+
+    // Runs the autokey and returns what it reported.
+    std::string autokey(int id, int frame, std::span<const float> values, int on, int expect) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(fcurve_autokey(id, frame, values, on), expect);
+        return testing::internal::GetCapturedStderr();
+    }
+};
+
+TEST_F(FCurveAutokey, KeyAtTheFrameChangesEvenWithAutokeyingOff) {
+    const float v[] = {1, 2};
+    const int id = fcurve_create(2, 10, v);
+    const float changed[] = {3, 4};
+    // 10.4 rounds to frame 10.
+    component(id, 1).points[0].x = 10.4f;
+    EXPECT_EQ(autokey(id, 10, changed, 0, 1), "");
+    EXPECT_EQ(component(id, 0).points[0].y, 3);
+    EXPECT_EQ(component(id, 1).points[0].y, 4);
+    EXPECT_EQ(component(id, 0).nb_points(), 1);
+    float group[2] = {0, 0};
+    fcurve_query(id, 10, group);
+    EXPECT_EQ(group[1], 4);
+}
+
+TEST_F(FCurveAutokey, NoKeyAndAutokeyingOffIsRefused) {
+    const float v[] = {1, 2};
+    const int id = fcurve_create(2, 10, v);
+    component(id, 1).points[0].x = 30;
+    HermRecompute(component(id, 1));
+    const float changed[] = {3, 4};
+    // Component 0 has its key at frame 10 and keeps the change; component 1 has none.
+    const std::string out = autokey(id, 10, changed, 0, 0);
+    EXPECT_NE(out.find(std::string("WARNING: ") + kTurnOn), std::string::npos) << out;
+    EXPECT_EQ(component(id, 0).points[0].y, 3);
+    EXPECT_EQ(component(id, 1).points[0].y, 2);
+    EXPECT_EQ(component(id, 1).nb_points(), 1);
+}
+
+TEST_F(FCurveAutokey, ValueTheCurveAlreadyGivesNeedsNoKey) {
+    const float v[] = {1};
+    const int id = fcurve_create(1, 10, v);
+    const float same[] = {1.0005f};
+    EXPECT_EQ(autokey(id, 40, same, 1, 1), "");
+    EXPECT_EQ(component(id, 0).nb_points(), 1);
+}
+
+TEST_F(FCurveAutokey, SecondKeyOnAOneKeyCurve) {
+    const float v[] = {1};
+    const int id = fcurve_create(1, 10, v);
+    const float later[] = {5};
+    const std::string out = autokey(id, 40, later, 1, 1);
+    EXPECT_NE(out.find("FCurve has been autokeyed"), std::string::npos) << out;
+    Herm &c = component(id, 0);
+    ASSERT_EQ(c.nb_points(), 2);
+    EXPECT_EQ(c.points[0].x, 10);
+    EXPECT_EQ(c.points[1].x, 40);
+    EXPECT_EQ(c.points[1].y, 5);
+    EXPECT_EQ(c.points[1].type, herm::Contin);
+    const float earlier[] = {-1};
+    autokey(id, 0, earlier, 1, 1);
+    ASSERT_EQ(c.nb_points(), 3);
+    EXPECT_EQ(c.points[0].x, 0);
+    EXPECT_EQ(c.points[0].y, -1);
+    float group[1];
+    fcurve_query(id, 0, group);
+    EXPECT_EQ(group[0], -1);
+    fcurve_query(id, 100, group);
+    EXPECT_NEAR(group[0], 5, 1e-3);
+}
+
+TEST_F(FCurveAutokey, KeyAfterTheLastAndInsideASegment) {
+    const float v[] = {0};
+    const int id = fcurve_create(1, 0, v);
+    Herm &c = component(id, 0);
+    HermInsertPoint(c, 1, 20, 0);
+    c.points[0].type = herm::Break;
+    const float after[] = {2};
+    autokey(id, 30, after, 1, 1);
+    ASSERT_EQ(c.nb_points(), 3);
+    EXPECT_EQ(c.points[2].x, 30);
+    EXPECT_EQ(c.points[2].y, 2);
+    EXPECT_EQ(c.points[2].type, herm::Contin);
+
+    const float inside[] = {1};
+    autokey(id, 10, inside, 1, 1);
+    ASSERT_EQ(c.nb_points(), 4);
+    EXPECT_EQ(c.points[1].x, 10);
+    EXPECT_EQ(c.points[1].y, 1);
+    // The key takes the type the hit segment's first key had.
+    EXPECT_EQ(c.points[1].type, herm::Break);
+    EXPECT_EQ(c.points[0].x, 0);
+    EXPECT_EQ(c.points[2].x, 20);
+    float group[1];
+    fcurve_query(id, 10, group);
+    EXPECT_NEAR(group[0], 1, 0.01);
+}
+
+TEST_F(FCurveAutokey, CurveOutOfPickReachIsRefused) {
+    const float v[] = {0};
+    const int id = fcurve_create(1, 0, v);
+    Herm &c = component(id, 0);
+    HermInsertPoint(c, 1, 1000, 0);
+    // Near its ends the curve is sampled about every 37 frames: 7 units either side of frame 57
+    // hold no sample.
+    const float value[] = {3};
+    const std::string out = autokey(id, 57, value, 1, 0);
+    EXPECT_NE(out.find("WARNING: Can't preform autokeying"), std::string::npos) << out;
+    EXPECT_EQ(c.nb_points(), 2);
+}
+
+TEST_F(FCurveAutokey, SwitchedOffComponentsAndUnknownIds) {
+    const float v[] = {1, 2};
+    const int id = fcurve_create(2, 10, v);
+    fcurve_set_use(id, 1, 0);
+    const float changed[] = {3, 4};
+    EXPECT_EQ(autokey(id, 50, changed, 1, 1).find("WARNING"), std::string::npos);
+    EXPECT_EQ(component(id, 0).nb_points(), 2);
+    EXPECT_EQ(component(id, 1).nb_points(), 1);
+    EXPECT_EQ(autokey(id + 7, 50, changed, 1, 0), "");
+}
+
+}  // namespace
+}  // namespace vellimor

@@ -1,0 +1,200 @@
+#include "fcurve/fcurve_list.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+
+namespace vellimor {
+namespace {
+
+class FCurveList : public ::testing::Test {
+protected:
+    void SetUp() override { fcurve_delete_all(); }
+    void TearDown() override { fcurve_delete_all(); }
+};
+
+// A component curve with keys (x, y) pairs, linear between them.
+void set_keys(int id, int i, std::initializer_list<std::array<float, 2>> keys) {
+    Herm &c = *fcurve_find(id)->limits[i].curve;
+    c.points.clear();
+    for (const auto &k : keys) {
+        HermKey p;
+        p.x = k[0];
+        p.y = k[1];
+        p.type = herm::Linear;
+        c.points.push_back(p);
+    }
+    HermRecompute(c);
+}
+
+TEST_F(FCurveList, IdsAreFreshAndNeverZero) {
+    const float v[] = {1, 2, 3};
+    const int a = fcurve_create(3, 1, v);
+    const int b = fcurve_create(1, 1, v);
+    EXPECT_GT(a, 0);
+    EXPECT_GT(b, a);
+    // The counter runs on; an id taken by a loaded curve is skipped.
+    auto loaded = fcurve_alloc();
+    loaded->id = b + 1;
+    loaded->nb_curves = loaded->type = 1;
+    EXPECT_EQ(fcurve_add_to_list(std::move(loaded)), b + 1);
+    EXPECT_EQ(fcurve_new_id(), b + 2);
+    fcurve_delete(a);
+    EXPECT_GT(fcurve_create(1, 1, v), b + 2);
+}
+
+TEST_F(FCurveList, CreateGivesOneKeyPerComponentInItsColour) {
+    const float v[] = {0.5f, 0.25f, 0.125f, 2.0f};
+    const int id = fcurve_create(4, 7, v);
+    const FCurve *f = fcurve_find(id);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->type, 4);
+    EXPECT_EQ(f->nb_curves, 4);
+    const float colors[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(f->use[i], 1);
+        const Herm &c = *f->limits[i].curve;
+        ASSERT_EQ(c.nb_points(), 1);
+        EXPECT_EQ(c.points[0].x, 7);
+        EXPECT_EQ(c.points[0].y, v[i]);
+        for (int j = 0; j < 3; ++j) EXPECT_EQ(c.color[j], colors[i][j]);
+    }
+    EXPECT_EQ(f->use[4], 0);
+    EXPECT_EQ(f->limits[4].curve, nullptr);
+    EXPECT_EQ(fcurve_create(0, 1, v), 0);
+    EXPECT_EQ(fcurve_create(6, 1, v), 0);
+    EXPECT_EQ(fcurve_create(4, 1, std::span<const float>(v, 3)), 0);
+    EXPECT_EQ(fcurve_count(), 1);
+}
+
+TEST_F(FCurveList, AddingTakesTheIdOrRenumbers) {
+    auto zero = fcurve_alloc();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(fcurve_add_to_list(std::move(zero)), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "fcurve_add_to_list: can't add an fcurve with an id == 0\n");
+    EXPECT_EQ(fcurve_count(), 0);
+
+    auto first = fcurve_alloc();
+    first->id = 40;
+    EXPECT_EQ(fcurve_add_to_list(std::move(first)), 40);
+    auto clash = fcurve_alloc();
+    clash->id = 40;
+    clash->type = 2;
+    const int renumbered = fcurve_add_to_list(std::move(clash));
+    EXPECT_NE(renumbered, 40);
+    EXPECT_GT(renumbered, 0);
+    EXPECT_EQ(fcurve_find(renumbered)->type, 2);
+    EXPECT_EQ(fcurve_find(40)->type, 0);
+}
+
+TEST_F(FCurveList, DeleteUnlinksWhereverTheCurveStands) {
+    const float v[] = {1};
+    const int a = fcurve_create(1, 0, v), b = fcurve_create(1, 0, v), c = fcurve_create(1, 0, v);
+    fcurve_delete(b);
+    EXPECT_EQ(fcurve_find(b), nullptr);
+    EXPECT_NE(fcurve_find(a), nullptr);
+    EXPECT_NE(fcurve_find(c), nullptr);
+    fcurve_delete(12345);
+    EXPECT_EQ(fcurve_count(), 2);
+    fcurve_delete(c);
+    fcurve_delete(a);
+    EXPECT_EQ(fcurve_count(), 0);
+    fcurve_create(1, 0, v);
+    fcurve_delete_all();
+    EXPECT_EQ(fcurve_count(), 0);
+}
+
+TEST_F(FCurveList, QueryWritesOnlyWhenAValueChanges) {
+    float group[3] = {0, 0, 7};
+    const int id = fcurve_create(3, 0, group);
+    set_keys(id, 0, {{0, 0}, {10, 1}});
+    set_keys(id, 1, {{0, 2}, {10, 2}});
+    fcurve_set_use(id, 2, 0);
+
+    EXPECT_EQ(fcurve_query(id, 0, group), 1);  // component 1 is 2 now
+    EXPECT_EQ(group[0], 0);
+    EXPECT_EQ(group[1], 2);
+    EXPECT_EQ(group[2], 0);  // switched off: written as 0 along with the change
+
+    group[2] = 7;
+    EXPECT_EQ(fcurve_query(id, 0, group), 0);  // same values: nothing written
+    EXPECT_EQ(group[2], 7);
+
+    EXPECT_EQ(fcurve_query(id, 5, group), 1);
+    EXPECT_NEAR(group[0], 0.5f, 0.002f);
+    EXPECT_EQ(group[2], 0);
+    EXPECT_EQ(fcurve_query(id, 20, group), 1);
+    EXPECT_NEAR(group[0], 1.0f, 0.002f);
+    EXPECT_EQ(fcurve_query(id + 100, 20, group), 0);
+}
+
+TEST_F(FCurveList, QueryNeverWritesPastTheGroup) {
+    float values[4] = {1, 2, 3, 4};
+    const int id = fcurve_create(4, 0, values);
+    float one[1] = {0};
+    EXPECT_EQ(fcurve_query(id, 0, std::span<float>(one, 1)), 1);
+    EXPECT_EQ(one[0], 1);
+}
+
+TEST_F(FCurveList, ComponentNumbersAreChecked) {
+    const float v[] = {1, 2};
+    const int id = fcurve_create(2, 0, v);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(fcurve_set_use(id, 2, 0), 0);
+    EXPECT_EQ(fcurve_set_color(id, 5, 0, 0, 0), 0);
+    EXPECT_EQ(fcurve_set_limits(id, -1, 1, 1, 0, 1), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "fcurve_set_use: curve nr out of bounds 2\n"
+              "fcurve_set_color: curve nr out of bounds 5\n"
+              "fcurve_set_limits curve nr out of bounds -1\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(fcurve_set_use(id + 1, 0, 0), 0);
+    EXPECT_EQ(fcurve_set_color(id + 1, 0, 0, 0, 0), 0);
+    EXPECT_EQ(fcurve_set_limits(id + 1, 0, 1, 1, 0, 1), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(fcurve_find(id)->use[1], 1);
+}
+
+TEST_F(FCurveList, SwitchedOffComponentsIgnoreColourAndLimits) {
+    const float v[] = {1, 2};
+    const int id = fcurve_create(2, 0, v);
+    ASSERT_EQ(fcurve_set_use(id, 1, 0), 1);
+    EXPECT_EQ(fcurve_set_color(id, 1, 0.5f, 0.5f, 0.5f), 1);
+    EXPECT_EQ(fcurve_set_limits(id, 1, 1, 1, 0, 1), 1);
+    const FCurve *f = fcurve_find(id);
+    EXPECT_EQ(f->limits[1].curve->color[1], 1.0f);
+    EXPECT_EQ(f->limits[1].curve->limit_flags, 0u);
+    EXPECT_EQ(f->limits[1].has_min, 0);
+
+    EXPECT_EQ(fcurve_set_color(id, 0, 0.5f, 0.25f, 0.125f), 1);
+    EXPECT_EQ(f->limits[0].curve->color[2], 0.125f);
+}
+
+TEST_F(FCurveList, LimitsClampAndAMissingMinimumNeverClearsOne) {
+    const float v[] = {5};
+    const int id = fcurve_create(1, 0, v);
+    ASSERT_EQ(fcurve_set_limits(id, 0, 1, 1, 0, 1), 1);
+    const FCurve *f = fcurve_find(id);
+    EXPECT_EQ(f->limits[0].has_min, 1);
+    EXPECT_EQ(f->limits[0].max, 1);
+    float group[1] = {0};
+    fcurve_query(id, 3, group);
+    EXPECT_EQ(group[0], 1);
+
+    ASSERT_EQ(fcurve_set_limits(id, 0, 0, 1, -50, 2), 1);
+    const Herm &c = *f->limits[0].curve;
+    EXPECT_EQ(c.limit_flags, unsigned(herm::kYMin | herm::kYMax));
+    EXPECT_EQ(c.y_min, 0);
+    EXPECT_EQ(c.y_max, 2);
+    EXPECT_EQ(f->limits[0].has_min, 0);
+    EXPECT_EQ(f->limits[0].min, -50);
+    fcurve_find(id)->limits[0].curve->points[0].y = -3;
+    HermRecompute(*fcurve_find(id)->limits[0].curve);
+    fcurve_query(id, 3, group);
+    EXPECT_EQ(group[0], 0);
+}
+
+}  // namespace
+}  // namespace vellimor
