@@ -30,7 +30,7 @@ struct BrowserData : FmClassData {
     bool dragging_thumb = false;
 };
 
-float line_height(const BrowserData *d) { return fm_text_height(d->fontsize, FM_NORMAL_STYLE) + kLineGap; }
+float line_height(const BrowserData *d) { return fm_browser_line_height(d->fontsize); }
 
 int screenlines(const FmObject *obj, const BrowserData *d) {
     return std::max(1, static_cast<int>((obj->h - 2 * kFmBevel) / line_height(d)));
@@ -171,6 +171,8 @@ BrowserData *browser(FmObject *obj, const char *where) {
 bool valid_line(const BrowserData *d, int n) { return n >= 1 && n <= static_cast<int>(d->lines.size()); }
 
 }  // namespace
+
+float fm_browser_line_height(float fontsize) { return fm_text_height(fontsize, FM_NORMAL_STYLE) + kLineGap; }
 
 FmObject *fm_add_browser(int type, float x, float y, float w, float h, const char *label) {
     auto obj = fm_make_object(FM_BROWSER, type, x, y, w, h, label, handle_browser);

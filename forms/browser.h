@@ -36,6 +36,9 @@ void fm_set_browser_topline(FmObject *obj, int n);
 int fm_get_browser_topline(FmObject *obj);
 // Lines that fit in the browser.
 int fm_get_browser_screenlines(FmObject *obj);
+// Height of one line in a browser whose text has the given size.
+float fm_browser_line_height(float fontsize);
+constexpr float kFmBrowserTopMargin = 2.0f;  // between the top edge and the first line
 void fm_set_browser_fontsize(FmObject *obj, float size);
 
 }  // namespace vellimor

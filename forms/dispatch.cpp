@@ -66,6 +66,8 @@ void form_keyboard(FmForm *form, float mx, float my, int key) {
         if (fm_is_marker(obj) || !fm_shortcut_matches(obj, key)) return;
         shortcut = true;
         float cx = obj->x + obj->w / 2, cy = obj->y + obj->h / 2;
+        // A radio button pushed from the keyboard releases its group as a click would.
+        if (obj->radio) release_radio_group(obj);
         fm_handle_object(obj, FM_PUSH, cx, cy, key);
         fm_handle_object(obj, FM_RELEASE, cx, cy, key);
     });

@@ -26,7 +26,7 @@ namespace vellimor {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr float kWidth = 520, kHeight = 480;
+constexpr float kWidth = kFmFileSelectorWidth, kHeight = kFmFileSelectorHeight;
 constexpr const char *kDirPrefix = "D ";
 constexpr const char *kAllFiles = "All files (*.*)";
 
@@ -126,7 +126,7 @@ void build(Selector &s, const char *message, const char *pattern, const char *de
     std::string filetype = std::string("Filetype (") + (pattern && *pattern ? pattern : "*") + ")";
     fm_addto_choice(s.filter, filetype.c_str());
     fm_addto_choice(s.filter, kAllFiles);
-    s.list = fm_add_browser(FM_SELECT_BROWSER, 14, 100, kWidth - 28, kHeight - 212, "");
+    s.list = fm_add_browser(FM_SELECT_BROWSER, kFmFileListX, kFmFileListY, kFmFileListW, kFmFileListH, "");
     s.name_field = fm_add_input(FM_NORMAL_INPUT, 90, 60, kWidth - 104, 24, "File name:");
     fm_set_input(s.name_field, default_name ? default_name : "");
     s.ready = fm_add_button(FM_NORMAL_BUTTON, kWidth - 238, 14, 106, 32, "Ready");

@@ -12,6 +12,11 @@ namespace vellimor {
 
 constexpr double kFmDoubleClickSeconds = 0.4;
 
+// The selector's size and where its list sits (form units, origin lower left).
+constexpr float kFmFileSelectorWidth = 520, kFmFileSelectorHeight = 480;
+constexpr float kFmFileListX = 14, kFmFileListY = 100;
+constexpr float kFmFileListW = kFmFileSelectorWidth - 28, kFmFileListH = kFmFileSelectorHeight - 212;
+
 // `message` is the title line; one containing "Open" or "open" asks for an existing file. While
 // the selector is up the current directory is `directory` (when given) and is restored after.
 // Returns the absolute path of the chosen file, or nothing when cancelled.

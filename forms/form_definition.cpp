@@ -1,5 +1,6 @@
 #include "forms/form_definition.h"
 
+#include "forms/attributes.h"
 #include "forms/box_text.h"
 #include "forms/form_display.h"
 #include "forms/toolkit.h"

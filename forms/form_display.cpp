@@ -1,6 +1,7 @@
 #include "forms/form_display.h"
 
 #include "forms/dispatch.h"
+#include "forms/native_window.h"
 #include "forms/toolkit.h"
 #include "forms/toolkit_state.h"
 #include "forms/window_events.h"
@@ -51,13 +52,15 @@ void place_window(FmForm *form, int place, int &x, int &y) {
     y = std::clamp(y, 0, std::max(0, sh - h));
 }
 
-int open_window(FmForm *form, int x, int y) {
+int open_window(FmForm *form, int x, int y, bool border) {
     FmToolkit &tk = fm_toolkit();
     if (tk.headless) return tk.next_headless_window++;
     glutInitDisplayMode(GLUT_RGBA | (form->doublebuf ? GLUT_DOUBLE : GLUT_SINGLE));
     glutInitWindowPosition(x, y);
     glutInitWindowSize(static_cast<int>(std::lround(form->w)), static_cast<int>(std::lround(form->h)));
     int window = glutCreateWindow(form->title.c_str());
+    if (tk.first_window == 0) tk.first_window = window;
+    if (!border) fm_remove_decorations();
     fm_register_window_callbacks();
     return window;
 }
@@ -129,7 +132,7 @@ int fm_show_form(FmForm *form, int place, int border, const char *title) {
     form->title = title && *title ? title : kFmDefaultTitle;
     int x = -1, y = -1;
     place_window(form, place, x, y);
-    form->window = open_window(form, x, y);
+    form->window = open_window(form, x, y, border != 0);
     form->window_w = static_cast<int>(std::lround(form->w));
     form->window_h = static_cast<int>(std::lround(form->h));
     form->visible = true;

@@ -17,6 +17,7 @@
 #include "forms/free_object.h"
 #include "forms/input.h"
 #include "forms/object.h"
+#include "forms/popup_menu.h"
 #include "forms/positioner.h"
 #include "forms/slider.h"
 #include "forms/symbols.h"

@@ -61,6 +61,8 @@ struct FmToolkit {
     FmRing<FmObject *, kFmRingSize> returned;
     double last_step = -1.0;
     int next_headless_window = 1000;
+    int first_window = 0;         // the first window the toolkit opened
+    bool host_minimised = false;  // done at that window's first reshape
 
     bool errors_hidden = false;
     std::string last_error;

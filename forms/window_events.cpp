@@ -1,6 +1,7 @@
 #include "forms/window_events.h"
 
 #include "forms/dispatch.h"
+#include "forms/native_window.h"
 #include "forms/toolkit_state.h"
 
 #include <GL/freeglut.h>
@@ -19,7 +20,17 @@ void post(int code, int value, int x = -1, int y = -1) {
 
 void on_display() { post(FM_DEV_REDRAW, glutGetWindow()); }
 
-void on_reshape(int w, int h) { fm_window_resized(glutGetWindow(), w, h); }
+void on_reshape(int w, int h) {
+    FmToolkit &tk = fm_toolkit();
+    int window = glutGetWindow();
+    if (!tk.host_minimised && window == tk.first_window) {
+        tk.host_minimised = true;
+        fm_minimise_host_window();
+        glutShowWindow();
+        glutPopWindow();
+    }
+    fm_window_resized(window, w, h);
+}
 
 void on_entry(int state) { post(FM_DEV_INPUTCHANGE, state == GLUT_ENTERED ? glutGetWindow() : 0); }
 
