@@ -5,15 +5,11 @@
 
 #include "editor/main_loop.h"
 #include "furdata/fur_data.h"
-#include "hair/channel_maps.h"
-#include "hair/wind_tables.h"
-#include "hair/placement.h"
 #include "hair/shadows.h"
 #include "host/status.h"
 #include "render/draw.h"
 #include "render/frame_render.h"
 #include "render/mesh_export.h"
-#include "render/offscreen_target.h"
 
 namespace vellimor {
 namespace {
@@ -26,11 +22,7 @@ void not_available(const char *stage) {
 
 }  // namespace
 
-void build_wind_tables() { not_available("build_wind_tables"); }
-void grow_fur(int, int, int) { not_available("grow_fur"); }
-void build_all_patches(int, int) { not_available("build_all_patches"); }
 void quant_patches() { not_available("quant_patches"); }
-void update_channel_maps(int) { not_available("update_channel_maps"); }
 int drawing_driver(int, int) {
     not_available("drawing_driver");
     return 0;
@@ -40,11 +32,6 @@ int render_frames_batch(int, int, int, int, const char *) {
     not_available("render_frames_batch");
     return 0;
 }
-bool offscreen_target_create(int, int, OffscreenKind) {
-    not_available("offscreen_target_create");
-    return true;
-}
-void offscreen_target_destroy() { not_available("offscreen_target_destroy"); }
 void designer_start() { not_available("designer_start"); }
 void write_fur_data(int) { not_available("write_fur_data"); }
 

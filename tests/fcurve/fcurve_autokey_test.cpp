@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fcurve/fcurve_list.h"
+#include "host/globals.h"
 
 namespace vellimor {
 namespace {
@@ -14,11 +15,18 @@ constexpr char kTurnOn[] =
 
 class FCurveAutokey : public ::testing::Test {
 protected:
+    // Status lines go to stderr in a batch run, where the tests read them.
     void SetUp() override {
+        reset_globals();
+        run_state().run_mode = kRunModeStandAlone;
+        run_state().batch = 1;
         fcurve_delete_all();
         HermSetUnitsPerPixel(1.0f, 1.0f);
     }
-    void TearDown() override { fcurve_delete_all(); }
+    void TearDown() override {
+        fcurve_delete_all();
+        reset_globals();
+    }
 
     Herm &component(int id, int i) { return *fcurve_find(id)->limits[i].curve; }
 

@@ -67,7 +67,8 @@ TEST(Noise, BoundedAndNotTrivial) {
     r.seed(99);
     float lo = 0, hi = 0;
     for (int i = 0; i < 2000; ++i) {
-        const float p[3] = {float(r.unit() * 40 - 20), float(r.unit() * 40 - 20), float(r.unit() * 40)};
+        const float p[3] = {float(r.unit() * 40 - 20), float(r.unit() * 40 - 20),
+                            float(r.unit() * 40)};
         const float n = noise3(p);
         ASSERT_TRUE(std::isfinite(n));
         lo = std::min(lo, n);
@@ -109,7 +110,6 @@ TEST(Noise, PinnedTableValues) {
     EXPECT_EQ(g[0][0], 0x1.85e0ccp-1f);
     const float q[3] = {0.5f, 1.25f, 2.75f};
     EXPECT_EQ(noise3(q), -0x1.308ep-2f);
-
 }
 
 // Run in a child process by the test below: writes the tables to the named file.

@@ -1,0 +1,118 @@
+// vellimor-pic: looks into PIC pictures and converts them to and from PNG.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "png_image.h"
+#include "render/atomic_file.h"
+#include "render/pic_file.h"
+
+namespace vellimor {
+namespace {
+
+constexpr char kProgram[] = "vellimor-pic";
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: %s info FILE\n"
+                 "       %s to-png IN.pic OUT.png\n"
+                 "       %s from-png IN.png OUT.pic\n",
+                 kProgram, kProgram, kProgram);
+    return kExitUsage;
+}
+
+int fail(const std::string &path, const std::string &why) {
+    std::fprintf(stderr, "%s: %s: %s\n", kProgram, path.c_str(), why.c_str());
+    return kExitFailure;
+}
+
+const char *encoding_name(uint8_t type) {
+    switch (type & 0x0F) {
+    case kPicUncompressed: return "uncompressed";
+    case kPicPureRunLength: return "pure run-length";
+    case kPicMixedRunLength: return "mixed run-length";
+    default: return "unknown";
+    }
+}
+
+std::string channel_names(uint8_t mask) {
+    static const char *const names[kPicChannelCount] = {"R", "G", "B", "A"};
+    std::string text;
+    for (int c = 0; c < kPicChannelCount; ++c) {
+        if (!(mask & pic_channel_mask(c))) continue;
+        if (!text.empty()) text += ' ';
+        text += names[c];
+    }
+    return text.empty() ? "none" : text;
+}
+
+int show_info(const std::string &path) {
+    PicHeader header;
+    std::string error;
+    if (!pic_read_header_info(path, &header, &error)) return fail(path, error);
+    std::printf("size: %d x %d\n", header.width, header.height);
+    std::printf("ratio: %g\n", double(header.ratio));
+    std::printf("fields: %d\n", header.fields);
+    std::printf("comment: %s\n", header.comment.c_str());
+    for (size_t i = 0; i < header.packets.size(); ++i) {
+        const PicPacket &p = header.packets[i];
+        std::printf("packet %zu: type %d (%s), size %d, channels 0x%02X (%s)\n", i + 1, p.type & 0x0F,
+                    encoding_name(p.type), p.size, p.channels, channel_names(p.channels).c_str());
+    }
+    // The listing is only useful if the picture itself can be read too.
+    if (!pic_read_file(path, &error)) return fail(path, error);
+    return 0;
+}
+
+int pic_to_png(const std::string &in, const std::string &out) {
+    std::string error;
+    std::unique_ptr<PicImage> picture = pic_read_file(in, &error);
+    if (!picture) return fail(in, error);
+    RgbaPixels pixels;
+    pixels.width = picture->width;
+    pixels.height = picture->height;
+    pixels.has_alpha = picture->has_plane(kPicAlpha);
+    size_t count = picture->pixel_count();
+    pixels.rgba.assign(count * 4, 0);
+    for (int c = 0; c < kPicChannelCount; ++c) {
+        if (!picture->has_plane(c)) continue;  // a channel the file lacks reads as zero
+        const std::vector<uint8_t> &plane = picture->planes[c];
+        for (size_t i = 0; i < count; ++i) pixels.rgba[i * 4 + size_t(c)] = plane[i];
+    }
+    std::vector<uint8_t> file;
+    if (!png_encode(pixels, &file, &error)) return fail(out, error);
+    if (!write_file_atomically(out, file, &error)) return fail(out, error);
+    return 0;
+}
+
+int png_to_pic(const std::string &in, const std::string &out) {
+    std::string error;
+    std::vector<uint8_t> file;
+    if (!read_whole_file(in, &file, &error)) return fail(in, error);
+    RgbaPixels pixels;
+    if (!png_decode(file, kPicMaxDimension, &pixels, &error)) return fail(in, error);
+    std::unique_ptr<PicImage> picture = pic_create(pixels.width, pixels.height, pixels.has_alpha);
+    if (!picture) return fail(in, "not enough memory for the picture");
+    size_t count = picture->pixel_count();
+    for (int c = 0; c < kPicChannelCount; ++c) {
+        if (!picture->has_plane(c)) continue;
+        std::vector<uint8_t> &plane = picture->planes[c];
+        for (size_t i = 0; i < count; ++i) plane[i] = pixels.rgba[i * 4 + size_t(c)];
+    }
+    if (!pic_write_file(out, *picture, nullptr, nullptr, &error)) return fail(out, error);
+    return 0;
+}
+
+}  // namespace
+}  // namespace vellimor
+
+int main(int argc, char **argv) {
+    using namespace vellimor;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 2 && args[0] == "info") return show_info(args[1]);
+    if (args.size() == 3 && args[0] == "to-png") return pic_to_png(args[1], args[2]);
+    if (args.size() == 3 && args[0] == "from-png") return png_to_pic(args[1], args[2]);
+    return usage();
+}

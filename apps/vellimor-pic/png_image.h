@@ -1,0 +1,24 @@
+// PNG files as 8-bit RGB or RGBA pixel arrays, through libpng.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vellimor {
+
+struct RgbaPixels {
+    int width = 0;
+    int height = 0;
+    bool has_alpha = false;
+    std::vector<uint8_t> rgba;  // 4 bytes per pixel, top row first
+};
+
+// Decodes a PNG of any colour type into 8-bit RGBA; `has_alpha` tells whether the file carries
+// transparency. Sizes above `max_dimension` are refused before any pixel memory is taken.
+bool png_decode(const std::vector<uint8_t> &file, int max_dimension, RgbaPixels *pixels, std::string *error);
+
+// Encodes 8-bit pixels as a PNG (RGBA when `has_alpha`, else RGB).
+bool png_encode(const RgbaPixels &pixels, std::vector<uint8_t> *file, std::string *error);
+
+}  // namespace vellimor

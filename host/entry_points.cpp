@@ -1,0 +1,263 @@
+#include "host/entry_points.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "editor/main_loop.h"
+#include "furdata/display_settings.h"
+#include "furdata/fur_data.h"
+#include "hair/noise.h"
+#include "hair/placement.h"
+#include "hair/shadows.h"
+#include "host/command_line.h"
+#include "host/configuration.h"
+#include "host/globals.h"
+#include "host/scene.h"
+#include "host/status.h"
+#include "platform/key_state.h"
+#include "platform/window_system.h"
+#include "render/draw.h"
+#include "render/frame_render.h"
+#include "render/mesh_export.h"
+#include "render/offscreen_target.h"
+#include "saa/saa.h"
+
+namespace vellimor {
+namespace {
+
+constexpr const char *kSdkVersion = "SDKv1.71.6";
+constexpr const char *kWindowProgramName = "Vellimor";
+constexpr const char *kDefaultOutputName = "offscreen";
+constexpr int kMaxAntialiasLevel = 7;
+// Host custom-effect states that savePer reacts to.
+constexpr int kStateRemoveHairs = 7;
+constexpr int kStateSaveHairs = 8;
+
+struct FrameRange {
+    int start = 0, end = 0, step = 1;
+};
+
+// The frames of a batch render: the command line's, else the play range. False (after the
+// messages) when the start lies after the end.
+bool batch_frames(const CommandLine &line, FrameRange &range) {
+    const SceneState &s = scene_state();
+    if (!line.has_frames) {
+        range = {s.start_frame, s.end_frame, s.frame_step};
+        return true;
+    }
+    range = {line.start, line.end, line.step < 1 ? 1 : line.step};
+    if (range.start > range.end) {
+        std::fprintf(stderr, "Render sequence error: start %d end %d\n", range.start, range.end);
+        std::fprintf(stderr,
+                     "Check the start and end frames in the host, \nit is not possible to render "
+                     "frames outside the limits set in the host\n");
+        return false;
+    }
+    return true;
+}
+
+bool open_offscreen_target(bool pixmap_only) {
+    const RunState &run = run_state();
+    if (!pixmap_only) {
+        if (offscreen_target_create(run.render_xres, run.render_yres, OffscreenKind::PBuffer))
+            return true;
+        std::fprintf(stderr, "Can't open PBuffer offscreen image, trying PixMap");
+    }
+    if (offscreen_target_create(run.render_xres, run.render_yres, OffscreenKind::PixMap)) return true;
+    std::fprintf(stderr, "Can't open PixMap offscreen image");
+    return false;
+}
+
+int batch_render(const CommandLine &line) {
+    SceneState &s = scene_state();
+    RunState &run = run_state();
+    FrameRange range;
+    if (!batch_frames(line, range)) {
+        free_all();
+        return kUsageError;
+    }
+    s.current_frame = range.start;
+    double time = 0.0;
+    SAA_frame2Seconds(&s.scene, range.start, &time);
+    SAA_updatelistEvalScene(&s.scene, time);
+    config().single_buffer = 1;
+
+    read_fur_data(1);
+    display_settings()->use_opengl = 1;
+    if (line.persistent_all) {
+        for (auto &p : s.patches) {
+            if (p) p->presistant_rebuild = 1;
+        }
+    }
+    build_all_patches(0, 0);
+
+    const std::string output = line.has_output ? line.output : kDefaultOutputName;
+    if (line.has_size) {
+        run.render_xres = line.xres;
+        run.render_yres = line.yres;
+    } else {
+        SAA_sceneGetRenCtrlXRes(&s.scene, &run.render_xres);
+        SAA_sceneGetRenCtrlYRes(&s.scene, &run.render_yres);
+    }
+    if (line.has_aspect) SAA_cameraSetAspectRatio(&s.scene, &s.camera, line.aspect);
+    if (line.has_antialias) {
+        const bool valid = line.antialias >= 0 && line.antialias <= kMaxAntialiasLevel;
+        display_settings()->antialias_level = valid ? line.antialias : 0;
+    }
+    if (!open_offscreen_target(line.pixmap_only)) {
+        free_all();
+        return kUsageError;
+    }
+    // Ctrl-C aborts the render the way Escape does.
+    platform::route_interrupt_to_escape();
+    render_frames_batch(range.start, range.end, range.step,
+                        line.alpha ? kDrawRenderAlpha : kDrawRender, output.c_str());
+    platform::stop_routing_interrupt_to_escape();
+    platform::clear_interrupt();
+    offscreen_target_destroy();
+    free_all();
+    return 0;
+}
+
+void show_persistent_status(const char *text) { status_line(text); }
+
+SAA_CustomContext *custom_context(void *context) { return static_cast<SAA_CustomContext *>(context); }
+
+}  // namespace
+
+int run_init(int argc, const char *const *argv) {
+    RunState &run = run_state();
+    run.run_mode = kRunModeStandAlone;
+    std::fprintf(stderr, "Fur stand alone version\n");
+    if (argc < 1) {
+        print_usage();
+        return kUsageError;
+    }
+    CommandLine line;
+    switch (parse_command_line(argc, argv, line)) {
+    case ParseResult::Ok: break;
+    case ParseResult::Usage:
+        print_usage();
+        return kUsageError;
+    case ParseResult::PluginExit:
+        std::fflush(nullptr);
+        std::exit(-1);
+    }
+    run.batch = line.batch ? 1 : 0;
+    const bool names_given = !line.scene.empty() && !line.database.empty();
+    if (line.batch && !names_given) {
+        std::fprintf(stderr,
+                     "Please specify both scene and database name when running a batch render\n");
+        print_usage();
+        return kUsageError;
+    }
+
+    noise_init();
+    version_banner();
+    open_message_file();
+    // Without the host location the stand-alone program can't work: a failure, not a success.
+    if (!read_locations()) return kUsageError;
+    if (line.has_resource_path) run.resource_path = line.resource_path;
+    if (int rc = SAA_InitInternal(run.resource_path.c_str(), 0, kSdkVersion)) return rc;
+
+    if (names_given) {
+        if (int rc = MY_read_scene(line.scene.c_str(), line.database.c_str())) {
+            // Reported as a failure so that scripts see it.
+            std::fprintf(stderr, "\nCan't load scene %s - %s\n", line.scene.c_str(),
+                         line.database.c_str());
+            free_all();
+            return rc;
+        }
+    }
+    if (!line.batch) {
+        designer_start();
+        free_all();
+        return 0;
+    }
+    return batch_render(line);
+}
+
+int run_init_internal(void *) {
+    RunState &run = run_state();
+    platform::window_system_init(kWindowProgramName);
+    noise_init();
+    if (run.run_mode == kRunModeUnset) {
+        run.run_mode = kRunModeInternal;
+        std::fprintf(stderr, "Fur internal version\n");
+        version_banner();
+    }
+    SAA_statusBarSet("Init Fur program ....", 1);
+    open_message_file();
+    read_locations();
+    if (int rc = SAA_sceneInitInternal(kSdkVersion)) return rc;
+    MY_read_scene("", "");  // a failure leaves whatever was read
+    if (run.run_mode == kRunModeInternal) {
+        designer_start();
+    } else if (run.run_mode == kRunModePersistent) {
+        read_fur_data(1);
+        quant_patches();
+    }
+    return 0;
+}
+
+int run_cleanup_internal(void *) {
+    close_message_file();
+    free_all();
+    return 0;
+}
+
+int run_init_persistent(void *context) {
+    run_state().run_mode = kRunModePersistent;
+    show_persistent_status("Fur Persistant version");
+    version_banner();
+    return run_init_internal(context);
+}
+
+int run_update_persistent(void *) {
+    SceneState &s = scene_state();
+    show_persistent_status("Update Persistent");
+    SAA_sceneGetPlayCtrlCurrentFrame(&s.scene, &s.current_frame);
+    bool rebuilt = false;
+    for (int i = 0; i < static_cast<int>(s.patches.size()); ++i) {
+        PatchData *p = s.patches[i].get();
+        if (!p || p->deleted || !p->presistant_rebuild) continue;
+        grow_fur(i, -1, 0);
+        p->last_built_frame = s.current_frame;
+        rebuilt = true;
+    }
+    if (rebuilt) quant_patches();
+    show_persistent_status("Save Persistent");
+    drawing_driver(kDrawSaveHairMesh, -1);
+    return 0;
+}
+
+int run_save_persistent(void *context) {
+    show_persistent_status("Save Persistent");
+    int state = 0;
+    const int result = SAA_customContextGetState(custom_context(context), &state);
+    if (state == kStateRemoveHairs) {
+        destroy_hair_mesh_element();
+    } else if (state == kStateSaveHairs) {
+        drawing_driver(kDrawSaveHairMesh, -1);
+    }
+    return result;
+}
+
+int run_cleanup_persistent(void *) {
+    show_persistent_status("Cleanup Persistent");
+    destroy_hair_mesh_element();
+    close_message_file();
+    free_all();
+    return 0;
+}
+
+int run_edit_persistent(void *) {
+    show_persistent_status("Edit Persistent");
+    destroy_hair_mesh_element();
+    designer_start();
+    free_all();
+    return 0;
+}
+
+}  // namespace vellimor

@@ -1,0 +1,286 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <vector>
+
+#include "furdata/display_settings.h"
+#include "furdata/patch_data.h"
+#include "hair/channel_maps.h"
+#include "hair/picture_maps.h"
+#include "hair/random_generators.h"
+#include "host/scene.h"
+
+namespace vellimor {
+namespace {
+
+// A scene table holding `count` fresh fur records (no host models needed for maps).
+class ChannelMaps : public ::testing::Test {
+protected:
+    void SetUp() override { add_surfaces(1); }
+    void TearDown() override {
+        scene_state().patches.clear();
+        scene_state().models.clear();
+        display_settings_free();
+    }
+    void add_surfaces(int count) {
+        for (int i = 0; i < count; ++i) {
+            scene_state().patches.push_back(patch_new());
+            scene_state().models.push_back(SAA_Elem{});
+        }
+    }
+    PatchData &record(int p = 0) { return *scene_state().patches[p]; }
+    TextureKey &key(int i = 0) {
+        auto it = record().texture_keys.begin();
+        std::advance(it, i);
+        return *it;
+    }
+    TextureKey &add_key(float u, float v) {
+        TextureKey k = texture_key_new();
+        k.u = u;
+        k.v = v;
+        record().texture_keys.push_back(k);
+        return record().texture_keys.back();
+    }
+    std::vector<float> build(int channel, int res, std::vector<float> *second = nullptr) {
+        std::vector<float> a(size_t(res) * res), b(size_t(res) * res);
+        standard_srand(1);
+        build_value_map(record(), a.data(), b.data(), res, channel);
+        if (second) *second = b;
+        return a;
+    }
+};
+
+TEST_F(ChannelMaps, RandomLengthStaysWithinItsSpreadAndRebuildsIdentically) {
+    key().u = 0.3f;
+    key().v = 0.6f;
+    key().length = {1, 4.5f, 0.5f, 0};
+    update_channel_maps(0);
+    const std::vector<float> first = record().length_map;
+    ASSERT_EQ(first.size(), 50u * 50u);
+    for (float x : first) {
+        ASSERT_GE(x, 2.25f);
+        ASSERT_LE(x, 4.5f);
+    }
+    EXPECT_GT(*std::max_element(first.begin(), first.end()) -
+                  *std::min_element(first.begin(), first.end()),
+              1.5f);
+    EXPECT_EQ(record().length_map_dirty, 0);
+
+    update_channel_maps(0);  // not dirty: kept
+    EXPECT_EQ(record().length_map, first);
+    record().length_map_dirty = 1;
+    standard_srand(12345);  // whatever ran before, the rebuild reseeds
+    update_channel_maps(0);
+    EXPECT_EQ(record().length_map, first);
+}
+
+TEST_F(ChannelMaps, SeedsDependOnSurfaceIndex) {
+    add_surfaces(1);
+    for (int p = 0; p < 2; ++p) {
+        TextureKey &k = record(p).texture_keys.front();
+        k.u = k.v = 0.5f;
+        k.length = {1, 2.0f, 0.5f, 0};
+        update_channel_maps(p);
+    }
+    EXPECT_NE(record(0).length_map, record(1).length_map);
+}
+
+TEST_F(ChannelMaps, KeyDistanceByShape) {
+    TextureKey k = texture_key_new();
+    k.u = 0.5f;
+    k.v = 0.5f;
+    EXPECT_FLOAT_EQ(key_distance2(0.5f, 0.5f, k), 0.0001f);  // weight 10000 on the key
+    EXPECT_FLOAT_EQ(key_distance2(0.8f, 0.5f, k), 0.09f + 0.0001f);
+
+    k.key_mode = 1;  // circle
+    k.w = 0.2f;
+    EXPECT_FLOAT_EQ(key_distance2(0.6f, 0.55f, k), 0.0001f);
+    EXPECT_NEAR(key_distance2(0.8f, 0.5f, k), 0.09f - 0.04f + 0.0001f, 1e-6f);
+
+    k.key_mode = 2;  // box 0.4..0.6 x 0.4..0.7
+    k.w = 0.1f;
+    k.h = 0.2f;
+    EXPECT_FLOAT_EQ(key_distance2(0.55f, 0.65f, k), 0.0001f);
+    EXPECT_NEAR(key_distance2(0.5f, 0.9f, k), 0.04f + 0.0001f, 1e-6f);  // above the top side
+    EXPECT_NEAR(key_distance2(0.9f, 0.5f, k), 0.09f + 0.0001f, 1e-6f);  // right of the box
+    EXPECT_NEAR(key_distance2(0.9f, 0.9f, k), 0.09f + 0.04f + 0.0001f, 1e-6f);  // corner
+    EXPECT_NEAR(key_distance2(0.3f, 0.2f, k), 0.01f + 0.01f + 0.0001f, 1e-6f);
+
+    k.key_mode = 3;  // the same box turned a quarter: 0.3..0.7 x 0.4..0.6
+    k.ang = static_cast<float>(M_PI / 2);
+    EXPECT_NEAR(key_distance2(0.68f, 0.5f, k), 0.0001f, 1e-6f);
+    EXPECT_NEAR(key_distance2(0.5f, 0.68f, k), 0.0064f + 0.0001f, 1e-6f);
+}
+
+TEST_F(ChannelMaps, CellOnKeyAndCircleInteriorDominate) {
+    key().u = 0.0f;
+    key().v = 0.0f;
+    key().length = {1, 1.0f, 0.0f, 0};
+    TextureKey &far = add_key(1.0f, 1.0f);
+    far.length = {1, 0.0f, 0.0f, 0};
+    std::vector<float> m = build(kChannelLength, 50);
+    EXPECT_NEAR(m[0], 1.0f, 1e-3f);  // weight 10000 against ~0.5
+
+    key().key_mode = 1;
+    key().w = 0.25f;
+    m = build(kChannelLength, 50);
+    for (int c = 0; c < 8; ++c) EXPECT_NEAR(m[c], 1.0f, 1e-3f) << c;  // u = c/48 < 0.25
+}
+
+TEST_F(ChannelMaps, TilingMakesOppositeEdgesAlike) {
+    key().u = 0.05f;
+    key().v = 0.5f;
+    key().length = {1, 1.0f, 0.0f, 0};
+    TextureKey &middle = add_key(0.5f, 0.5f);
+    middle.length = {1, 0.0f, 0.0f, 0};
+    const int row = 24 * 50;
+    std::vector<float> plain = build(kChannelLength, 50);
+    EXPECT_GT(plain[row + 0] - plain[row + 48], 0.3f);
+    record().TileU = 1;
+    std::vector<float> tiled = build(kChannelLength, 50);
+    EXPECT_NEAR(tiled[row + 0], tiled[row + 48], 0.05f);
+    EXPECT_GT(tiled[row + 48], 0.8f);
+}
+
+TEST_F(ChannelMaps, LastColumnLiesBeyondOne) {
+    // A key at u = 49/48 sits on the last column of a res-50 map: that cell alone gets weight
+    // 10000 against a key one unit away.
+    key().u = 49.0f / 48.0f;
+    key().v = 0.0f;
+    key().length = {1, 1.0f, 0.0f, 0};
+    TextureKey &other = add_key(49.0f / 48.0f, 1.0f);
+    other.length = {1, 0.0f, 0.0f, 0};
+    std::vector<float> m = build(kChannelLength, 50);
+    EXPECT_NEAR(m[49], 10000.0f / (10000.0f + 1.0f / 1.0001f), 2e-5f);
+    EXPECT_LT(m[48], m[49] - 2e-4f);
+}
+
+TEST_F(ChannelMaps, GrowRandomModes) {
+    key().u = key().v = 0.5f;
+    key().grow = {1, 1.0f, -1.0f, 0.2f, 0};
+    std::vector<float> v;
+    std::vector<float> u = build(kChannelGrow, 20, &v);  // no settings: absolute spread
+    EXPECT_GE(*std::min_element(u.begin(), u.end()), 0.8f);
+    EXPECT_LE(*std::max_element(u.begin(), u.end()), 1.2f);
+    EXPECT_GT(*std::max_element(u.begin(), u.end()), 1.05f);
+    EXPECT_LE(*std::max_element(v.begin(), v.end()), -0.8f);
+    EXPECT_GE(*std::min_element(v.begin(), v.end()), -1.2f);
+
+    display_settings_create().dir_bend_random_mode = 0;  // relative: within x·(1 - r) .. x
+    u = build(kChannelGrow, 20, &v);
+    EXPECT_GE(*std::min_element(u.begin(), u.end()), 0.8f);
+    EXPECT_LE(*std::max_element(u.begin(), u.end()), 1.0f);
+}
+
+TEST_F(ChannelMaps, ChannelWithoutKeysIsFiniteDefault) {
+    key().segments.active = 0;
+    key().density.active = 0;
+    key().grow.active = 0;
+    key().color_active[kColorThickness] = 0;
+    update_channel_maps(0);
+    for (float x : record().segments_map) ASSERT_EQ(x, 5.0f);  // never a zero segment count
+    for (float x : record().density_map) ASSERT_EQ(x, 1.0f);
+    for (float x : record().grow_map_u) ASSERT_EQ(x, 0.0f);
+    for (uint32_t x : record().main_color_keys[kColorThickness][0].color_map) {
+        const float t = std::bit_cast<float>(x);
+        ASSERT_TRUE(std::isfinite(t));
+    }
+    EXPECT_EQ(count_active_keys(record(), kChannelSegments, 0), 0);
+    EXPECT_EQ(count_active_keys(record(), kChannelLength, 0), 1);
+    EXPECT_EQ(count_active_keys(record(), kChannelColor, kColorThickness), 0);
+    EXPECT_EQ(count_active_keys(record(), kChannelColor, kColorDiffuse), 1);
+    EXPECT_EQ(count_texture_keys(record()), 1);
+}
+
+TEST_F(ChannelMaps, ColorMapsPackRedOnTop) {
+    key().u = key().v = 0.5f;
+    update_channel_maps(0);
+    const MainColorKey &diffuse = record().main_color_keys[kColorDiffuse][0];
+    ASSERT_EQ(diffuse.color_map.size(), 2500u);
+    EXPECT_EQ(diffuse.map_dirty, 0);
+    // Default diffuse key 0: 1.0, 0.7, 0.4, 1.0 as bytes 255, 178, 102, 255, red on top.
+    const uint32_t cell = diffuse.color_map[1234];
+    EXPECT_EQ(cell >> 24, 0xFFu);
+    EXPECT_NEAR(double((cell >> 16) & 0xFF), 178, 1);
+    EXPECT_NEAR(double((cell >> 8) & 0xFF), 102, 1);
+    EXPECT_EQ(cell & 0xFF, 0xFFu);
+    EXPECT_EQ(get_color_texture_value(record(), 0, kColorDiffuse, 0.3f, 0.9f), cell);
+    EXPECT_NEAR(get_thickness_texture_value(record(), 0, 0.5f, 0.5f), 0.05f, 1e-7f);
+    EXPECT_NEAR(get_thickness_texture_value(record(), 1, 0.5f, 0.5f), 0.0001f, 1e-9f);
+    EXPECT_EQ(get_color_texture_value(record(), 0, kColorThickness, 0.5f, 0.5f), 0u);
+}
+
+TEST(ChannelMapSampling, PatchSurfacesReadMirroredInU) {
+    const int res = 4;
+    std::vector<float> map(16);
+    for (int i = 0; i < 16; ++i) map[i] = float(i);
+    EXPECT_EQ(sample_channel_map(map, 0.0f, 0.0f, res, 1, 0), 3.0f);  // last column
+    EXPECT_EQ(sample_channel_map(map, 0.0f, 0.0f, res, 10, 0), 0.0f);
+    EXPECT_EQ(sample_channel_map(map, 1.0f, 1.0f, res, 10, 0), 15.0f);
+    EXPECT_EQ(sample_channel_map(map, 0.5f, 0.5f, res, 10, 0), 5.0f);  // trunc(1.5)
+}
+
+TEST(ChannelMapSampling, BilinearAtCornersAndBetween) {
+    const int res = 3;
+    std::vector<float> map = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(sample_channel_map(map, 1.0f, 1.0f, res, 10, 1), 8.0f);  // only the last cell
+    EXPECT_EQ(sample_channel_map(map, 0.0f, 0.0f, res, 10, 1), 0.0f);
+    EXPECT_FLOAT_EQ(sample_channel_map(map, 0.25f, 0.25f, res, 10, 1), 2.0f);
+    EXPECT_FLOAT_EQ(sample_channel_map(map, 0.75f, 0.0f, res, 1, 1), 0.5f);  // mirrored
+    std::vector<uint32_t> colors = {0x00000000u, 0xFF0000FFu, 0x00FF0000u, 0x10203040u};
+    EXPECT_EQ(sample_color_map(colors, 0.5f, 0.5f, 2, 10, 1),
+              0x43470C4Fu);  // byte by byte, truncated
+    EXPECT_EQ(sample_color_map(colors, 1.0f, 1.0f, 2, 10, 1), 0x10203040u);
+}
+
+TEST(ChannelMapSampling, UnbuiltOrHostileInputReadsSafely) {
+    std::vector<float> map(4, 7.0f);
+    EXPECT_EQ(sample_channel_map({}, 0.5f, 0.5f, 50, 10, 1), 0.0f);
+    EXPECT_EQ(sample_channel_map(map, 0.5f, 0.5f, 3, 10, 1), 0.0f);  // smaller than res²
+    EXPECT_EQ(sample_channel_map(map, NAN, 2.0f, 2, 10, 1), 7.0f);
+    EXPECT_EQ(sample_channel_map(map, -5.0f, 1e30f, 2, 1, 0), 7.0f);
+}
+
+TEST(PictureMaps, FloorsScalesAndRowOrder) {
+    // 2x2 picture: top row red 0 and 255, bottom row 127 and 254.
+    const std::vector<uint8_t> red = {0, 255, 127, 254}, green = {127, 127, 0, 255};
+    PicturePlanes picture{2, 2, red, green, {}, {}};
+    std::vector<float> a(4), b(4);
+    ASSERT_TRUE(
+        fill_value_map_from_picture(picture, kChannelLength, 2.0f, 0, a.data(), nullptr, 2));
+    // Picture row 0 becomes the last map row.
+    EXPECT_FLOAT_EQ(a[2], 0.001f);
+    EXPECT_FLOAT_EQ(a[3], 2.0f);
+    EXPECT_FLOAT_EQ(a[0], 127 * 2.0f / 255);
+    ASSERT_TRUE(
+        fill_value_map_from_picture(picture, kChannelBend, 1.0f, 1.0f, a.data(), b.data(), 2));
+    EXPECT_FLOAT_EQ(a[0], 0.001f);  // byte 127 gives +0.001, not 0
+    EXPECT_FLOAT_EQ(b[2], 0.001f);
+    EXPECT_FLOAT_EQ(a[2], -1.0f);
+    ASSERT_TRUE(
+        fill_value_map_from_picture(picture, kChannelGrow, 1.0f, 1.0f, a.data(), b.data(), 2));
+    EXPECT_FLOAT_EQ(a[0], 0.0f);
+    ASSERT_TRUE(fill_value_map_from_picture(picture, kChannelCurl, 1.0f, 0, a.data(), nullptr, 2));
+    EXPECT_FLOAT_EQ(a[2], 0.0f);  // no floor on curl
+    EXPECT_FALSE(fill_value_map_from_picture(picture, kChannelGrow, 1, 1, a.data(), nullptr, 2));
+    PicturePlanes truncated{4, 4, red, green, {}, {}};
+    EXPECT_FALSE(
+        fill_value_map_from_picture(truncated, kChannelLength, 1, 0, a.data(), nullptr, 2));
+}
+
+TEST(PictureMaps, ColorPicturesTakeAlphaOnlyWithFourChannels) {
+    const std::vector<uint8_t> r = {10}, g = {20}, b = {30}, alpha = {40};
+    PicturePlanes picture{1, 1, r, g, b, alpha};
+    uint32_t cell = 0;
+    ASSERT_TRUE(fill_color_map_from_picture(picture, kColorDiffuse, 4, 200, &cell, 1));
+    EXPECT_EQ(cell, 0x0A141E28u);
+    ASSERT_TRUE(fill_color_map_from_picture(picture, kColorDiffuse, 3, 200, &cell, 1));
+    EXPECT_EQ(cell, 0x0A141EC8u);
+    ASSERT_TRUE(fill_color_map_from_picture(picture, kColorThickness, 1, 0, &cell, 1));
+    EXPECT_FLOAT_EQ(std::bit_cast<float>(cell), 10 / 255.0f);
+}
+
+}  // namespace
+}  // namespace vellimor
