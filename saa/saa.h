@@ -5,7 +5,10 @@
  * a point is transformed as (x, y, z, w)·M, so the translation sits in the last row.
  * Where an operation takes a global/local flag, 1 asks for the global (world) value.
  * The two evaluation selectors of the surface operations (0 or 2) are accepted and ignored.
- * Operations marked "host side" exist for the host programs and tests, not for the plug-in. */
+ * Operations marked "host side" exist for the host programs and tests, not for the plug-in.
+ * There is one current scene (SAA_sceneGetCurrent always succeeds) and at most one current
+ * database; loading a scene replaces the current scene's contents and makes older element
+ * handles stale (SAA_elementIsValid reports 0, other operations SAA_ERR_INVALID). */
 #ifndef SAA_SAA_H
 #define SAA_SAA_H
 
@@ -54,7 +57,10 @@ int SAA_databaseGetPathLength(const SAA_Database *database, int *length);
 int SAA_databaseGetPath(const SAA_Database *database, int max_length, char *path);
 int SAA_sceneLoad(const SAA_Database *database, const char *name, SAA_Scene *scene);
 int SAA_sceneGetCurrent(SAA_Scene *scene);
-int SAA_sceneSave(const SAA_Database *database, const SAA_Scene *scene); /* atomic */
+/* Writes SCENES/<scene name>.dsc atomically (the old file stays intact when the write fails),
+ * with every model, key and user-data block. */
+int SAA_sceneSave(const SAA_Database *database, const SAA_Scene *scene);
+/* Empties the scene: no models or lights, one default camera, default play control. */
 int SAA_sceneClear(const SAA_Scene *scene);
 int SAA_sceneGetNameLength(const SAA_Scene *scene, int *length);
 int SAA_sceneGetName(const SAA_Scene *scene, int max_length, char *name);
@@ -71,9 +77,12 @@ int SAA_sceneGetPlayCtrlCurrentFrame(const SAA_Scene *scene, int *frame);
 int SAA_sceneSetPlayCtrlCurrentFrame(const SAA_Scene *scene, int frame); /* host side */
 int SAA_sceneGetRenCtrlXRes(const SAA_Scene *scene, int *xres);
 int SAA_sceneGetRenCtrlYRes(const SAA_Scene *scene, int *yres);
+/* seconds = frame / frame rate (frame 0 is time 0). */
 int SAA_frame2Seconds(const SAA_Scene *scene, int frame, double *seconds);
 int SAA_updatelistGet(const SAA_Scene *scene);
-/* Evaluates every animated transform at the given time; model queries answer for that time. */
+/* Evaluates every animated transform at the given time (any real number of seconds, frame =
+ * seconds × frame rate, keys interpolated continuously); model queries answer for that time.
+ * Loading a scene evaluates it at its current frame. */
 int SAA_updatelistEvalScene(const SAA_Scene *scene, double seconds);
 
 /* ---- contents ---- */
@@ -84,7 +93,9 @@ int SAA_sceneGetLights(const SAA_Scene *scene, int count, SAA_Elem *lights);
 int SAA_sceneGetNbCameras(const SAA_Scene *scene, int *count);
 int SAA_sceneGetCameras(const SAA_Scene *scene, int count, SAA_Elem *cameras);
 
-/* ---- elements and models ---- */
+/* ---- elements and models ----
+ * Models have no hierarchy: global and local matrices, translations and scalings are the same.
+ * The matrix is S·Rx·Ry·Rz·T (scaling, rotation about X, Y, Z in degrees, translation). */
 int SAA_modelGetType(const SAA_Scene *scene, const SAA_Elem *model, int *type);
 int SAA_elementGetNameLength(const SAA_Scene *scene, const SAA_Elem *element, int *length);
 int SAA_elementGetName(const SAA_Scene *scene, const SAA_Elem *element, int max_length, char *name);
@@ -95,10 +106,17 @@ int SAA_modelGetTranslation(const SAA_Scene *scene, const SAA_Elem *model, int g
                             float *x, float *y, float *z);
 int SAA_modelGetScaling(const SAA_Scene *scene, const SAA_Elem *model, int global,
                         float *x, float *y, float *z);
+int SAA_modelGetRotation(const SAA_Scene *scene, const SAA_Elem *model, int global,
+                         float *x, float *y, float *z); /* host side; degrees */
+int SAA_modelIsAnimated(const SAA_Scene *scene, const SAA_Elem *model, int *animated); /* host side */
 
 /* ---- surfaces ----
- * Parameter extents: patch surfaces 0..extent per direction (extent by patch type and closed flag),
- * NURBS surfaces the knot range. Results are in the model's local space. */
+ * Parameter extents: patch surfaces 0..extent per direction, by patch type (0 linear: n-1+closed,
+ * 1 Bezier: trunc((n-1)/3.0+0.5), 2 B-spline and 3 cardinal: n-3 open, n closed), each unit of
+ * parameter one segment; NURBS surfaces the knot range (knot vectors are complete, count +
+ * degree + 1 knots, and start at 0, so 0..last knot). Parameters outside are clamped (wrapped
+ * for closed patch directions); non-finite ones give SAA_ERR_EVAL. Results are exact and in the
+ * model's local space. */
 int SAA_patchGetType(const SAA_Scene *scene, const SAA_Elem *model, int *type_u, int *type_v);
 int SAA_patchGetNbVertices(const SAA_Scene *scene, const SAA_Elem *model, int *nb_u, int *nb_v);
 int SAA_patchGetClosed(const SAA_Scene *scene, const SAA_Elem *model, short *closed_u, short *closed_v);
@@ -107,10 +125,13 @@ int SAA_nurbsSurfaceGetKnots(const SAA_Scene *scene, const SAA_Elem *model, int 
                              int nb_u, int nb_v, double *knots_u, double *knots_v);
 int SAA_nurbsSurfaceGetClosed(const SAA_Scene *scene, const SAA_Elem *model, short *closed_u,
                               short *closed_v);
+int SAA_nurbsSurfaceGetDegrees(const SAA_Scene *scene, const SAA_Elem *model, int *degree_u,
+                               int *degree_v); /* host side */
 /* Homogeneous point (w·x, w·y, w·z, w); the caller divides by w. */
 int SAA_surfaceEvalPosition(const SAA_Scene *scene, const SAA_Elem *model, int selector1,
                             int selector2, double u, double v, double position[4]);
-/* Unit normal, the normalised cross product of the u and v tangents. */
+/* Unit normal, the normalised cross product of the u and v tangents (at a pole, where the
+ * tangents are parallel, that of a point a tiny step inside the surface). */
 int SAA_surfaceEvalNormal(const SAA_Scene *scene, const SAA_Elem *model, int selector1, int selector2,
                           double u, double v, double normal[3]);
 /* Partial derivatives of the (projected) position by u and by v. */
@@ -122,12 +143,20 @@ int SAA_surfaceEvalTangents(const SAA_Scene *scene, const SAA_Elem *model, int s
  * AllocUserData gives the stored block: its size, whether its byte order differs from this
  * machine's (swap flag 1) and a pointer to the stored bytes, owned by the host and valid until
  * the block is set or destroyed or the scene changes. An absent block gives size 0, a null
- * pointer and SAA_OK. SetUserData copies the bytes and records them in this machine's order. */
+ * pointer and SAA_OK. SetUserData copies the bytes and records them in this machine's order.
+ * Destroying an absent block succeeds. */
 int SAA_modelAllocUserData(const SAA_Scene *scene, const SAA_Elem *model, const char *name, int *size,
                            short *swap_flag, void **data);
 int SAA_modelSetUserData(const SAA_Scene *scene, const SAA_Elem *model, const char *name, int size,
                          int flags, const void *data);
 int SAA_modelDestroyUserData(const SAA_Scene *scene, const SAA_Elem *model, const char *name);
+/* Host side: the model's blocks in name order; and marking a stored block as written by a
+ * machine of the given order (1 big-endian, 0 little-endian). */
+int SAA_modelGetNbUserData(const SAA_Scene *scene, const SAA_Elem *model, int *count);
+int SAA_modelGetUserDataInfo(const SAA_Scene *scene, const SAA_Elem *model, int index, int max_length,
+                             char *name, int *size);
+int SAA_modelSetUserDataOrder(const SAA_Scene *scene, const SAA_Elem *model, const char *name,
+                              int big_endian);
 
 /* ---- lights ---- */
 int SAA_lightGetPosition(const SAA_Scene *scene, const SAA_Elem *light, float position[3]);
@@ -145,6 +174,11 @@ int SAA_cameraGetNear(const SAA_Scene *scene, const SAA_Elem *camera, float *dis
 int SAA_cameraGetFar(const SAA_Scene *scene, const SAA_Elem *camera, float *distance);
 int SAA_cameraGetAspectRatio(const SAA_Scene *scene, const SAA_Elem *camera, float *aspect);
 int SAA_cameraSetAspectRatio(const SAA_Scene *scene, const SAA_Elem *camera, float aspect);
+/* Camera moves (world Y is up): orbit turns the eye about the interest by dx radians about the
+ * up axis and dy radians of elevation; pan slides eye and interest by dx right and dy up, in
+ * units of the eye-interest distance (the second pair is ignored); dolly moves the eye towards
+ * the interest by that fraction of the distance; zoom narrows the field of view by that many
+ * degrees (negative widens); fit keeps the view direction and frames the scene or element. */
 int SAA_cameraOrbit(const SAA_Scene *scene, const SAA_Elem *camera, float dx, float dy);
 int SAA_cameraPan(const SAA_Scene *scene, const SAA_Elem *camera, float dx, float dy, float dx2,
                   float dy2);
@@ -173,7 +207,9 @@ int SAA_elementSetWireType(const SAA_Scene *scene, const SAA_Elem *element, int 
 
 /* ---- polygon meshes ----
  * Positions and normals carry 4 doubles per vertex (x, y, z, spare); colours 4 bytes (R, G, B, A).
- * Polygons and their control vertices come back in the order they were given. */
+ * Polygons and their control vertices come back in the order they were given. A control vertex
+ * is a polygon corner; a colour or normal set on it goes to the vertex that corner uses.
+ * A created mesh is a model of type 2 named "mesh"; editing keeps its handle. */
 int SAA_meshCreate(const SAA_Scene *scene, int nb_vertices, const double *positions, int nb_polygons,
                    const int *polygon_sizes, const int *indices, SAA_Elem *mesh);
 int SAA_meshEditExtended(const SAA_Scene *scene, const SAA_Elem *mesh, int nb_vertices,
@@ -188,10 +224,12 @@ int SAA_polyCtrlVertexSetColors(const SAA_Scene *scene, const SAA_Elem *mesh, in
                                 const SAA_Elem *ctrl_vertices, const unsigned char *rgba);
 int SAA_ctrlVertexSetNormals(const SAA_Scene *scene, const SAA_Elem *mesh, int count,
                              const SAA_Elem *ctrl_vertices, const double *normals);
-/* Writes the element into the database's MODELS directory (meshes as PLY), under its name or
- * under the given name. */
+/* Writes a mesh as binary PLY (x y z nx ny nz red green blue alpha per vertex, faces) to
+ * MODELS/<name>.ply of the current database, under its element name or the given name. A given
+ * name containing '/' is a file path of its own; a ".hrc" ending becomes ".ply". Atomic. */
 int SAA_elementSave(const SAA_Scene *scene, const SAA_Elem *element);
 int SAA_elementSaveAs(const SAA_Scene *scene, const SAA_Elem *element, const char *name);
+/* Removes a model (any type) from the scene. */
 int SAA_elementDestroy(const SAA_Scene *scene, const SAA_Elem *element);
 
 /* ---- interface ---- */
@@ -202,6 +240,15 @@ int SAA_selectlistSetElements(const SAA_Scene *scene, int flags, int count, cons
 int SAA_selectlistGetElements(const SAA_Scene *scene, int max_count, SAA_Elem *elements,
                               int *count); /* host side */
 int SAA_customContextGetState(const SAA_CustomContext *context, int *state);
+
+/* ---- host side: diagnostics and tests ---- */
+/* The reason for the last failure (e.g. "/db/SCENES/a.dsc: models[2].type: expected an
+ * integer"); truncated to fit. */
+int SAA_hostGetLastError(int max_length, char *text);
+/* Scene and model file writes fail after this many bytes (negative: never), to test that a
+ * failed save leaves the old file intact. */
+int SAA_hostFailWritesAfter(long long bytes);
+int SAA_hostGetEvalTime(const SAA_Scene *scene, double *seconds);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,31 @@
+// The host driver's subcommands. Each lives in its own file and has one line in the table of
+// main.cpp; the common options are parsed once for all of them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "saa/saa.h"
+
+namespace vellimor::host_driver {
+
+constexpr const char *kProgram = "vellimor-host";
+
+struct CommandLine {
+    std::string command;
+    std::string database;  // -d DATABASE
+    std::string scene;     // -s SCENE
+    std::vector<std::string> args;  // everything else, in order, for the command to read
+};
+
+// Prints "vellimor-host: TEXT" as the one error line on stderr.
+void report_error(const std::string &text);
+
+// Initialises the host, opens -d and loads -s as the current scene. On failure reports one error
+// line naming the database or scene file and returns false.
+bool open_scene(const CommandLine &line, SAA_Database &database, SAA_Scene &scene);
+
+// Subcommands: each returns the process exit status.
+int run_info(const CommandLine &line);
+
+}  // namespace vellimor::host_driver

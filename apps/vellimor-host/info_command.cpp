@@ -1,0 +1,111 @@
+// "info": what a scene holds, one line per camera, light and model.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "apps/vellimor-host/commands.h"
+
+namespace vellimor::host_driver {
+
+namespace {
+
+constexpr int kNameLength = 1024;
+
+std::string element_name(const SAA_Scene &scene, const SAA_Elem &element) {
+    int length = 0;
+    if (SAA_elementGetNameLength(&scene, &element, &length) != SAA_OK) return "?";
+    std::vector<char> name(static_cast<std::size_t>(length) + 1);
+    if (SAA_elementGetName(&scene, &element, length + 1, name.data()) != SAA_OK) return "?";
+    return name.data();
+}
+
+std::vector<SAA_Elem> elements(const SAA_Scene &scene, int (*count_of)(const SAA_Scene *, int *),
+                               int (*list)(const SAA_Scene *, int, SAA_Elem *)) {
+    int count = 0;
+    if (count_of(&scene, &count) != SAA_OK || count <= 0) return {};
+    std::vector<SAA_Elem> out(static_cast<std::size_t>(count));
+    if (list(&scene, count, out.data()) != SAA_OK) return {};
+    return out;
+}
+
+void print_play_control(const SAA_Scene &scene) {
+    int start = 0, end = 0, step = 0, current = 0, xres = 0, yres = 0;
+    float rate = 0;
+    SAA_sceneGetPlayCtrlStartFrame(&scene, &start);
+    SAA_sceneGetPlayCtrlEndFrame(&scene, &end);
+    SAA_sceneGetPlayCtrlFrameStep(&scene, &step);
+    SAA_sceneGetPlayCtrlFrameRate(&scene, &rate);
+    SAA_sceneGetPlayCtrlCurrentFrame(&scene, &current);
+    SAA_sceneGetRenCtrlXRes(&scene, &xres);
+    SAA_sceneGetRenCtrlYRes(&scene, &yres);
+    std::printf("play range %d..%d step %d at %g fps, current frame %d\n", start, end, step, rate, current);
+    std::printf("render %dx%d\n", xres, yres);
+}
+
+void print_camera(const SAA_Scene &scene, const SAA_Elem &camera) {
+    float p[3] = {}, i[3] = {}, fov = 0, near_plane = 0, far_plane = 0, aspect = 0;
+    SAA_cameraGetPosition(&scene, &camera, p);
+    SAA_cameraGetInterest(&scene, &camera, i);
+    SAA_cameraGetFieldOfView(&scene, &camera, &fov);
+    SAA_cameraGetNear(&scene, &camera, &near_plane);
+    SAA_cameraGetFar(&scene, &camera, &far_plane);
+    SAA_cameraGetAspectRatio(&scene, &camera, &aspect);
+    std::printf("camera %s position (%g %g %g) interest (%g %g %g) fov %g near %g far %g aspect %g\n",
+                element_name(scene, camera).c_str(), p[0], p[1], p[2], i[0], i[1], i[2], fov, near_plane,
+                far_plane, aspect);
+}
+
+void print_light(const SAA_Scene &scene, const SAA_Elem &light) {
+    float p[3] = {}, c[3] = {}, shadow = 0, start = 0, end = 0;
+    int type = 0;
+    SAA_lightGetPosition(&scene, &light, p);
+    SAA_lightGetColor(&scene, &light, c);
+    SAA_lightGetShadow(&scene, &light, &shadow);
+    SAA_lightGetShadowType(&scene, &light, &type);
+    SAA_lightGetStart(&scene, &light, &start);
+    SAA_lightGetEnd(&scene, &light, &end);
+    std::printf("light %s position (%g %g %g) color (%g %g %g) shadow %g shadow type %d start %g end %g\n",
+                element_name(scene, light).c_str(), p[0], p[1], p[2], c[0], c[1], c[2], shadow, type, start, end);
+}
+
+std::string user_data_list(const SAA_Scene &scene, const SAA_Elem &model) {
+    int count = 0;
+    SAA_modelGetNbUserData(&scene, &model, &count);
+    if (count == 0) return "none";
+    std::string out;
+    for (int i = 0; i < count; ++i) {
+        char name[kNameLength];
+        int size = 0;
+        if (SAA_modelGetUserDataInfo(&scene, &model, i, kNameLength, name, &size) != SAA_OK) continue;
+        out += (out.empty() ? "" : ", ") + std::string(name) + " (" + std::to_string(size) + " bytes)";
+    }
+    return out;
+}
+
+void print_model(const SAA_Scene &scene, const SAA_Elem &model) {
+    int type = -1, animated = 0;
+    SAA_modelGetType(&scene, &model, &type);
+    SAA_modelIsAnimated(&scene, &model, &animated);
+    std::printf("model %s type %d %s user data: %s\n", element_name(scene, model).c_str(), type,
+                animated ? "animated" : "static", user_data_list(scene, model).c_str());
+}
+
+}  // namespace
+
+int run_info(const CommandLine &line) {
+    if (!line.args.empty()) {
+        report_error("info takes no argument \"" + line.args.front() + "\"");
+        return 2;
+    }
+    SAA_Database database;
+    SAA_Scene scene;
+    if (!open_scene(line, database, scene)) return 1;
+    std::printf("scene %s\n", line.scene.c_str());
+    print_play_control(scene);
+    for (const SAA_Elem &c : elements(scene, SAA_sceneGetNbCameras, SAA_sceneGetCameras)) print_camera(scene, c);
+    for (const SAA_Elem &l : elements(scene, SAA_sceneGetNbLights, SAA_sceneGetLights)) print_light(scene, l);
+    for (const SAA_Elem &m : elements(scene, SAA_sceneGetNbModels, SAA_sceneGetModels)) print_model(scene, m);
+    return 0;
+}
+
+}  // namespace vellimor::host_driver

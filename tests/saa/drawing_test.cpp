@@ -1,0 +1,161 @@
+// Drawing of scene objects into an OSMesa context, read back from memory.
+#include <GL/gl.h>
+#include <GL/osmesa.h>
+
+#include <cmath>
+
+#include "scene_fixture.h"
+
+using namespace vellimor::test;
+
+namespace {
+
+constexpr int kSize = 64;
+
+class Drawing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        context_ = OSMesaCreateContextExt(OSMESA_RGBA, 24, 0, 0, nullptr);
+        ASSERT_NE(context_, nullptr);
+        pixels_.assign(kSize * kSize * 4, 0);
+        ASSERT_TRUE(OSMesaMakeCurrent(context_, pixels_.data(), GL_UNSIGNED_BYTE, kSize, kSize));
+        glViewport(0, 0, kSize, kSize);
+        std::filesystem::copy_file(source_dir() + "/examples/furball/SCENES/furball.dsc", db_.scene_file("furball"));
+        ASSERT_EQ(db_.load("furball"), SAA_OK) << last_error();
+        int n = 0;
+        ASSERT_EQ(SAA_sceneGetCameras(&db_.scene, 1, &camera_), SAA_OK);
+        ASSERT_EQ(SAA_sceneGetNbLights(&db_.scene, &n), SAA_OK);
+        ASSERT_EQ(SAA_gpropsAlloc(&props_), SAA_OK);
+    }
+    void TearDown() override {
+        SAA_gpropsDispose(&props_);
+        OSMesaMakeCurrent(nullptr, nullptr, 0, 0, 0);
+        if (context_) OSMesaDestroyContext(context_);
+    }
+
+    void clear() {
+        glClearColor(0, 0, 0, 0);
+        glClearDepth(1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnable(GL_DEPTH_TEST);
+    }
+    void draw_scene(int mode) {
+        ASSERT_EQ(SAA_gpropsSetDisplayMode(&props_, mode), SAA_OK);
+        ASSERT_EQ(SAA_grStateInit(&db_.scene, &props_), SAA_OK);
+        ASSERT_EQ(SAA_grCameraApply(&db_.scene, &camera_), SAA_OK);
+        ASSERT_EQ(SAA_sceneDraw(&db_.scene, &props_), SAA_OK);
+        glFinish();
+    }
+    int lit_pixels() const {
+        int n = 0;
+        for (int i = 0; i < kSize * kSize; ++i) n += pixels_[4 * i] + pixels_[4 * i + 1] + pixels_[4 * i + 2] > 0;
+        return n;
+    }
+    float depth_at(int x, int y) {
+        float depth = 0;
+        glReadPixels(x, y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+        return depth;
+    }
+    const unsigned char *pixel(int x, int y) const { return &pixels_[static_cast<std::size_t>(4 * (y * kSize + x))]; }
+
+    OSMesaContext context_ = nullptr;
+    std::vector<unsigned char> pixels_;
+    TempDatabase db_;
+    SAA_Elem camera_{};
+    SAA_GrProps props_{};
+};
+
+}  // namespace
+
+TEST_F(Drawing, CameraApplyLooksFromThePositionAtTheInterest) {
+    ASSERT_EQ(SAA_grCameraApply(&db_.scene, &camera_), SAA_OK);
+    double projection[16], modelview[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+    float position[3], interest[3], fov = 0, aspect = 0;
+    SAA_cameraGetPosition(&db_.scene, &camera_, position);
+    SAA_cameraGetInterest(&db_.scene, &camera_, interest);
+    SAA_cameraGetFieldOfView(&db_.scene, &camera_, &fov);
+    SAA_cameraGetAspectRatio(&db_.scene, &camera_, &aspect);
+    auto to_eye = [&](const float p[3], double out[4]) {
+        for (int r = 0; r < 4; ++r)
+            out[r] = modelview[r] * p[0] + modelview[4 + r] * p[1] + modelview[8 + r] * p[2] + modelview[12 + r];
+    };
+    double eye[4], at[4];
+    to_eye(position, eye);
+    to_eye(interest, at);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(eye[k], 0, 1e-5) << "the camera sits at the eye origin";
+    EXPECT_NEAR(at[0], 0, 1e-5);
+    EXPECT_NEAR(at[1], 0, 1e-5);
+    EXPECT_LT(at[2], 0) << "the interest lies ahead, down -z";
+    double f = 1 / std::tan(fov * M_PI / 360);
+    EXPECT_NEAR(projection[5], f, 1e-5);
+    EXPECT_NEAR(projection[0], f / aspect, 1e-5);
+    EXPECT_EQ(projection[11], -1);
+}
+
+TEST_F(Drawing, ShadedSceneShowsTheLitSphereInTheMiddle) {
+    clear();
+    draw_scene(2);
+    EXPECT_GT(lit_pixels(), kSize * kSize / 10);
+    const unsigned char *centre = pixel(kSize / 2, kSize / 2);
+    EXPECT_GT(centre[0] + centre[1] + centre[2], 60) << "the sphere faces the camera and its lights";
+    EXPECT_LT(depth_at(kSize / 2, kSize / 2), 1.0f);
+    GLboolean lighting = GL_TRUE;
+    glGetBooleanv(GL_LIGHTING, &lighting);
+    EXPECT_EQ(lighting, GL_FALSE) << "drawing leaves the state as it was";
+}
+
+TEST_F(Drawing, DepthOnlyWritesDepthButNoColour) {
+    clear();
+    draw_scene(1);
+    EXPECT_EQ(lit_pixels(), 0);
+    EXPECT_LT(depth_at(kSize / 2, kSize / 2), 1.0f);
+    GLboolean mask[4] = {};
+    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    EXPECT_EQ(mask[0], GL_TRUE) << "colour writes come back on";
+}
+
+TEST_F(Drawing, WireframeDrawsLinesInTheWireColour) {
+    clear();
+    draw_scene(0);
+    int wire = lit_pixels();
+    EXPECT_GT(wire, 50);
+    clear();
+    draw_scene(2);
+    EXPECT_GT(lit_pixels(), wire) << "shading fills what the wireframe outlines";
+    SAA_Elem sphere = model_named(db_.scene, "Sphere");
+    int type = -1;
+    ASSERT_EQ(SAA_elementSetWireType(&db_.scene, &sphere, 1), SAA_OK);
+    ASSERT_EQ(SAA_elementGetWireType(&db_.scene, &sphere, &type), SAA_OK);
+    EXPECT_EQ(type, 1);
+    clear();
+    ASSERT_EQ(SAA_gpropsSetDisplayMode(&props_, 0), SAA_OK);
+    ASSERT_EQ(SAA_grCameraApply(&db_.scene, &camera_), SAA_OK);
+    ASSERT_EQ(SAA_elementDraw(&db_.scene, &props_, &sphere), SAA_OK);
+    glFinish();
+    int red = 0;
+    for (int i = 0; i < kSize * kSize; ++i) red += pixels_[4 * i] > 200 && pixels_[4 * i + 1] < 100;
+    EXPECT_GT(red, 20) << "wire type 1 draws red";
+}
+
+TEST_F(Drawing, LightsAndNullsDrawAsMarkersAndStaleHandlesAreRefused) {
+    SAA_Elem lights[2];
+    ASSERT_EQ(SAA_sceneGetLights(&db_.scene, 2, lights), SAA_OK);
+    clear();
+    ASSERT_EQ(SAA_gpropsSetDisplayMode(&props_, 0), SAA_OK);
+    ASSERT_EQ(SAA_grCameraApply(&db_.scene, &camera_), SAA_OK);
+    SAA_Elem gravity = model_named(db_.scene, "GravityA");
+    ASSERT_EQ(SAA_elementDraw(&db_.scene, &props_, &gravity), SAA_OK);
+    glFinish();
+    EXPECT_GT(lit_pixels(), 5);
+    EXPECT_EQ(SAA_elementDraw(&db_.scene, &props_, &lights[0]), SAA_OK);
+    SAA_GrProps disposed = props_;
+    SAA_GrProps other{};
+    ASSERT_EQ(SAA_gpropsAlloc(&other), SAA_OK);
+    ASSERT_EQ(SAA_gpropsDispose(&other), SAA_OK);
+    EXPECT_EQ(SAA_sceneDraw(&db_.scene, &other), SAA_ERR_INVALID);
+    EXPECT_EQ(SAA_gpropsSetDisplayMode(&disposed, 9), SAA_ERR_ARGUMENT);
+    ASSERT_EQ(SAA_sceneClear(&db_.scene), SAA_OK);
+    EXPECT_EQ(SAA_elementDraw(&db_.scene, &props_, &gravity), SAA_ERR_INVALID);
+}

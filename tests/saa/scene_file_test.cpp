@@ -1,0 +1,217 @@
+// The scene database on disk: loading, saving, play control, and hostile scene files.
+#include <random>
+
+#include "scene_fixture.h"
+
+using namespace vellimor::test;
+
+namespace {
+
+std::string demo_text() {
+    std::ifstream in(source_dir() + "/examples/furball/SCENES/furball.dsc", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+int model_count(const SAA_Scene &scene) {
+    int n = -1;
+    SAA_sceneGetNbModels(&scene, &n);
+    return n;
+}
+
+}  // namespace
+
+TEST(SceneFile, DemoSceneLoadsWithItsPlayControlCamerasLightsAndModels) {
+    TempDatabase db;
+    ASSERT_EQ(db.load_text(demo_text(), "furball"), SAA_OK) << last_error();
+    int start = 0, end = 0, step = 0, current = 0, x = 0, y = 0, cameras = 0, lights = 0;
+    float rate = 0;
+    SAA_sceneGetPlayCtrlStartFrame(&db.scene, &start);
+    SAA_sceneGetPlayCtrlEndFrame(&db.scene, &end);
+    SAA_sceneGetPlayCtrlFrameStep(&db.scene, &step);
+    SAA_sceneGetPlayCtrlFrameRate(&db.scene, &rate);
+    SAA_sceneGetPlayCtrlCurrentFrame(&db.scene, &current);
+    SAA_sceneGetRenCtrlXRes(&db.scene, &x);
+    SAA_sceneGetRenCtrlYRes(&db.scene, &y);
+    EXPECT_EQ(start, 1);
+    EXPECT_EQ(end, 30);
+    EXPECT_EQ(step, 1);
+    EXPECT_EQ(rate, 24.0f);
+    EXPECT_EQ(current, 1);
+    EXPECT_EQ(x, 640);
+    EXPECT_EQ(y, 480);
+    ASSERT_EQ(SAA_sceneGetNbCameras(&db.scene, &cameras), SAA_OK);
+    ASSERT_EQ(SAA_sceneGetNbLights(&db.scene, &lights), SAA_OK);
+    EXPECT_EQ(cameras, 1);
+    EXPECT_EQ(lights, 2);
+    std::vector<std::pair<std::string, int>> models;
+    for (const SAA_Elem &m : all_models(db.scene)) {
+        int type = -1;
+        SAA_modelGetType(&db.scene, &m, &type);
+        models.emplace_back(element_name(db.scene, m), type);
+    }
+    std::vector<std::pair<std::string, int>> expected{{"Sphere", 10}, {"Ground", 1}, {"Flag", 1}, {"GravityA", 0}, {"Wind", 4}};
+    EXPECT_EQ(models, expected);
+    char name[64];
+    ASSERT_EQ(SAA_sceneGetName(&db.scene, sizeof name, name), SAA_OK);
+    EXPECT_STREQ(name, "furball");
+    int length = 0;
+    ASSERT_EQ(SAA_databaseGetPathLength(&db.database, &length), SAA_OK);
+    std::vector<char> path(static_cast<std::size_t>(length) + 1);
+    ASSERT_EQ(SAA_databaseGetPath(&db.database, length + 1, path.data()), SAA_OK);
+    EXPECT_EQ(std::string(path.data()), db.path().string());
+    EXPECT_EQ(SAA_databaseGetPath(&db.database, length, path.data()), SAA_ERR_ARGUMENT) << "no room for the terminator";
+}
+
+TEST(SceneFile, SaveAndLoadKeepEveryModelKeyAndBlock) {
+    TempDatabase db;
+    ASSERT_EQ(db.load_text(demo_text(), "furball"), SAA_OK);
+    SAA_Elem sphere = model_named(db.scene, "Sphere");
+    const unsigned char bytes[5] = {5, 4, 3, 2, 1};
+    ASSERT_EQ(SAA_modelSetUserData(&db.scene, &sphere, "PatchData", 5, 0, bytes), SAA_OK);
+    ASSERT_EQ(SAA_sceneSetPrefix(&db.scene, "3-7"), SAA_OK);
+    ASSERT_EQ(SAA_sceneSave(&db.database, &db.scene), SAA_OK) << last_error();
+    std::string first = db.read_scene("furball");
+    ASSERT_EQ(db.load("furball"), SAA_OK) << last_error();
+    ASSERT_EQ(SAA_sceneSave(&db.database, &db.scene), SAA_OK);
+    EXPECT_EQ(db.read_scene("furball"), first) << "a second round trip changes nothing";
+    EXPECT_EQ(model_count(db.scene), 5);
+    char prefix[16];
+    ASSERT_EQ(SAA_sceneGetPrefix(&db.scene, sizeof prefix, prefix), SAA_OK);
+    EXPECT_STREQ(prefix, "3-7");
+    // The wind keys survive: the wind still moves between frames 1 and 30.
+    SAA_Elem wind = model_named(db.scene, "Wind");
+    float x0, y0, z0, x1, y1, z1;
+    SAA_updatelistEvalScene(&db.scene, 1 / 24.0);
+    SAA_modelGetTranslation(&db.scene, &wind, 1, &x0, &y0, &z0);
+    SAA_updatelistEvalScene(&db.scene, 30 / 24.0);
+    SAA_modelGetTranslation(&db.scene, &wind, 1, &x1, &y1, &z1);
+    EXPECT_FLOAT_EQ(z0, 0);
+    EXPECT_FLOAT_EQ(z1, 1);
+    int size = 0;
+    short swap = 0;
+    void *data = nullptr;
+    sphere = model_named(db.scene, "Sphere");
+    ASSERT_EQ(SAA_modelAllocUserData(&db.scene, &sphere, "PatchData", &size, &swap, &data), SAA_OK);
+    EXPECT_EQ(size, 5);
+}
+
+TEST(SceneFile, FailedSaveLeavesTheOldFileIntact) {
+    TempDatabase db;
+    ASSERT_EQ(db.load_text(demo_text(), "furball"), SAA_OK);
+    std::string before = db.read_scene("furball");
+    SAA_Elem sphere = model_named(db.scene, "Sphere");
+    ASSERT_EQ(SAA_elementSetName(&db.scene, &sphere, "Renamed"), SAA_OK);
+    SAA_hostFailWritesAfter(100);
+    int status = SAA_sceneSave(&db.database, &db.scene);
+    SAA_hostFailWritesAfter(-1);
+    EXPECT_EQ(status, SAA_ERR_IO);
+    EXPECT_NE(last_error().find("furball.dsc"), std::string::npos) << last_error();
+    EXPECT_EQ(db.read_scene("furball"), before);
+    std::size_t files = 0;
+    for (auto &entry : std::filesystem::directory_iterator(db.path() / "SCENES")) files += entry.exists();
+    EXPECT_EQ(files, 1u) << "no temporary file left behind";
+    ASSERT_EQ(SAA_sceneSave(&db.database, &db.scene), SAA_OK);
+    EXPECT_NE(db.read_scene("furball").find("Renamed"), std::string::npos);
+}
+
+TEST(SceneFile, ClearEmptiesTheSceneAndStaleHandlesAreRefused) {
+    TempDatabase db;
+    ASSERT_EQ(db.load_text(demo_text(), "furball"), SAA_OK);
+    SAA_Elem sphere = model_named(db.scene, "Sphere");
+    ASSERT_EQ(SAA_sceneClear(&db.scene), SAA_OK);
+    EXPECT_EQ(model_count(db.scene), 0);
+    int valid = 1, cameras = 0, type = 0;
+    ASSERT_EQ(SAA_elementIsValid(&db.scene, &sphere, &valid), SAA_OK);
+    EXPECT_EQ(valid, 0);
+    EXPECT_EQ(SAA_modelGetType(&db.scene, &sphere, &type), SAA_ERR_INVALID);
+    SAA_sceneGetNbCameras(&db.scene, &cameras);
+    EXPECT_EQ(cameras, 1) << "an empty scene still has a camera to look through";
+    SAA_Scene current{};
+    ASSERT_EQ(SAA_sceneGetCurrent(&current), SAA_OK);
+    EXPECT_EQ(current.id, db.scene.id);
+}
+
+TEST(SceneFile, MissingDatabaseAndSceneAreReportedByName) {
+    SAA_Database database{};
+    EXPECT_EQ(SAA_databaseLoad("/nonexistent/db", &database), SAA_ERR_NOT_FOUND);
+    EXPECT_NE(last_error().find("/nonexistent/db"), std::string::npos);
+    TempDatabase db;
+    EXPECT_EQ(db.load("nothere"), SAA_ERR_NOT_FOUND);
+    EXPECT_NE(last_error().find("nothere.dsc"), std::string::npos) << last_error();
+    EXPECT_EQ(SAA_sceneLoad(&db.database, "../escape", &db.scene), SAA_ERR_ARGUMENT);
+}
+
+// Every malformed file gives an error naming the problem and leaves the current scene alone.
+TEST(SceneFile, HostileFilesAreRefusedWithoutHarm) {
+    TempDatabase db;
+    ASSERT_EQ(db.load_text(demo_text(), "furball"), SAA_OK);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", "JSON"},
+        {"[]", "object"},
+        {"{}", "version"},
+        {R"({"version": 2})", "version"},
+        {R"({"version": "1"})", "integer"},
+        {R"({"version": 1, "models": {}})", "models"},
+        {R"({"version": 1, "models": [{"type": 0}]})", "name"},
+        {R"({"version": 1, "models": [{"name": "A", "type": "0"}]})", "type"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 1}]})", "patch"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 0, "patch": {}}]})", "patch"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 1, "patch": {"u": {"type": 2, "count": 4000000000},
+           "v": {"type": 2, "count": 4}, "vertices": []}}]})", "count"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 1, "patch": {"u": {"type": 2, "count": 16777216},
+           "v": {"type": 2, "count": 16777216}, "vertices": []}}]})", "vertices"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 1, "patch": {"u": {"type": 2, "count": 4},
+           "v": {"type": 2, "count": 4}, "vertices": [[0,0,0]]}}]})", "vertices"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 1, "patch": {"u": {"type": 2, "count": 3},
+           "v": {"type": 2, "count": 4}, "vertices": []}}]})", "at least"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 1, "patch": {"u": {"type": 7, "count": 4},
+           "v": {"type": 2, "count": 4}, "vertices": []}}]})", "type"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 10, "nurbs": {"u": {"degree": 2, "knots": [0,0,0,1,1,1]},
+           "v": {"degree": 2, "knots": [0,0,0,1,1,1]}, "points": [[0,0,0,1]]}}]})", "points"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 10, "nurbs": {"u": {"degree": 2, "knots": [0,0,1,0,1,1]},
+           "v": {"degree": 2, "knots": [0,0,0,1,1,1]}, "points": []}}]})", "decrease"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 10, "nurbs": {"u": {"degree": 2, "knots": [0,0,0,0,0,0]},
+           "v": {"degree": 2, "knots": [0,0,0,1,1,1]}, "points": []}}]})", "range"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 10, "nurbs": {"u": {"degree": 99, "knots": []},
+           "v": {"degree": 2, "knots": [0,0,0,1,1,1]}, "points": []}}]})", "degree"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 10, "nurbs": {"u": {"degree": 1, "knots": [0,0,1,1]},
+           "v": {"degree": 1, "knots": [0,0,1,1]}, "points": [[0,0,0,1],[0,0,0,0],[0,0,0,1],[0,0,0,1]]}}]})", "weight"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 2, "mesh": {"vertices": [[0,0,0]], "polygons": [[0,0,5]]}}]})",
+         "polygons"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 0, "user_data": [{"name": "X", "byte_order": "middle", "data": ""}]}]})",
+         "byte_order"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 0, "user_data": [{"name": "X", "byte_order": "big", "data": "a*=="}]}]})",
+         "base64"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 0, "animation": {"keys": [{"frame": 1e400}]}}]})", "JSON"},
+        {R"({"version": 1, "models": [{"name": "A", "type": 0, "transform": {"translation": [1, 2]}}]})", "translation"},
+        {R"({"version": 1, "play_control": {"frame_rate": 0}})", "frame_rate"},
+        {R"({"version": 1, "play_control": {"step": 0}})", "step"},
+        {R"({"version": 1, "cameras": [{"name": "C", "position": [0,0,0], "interest": [0,0,0]}]})", "coincide"},
+        {R"({"version": 1, "render": {"x_resolution": -5}})", "x_resolution"},
+    };
+    for (const auto &[text, mention] : cases) {
+        db.write_scene("bad", text);
+        int status = SAA_sceneLoad(&db.database, "bad", &db.scene);
+        EXPECT_EQ(status, SAA_ERR_FORMAT) << text;
+        std::string reason = last_error();
+        EXPECT_NE(reason.find("bad.dsc"), std::string::npos) << reason;
+        EXPECT_NE(reason.find(mention), std::string::npos) << "for " << text << " got: " << reason;
+        EXPECT_EQ(model_count(db.scene), 5) << "the current scene stays";
+    }
+}
+
+TEST(SceneFile, TruncatedAndMangledDemoFilesNeverCrash) {
+    TempDatabase db;
+    const std::string demo = demo_text();
+    std::mt19937 random(12345);
+    for (std::size_t cut = 0; cut < demo.size(); cut += 97) {
+        db.write_scene("bad", demo.substr(0, cut));
+        EXPECT_NE(SAA_sceneLoad(&db.database, "bad", &db.scene), SAA_OK) << "truncated at " << cut;
+    }
+    for (int round = 0; round < 200; ++round) {
+        std::string mangled = demo;
+        for (int k = 0; k < 4; ++k) mangled[random() % mangled.size()] = static_cast<char>(random() % 256);
+        db.write_scene("bad", mangled);
+        SAA_sceneLoad(&db.database, "bad", &db.scene);  // any status, no crash
+    }
+}
