@@ -1,4 +1,4 @@
-#include "plugin_loader.h"
+#include "apps/common/plugin_loader.h"
 
 #include <dlfcn.h>
 

@@ -27,5 +27,9 @@ bool open_scene(const CommandLine &line, SAA_Database &database, SAA_Scene &scen
 
 // Subcommands: each returns the process exit status.
 int run_info(const CommandLine &line);
+// The plug-in's run modes: internal, persistent over a frame range, editing a persistent effect.
+int run_internal(const CommandLine &line);
+int run_persistent(const CommandLine &line);
+int run_edit(const CommandLine &line);
 
 }  // namespace vellimor::host_driver

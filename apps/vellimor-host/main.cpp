@@ -17,6 +17,9 @@ struct Command {
 // One line per subcommand.
 constexpr Command kCommands[] = {
     {"info", run_info, "print the play range, cameras, lights and models of a scene"},
+    {"internal", run_internal, "run the plug-in's internal mode (initInt, cleanupInt)"},
+    {"persistent", run_persistent, "run the persistent effect: --frames START END [--save]"},
+    {"edit", run_edit, "open the designer on a persistent effect (initPer, editPer)"},
 };
 
 constexpr int kUsageStatus = 2;

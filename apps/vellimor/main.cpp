@@ -2,7 +2,7 @@
 //   vellimor -d DATABASE -s SCENE [-b] [options]
 #include <cstdio>
 
-#include "plugin_loader.h"
+#include "apps/common/plugin_loader.h"
 
 namespace {
 

@@ -1,0 +1,164 @@
+// The run modes a host drives the plug-in in: internal (the designer in the host), persistent
+// (a per-frame effect over a frame range) and editing a persistent effect.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "apps/common/plugin_loader.h"
+#include "apps/vellimor-host/commands.h"
+
+namespace vellimor::host_driver {
+namespace {
+
+// The host's custom-effect state that asks the effect to save its hairs into the scene.
+constexpr int kStateSaveHairs = 8;
+constexpr int kCommandFailure = 1;
+
+using EntryPoint = int (*)(void *);
+
+// The plug-in loaded in a host environment, with its entry points looked up by name.
+class PluginSession {
+public:
+    PluginSession() { app::set_host_environment(); }
+    bool ready() {
+        if (plugin_.loaded()) return true;
+        report_error(plugin_.error());
+        return false;
+    }
+    // Calls the named entry point; a missing one is reported and fails.
+    int call(const char *name, SAA_CustomContext &context) {
+        auto entry = reinterpret_cast<EntryPoint>(plugin_.symbol(name));
+        if (!entry) {
+            report_error(plugin_.error());
+            return kCommandFailure;
+        }
+        return entry(&context);
+    }
+
+private:
+    app::Plugin plugin_;
+};
+
+struct PersistentOptions {
+    bool has_frames = false;
+    int start = 0, end = 0;
+    bool save = false;
+};
+
+bool parse_integer(const std::string &text, int &value) {
+    char *stop = nullptr;
+    const long n = std::strtol(text.c_str(), &stop, 10);
+    if (text.empty() || *stop != '\0' || n < -1000000000L || n > 1000000000L) return false;
+    value = static_cast<int>(n);
+    return true;
+}
+
+bool parse_persistent_options(const CommandLine &line, PersistentOptions &options) {
+    const auto &args = line.args;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--save") {
+            options.save = true;
+        } else if (args[i] == "--frames") {
+            if (i + 2 >= args.size() || !parse_integer(args[i + 1], options.start) ||
+                !parse_integer(args[i + 2], options.end)) {
+                report_error("--frames needs two frame numbers: --frames START END");
+                return false;
+            }
+            options.has_frames = true;
+            i += 2;
+        } else {
+            report_error("persistent: unknown option \"" + args[i] + "\"");
+            return false;
+        }
+    }
+    if (options.has_frames && options.start > options.end) {
+        report_error("--frames: the start frame lies after the end frame");
+        return false;
+    }
+    return true;
+}
+
+bool no_extra_arguments(const CommandLine &line) {
+    if (line.args.empty()) return true;
+    report_error(line.command + ": unknown option \"" + line.args.front() + "\"");
+    return false;
+}
+
+// Moves the host to a frame the way the host's play control does.
+void go_to_frame(const SAA_Scene &scene, int frame) {
+    SAA_sceneSetPlayCtrlCurrentFrame(&scene, frame);
+    double seconds = 0.0;
+    SAA_frame2Seconds(&scene, frame, &seconds);
+    SAA_updatelistEvalScene(&scene, seconds);
+}
+
+// Reports a non-zero result of an entry point and passes it on.
+int checked(const char *name, int result) {
+    if (result != 0) report_error(std::string(name) + " returned " + std::to_string(result));
+    return result;
+}
+
+}  // namespace
+
+int run_internal(const CommandLine &line) {
+    SAA_Database database{};
+    SAA_Scene scene{};
+    if (!no_extra_arguments(line) || !open_scene(line, database, scene)) return kCommandFailure;
+    PluginSession plugin;
+    if (!plugin.ready()) return kCommandFailure;
+    SAA_CustomContext context{};
+    const int result = checked("initInt", plugin.call("initInt", context));
+    plugin.call("cleanupInt", context);
+    return result;
+}
+
+int run_persistent(const CommandLine &line) {
+    PersistentOptions options;
+    if (!parse_persistent_options(line, options)) return kCommandFailure;
+    SAA_Database database{};
+    SAA_Scene scene{};
+    if (!open_scene(line, database, scene)) return kCommandFailure;
+    if (!options.has_frames) {
+        SAA_sceneGetPlayCtrlStartFrame(&scene, &options.start);
+        SAA_sceneGetPlayCtrlEndFrame(&scene, &options.end);
+    }
+    PluginSession plugin;
+    if (!plugin.ready()) return kCommandFailure;
+    SAA_CustomContext context{};
+    go_to_frame(scene, options.start);
+    if (int rc = checked("initPer", plugin.call("initPer", context))) {
+        plugin.call("cleanupPer", context);
+        return rc;
+    }
+    for (int frame = options.start; frame <= options.end; ++frame) {
+        go_to_frame(scene, frame);
+        plugin.call("updatePer", context);
+    }
+    context.state = kStateSaveHairs;
+    plugin.call("savePer", context);
+    int result = 0;
+    if (options.save && SAA_sceneSave(&database, &scene) != SAA_OK) {
+        report_error("cannot save scene " + line.scene);
+        result = kCommandFailure;
+    }
+    plugin.call("cleanupPer", context);
+    return result;
+}
+
+int run_edit(const CommandLine &line) {
+    SAA_Database database{};
+    SAA_Scene scene{};
+    if (!no_extra_arguments(line) || !open_scene(line, database, scene)) return kCommandFailure;
+    PluginSession plugin;
+    if (!plugin.ready()) return kCommandFailure;
+    SAA_CustomContext context{};
+    if (int rc = checked("initPer", plugin.call("initPer", context))) {
+        plugin.call("cleanupPer", context);
+        return rc;
+    }
+    plugin.call("editPer", context);
+    plugin.call("cleanupPer", context);
+    return 0;
+}
+
+}  // namespace vellimor::host_driver

@@ -1,0 +1,89 @@
+// Runs one of the built programs as a user would: arguments, environment changes, and its exit
+// status, standard output and standard error captured separately.
+#pragma once
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char **environ;
+
+namespace vellimor::test {
+
+struct ProgramResult {
+    int status = -1;  // exit status, or 128 + signal
+    std::string out;
+    std::string err;
+};
+
+inline std::string build_dir() {
+    const char *dir = std::getenv("VELLIMOR_BUILD_DIR");
+    return dir ? dir : ".";
+}
+
+inline std::string slurp(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// env: name -> value, or nullopt to remove the variable.
+inline ProgramResult run_program(const std::string &program, const std::vector<std::string> &args,
+                                 const std::map<std::string, std::optional<std::string>> &env,
+                                 const std::string &work_dir) {
+    std::map<std::string, std::string> vars;
+    for (char **e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const auto eq = entry.find('=');
+        if (eq != std::string::npos) vars[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    for (const auto &[name, value] : env) {
+        if (value) {
+            vars[name] = *value;
+        } else {
+            vars.erase(name);
+        }
+    }
+    std::vector<std::string> env_strings;
+    for (const auto &[name, value] : vars) env_strings.push_back(name + "=" + value);
+    std::vector<char *> envp;
+    for (auto &s : env_strings) envp.push_back(s.data());
+    envp.push_back(nullptr);
+
+    const std::string path = build_dir() + "/bin/" + program;
+    std::vector<std::string> argv_strings = {path};
+    argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (auto &s : argv_strings) argv.push_back(s.data());
+    argv.push_back(nullptr);
+
+    const std::string out_path = work_dir + "/stdout.txt", err_path = work_dir + "/stderr.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, work_dir.c_str());
+    pid_t pid = 0;
+    ProgramResult result;
+    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int wstatus = 0;
+        waitpid(pid, &wstatus, 0);
+        result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    result.out = slurp(out_path);
+    result.err = slurp(err_path);
+    return result;
+}
+
+}  // namespace vellimor::test

@@ -1,0 +1,158 @@
+#include "host/entry_points.h"
+
+#include <gtest/gtest.h>
+
+#include "furdata/display_settings.h"
+#include "host/configuration.h"
+#include "host/globals.h"
+#include "host/scene.h"
+#include "host/status.h"
+#include "saa/scene_fixture.h"
+#include "scene_text.h"
+#include "test_env.h"
+
+namespace vellimor {
+namespace {
+
+using testing::internal::CaptureStderr;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStderr;
+using testing::internal::GetCapturedStdout;
+
+class EntryPoints : public testing::Test {
+protected:
+    void SetUp() override {
+        reset_globals();
+        status_reset();
+        env.set("TEMP", temp.path());
+        env.set("SI_LOCATION", temp.path());
+        env.set("FUR_LOCATION", temp.path());
+        env.unset("DISPLAY");
+        db.write_scene("s", test::scene_text(test::patch_model("Skin", 0, false, 2) + "," +
+                                             test::patch_model("Tail", 0, false, 3)));
+    }
+    void TearDown() override {
+        free_all();
+        close_message_file();
+        display_settings_free();
+        reset_globals();
+    }
+    int init(std::vector<const char *> args) {
+        args.insert(args.begin(), "vellimor");
+        return run_init(static_cast<int>(args.size()), args.data());
+    }
+    std::string message_file() { return test::read_file(temp.path() + "/fur_message"); }
+
+    test::TempDir temp;
+    test::TempDatabase db;
+    test::ScopedEnv env;
+};
+
+TEST_F(EntryPoints, InitWithoutArgumentsPrintsUsage) {
+    CaptureStdout();
+    CaptureStderr();
+    EXPECT_EQ(run_init(0, nullptr), 95);
+    EXPECT_EQ(GetCapturedStderr(), "Fur stand alone version\n");
+    EXPECT_EQ(GetCapturedStdout().rfind("Usage: Fur database scene [options]\n", 0), 0u);
+    EXPECT_EQ(run_state().run_mode, kRunModeStandAlone);
+}
+
+TEST_F(EntryPoints, MissingHostLocationFailsTheStandAloneStart) {
+    env.unset("SI_LOCATION");
+    CaptureStderr();
+    EXPECT_EQ(init({"-d", db.path().c_str(), "-s", "s"}), 95);
+    const std::string err = GetCapturedStderr();
+    EXPECT_NE(err.find("SI_LOCATION env variable not defined\n"), std::string::npos);
+    EXPECT_EQ(err.find("MY_read_scene"), std::string::npos);
+}
+
+TEST_F(EntryPoints, AntialiasLevelOutOfRangeBecomesZero) {
+    CaptureStderr();
+    EXPECT_EQ(init({"-b", "-d", db.path().c_str(), "-s", "s", "-j", "9"}), 0);
+    EXPECT_EQ(display_settings()->antialias_level, 0);
+    EXPECT_EQ(init({"-b", "-d", db.path().c_str(), "-s", "s", "-j", "7", "-S", "20", "10"}), 0);
+    EXPECT_EQ(display_settings()->antialias_level, 7);
+    EXPECT_EQ(run_state().render_xres, 20);
+    EXPECT_EQ(config().single_buffer, 1);
+    EXPECT_EQ(display_settings()->use_opengl, 1);
+    GetCapturedStderr();
+    EXPECT_EQ(scene_state().patch_count(), 0);  // freed after the render
+}
+
+TEST_F(EntryPoints, BatchTakesTheHostRenderSizeWithoutOption) {
+    CaptureStderr();
+    EXPECT_EQ(init({"-b", "-d", db.path().c_str(), "-s", "s"}), 0);
+    GetCapturedStderr();
+    EXPECT_EQ(run_state().render_xres, 64);
+    EXPECT_EQ(run_state().render_yres, 48);
+}
+
+class PersistentMode : public EntryPoints {
+protected:
+    void SetUp() override {
+        EntryPoints::SetUp();
+        ASSERT_EQ(db.load("s"), 0);
+    }
+};
+
+TEST_F(PersistentMode, InitPerReadsTheHostSceneWithOneBanner) {
+    SAA_CustomContext context{};
+    CaptureStderr();
+    EXPECT_EQ(run_init_persistent(&context), 0);
+    const std::string err = GetCapturedStderr();
+    EXPECT_EQ(err.find("Fur internal version"), std::string::npos);
+    EXPECT_EQ(err.find("Fur build: 2000"), err.rfind("Fur build: 2000"));
+    EXPECT_EQ(run_state().run_mode, kRunModePersistent);
+    ASSERT_EQ(scene_state().patches.size(), 2u);
+    EXPECT_EQ(scene_state().patches[1]->name, "Tail");
+    run_cleanup_persistent(&context);
+    EXPECT_TRUE(scene_state().patches.empty());
+}
+
+TEST_F(PersistentMode, UpdateRebuildsOnlyMarkedPatches) {
+    SAA_CustomContext context{};
+    CaptureStderr();
+    ASSERT_EQ(run_init_persistent(&context), 0);
+    GetCapturedStderr();
+    ASSERT_EQ(SAA_sceneSetPlayCtrlCurrentFrame(&db.scene, 3), 0);
+    EXPECT_EQ(run_update_persistent(&context), 0);
+    EXPECT_EQ(scene_state().current_frame, 3);
+    EXPECT_EQ(scene_state().patches[0]->last_built_frame, -1);
+    scene_state().patches[1]->presistant_rebuild = 1;
+    ASSERT_EQ(SAA_sceneSetPlayCtrlCurrentFrame(&db.scene, 4), 0);
+    EXPECT_EQ(run_update_persistent(&context), 0);
+    EXPECT_EQ(scene_state().patches[0]->last_built_frame, -1);
+    EXPECT_EQ(scene_state().patches[1]->last_built_frame, 4);
+    const std::string file = message_file();
+    EXPECT_NE(file.find("Update Persistent\n"), std::string::npos);
+    EXPECT_NE(file.find("Save Persistent\n"), std::string::npos);
+    context.state = 5;
+    EXPECT_EQ(run_save_persistent(&context), 0);
+    EXPECT_NE(run_save_persistent(nullptr), 0);  // the host's failure is passed on
+    run_cleanup_persistent(&context);
+}
+
+TEST_F(PersistentMode, EditPerFreesTheRecords) {
+    SAA_CustomContext context{};
+    CaptureStderr();
+    ASSERT_EQ(run_init_persistent(&context), 0);
+    EXPECT_EQ(run_edit_persistent(&context), 0);
+    GetCapturedStderr();
+    EXPECT_TRUE(scene_state().patches.empty());
+    EXPECT_NE(message_file().find("Edit Persistent\n"), std::string::npos);
+}
+
+TEST_F(PersistentMode, InternalModeRunsWithoutADisplay) {
+    SAA_CustomContext context{};
+    CaptureStderr();
+    EXPECT_EQ(run_init_internal(&context), 0);
+    const std::string err = GetCapturedStderr();
+    EXPECT_EQ(err.rfind("Fur internal version\nFur build: 2000", 0), 0u);
+    EXPECT_EQ(run_state().run_mode, kRunModeInternal);
+    EXPECT_EQ(scene_state().patch_count(), 2);
+    EXPECT_EQ(run_cleanup_internal(&context), 0);
+    EXPECT_EQ(scene_state().patch_count(), 0);
+}
+
+}  // namespace
+}  // namespace vellimor

@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include "furdata/display_settings.h"
+#include "furdata/fur_data.h"
+#include "host/configuration.h"
+#include "host/globals.h"
+#include "host/scene.h"
+#include "host/status.h"
+#include "saa/scene_fixture.h"
+#include "scene_text.h"
+#include "test_env.h"
+
+namespace vellimor {
+namespace {
+
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+class SceneReader : public testing::Test {
+protected:
+    void SetUp() override {
+        reset_globals();
+        status_reset();
+        run_state().run_mode = kRunModeStandAlone;
+        env.set("TEMP", temp.path());
+        ASSERT_EQ(SAA_InitInternal("", 0, "SDKv1.71.6"), 0);
+    }
+    void TearDown() override {
+        free_all();
+        close_message_file();
+        display_settings_free();
+        reset_globals();
+    }
+    // Writes the scene and reads it through the stand-alone path; returns the result.
+    int read(const std::string &text) {
+        db.write_scene("s", text);
+        CaptureStderr();
+        const int rc = MY_read_scene("s", db.path().c_str());
+        stderr_text = GetCapturedStderr();
+        return rc;
+    }
+    std::string name_of(const SAA_Elem &e) { return test::element_name(scene_state().scene, e); }
+
+    test::TempDatabase db;
+    test::TempDir temp;
+    test::ScopedEnv env;
+    std::string stderr_text;
+};
+
+TEST_F(SceneReader, SortsModelsByTypeAndName) {
+    using namespace test;
+    const std::string models = patch_model("Skin", 0, false, 2) + "," + plain_model("GravityA", 0) +
+                               "," + plain_model("Grav", 0) + "," + plain_model("Windy", 4) + "," +
+                               plain_model("Breeze", 4) + "," + nurbs_model("Ball", 3, 2) + "," +
+                               plain_model("Null", 0);
+    ASSERT_EQ(read(scene_text(models, light("L1") + "," + light("L2"))), 0);
+    EXPECT_EQ(stderr_text.rfind("MY_read_scene", 0), 0u);
+    const SceneState &s = scene_state();
+    ASSERT_EQ(s.patch_count(), 2);
+    EXPECT_EQ(name_of(s.models[0]), "Skin");
+    EXPECT_EQ(name_of(s.models[1]), "Ball");
+    ASSERT_EQ(s.gravity.size(), 1u);
+    EXPECT_EQ(name_of(s.gravity[0]), "GravityA");
+    EXPECT_EQ(s.gravity_cache.size(), 1u);
+    EXPECT_TRUE(s.has_wind_model);
+    EXPECT_EQ(name_of(s.wind_model), "Windy");
+    ASSERT_EQ(s.other_models.size(), 1u);
+    EXPECT_EQ(name_of(s.other_models[0]), "Breeze");
+    ASSERT_EQ(s.lights.size(), 2u);
+    ASSERT_EQ(s.light_cache.size(), 2u);
+    EXPECT_EQ(s.light_cache[1].frame, -1);
+    EXPECT_EQ(s.start_frame, 1);
+    EXPECT_EQ(s.end_frame, 5);
+    EXPECT_EQ(s.current_frame, 1);
+    EXPECT_FLOAT_EQ(s.aspect_ratio, 1.5f);
+    EXPECT_EQ(s.frame_offset, -1);
+    EXPECT_EQ(s.wind_table_length, 5);
+    EXPECT_EQ(s.wind_step.size(), 5u);
+    EXPECT_TRUE(s.has_graphics_properties);
+}
+
+TEST_F(SceneReader, TheLastOfTwoWindNullsWins) {
+    using namespace test;
+    ASSERT_EQ(read(scene_text(plain_model("WindA", 4) + "," + plain_model("WindB", 4), "", 10, 4)), 0);
+    EXPECT_EQ(name_of(scene_state().wind_model), "WindB");
+    EXPECT_EQ(scene_state().wind_table_length, 7);
+    EXPECT_EQ(scene_state().frame_offset, -10);
+}
+
+TEST_F(SceneReader, The513thSurfaceIsRefused) {
+    run_state().batch = 1;
+    open_message_file();
+    std::string models;
+    for (int i = 0; i < 513; ++i) {
+        if (i) models += ",";
+        models += test::patch_model("P" + std::to_string(i), 0, false, 2);
+    }
+    EXPECT_EQ(read(test::scene_text(models)), 95);
+    EXPECT_EQ(scene_state().patch_count(), 512);
+    EXPECT_EQ(test::read_file(temp.path() + "/fur_message"),
+              "ERROR: Maximum number of patches is: 512\n\n");
+}
+
+TEST_F(SceneReader, LightLimit) {
+    std::string lights;
+    for (int i = 0; i < 511; ++i) lights += (i ? "," : "") + test::light("L" + std::to_string(i));
+    EXPECT_EQ(read(test::scene_text("", lights)), 0);
+    EXPECT_EQ(scene_state().lights.size(), 511u);
+    free_all();
+    lights += "," + test::light("Last");
+    open_message_file();
+    EXPECT_EQ(read(test::scene_text(test::patch_model("P", 0, false, 2), lights)), 95);
+    EXPECT_EQ(scene_state().patch_count(), 1);  // the models are sorted before the lights
+    EXPECT_EQ(test::read_file(temp.path() + "/fur_message"),
+              "ERROR: Maximum number of lights is: 512\n\n");
+}
+
+TEST_F(SceneReader, PatchExtentsByTypeAndClosedFlag) {
+    using namespace test;
+    const std::string models =
+        patch_model("BsplineClosed", 2, true, 8, 2, false, 8) + "," +
+        patch_model("Bezier", 1, false, 7, 0, true, 3) + "," +
+        patch_model("Cardinal", 3, false, 5, 1, false, 4) + "," + nurbs_model("Nurbs", 2.5, 4);
+    ASSERT_EQ(read(scene_text(models)), 0);
+    display_settings_create();
+    read_fur_data(0);
+    const SceneState &s = scene_state();
+    ASSERT_EQ(s.patches.size(), 4u);
+    EXPECT_EQ(s.patches[0]->surfacetype, 1);
+    EXPECT_FLOAT_EQ(s.patches[0]->nbPointsU, 8.0f);
+    EXPECT_FLOAT_EQ(s.patches[0]->nbPointsV, 5.0f);
+    EXPECT_FLOAT_EQ(s.patches[1]->nbPointsU, 2.0f);  // trunc(6/3 + 0.5)
+    EXPECT_FLOAT_EQ(s.patches[1]->nbPointsV, 3.0f);  // linear closed: n - 1 + 1
+    EXPECT_FLOAT_EQ(s.patches[2]->nbPointsU, 2.0f);
+    EXPECT_FLOAT_EQ(s.patches[2]->nbPointsV, 1.0f);
+    EXPECT_EQ(s.patches[3]->surfacetype, 10);
+    EXPECT_FLOAT_EQ(s.patches[3]->nbPointsU, 2.5f);
+    EXPECT_FLOAT_EQ(s.patches[3]->nbPointsV, 4.0f);
+    EXPECT_EQ(s.patches[3]->name, "Nurbs");
+}
+
+TEST_F(SceneReader, HoldFileNameAddsOneToHourAndMinute) {
+    EXPECT_EQ(hold_file_name("/tmp", 1, 28, 9, 5), "/tmp/fur_hold_0128_1006");
+    EXPECT_EQ(hold_file_name("/t", 12, 3, 23, 59), "/t/fur_hold_1203_2460");
+    ASSERT_EQ(read(test::scene_text("")), 0);
+    const std::string &path = scene_state().hold_file_path;
+    EXPECT_EQ(path.rfind(temp.path() + "/fur_hold_", 0), 0u);
+    EXPECT_EQ(path.size(), temp.path().size() + 19);
+    env.unset("TEMP");
+    ASSERT_EQ(read(test::scene_text("")), 0);
+    EXPECT_EQ(scene_state().hold_file_path.rfind("/tmp/fur_hold_", 0), 0u);
+}
+
+TEST_F(SceneReader, HostFailuresPassTheirCode) {
+    db.write_scene("s", test::scene_text(""));
+    CaptureStderr();
+    EXPECT_EQ(MY_read_scene("missing", db.path().c_str()), SAA_ERR_NOT_FOUND);
+    EXPECT_NE(MY_read_scene("s", "/nonexistent/database"), 0);
+    GetCapturedStderr();
+}
+
+TEST_F(SceneReader, FurRecordsGetDefaultsNamesAndTheSwitches) {
+    env.set("FUR_USE_IRIS_GL", "1");
+    ASSERT_EQ(read(test::scene_text(test::patch_model("Skin", 0, false, 3) + "," +
+                                    test::plain_model("GravityA", 0))),
+              0);
+    CaptureStderr();
+    read_fur_data(1);
+    const std::string messages = GetCapturedStderr();
+    EXPECT_NE(messages.find("Using IrisGL drawing mode\n"), std::string::npos);
+    ASSERT_EQ(scene_state().patches.size(), 1u);
+    const PatchData &p = *scene_state().patches[0];
+    EXPECT_EQ(p.name, "Skin");
+    EXPECT_EQ(p.texture_keys.size(), 1u);
+    EXPECT_FLOAT_EQ(p.nbPointsU, 2.0f);
+    EXPECT_EQ(display_settings()->use_opengl, 0);
+    EXPECT_EQ(config().backup, 1);
+}
+
+TEST_F(SceneReader, NoFurSurfaceAppliesNoSwitches) {
+    env.set("FUR_USE_IRIS_GL", "1");
+    ASSERT_EQ(read(test::scene_text(test::plain_model("GravityA", 0))), 0);
+    CaptureStderr();
+    read_fur_data(1);
+    EXPECT_EQ(GetCapturedStderr(), "");
+    ASSERT_NE(display_settings(), nullptr);
+    EXPECT_EQ(display_settings()->use_opengl, 1);
+    EXPECT_EQ(config().backup, 0);  // no backups for a scene without fur
+}
+
+TEST_F(SceneReader, FreeAllEmptiesTheTables) {
+    ASSERT_EQ(read(test::scene_text(test::patch_model("Skin", 0, false, 2) + "," +
+                                    test::plain_model("GravityA", 0) + "," +
+                                    test::plain_model("Breeze", 4), test::light("L"))),
+              0);
+    read_fur_data(0);
+    scene_state().current_patch = 0;
+    free_all();
+    const SceneState &s = scene_state();
+    EXPECT_EQ(s.patch_count(), 0);
+    EXPECT_TRUE(s.patches.empty());
+    EXPECT_TRUE(s.gravity.empty());
+    EXPECT_TRUE(s.other_models.empty());
+    EXPECT_TRUE(s.lights.empty());
+    EXPECT_EQ(s.current_patch, -1);
+}
+
+}  // namespace
+}  // namespace vellimor
