@@ -81,9 +81,10 @@ ScreenPoint on_screen(XDriver &x, const FmObject *obj, float fx = 0.5f, float fy
 
 class FormsWindowed : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
+    void SetUp() override {
         fm_init();
         ASSERT_FALSE(fm_headless()) << "no X display";
+        ASSERT_TRUE(driver_.ok());
     }
 
     void show_at(FmForm *form, int x, int y) {
@@ -97,7 +98,6 @@ protected:
 };
 
 TEST_F(FormsWindowed, DemoFormAnswersThePointerAndTheKeyboard) {
-    ASSERT_TRUE(driver_.ok());
     DemoForm demo = make_demo_form();
     show_at(demo.form, 40, 40);
 
@@ -207,7 +207,6 @@ TEST_F(FormsWindowed, DemoFormAnswersThePointerAndTheKeyboard) {
 }
 
 TEST_F(FormsWindowed, QuestionBoxReturnsTheClickedAnswer) {
-    ASSERT_TRUE(driver_.ok());
     int windows_before = driver_.mapped_toplevel_count();
     std::thread answerer([&] {
         XDriver x;
@@ -224,7 +223,6 @@ TEST_F(FormsWindowed, QuestionBoxReturnsTheClickedAnswer) {
 }
 
 TEST_F(FormsWindowed, FileSelectorWalksADirectoryAndReturnsAFile) {
-    ASSERT_TRUE(driver_.ok());
     namespace fs = std::filesystem;
     fs::path dir = fs::temp_directory_path() / ("forms_select_" + std::to_string(::getpid()));
     fs::create_directories(dir / "sub");
