@@ -9,7 +9,7 @@ namespace vellimor {
 // FUR_ switches (not when the scene has no fur surface).
 void read_fur_data(int with_user_data);
 // Stores every record, texture key, picture and curve as user data; saves the scene when
-// save_scene is non-zero.
-void write_fur_data(int save_scene);
+// save_scene is non-zero. Returns 0, or the host's code of the first step that failed.
+int write_fur_data(int save_scene);
 
 }  // namespace vellimor

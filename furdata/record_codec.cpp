@@ -78,6 +78,27 @@ private:
     int base_;
 };
 
+// Lists the fields a decoder copies, with their offsets; skips what it keeps.
+class FieldLister {
+public:
+    FieldLister(std::vector<LayoutField> &fields, int base = 0) : fields_(fields), base_(base) {}
+    FieldLister at(int offset) const { return FieldLister(fields_, base_ + offset); }
+
+    void i32(int offset, int &v) { fields_.push_back({base_ + offset, &v}); }
+    void f32(int offset, float &v) { fields_.push_back({base_ + offset, &v}); }
+    void i16(int offset, short &v) { fields_.push_back({base_ + offset, &v}); }
+    void text(int offset, int size, std::string &s) { fields_.push_back({base_ + offset, &s, size}); }
+    void pointer(int) const {}
+    void kept_i32(int, int &) const {}
+    void kept_f32(int, float &) const {}
+    void kept_i16(int, short &) const {}
+    void kept_text(int, int, std::string &) const {}
+
+private:
+    std::vector<LayoutField> &fields_;
+    int base_;
+};
+
 // Field layouts, shared by the encoder (R const) and the decoder.
 
 template <class Io, class G>
@@ -430,10 +451,12 @@ bool decode_patch_data(ByteView block, bool swap, PatchData &r) {
     for (int t = 0; t < kColorTypes; ++t) {
         int count = 0;
         reader.i32(kColorKeyCountsOffset + 4 * t, count);
-        // A negative count is as unusable as a too large one.
+        // A negative count is as unusable as a too large one; a count of 0 would leave the
+        // colour evaluation without keys, so the type starts over from its defaults.
         if (count > kMaxStoredColorKeys || count < 0) {
             status_message(kStatusWarning, "#Colorkeys out of range, deleting keys");
-            count = 0;
+            main_color_keys_default(r, t);
+            continue;
         }
         r.nbColorKeys[t] = count;
         for (int i = 0; i < count; ++i) {
@@ -441,6 +464,27 @@ bool decode_patch_data(ByteView block, bool swap, PatchData &r) {
         }
     }
     return true;
+}
+
+namespace {
+template <class T, class Layout>
+std::vector<LayoutField> list_fields(T &value, Layout layout) {
+    std::vector<LayoutField> fields;
+    layout(FieldLister(fields), value);
+    return fields;
+}
+}  // namespace
+
+std::vector<LayoutField> patch_data_fields(PatchData &r) {
+    return list_fields(r, [](FieldLister l, PatchData &v) { patch_data_layout(l, v); });
+}
+
+std::vector<LayoutField> texture_key_fields(TextureKey &k) {
+    return list_fields(k, [](FieldLister l, TextureKey &v) { texture_key_layout(l, v); });
+}
+
+std::vector<LayoutField> display_settings_fields(DisplaySettings &s) {
+    return list_fields(s, [](FieldLister l, DisplaySettings &v) { display_settings_layout(l, v); });
 }
 
 }  // namespace vellimor

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <variant>
 #include <vector>
 
 #include "furdata/display_settings.h"
@@ -36,13 +38,27 @@ Bytes encode_display_settings(const DisplaySettings &settings);
 
 // Each decoder takes a block of exactly its size (else it returns false and changes nothing) and
 // copies the stored fields into the record; swap: the block is in the other byte order.
-// A colour key count above 19 is reported ("#Colorkeys out of range, deleting keys") and
-// becomes 0.
+// A colour key count above 19 (or below 0) is reported ("#Colorkeys out of range, deleting
+// keys") and that colour type gets its default main colour keys.
 bool decode_patch_data(ByteView block, bool swap, PatchData &record);
 bool decode_texture_key(ByteView block, bool swap, TextureKey &key);
 bool decode_picture(ByteView block, bool swap, Picture &picture);
 bool decode_color_key(ByteView block, bool swap, ColorKey &key);
 bool decode_main_color_key(ByteView block, bool swap, MainColorKey &key);
 bool decode_display_settings(ByteView block, bool swap, DisplaySettings &settings);
+
+// One field of a current layout that its current-version converter copies: its offset in the
+// block and the record field it goes to (texts with their stored size). The converters of older
+// layouts read these fields from their own offsets.
+struct LayoutField {
+    int offset = 0;
+    std::variant<int *, short *, float *, std::string *> field;
+    int text_size = 0;
+};
+// In layout order. The fur record's colour key counts and main colour keys are not listed: they
+// depend on the stored counts.
+std::vector<LayoutField> patch_data_fields(PatchData &record);
+std::vector<LayoutField> texture_key_fields(TextureKey &key);
+std::vector<LayoutField> display_settings_fields(DisplaySettings &settings);
 
 }  // namespace vellimor

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "editor/main_loop.h"
-#include "furdata/fur_data.h"
 #include "hair/shadows.h"
 #include "host/status.h"
 #include "render/draw.h"
@@ -33,6 +32,5 @@ int render_frames_batch(int, int, int, int, const char *) {
     return 0;
 }
 void designer_start() { not_available("designer_start"); }
-void write_fur_data(int) { not_available("write_fur_data"); }
 
 }  // namespace vellimor

@@ -207,7 +207,7 @@ TEST(RecordCodec, OtherByteOrderReadsTheSameValues) {
     EXPECT_EQ(p->group, 0x0102);
 }
 
-TEST(RecordCodec, ColorKeyCountOutOfRangeIsDropped) {
+TEST(RecordCodec, ColorKeyCountOutOfRangeGetsTheDefaults) {
     reset_globals();
     run_state().batch = 1;
     Bytes b = encode_patch_data(*patch_new());
@@ -220,8 +220,10 @@ TEST(RecordCodec, ColorKeyCountOutOfRangeIsDropped) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "WARNING: #Colorkeys out of range, deleting keys\n"
               "WARNING: #Colorkeys out of range, deleting keys\n");
-    EXPECT_EQ(p->nbColorKeys[kColorDiffuse], 0);
-    EXPECT_EQ(p->nbColorKeys[kColorAmbient], 0);
+    // The colour evaluation needs keys: the types start over from their defaults.
+    EXPECT_EQ(p->nbColorKeys[kColorDiffuse], 2);
+    EXPECT_EQ(p->main_color_keys[kColorDiffuse][1].where, 1.0f);
+    EXPECT_EQ(p->nbColorKeys[kColorAmbient], 1);
     EXPECT_EQ(p->nbColorKeys[kColorSpecular], 19);
     reset_globals();
 }

@@ -5,9 +5,6 @@
 #include "platform/key_state.h"
 #include "platform/window_system.h"
 
-// The GL driver's allocations are recognised by the leak suppressions only with full stacks.
-extern "C" const char *__lsan_default_options() { return "fast_unwind_on_malloc=0"; }
-
 namespace vellimor::platform {
 namespace {
 

@@ -1,0 +1,30 @@
+// Fetching fur settings from a text file into the scene's fur records.
+#include "furdata/fur_text_file.h"
+#include "hair/placement.h"
+#include "hair/shadows.h"
+#include "host/scene.h"
+#include "host/status.h"
+
+namespace vellimor {
+
+bool fetch_fur_data(int i, const char *path, int any_name) {
+    auto &patches = scene_state().patches;
+    const std::string file = path ? path : "";
+    if (i < 0 || i >= static_cast<int>(patches.size()) || !patches[i]) {
+        status_message(kStatusError, "Can't open save file: %s", file.c_str());
+        return false;
+    }
+    const FetchOutcome outcome = fetch_into_record(patches[i], file, any_name, [i] {
+        patch_geometry(i);
+        grow_fur(i, -1, 0);
+    });
+    if (!outcome.finished) return false;
+    quant_patches();
+    return outcome.ok;
+}
+
+void fetch_all(const char *path) {
+    for (int i = 0; i < scene_state().patch_count(); ++i) fetch_fur_data(i, path, 0);
+}
+
+}  // namespace vellimor

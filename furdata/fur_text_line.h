@@ -1,0 +1,47 @@
+// The line reader of the fur settings text file: reads one line and tells what kind it is.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace vellimor {
+
+enum FurLineKind {
+    kLineObject = 0,        // OBJECT count name
+    kLineEnd = 1,           // END
+    kLineSetting = 2,       // key = value
+    kLineColorKey = 3,      // COLORKEY type index
+    kLineMainColorKey = 4,  // MAIN_COLORKEY type index
+    kLinePicture = 5,       // PICTURE name
+    kLineTextureKey = 6,    // TEXTUREKEY index
+    kLineEndOfFile = 7,
+    kLineNothing = 8,       // a line without words
+    kLineError = 9          // a malformed line, already reported
+};
+
+// Longest line the format has: longer lines are malformed.
+constexpr int kMaxFurLineLength = 511;
+
+struct FurLine {
+    FurLineKind kind = kLineEndOfFile;
+    std::string first_word;
+    std::string name;        // OBJECT: the object's name; PICTURE: the picture's name
+    int count = 0;           // OBJECT: texture key count
+    int type = 0;            // COLORKEY, MAIN_COLORKEY: colour type
+    int index = 0;           // COLORKEY, MAIN_COLORKEY, TEXTUREKEY
+    std::string key;         // setting: the key
+    std::string value_text;  // setting: the value, from the third word to the end of the line
+    double real = 0.0;       // setting: the value as a real
+    int integer = 0;         // setting: the value as an integer
+};
+
+// Reads and classifies the next line; malformed lines are reported (level 0) with the line.
+// errors counts them.
+FurLine read_fur_line(std::FILE *file, int &errors);
+
+// Decimal number from the leading characters of a text, 0 when there is none; integers are held
+// to the int range.
+int leading_integer(const std::string &text);
+double leading_real(const std::string &text);
+
+}  // namespace vellimor

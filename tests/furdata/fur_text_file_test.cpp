@@ -1,0 +1,401 @@
+#include "furdata/fur_text_file.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "furdata/fur_text_fields.h"
+#include "furdata/fur_text_test_support.h"
+#include "host/scene.h"
+
+namespace vellimor {
+namespace {
+
+using test::expect_fields;
+using test::fill_distinct;
+
+constexpr int kColorCounts[kColorTypes] = {3, 2, 19, 5};
+
+std::span<const TextField<PatchData>> object_tables(int k) {
+    if (k == 0) return object_head_fields();
+    if (k == 1) return object_middle_fields();
+    if (k < 2 + kRecordChannels) return object_channel_fields(k - 2);
+    return object_tail_fields();
+}
+constexpr int kObjectTables = 3 + kRecordChannels;
+
+// A record with a value of its own in every field the text file holds.
+std::unique_ptr<PatchData> distinct_record(const std::string &name, int keys) {
+    auto r = patch_new();
+    r->name = name;
+    int n = 1;
+    for (int k = 0; k < kObjectTables; ++k) fill_distinct(*r, object_tables(k), n);
+    for (int t = 0; t < kColorTypes; ++t) {
+        r->nbColorKeys[t] = kColorCounts[t];
+        for (int i = 0; i < kColorCounts[t]; ++i) {
+            MainColorKey &m = r->main_color_keys[t][i];
+            fill_distinct(m, main_color_key_head_fields(), n);
+            fill_distinct(m, main_color_key_tail_fields(), n);
+            m.this_key_uses_picture = 0;
+        }
+    }
+    r->texture_keys.clear();
+    for (int k = 0; k < keys; ++k) {
+        TextureKey key = texture_key_new();
+        fill_distinct(key, texture_key_head_fields(), n);
+        fill_distinct(key, texture_key_group_fields(), n);
+        for (int t = 0; t < kColorTypes; ++t) {
+            key.color_active[t] = 1;
+            for (int i = 0; i < kColorCounts[t]; ++i) fill_distinct(key.color_keys[t][i], color_key_fields(), n);
+        }
+        r->texture_keys.push_back(key);
+    }
+    return r;
+}
+
+void expect_same_record(PatchData &actual, PatchData &written) {
+    auto fresh = patch_new();
+    for (int k = 0; k < kObjectTables; ++k) expect_fields(actual, written, *fresh, object_tables(k));
+    for (int t = 0; t < kColorTypes; ++t) {
+        for (int i = 0; i < written.nbColorKeys[t]; ++i) {
+            MainColorKey &a = actual.main_color_keys[t][i], &w = written.main_color_keys[t][i];
+            MainColorKey none;
+            expect_fields(a, w, none, main_color_key_head_fields());
+            expect_fields(a, w, none, main_color_key_tail_fields());
+        }
+    }
+    ASSERT_EQ(actual.texture_keys.size(), written.texture_keys.size());
+    auto a = actual.texture_keys.begin();
+    for (TextureKey &w : written.texture_keys) {
+        TextureKey none;
+        expect_fields(*a, w, none, texture_key_head_fields());
+        expect_fields(*a, w, none, texture_key_group_fields());
+        for (int t = 0; t < kColorTypes; ++t) {
+            for (int i = 0; i < written.nbColorKeys[t]; ++i) {
+                ColorKey nothing;
+                expect_fields(a->color_keys[t][i], w.color_keys[t][i], nothing, color_key_fields());
+            }
+        }
+        ++a;
+    }
+}
+
+class FurTextFile : public test::MessageFileTest {
+protected:
+    // Fetches a file holding `text` into a new record named `name`.
+    FetchOutcome fetch_text(const std::string &text, const std::string &name = "ball",
+                            int any_name = 0) {
+        write("fur.txt", text);
+        record = patch_new();
+        record->name = name;
+        return fetch_into_record(record, path("fur.txt"), any_name);
+    }
+    std::unique_ptr<PatchData> record;
+};
+
+TEST_F(FurTextFile, WriteThenFetchRestoresEveryFieldReadBack) {
+    auto written = distinct_record("ball", 3);
+    const FetchOutcome outcome = fetch_text(object_text(*written));
+    EXPECT_TRUE(outcome.ok);
+    EXPECT_EQ(outcome.objects, 1);
+    EXPECT_EQ(outcome.errors, 0) << messages();
+    expect_same_record(*record, *written);
+    // Kept at their new-record values: the surface type and the wind groups' curves.
+    EXPECT_EQ(record->surfacetype, 0);
+    EXPECT_EQ(record->wind_color.fcurve_id, 0);
+    EXPECT_EQ(record->wind_multiply_hair_speed.fcurve_id, 0);
+    EXPECT_EQ(record->velocity_scale.fcurve_id, written->velocity_scale.fcurve_id);
+}
+
+TEST_F(FurTextFile, WriterFormat) {
+    auto r = patch_new();
+    r->name = "ground";
+    r->sub_res_u = 12;
+    r->velocity_scale.value = 1.5f;
+    const std::string text = object_text(*r);
+    EXPECT_EQ(text.rfind("OBJECT 1 ground\n\tpresistant_rebuild             = \t 0\n", 0), 0u) << text;
+    EXPECT_NE(text.find("\tsub_res_u                      = \t 12\n"), std::string::npos);
+    EXPECT_NE(text.find("\tvelocity_scale.value           = \t 1.500000\n"), std::string::npos);
+    EXPECT_NE(text.find("\tMAIN_COLORKEY 3 1\n\t\twhere                          = \t 1.000000\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("\tTEXTUREKEY 0\n\t\tselected"), std::string::npos);
+    EXPECT_NE(text.find("\t\tCOLORKEY 0 1\n\t\t\tR                              = \t 0.000000\n"),
+              std::string::npos);
+    EXPECT_EQ(text.find("COLORKEY 1 1"), std::string::npos);  // ambient has one key
+    EXPECT_EQ(text.substr(text.size() - 4), "END\n");
+}
+
+TEST_F(FurTextFile, ColorKeysOnlyForActiveColorTypes) {
+    auto r = patch_new();
+    r->name = "ball";
+    r->texture_keys.front().color_active[kColorSpecular] = 0;
+    r->texture_keys.front().color_keys[kColorSpecular][0].R = 0.5f;
+    const std::string text = object_text(*r);
+    EXPECT_EQ(text.find("\t\tCOLORKEY 2 0"), std::string::npos);
+    fetch_text(text);
+    EXPECT_EQ(record->texture_keys.front().color_keys[kColorSpecular][0].R, 1.0f);
+    EXPECT_EQ(record->texture_keys.front().color_active[kColorSpecular], 0);
+}
+
+TEST_F(FurTextFile, FileNameWithBlanksComesBackWhole) {
+    auto r = patch_new();
+    r->name = "ball";
+    r->length_picture = std::make_unique<Picture>();  // no file name: kept without an image
+    r->length_picture->tileu = 3;
+    r->length_picture->offv = 0.5f;
+    fetch_text(object_text(*r));
+    ASSERT_NE(record->length_picture, nullptr);
+    EXPECT_EQ(record->length_picture->tileu, 3);
+    EXPECT_EQ(record->length_picture->offv, 0.5f);
+    EXPECT_EQ(record->curl_picture, nullptr);
+
+    const std::string text =
+        "OBJECT 1 ball\n\tPICTURE grow_textures\n\t\ttexture_filename = \t my fur/skin map.pic\n"
+        "\tEND\nEND\n";
+    write("f.txt", text);
+    // A picture whose file can't be loaded gives the channel no picture; the name was read whole.
+    fetch_text(text);
+    EXPECT_EQ(record->grow_picture, nullptr);
+    EXPECT_NE(messages().find("my fur/skin map.pic"), std::string::npos) << messages();
+}
+
+TEST_F(FurTextFile, MainColorKeyWithoutPictureReadsBackWithout) {
+    const FetchOutcome o = fetch_text(
+        "OBJECT 1 ball\n\tMAIN_COLORKEY 0 1\n\t\twhere = 0.75\n\t\tthis_key_uses_picture = 1\n"
+        "\t\tmap_res = 20\n\tEND\nEND\n");
+    EXPECT_TRUE(o.ok);
+    EXPECT_EQ(record->main_color_keys[0][1].this_key_uses_picture, 0);
+    EXPECT_EQ(record->main_color_keys[0][1].where, 0.75f);
+    EXPECT_EQ(record->main_color_keys[0][1].map_res, 20);
+}
+
+TEST_F(FurTextFile, LineErrorsWithTheirMessages) {
+    struct Case {
+        const char *line;
+        const char *message;
+        const char *line_prefix;
+    } cases[] = {
+        {"OBJECT 2", "Fetch Error: no number of texturekeys and name after OBJECT\n", "line: "},
+        {"END now", "Fetch Error: END must be the only word on a line\n", "line: "},
+        {"COLORKEY 1", "Fetch Error: no type and number after COLORKEY\n", "line: "},
+        {"MAIN_COLORKEY", "Fetch Error: no type and number after MAIN_COLORKEY\n", "line: "},
+        {"TEXTUREKEY", "Fetch Error: no  number after TEXTUREKEY\n", "line: "},
+        {"PICTURE", "Fetch Error: no name after PICTURE\n", "line: "},
+        {"sub_res_u 12", "Fetch Error: variable definition must be: var = val\n", "       line: "},
+        {"sub_res_u =", "Fetch Error: variable definition must be: var = val\n", "       line: "},
+    };
+    for (const Case &c : cases) {
+        close_message_file();
+        open_message_file();
+        const FetchOutcome o = fetch_text(std::string(c.line) + "\nOBJECT 1 ball\nsub_res_u = 7\nEND\n");
+        // A malformed line at the top level ends the reading.
+        EXPECT_FALSE(o.ok) << c.line;
+        EXPECT_EQ(o.objects, 0);
+        EXPECT_EQ(messages(), std::string("ERROR: ") + c.message + "\n" + "ERROR: " + c.line_prefix +
+                                  c.line + "\n\n");
+    }
+}
+
+TEST_F(FurTextFile, MalformedLineInsideAnObjectIsReportedAndSkipped) {
+    const FetchOutcome o = fetch_text("OBJECT 1 ball\n\tsub_res_u 3\n\tsub_res_v = 4\n\n"
+                                      "\tCOLORKEY 0 0\nEND\n");
+    EXPECT_TRUE(o.ok);
+    EXPECT_EQ(record->sub_res_v, 4);
+    EXPECT_EQ(record->sub_res_u, 10);
+    const std::string m = messages();
+    EXPECT_NE(m.find("ERROR: Fetch OBJECT wrong command , 9\n"), std::string::npos) << m;
+    EXPECT_NE(m.find("ERROR: Fetch OBJECT wrong command , 8\n"), std::string::npos) << m;
+    EXPECT_NE(m.find("ERROR: Fetch OBJECT wrong command COLORKEY, 3\n"), std::string::npos) << m;
+}
+
+TEST_F(FurTextFile, LongLinesAreMalformedNotSplit) {
+    // The tail of a long line would read as a setting of its own if the line were split.
+    const std::string long_line = "\tlength_map_res = " + std::string(500, '0') + "7 sub_res_u = 3";
+    const FetchOutcome o = fetch_text("OBJECT 1 ball\n" + long_line + "\nEND\n");
+    EXPECT_TRUE(o.ok);
+    EXPECT_EQ(record->length_map_res, 50);
+    EXPECT_EQ(record->sub_res_u, 10);
+    EXPECT_NE(messages().find("ERROR: Fetch Error: line longer than 511 characters\n"),
+              std::string::npos);
+    // 511 characters are still a line.
+    const std::string fits = "sub_res_v = 4" + std::string(511 - 13, ' ');
+    fetch_text("OBJECT 1 ball\n" + fits + "\nEND\n");
+    EXPECT_EQ(record->sub_res_v, 4);
+}
+
+TEST_F(FurTextFile, UnknownKeysAndForeignObjectsAreIgnored) {
+    const FetchOutcome o = fetch_text(
+        "junk line here\nOBJECT 1 other\n\tsub_res_u = 3\nEND\nEND\n"
+        "OBJECT 1 ball\n\tno_such_key = 5\n\tsub_res_v = 6\n\tPICTURE nothing\n\t\ttileu = 4\n"
+        "\tEND\n\tsub_res_u = 9\nEND\n");
+    // "junk line here" has no "=": malformed at the top level, so nothing is read.
+    EXPECT_FALSE(o.ok);
+    EXPECT_EQ(o.objects, 0);
+
+    fetch_text("OBJECT 1 other\n\tsub_res_u = 3\nEND\nEND\n"
+               "OBJECT 1 ball\n\tno_such_key = 5\n\tsub_res_v = 6\n\tPICTURE nothing\n\t\ttileu = 4\n"
+               "\tEND\n\tsub_res_u = 9\nEND\n");
+    EXPECT_EQ(record->sub_res_v, 6);
+    // The unknown picture's END ends the object.
+    EXPECT_EQ(record->sub_res_u, 10);
+}
+
+TEST_F(FurTextFile, AnyNameAppliesEveryObjectLastWins) {
+    const std::string text = "OBJECT 1 a\n\tsub_res_u = 3\nEND\nOBJECT 1 b\n\tsub_res_v = 4\nEND\n";
+    FetchOutcome o = fetch_text(text, "target", 1);
+    EXPECT_EQ(o.objects, 2);
+    EXPECT_EQ(record->sub_res_u, 10);  // each object starts from a new record
+    EXPECT_EQ(record->sub_res_v, 4);
+    EXPECT_EQ(record->name, "target");
+    o = fetch_text(text, "target", 0);
+    EXPECT_EQ(o.objects, 0);
+    EXPECT_TRUE(o.ok);
+}
+
+TEST_F(FurTextFile, TextureKeysFillThePreCreatedKeysInOrder) {
+    const FetchOutcome o = fetch_text(
+        "OBJECT 3 ball\n\tTEXTUREKEY 2\n\t\tu = 0.5\n\tEND\n\tTEXTUREKEY 0\n\t\tu = 0.25\n\tEND\nEND\n");
+    EXPECT_TRUE(o.ok);
+    ASSERT_EQ(record->texture_keys.size(), 3u);
+    auto k = record->texture_keys.begin();
+    EXPECT_EQ((k++)->u, 0.5f);
+    EXPECT_EQ((k++)->u, 0.25f);
+    EXPECT_EQ(k->u, -1.0f);
+}
+
+TEST_F(FurTextFile, TooManyTextureKeysEndTheObject) {
+    fetch_text("OBJECT 2 ball\n\tTEXTUREKEY 2\n\t\tu = 0.5\n\tEND\n\tsub_res_u = 3\nEND\n");
+    EXPECT_NE(messages().find("ERROR: TEXTUREKEY to many texture keys\n"), std::string::npos);
+    EXPECT_EQ(record->texture_keys.front().u, -1.0f);
+    EXPECT_EQ(record->sub_res_u, 10);
+
+    fetch_text("OBJECT 1 ball\n\tTEXTUREKEY 0\n\tEND\n\tTEXTUREKEY 0\n\t\tu = 0.5\n\tEND\n"
+               "\tsub_res_u = 3\nEND\n");
+    EXPECT_EQ(record->texture_keys.front().u, -1.0f);
+    EXPECT_EQ(record->sub_res_u, 10);
+}
+
+TEST_F(FurTextFile, OutOfRangeColorTypesAndIndices) {
+    struct Case {
+        const char *header;
+        const char *message;
+    } object_cases[] = {{"MAIN_COLORKEY 4 0", "MAIN_COLORKEY color_type"},
+                        {"MAIN_COLORKEY -1 0", "MAIN_COLORKEY color_type"},
+                        {"MAIN_COLORKEY 0 20", "MAIN_COLORKEY colorNr"},
+                        {"MAIN_COLORKEY 0 -5", "MAIN_COLORKEY colorNr"}};
+    for (const Case &c : object_cases) {
+        fetch_text(std::string("OBJECT 1 ball\n\tsub_res_u = 3\n\t") + c.header +
+                   "\n\t\twhere = 0.5\n\tEND\n\tsub_res_v = 4\nEND\n");
+        EXPECT_NE(messages().find(std::string("ERROR: ") + c.message + "\n"), std::string::npos);
+        EXPECT_EQ(record->sub_res_u, 3);   // read before: stays
+        EXPECT_EQ(record->sub_res_v, 10);  // the object reading ended
+    }
+    Case key_cases[] = {{"COLORKEY 7 0", "COLORKEY color_type"}, {"COLORKEY 1 99", "COLORKEY colorNr"}};
+    for (const Case &c : key_cases) {
+        fetch_text(std::string("OBJECT 1 ball\n\tTEXTUREKEY 0\n\t\tu = 0.5\n\t\t") + c.header +
+                   "\n\t\t\tR = 0.5\n\t\tEND\n\t\tv = 0.25\n\tEND\n\tsub_res_v = 4\nEND\n");
+        EXPECT_NE(messages().find(std::string("ERROR: ") + c.message + "\n"), std::string::npos);
+        EXPECT_EQ(record->texture_keys.front().u, 0.5f);
+        // The rest of the key is read by the object reader: v is no object key, and the
+        // colour key's END ends the object.
+        EXPECT_EQ(record->texture_keys.front().v, -1.0f);
+        EXPECT_EQ(record->sub_res_v, 10);
+    }
+}
+
+TEST_F(FurTextFile, ColorKeyCountsOutOfRangeGetTheDefaults) {
+    fetch_text("OBJECT 1 ball\n\tnbColorKeys[0] = 20\n\tnbColorKeys[1] = -3\n\tnbColorKeys[3] = 4\nEND\n");
+    EXPECT_EQ(record->nbColorKeys[0], 2);
+    EXPECT_EQ(record->main_color_keys[0][1].where, 1.0f);
+    EXPECT_EQ(record->nbColorKeys[1], 1);
+    EXPECT_EQ(record->nbColorKeys[3], 4);
+    EXPECT_NE(messages().find("WARNING: #Colorkeys out of range, deleting keys\n"), std::string::npos);
+}
+
+TEST_F(FurTextFile, ObjectWithoutTextureKeysLeavesTheRecordAlone) {
+    write("f.txt", "OBJECT 0 ball\n\tsub_res_u = 3\nEND\n");
+    record = patch_new();
+    record->name = "ball";
+    record->sub_res_u = 42;
+    const FetchOutcome o = fetch_into_record(record, path("f.txt"), 0);
+    EXPECT_FALSE(o.ok);
+    EXPECT_EQ(record->sub_res_u, 42);
+    EXPECT_NE(messages().find("ERROR: Fetch Error: No texturekeys\n"), std::string::npos);
+    EXPECT_NE(messages().find("Fetch data for ball\n"), std::string::npos);
+
+    fetch_text("OBJECT 2000000000 ball\nEND\n");
+    EXPECT_EQ(record->texture_keys.size(), 1u);
+}
+
+TEST_F(FurTextFile, MissingFileOrEmptyPath) {
+    record = patch_new();
+    EXPECT_FALSE(fetch_into_record(record, path("missing"), 0).ok);
+    EXPECT_FALSE(fetch_into_record(record, "", 0).ok);
+    EXPECT_NE(messages().find("ERROR: Can't open save file: " + path("missing") + "\n"),
+              std::string::npos);
+}
+
+TEST_F(FurTextFile, HoldFilesWrittenAndFetched) {
+    SceneState &scene = scene_state();
+    scene.patches.clear();
+    scene.patches.push_back(distinct_record("ball", 2));
+    scene.patches.push_back(distinct_record("ground", 1));
+    scene.hold_file_path = hold_file_name(dir.path(), 1, 28, 9, 5);
+    EXPECT_EQ(scene.hold_file_path, dir.path() + "/fur_hold_0128_1006");
+
+    config().backup = 0;
+    EXPECT_EQ(write_hold_file(), 0);
+    config().backup = 1;
+    EXPECT_EQ(write_hold_file(), 1);
+
+    for (auto &written : scene.patches) {
+        record = patch_new();
+        record->name = written->name;
+        EXPECT_TRUE(fetch_into_record(record, scene.hold_file_path, 0).ok);
+        expect_same_record(*record, *written);
+    }
+
+    // Two failed backups are reported once.
+    hold_file_reset();
+    scene.hold_file_path = dir.path() + "/no/such/dir/fur_hold";
+    EXPECT_EQ(write_hold_file(), 0);
+    EXPECT_EQ(write_hold_file(), 0);
+    const std::string m = messages();
+    const std::string report = "ERROR: Can't open save file: " + scene.hold_file_path + "\n";
+    EXPECT_NE(m.find(report), std::string::npos);
+    EXPECT_EQ(m.find(report), m.rfind(report));
+    hold_file_reset();
+    scene.patches.clear();
+    scene.hold_file_path.clear();
+}
+
+// Hostile input: the reader must neither crash nor allocate without bound.
+TEST_F(FurTextFile, HostileFiles) {
+    std::mt19937 random(7);
+    const std::string valid = object_text(*distinct_record("ball", 2));
+    for (size_t cut = 0; cut < valid.size(); cut += 97) {
+        fetch_text(valid.substr(0, cut));
+        ASSERT_NE(record, nullptr);
+    }
+    for (int round = 0; round < 15; ++round) {
+        std::string bytes(static_cast<size_t>(random() % 3000), '\0');
+        for (char &c : bytes) c = static_cast<char>(random());
+        fetch_text(bytes, "ball", 1);
+        // Random bytes with the reader's own words mixed in.
+        std::string words = "OBJECT 3 ball\n";
+        const char *pieces[] = {"TEXTUREKEY 1\n", "COLORKEY 3 19\n", "MAIN_COLORKEY 2 2\n",
+                                "PICTURE length_textures\n", "END\n", "nbColorKeys[2] = 99999\n",
+                                "texture_filename = x\n", "OBJECT -4 ball\n", "\n",
+                                "TEXTUREKEY 99999999999\n", "COLORKEY -2147483648 0\n"};
+        for (int k = 0; k < 200; ++k) words += pieces[random() % std::size(pieces)];
+        fetch_text(words, "ball", 1);
+        ASSERT_NE(record, nullptr);
+        for (int t = 0; t < kColorTypes; ++t) {
+            EXPECT_GE(record->nbColorKeys[t], 0);
+            EXPECT_LT(record->nbColorKeys[t], kMaxColorKeys);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vellimor
