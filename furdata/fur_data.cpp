@@ -3,6 +3,7 @@
 // of earlier versions), with the function curves and pictures they refer to.
 #include "furdata/fur_data.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -87,6 +88,14 @@ void load_curves(const SAA_Scene &scene, const SAA_Elem &model, const std::vecto
     for (int *id : ids) *id = fcurve_load_user_data(&scene, &model, *id);
 }
 
+// Colour keys beyond the counts have no stored curves: an id left there would name whichever
+// curve now has that number.
+void forget_unstored_curves(TextureKey &k, const PatchData &r) {
+    for (int t = 0; t < kColorTypes; ++t) {
+        for (int i = std::max(r.nbColorKeys[t], 0); i < kMaxColorKeys; ++i) k.color_keys[t][i].fcurve_id = 0;
+    }
+}
+
 void read_display_settings(const SceneState &s, DisplaySettings &settings) {
     for (const SAA_Elem &model : s.models) {
         const StoredBlock block = stored_block(s.scene, model, kDisplaySettingsBlock);
@@ -126,6 +135,7 @@ void read_texture_keys(const SceneState &s, const SAA_Elem &model, PatchData &r)
             return;
         }
         load_curves(s.scene, model, key_curve_ids(key, r));
+        forget_unstored_curves(key, r);
     }
 }
 

@@ -8,6 +8,8 @@
 #include "hair/channel_maps.h"
 #include "hair/picture_maps.h"
 #include "hair/random_generators.h"
+#include "hair/texture_picture.h"
+#include "render/pic_file.h"
 #include "host/scene.h"
 #include "host/status.h"
 
@@ -19,12 +21,18 @@ namespace {
 // left unbuilt and reads as 0 rather than exhausting memory.
 constexpr int kMaxMapResolution = 4096;
 
-// ---- seam to the texture pictures -----------------------------------------------------------
-// Pictures cannot be loaded or read until the picture files are linked in: every channel and
-// colour key falls back to its texture keys.
-int load_picture_for_frame(Picture *picture, PictureSequence &sequence) { return 0; }
-bool picture_planes(const Picture *picture, PicturePlanes &planes) { return false; }
-// -------------------------------------------------------------------------------------------
+// The loaded image's byte planes; false when nothing is loaded.
+bool picture_planes(const Picture *picture, PicturePlanes &planes) {
+    if (!picture || !picture->image) return false;
+    const PicImage &image = *picture->image;
+    planes.width = image.width;
+    planes.height = image.height;
+    planes.red = image.planes[kPicRed];
+    planes.green = image.planes[kPicGreen];
+    planes.blue = image.planes[kPicBlue];
+    planes.alpha = image.planes[kPicAlpha];
+    return true;
+}
 
 // Everything one value channel's update needs, as references into the record.
 struct ValueChannel {
@@ -169,7 +177,7 @@ void update_color_maps(PatchData &r, int frame) {
             main_key.color_map.shrink_to_fit();
             if (stale)
                 main_key.seq_cont.picture_was_found =
-                    load_picture_for_frame(&main_key.picture, main_key.seq_cont);
+                    load_texture_picture(&main_key.picture, main_key.seq_cont);
             PicturePlanes planes;
             if (!picture_planes(&main_key.picture, planes)) main_key.seq_cont.picture_was_found = 0;
             if (!resolution_usable(main_key.map_res)) continue;
@@ -198,7 +206,7 @@ void update_value_map(PatchData &r, ValueChannel &ch, int p, int frame) {
         ch.map_b->shrink_to_fit();
     }
     if (ch.picture_active && stale)
-        ch.sequence.picture_was_found = load_picture_for_frame(ch.picture.get(), ch.sequence);
+        ch.sequence.picture_was_found = load_texture_picture(ch.picture.get(), ch.sequence);
     PicturePlanes planes;
     const bool has_image = ch.picture && picture_planes(ch.picture.get(), planes);
     if (ch.picture && !has_image) ch.sequence.picture_was_found = 0;

@@ -71,9 +71,11 @@ void calc_dynamics(int p) {
         status_message(kStatusError, "Can't allocate more memory, calc dynamics");
         return;
     }
-    const int nv = record.calc_velocity_smooth ? record.velocity_smooth : 1;
-    const int na = record.calc_acceleration_smooth ? record.acceleration_smooth : 1;
-    const int steps = std::max({nv, na, 1});
+    // A smoothing window below one frame still measures the current frame: an empty window
+    // would drop the motion silently.
+    const int nv = record.calc_velocity_smooth ? std::max(record.velocity_smooth, 1) : 1;
+    const int na = record.calc_acceleration_smooth ? std::max(record.acceleration_smooth, 1) : 1;
+    const int steps = std::max(nv, na);
     const SAA_Elem &model = scene.models[p];
 
     for (int s = 0; s < steps; ++s) {

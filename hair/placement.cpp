@@ -93,8 +93,10 @@ void Subdivide_patch(int p) {
                 evaluate_surface_point(scene.scene, model, 0, u_lo + du, v_lo, p10) ||
                 evaluate_surface_point(scene.scene, model, 0, u_lo + du, v_lo + dv, p11) ||
                 evaluate_surface_point(scene.scene, model, 0, u_lo, v_lo + dv, p01)) {
+                // The build goes on without hairs; no cell keeps a count that has no roots.
                 std::fputs("Subdivide_patch: ERROR!\n", stderr);
-                record->hair_count = 0;
+                record->cells.assign(record->cells.size(), SubPatchCell{});
+                clear_hairs(*record);
                 return;
             }
             SubPatchCell &cell = record->cells[size_t(c) + size_t(r) * size_t(nu)];

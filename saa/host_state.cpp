@@ -17,6 +17,10 @@ namespace {
 const char *const kDatabaseSubdirectories[] = {"SCENES", "MODELS", "PICTURES", "RENDER_PICTURES"};
 constexpr const char *kSceneExtension = ".dsc";
 
+// A handle names the current scene or database; a zero handle (one the caller never had filled
+// in, as after SAA_sceneInitInternal) names it too.
+bool names_current(unsigned id, unsigned current) { return id == current || id == 0; }
+
 bool is_directory(const std::string &path) {
     struct stat st{};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -37,7 +41,7 @@ std::string scene_path(const std::string &name) {
 
 int database_check(const SAA_Database *database) {
     if (!database) return fail(SAA_ERR_ARGUMENT, "no database handle");
-    if (!host().has_database || database->id != kCurrentDatabaseId)
+    if (!host().has_database || !names_current(database->id, kCurrentDatabaseId))
         return fail(SAA_ERR_NOT_FOUND, "no database is open");
     return SAA_OK;
 }
@@ -114,7 +118,7 @@ Scene *scene_of(const SAA_Scene *scene, int &status) {
         status = fail(SAA_ERR_ARGUMENT, "no scene handle");
         return nullptr;
     }
-    if (scene->id != kCurrentSceneId) {
+    if (!names_current(scene->id, kCurrentSceneId)) {
         status = fail(SAA_ERR_NO_SCENE, "not the current scene");
         return nullptr;
     }

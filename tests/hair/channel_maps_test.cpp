@@ -11,6 +11,7 @@
 #include "hair/picture_maps.h"
 #include "hair/random_generators.h"
 #include "host/scene.h"
+#include "render/pic_file.h"
 
 namespace vellimor {
 namespace {
@@ -210,6 +211,37 @@ TEST_F(ChannelMaps, ColorMapsPackRedOnTop) {
     EXPECT_NEAR(get_thickness_texture_value(record(), 0, 0.5f, 0.5f), 0.05f, 1e-7f);
     EXPECT_NEAR(get_thickness_texture_value(record(), 1, 0.5f, 0.5f), 0.0001f, 1e-9f);
     EXPECT_EQ(get_color_texture_value(record(), 0, kColorThickness, 0.5f, 0.5f), 0u);
+}
+
+TEST_F(ChannelMaps, PictureDrivenChannelsFallBackToKeysWithoutAnImage) {
+    key().u = key().v = 0.5f;
+    key().length = {1, 3.0f, 0.0f, 0};
+    std::shared_ptr<PicImage> image = pic_create(4, 4, false);  // all bytes 0
+    ASSERT_TRUE(image);
+    record().length_picture = std::make_unique<Picture>();
+    record().length_picture->image = image;
+    record().length_picture_scale = {1, 2.0f, 0};
+    record().length_sequence.picture_was_found = 1;
+    update_channel_maps(0);
+    for (float x : record().length_map) ASSERT_FLOAT_EQ(x, 0.001f);  // floored, not 0
+
+    record().length_picture->image.reset();
+    record().length_map_dirty = 1;
+    update_channel_maps(0);
+    EXPECT_EQ(record().length_sequence.picture_was_found, 0);
+    for (float x : record().length_map) ASSERT_NEAR(x, 3.0f, 1e-5f);
+
+    MainColorKey &diffuse = record().main_color_keys[kColorDiffuse][0];
+    image->red().assign(16, 200);
+    diffuse.this_key_uses_picture = 1;
+    diffuse.picture.image = image;
+    diffuse.picture_channels = 3;
+    diffuse.seq_cont.picture_was_found = 1;
+    diffuse.map_dirty = 1;
+    update_channel_maps(0);
+    EXPECT_EQ(diffuse.map_dirty, 0);
+    // Red from the picture; alpha from the first diffuse key's A (1.0).
+    EXPECT_EQ(diffuse.color_map[0], 0xC80000FFu);
 }
 
 TEST(ChannelMapSampling, PatchSurfacesReadMirroredInU) {

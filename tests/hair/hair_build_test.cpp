@@ -1,0 +1,145 @@
+// End to end: the demo scene read as the stand-alone program reads it, hairs grown on every fur
+// surface at a real density, and the same roots, counts and reports on every run and in every
+// process.
+#include <gtest/gtest.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "furdata/fur_data.h"
+#include "hair/placement.h"
+#include "host/globals.h"
+#include "host/scene.h"
+#include "saa/saa.h"
+
+extern char **environ;
+
+namespace vellimor {
+namespace {
+
+constexpr int kHairsPerUnit = 2000;
+
+std::string demo_database() {
+    const char *source = std::getenv("VELLIMOR_SOURCE_DIR");
+    return std::string(source ? source : ".") + "/examples/furball";
+}
+
+// FNV-1a over the bytes of every root, so two runs compare in one line.
+uint64_t digest_of(const std::vector<HairRoot> &roots, uint64_t hash) {
+    for (const HairRoot &root : roots) {
+        const float *fields = &root.u_param;
+        for (size_t i = 0; i < sizeof(HairRoot) / sizeof(float); ++i) {
+            uint32_t bits;
+            std::memcpy(&bits, fields + i, sizeof bits);
+            for (int b = 0; b < 4; ++b)
+                hash = (hash ^ ((bits >> (8 * b)) & 0xFF)) * 0x100000001B3ull;
+        }
+    }
+    return hash;
+}
+
+// The report lines of one build of every surface, without their timings, and a digest of the
+// roots and cell counts.
+std::string build_demo_fur() {
+    ::testing::internal::CaptureStderr();
+    std::ostringstream summary;
+    SceneState &s = scene_state();
+    for (int p = 0; p < s.patch_count(); ++p) {
+        grow_fur(p, kHairsPerUnit, 0);
+        const PatchData &record = *s.patches[p];
+        uint64_t hash = digest_of(record.hairs, 0xCBF29CE484222325ull);
+        for (const SubPatchCell &cell : record.cells)
+            hash = (hash ^ uint64_t(cell.hair_count)) * 0x100000001B3ull;
+        summary << record.name << " " << record.hair_count << " " << std::hex << hash << std::dec
+                << "\n";
+    }
+    const std::string output = ::testing::internal::GetCapturedStderr();
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line, '\n')) {
+        const size_t cr = line.rfind('\r');  // progress counts share the line
+        if (cr != std::string::npos) line = line.substr(cr + 1);
+        const size_t timing = line.find(" Time used:");
+        if (line.rfind("Done building ", 0) == 0 || line.rfind("Building hairs on: ", 0) == 0)
+            summary << line.substr(0, timing) << "\n";
+    }
+    return summary.str();
+}
+
+class HairBuild : public ::testing::Test {
+protected:
+    void SetUp() override {
+        run_state().run_mode = kRunModeStandAlone;
+        run_state().batch = 1;  // reports go to the error stream, as in a batch render
+        SAA_InitInternal("", 0, "SDKv1.71.6");
+        ASSERT_EQ(MY_read_scene("furball", demo_database().c_str()), 0);
+        read_fur_data(0);
+        ASSERT_GE(scene_state().patch_count(), 2);
+        int frame_seconds_status = 0;
+        double seconds = 0;
+        frame_seconds_status =
+            SAA_frame2Seconds(&scene_state().scene, scene_state().current_frame, &seconds);
+        ASSERT_EQ(frame_seconds_status, SAA_OK);
+        SAA_updatelistEvalScene(&scene_state().scene, seconds);
+    }
+    void TearDown() override {
+        free_all();
+        reset_globals();
+    }
+};
+
+TEST_F(HairBuild, DemoSceneGrowsTheSameFurOnEveryRun) {
+    const std::string first = build_demo_fur();
+    const std::string second = build_demo_fur();
+    EXPECT_EQ(first, second);
+    EXPECT_NE(first.find("Building hairs on: Sphere\n"), std::string::npos) << first;
+    EXPECT_NE(first.find("Done building "), std::string::npos) << first;
+    for (int p = 0; p < scene_state().patch_count(); ++p) {
+        const PatchData &record = *scene_state().patches[p];
+        EXPECT_GT(record.hair_count, 0) << record.name;
+        EXPECT_EQ(record.number_of_hairs_pr_square_unit, kHairsPerUnit);
+    }
+}
+
+// Run in a child process by the test below: writes the build summary to the named file.
+TEST_F(HairBuild, WriteSummaryForParent) {
+    const char *path = std::getenv("VELLIMOR_HAIR_SUMMARY");
+    if (!path) GTEST_SKIP() << "only run as a child process";
+    std::ofstream(path) << build_demo_fur();
+}
+
+TEST_F(HairBuild, AnotherProcessGrowsTheSameFur) {
+    char path[] = "/tmp/vellimor_hair_summary_XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    std::string entry = std::string("VELLIMOR_HAIR_SUMMARY=") + path;
+    std::vector<char *> env;
+    for (char **e = environ; *e; ++e) env.push_back(*e);
+    env.push_back(entry.data());
+    env.push_back(nullptr);
+    std::string filter = "--gtest_filter=HairBuild.WriteSummaryForParent";
+    char self[] = "/proc/self/exe";
+    char *argv[] = {self, filter.data(), nullptr};
+    pid_t pid;
+    ASSERT_EQ(posix_spawn(&pid, self, nullptr, nullptr, argv, env.data()), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::ifstream in(path);
+    const std::string child((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::remove(path);
+    EXPECT_EQ(child, build_demo_fur());
+}
+
+}  // namespace
+}  // namespace vellimor

@@ -1,0 +1,307 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+
+#include "furdata/display_settings.h"
+#include "furdata/patch_data.h"
+#include "host/scene.h"
+#include "render/hair_color.h"
+
+namespace vellimor {
+namespace {
+
+void set_rgba(ColorKey &c, float r, float g, float b, float a) {
+    c.R = r;
+    c.G = g;
+    c.B = b;
+    c.A = a;
+}
+
+TextureKey &first_key(PatchData &record) { return record.texture_keys.front(); }
+
+// Per-hair values for one type, byte scale.
+void set_value(HairKeyValues &v, int type, int k, float r, float g, float b, float a) {
+    v.value[type][k][0] = r;
+    v.value[type][k][1] = g;
+    v.value[type][k][2] = b;
+    v.value[type][k][3] = a;
+}
+
+TEST(ColorAlongHair, OneKeyIsConstantAndTwoKeysHitRootAndTipExactly) {
+    auto record = patch_new();
+    HairKeyValues values{};
+    set_value(values, kColorAmbient, 0, 51, 102, 153, 0);        // the only ambient key
+    set_value(values, kColorDiffuse, 0, 255, 178, 102, 255);     // root
+    set_value(values, kColorDiffuse, 1, 10, 20, 30, 40);         // tip
+    set_value(values, kColorThickness, 0, 0.05f, 0, 0, 0);
+    set_value(values, kColorThickness, 1, 0.0001f, 0, 0, 0);
+    HairPointColors c;
+    for (float t : {0.0f, 0.25f, 0.5f, 0.999f, 1.0f}) {
+        colors_along_hair(*record, values, t, c);
+        EXPECT_FLOAT_EQ(c.ambient[0], 0.2f);
+        EXPECT_FLOAT_EQ(c.ambient[1], 0.4f);
+        EXPECT_FLOAT_EQ(c.ambient[2], 0.6f);
+    }
+    colors_along_hair(*record, values, 0.0f, c);
+    EXPECT_EQ(c.diffuse[0], 255.0f / 255.0f);
+    EXPECT_EQ(c.diffuse[1], 178.0f * (1.0f / 255.0f));
+    EXPECT_EQ(c.thickness, 0.05f);
+    colors_along_hair(*record, values, 1.0f, c);
+    EXPECT_EQ(c.diffuse[0], 10.0f * (1.0f / 255.0f));
+    EXPECT_EQ(c.diffuse[3], 40.0f * (1.0f / 255.0f));
+    EXPECT_EQ(c.thickness, 0.0001f);
+    colors_along_hair(*record, values, 0.5f, c);
+    EXPECT_NEAR(c.diffuse[0], (255.0f + 10.0f) / 2 / 255.0f, 1e-6);
+    EXPECT_NEAR(c.thickness, (0.05f + 0.0001f) / 2, 1e-7);
+}
+
+TEST(ColorAlongHair, KeysAtTheSamePlaceTakeTheEarlierValue) {
+    auto record = patch_new();
+    record->main_color_keys[kColorDiffuse][1].where = 0.0f;  // both keys at the root
+    HairKeyValues values{};
+    set_value(values, kColorDiffuse, 0, 255, 0, 0, 0);
+    set_value(values, kColorDiffuse, 1, 0, 255, 0, 0);
+    HairPointColors c;
+    colors_along_hair(*record, values, 0.0f, c);
+    EXPECT_TRUE(std::isfinite(c.diffuse[0]));
+}
+
+TEST(ColorKeys, AddingToAOneKeyTypeAlwaysPutsTheKeyAtTheTip) {
+    auto record = patch_new();
+    set_rgba(first_key(*record).color_keys[kColorAmbient][0], 0.2f, 0.3f, 0.4f, 0.5f);
+    first_key(*record).color_keys[kColorAmbient][0].fcurve_id = 7;
+    EXPECT_EQ(add_main_color_key(*record, 0.3f, kColorAmbient), 1);
+    EXPECT_EQ(record->nbColorKeys[kColorAmbient], 2);
+    EXPECT_EQ(record->main_color_keys[kColorAmbient][1].where, 1.0f);
+    EXPECT_EQ(record->main_color_keys[kColorAmbient][1].map_dirty, 1);
+    const ColorKey &tip = first_key(*record).color_keys[kColorAmbient][1];
+    EXPECT_FLOAT_EQ(tip.R, 0.2f);
+    EXPECT_FLOAT_EQ(tip.A, 0.5f);
+    EXPECT_EQ(tip.fcurve_id, 0);
+}
+
+TEST(ColorKeys, AddingMidRampLeavesTheRampUnchanged) {
+    auto record = patch_new();
+    TextureKey &key = first_key(*record);
+    set_rgba(key.color_keys[kColorDiffuse][0], 1.0f, 0.5f, 0.0f, 1.0f);
+    set_rgba(key.color_keys[kColorDiffuse][1], 0.0f, 0.5f, 1.0f, 0.2f);
+    TextureKey inactive = texture_key_new();
+    inactive.color_active[kColorDiffuse] = 0;
+    record->texture_keys.push_back(inactive);
+
+    auto ramp = [&](float t) { return color_at_position(*record, t, key.color_keys[kColorDiffuse],
+                                                        kColorDiffuse); };
+    std::vector<ColorKey> before;
+    for (int i = 0; i <= 20; ++i) before.push_back(ramp(i / 20.0f));
+
+    EXPECT_EQ(add_main_color_key(*record, 0.4f, kColorDiffuse), 1);
+    EXPECT_EQ(add_main_color_key(*record, 0.7f, kColorDiffuse), 2);
+    ASSERT_EQ(record->nbColorKeys[kColorDiffuse], 4);
+    EXPECT_FLOAT_EQ(record->main_color_keys[kColorDiffuse][1].where, 0.4f);
+    EXPECT_FLOAT_EQ(record->main_color_keys[kColorDiffuse][2].where, 0.7f);
+    EXPECT_EQ(record->main_color_keys[kColorDiffuse][3].where, 1.0f);
+    for (int i = 0; i <= 20; ++i) {
+        const ColorKey after = ramp(i / 20.0f);
+        EXPECT_NEAR(after.R, before[i].R, 1e-5) << i;
+        EXPECT_NEAR(after.B, before[i].B, 1e-5) << i;
+        EXPECT_NEAR(after.A, before[i].A, 1e-5) << i;
+    }
+    // A key that does not paint the type keeps its entries where they were.
+    EXPECT_EQ(record->texture_keys.back().color_keys[kColorDiffuse][1].R, 0.0f);
+}
+
+TEST(ColorKeys, TheTwentyFirstKeyIsRefused) {
+    auto record = patch_new();
+    for (int i = 1; i <= 18; ++i) ASSERT_GE(add_main_color_key(*record, i / 19.0f, kColorDiffuse), 1);
+    ASSERT_EQ(record->nbColorKeys[kColorDiffuse], 20);
+    const float where = record->main_color_keys[kColorDiffuse][10].where;
+    EXPECT_EQ(add_main_color_key(*record, 0.5f, kColorDiffuse), -1);
+    EXPECT_EQ(record->nbColorKeys[kColorDiffuse], 20);
+    EXPECT_EQ(record->main_color_keys[kColorDiffuse][10].where, where);
+    EXPECT_EQ(record->main_color_keys[kColorDiffuse][19].where, 1.0f);
+}
+
+TEST(ColorKeys, DeleteRules) {
+    auto record = patch_new();
+    // One key: nothing to delete; the first key never goes.
+    EXPECT_FALSE(delete_main_color_key(*record, 0, kColorAmbient));
+    EXPECT_FALSE(delete_main_color_key(*record, 0, kColorDiffuse));
+    // Three keys: the last stays, the middle one goes and the rest moves down.
+    TextureKey &key = first_key(*record);
+    set_rgba(key.color_keys[kColorDiffuse][1], 0.9f, 0.9f, 0.9f, 0.9f);
+    ASSERT_EQ(add_main_color_key(*record, 0.5f, kColorDiffuse), 1);
+    ASSERT_EQ(record->nbColorKeys[kColorDiffuse], 3);
+    EXPECT_FALSE(delete_main_color_key(*record, 2, kColorDiffuse));
+    EXPECT_FALSE(delete_main_color_key(*record, 3, kColorDiffuse));
+    EXPECT_EQ(record->nbColorKeys[kColorDiffuse], 3);
+    EXPECT_TRUE(delete_main_color_key(*record, 1, kColorDiffuse));
+    EXPECT_EQ(record->nbColorKeys[kColorDiffuse], 2);
+    EXPECT_EQ(record->main_color_keys[kColorDiffuse][1].where, 1.0f);
+    EXPECT_EQ(record->main_color_keys[kColorDiffuse][2].where, 10.0f);
+    EXPECT_FLOAT_EQ(key.color_keys[kColorDiffuse][1].R, 0.9f);
+    // Two keys: the last may go, leaving one.
+    EXPECT_TRUE(delete_main_color_key(*record, 1, kColorDiffuse));
+    EXPECT_EQ(record->nbColorKeys[kColorDiffuse], 1);
+    EXPECT_FALSE(delete_main_color_key(*record, 0, kColorDiffuse));
+}
+
+struct ShadingFixture : ::testing::Test {
+    std::unique_ptr<PatchData> record = patch_new();
+    DisplaySettings settings;
+    std::vector<LightInfo> lights;
+    HairRoot root;
+    HairShading shading;
+
+    void SetUp() override {
+        root.normal[2] = 1.0f;
+        root.tangent_u[0] = 1.0f;
+        root.tangent_v[1] = 1.0f;
+    }
+    LightInfo &add_light(float x, float y, float z, float r, float g, float b) {
+        LightInfo light;
+        light.position[0] = x;
+        light.position[1] = y;
+        light.position[2] = z;
+        light.color[0] = r;
+        light.color[1] = g;
+        light.color[2] = b;
+        for (int k = 0; k < 3; ++k) light.shadow_color[k] = 0.5f * light.color[k];
+        lights.push_back(light);
+        return lights.back();
+    }
+    // Shades point i of a hair going straight up the normal.
+    void shade(int i, const float p[3], float base[4], float out[4]) {
+        if (i == 0) {
+            shading.begin_surface(*record, settings, lights, 0);
+            shading.root = &root;
+        }
+        const float up[3] = {0, 0, 1};
+        const float ambient[3] = {1, 1, 1};
+        const float specular[3] = {1.0f, 0.5f, 0.25f};
+        shade_hair_point(shading, i, p, up, base, ambient, specular, out);
+    }
+};
+
+TEST_F(ShadingFixture, ShadingOffSumsTheLightColoursTimesExposure) {
+    settings.shading = 0;
+    settings.hilights = 0;
+    settings.light_exposure = 0.5f;
+    add_light(0, 0, 10, 0.8f, 0.6f, 0.4f);
+    add_light(0, 0, -10, 0.2f, 0.2f, 1.0f);  // behind the surface: still counts
+    const float p[3] = {0, 0, 0};
+    float base[4] = {1, 1, 1, 0.7f};
+    float out[4];
+    shade(0, p, base, out);
+    EXPECT_FLOAT_EQ(out[0], (0.8f + 0.2f) * 0.5f);
+    EXPECT_FLOAT_EQ(out[1], (0.6f + 0.2f) * 0.5f);
+    EXPECT_FLOAT_EQ(out[2], (0.4f + 1.0f) * 0.5f);
+    EXPECT_FLOAT_EQ(out[3], 0.7f);
+    float half[4] = {0.5f, 0.5f, 0.5f, 1};
+    shade(1, p, half, out);
+    EXPECT_FLOAT_EQ(out[0], (0.8f + 0.2f) * 0.25f);
+}
+
+TEST_F(ShadingFixture, APerpendicularLightGivesTheFullHilightAndHalfOfItToAlpha) {
+    settings.shading = 0;
+    settings.hilight_intensity = 0.8f;
+    add_light(10, 0, 0, 1, 1, 1);  // at right angles to the hair
+    const float p[3] = {0, 0, 0};
+    float base[4] = {0.1f, 0.1f, 0.1f, 0.5f};
+    float out[4];
+    shade(0, p, base, out);
+    EXPECT_NEAR(base[0], 0.1f + 0.8f * 1.0f, 1e-6);
+    EXPECT_NEAR(base[1], 0.1f + 0.8f * 0.5f, 1e-6);
+    EXPECT_NEAR(base[2], 0.1f + 0.8f * 0.25f, 1e-6);
+    EXPECT_NEAR(out[3], 0.5f + 0.4f, 1e-6);
+    EXPECT_NEAR(out[0], base[0], 1e-6);  // lit by the one white light at exposure 1
+
+    // A light along the hair is far outside the hilight.
+    lights[0].position[0] = 0;
+    lights[0].position[2] = 10;
+    float plain[4] = {0.1f, 0.1f, 0.1f, 0.5f};
+    shade(0, p, plain, out);
+    EXPECT_FLOAT_EQ(plain[0], 0.1f);
+    EXPECT_FLOAT_EQ(out[3], 0.5f);
+}
+
+TEST_F(ShadingFixture, ShadingFollowsTheAngleToTheRootNormalAndKeepsItAlongTheHair) {
+    settings.hilights = 0;
+    add_light(0, 0, 10, 1, 1, 1);  // along the normal: fully lit
+    add_light(10, 0, 0, 1, 1, 1);  // at 90 degrees: half lit, half in its shadow colour
+    const float root_point[3] = {0, 0, 0};
+    float base[4] = {1, 1, 1, 1};
+    float out[4];
+    shade(0, root_point, base, out);
+    EXPECT_NEAR(out[0], 1.0f + (0.5f + 0.5f * 0.5f), 1e-5);
+    // Further up the hair the factors found at the root still hold.
+    const float tip[3] = {20, 0, 0};
+    float base2[4] = {1, 1, 1, 1};
+    shade(1, tip, base2, out);
+    EXPECT_NEAR(out[0], 1.75f, 1e-5);
+    // A light behind the surface leaves only its shadow colour.
+    lights.clear();
+    add_light(0, 0, -10, 1, 1, 1);
+    float base3[4] = {1, 1, 1, 1};
+    shade(0, root_point, base3, out);
+    EXPECT_NEAR(out[0], 0.5f, 1e-5);
+}
+
+TEST_F(ShadingFixture, ShadowCastingSurfacesAskTheShadowModelAtEveryPoint) {
+    // Without a shadow model nothing is shadowed, whichever query the surface uses.
+    settings.hilights = 0;
+    settings.light_exposure = 2.0f;
+    record->casts_shadow = 1;
+    add_light(0, 0, -10, 0.5f, 0.5f, 0.5f);
+    for (short exact : {0, 1}) {
+        record->shadow_exact = exact;
+        const float p[3] = {0, 0, 1};
+        float base[4] = {1, 1, 1, 1};
+        float out[4];
+        shade(0, p, base, out);
+        EXPECT_FLOAT_EQ(out[0], 1.0f);
+    }
+}
+
+TEST(ColorAlongHair, WindColourMovesDiffuseButNotAlpha) {
+    auto record = patch_new();
+    record->wind_color.R = 1.0f;
+    record->wind_color.G = -0.5f;
+    float diffuse[4] = {0.5f, 0.5f, 0.5f, 0.5f};
+    apply_wind_color(*record, 0.2f, diffuse);  // not active: no change
+    EXPECT_EQ(diffuse[0], 0.5f);
+    record->wind_color.active = 1;
+    apply_wind_color(*record, 0.2f, diffuse);
+    EXPECT_FLOAT_EQ(diffuse[0], 0.7f);
+    EXPECT_FLOAT_EQ(diffuse[1], 0.4f);
+    EXPECT_EQ(diffuse[3], 0.5f);
+}
+
+TEST(ColorAlongHair, KeyValuesAreReadFromTheKeyMapsAtTheRoot) {
+    auto record = patch_new();
+    MainColorKey &tip = record->main_color_keys[kColorDiffuse][1];
+    tip.map_res = 2;
+    tip.color_map = {0x11223344u, 0x11223344u, 0xFF800040u, 0xFF800040u};  // rows by v
+    MainColorKey &thick = record->main_color_keys[kColorThickness][0];
+    thick.map_res = 1;
+    const float w = 0.25f;
+    thick.color_map = {std::bit_cast<uint32_t>(w)};
+    HairKeyValues values{};
+    sample_hair_key_values(*record, 0.2f, 1.0f, values);
+    EXPECT_EQ(values.value[kColorDiffuse][1][0], 255.0f);
+    EXPECT_EQ(values.value[kColorDiffuse][1][1], 128.0f);
+    EXPECT_EQ(values.value[kColorDiffuse][1][3], 64.0f);
+    EXPECT_EQ(values.value[kColorDiffuse][0][0], 0.0f);  // no map yet reads as 0
+    EXPECT_EQ(values.value[kColorThickness][0][0], 0.25f);
+}
+
+TEST(ColorAlongHair, BrightComponentsSaturateAsBytes) {
+    EXPECT_EQ(color_component_byte(1.7f), 255);
+    EXPECT_EQ(color_component_byte(1.0f), 255);
+    EXPECT_EQ(color_component_byte(0.5f), 127);
+    EXPECT_EQ(color_component_byte(-0.3f), 0);
+    EXPECT_EQ(color_component_byte(std::nanf("")), 0);
+}
+
+}  // namespace
+}  // namespace vellimor

@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <vector>
+
+#include "furdata/display_settings.h"
+#include "furdata/patch_data.h"
+#include "host/scene.h"
+#include "host/status.h"
+#include "render/draw.h"
+#include "render/hair_geometry.h"
+
+namespace vellimor {
+namespace {
+
+constexpr int kMapRes = 2;
+
+void fill(std::vector<float> &map, float value) { map.assign(kMapRes * kMapRes, value); }
+
+float distance(const float a[3], const float b[3]) {
+    return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
+                     (a[2] - b[2]) * (a[2] - b[2]));
+}
+
+float dot(const float a[3], const float b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+// One surface with `roots` roots along x (root k at x = k + offset), normal +z, every channel
+// constant, one white light far above.
+struct GeometryFixture : ::testing::Test {
+    HairDrawing drawing;
+    PatchData *record = nullptr;
+
+    void SetUp() override {
+        SceneState &s = scene_state();
+        s.models.assign(1, SAA_Elem{});
+        s.patches.clear();
+        s.patches.push_back(patch_new());
+        s.gravity_cache.clear();
+        s.light_cache.assign(1, LightInfo{});
+        s.light_cache[0].position[2] = 1000.0f;
+        for (float &c : s.light_cache[0].color) c = 1.0f;
+        s.current_frame = 0;
+        s.frame_offset = 0;
+        s.wind_table_length = 1;
+        s.wind_frequency = {1.0f};
+        s.wind_step = {{0.3f, 0.1f, 0.0f}};
+        s.wind_offset = {{0.3f, 0.1f, 0.0f}};
+        display_settings_create();
+        record = s.patches[0].get();
+        record->is_selected = 1;
+        record->length_map_res = record->curl_map_res = record->grow_map_res =
+            record->bend_map_res = record->segments_map_res = record->gravity_map_res = kMapRes;
+        set_channels(5.0f, 2.0f);
+        set_roots(1);
+        set_thickness(0.05f);
+    }
+    void TearDown() override {
+        SceneState &s = scene_state();
+        s.patches.clear();
+        s.models.clear();
+        s.gravity_cache.clear();
+        s.light_cache.clear();
+        s.wind_table_length = 0;
+        display_settings_free();
+    }
+    void set_channels(float segments, float length, float curl = 0.0f, float gravity = 0.0f) {
+        fill(record->segments_map, segments);
+        fill(record->length_map, length);
+        fill(record->curl_map, curl);
+        fill(record->gravity_map, gravity);
+        for (auto *m : {&record->grow_map_u, &record->grow_map_v, &record->bend_map_u,
+                        &record->bend_map_v})
+            fill(*m, 0.0f);
+    }
+    void set_thickness(float thickness) {
+        for (int k = 0; k < 2; ++k) {
+            MainColorKey &key = record->main_color_keys[kColorThickness][k];
+            key.map_res = 1;
+            key.color_map = {std::bit_cast<uint32_t>(thickness)};
+        }
+    }
+    void set_roots(int count, float offset = 0.35f) {
+        record->hairs.assign(size_t(count), HairRoot{});
+        for (int k = 0; k < count; ++k) {
+            HairRoot &root = record->hairs[size_t(k)];
+            root.u = root.v = 0.5f;
+            root.position[0] = float(k) + offset;
+            root.position[1] = 0.45f;
+            root.position[2] = 0.15f;
+            root.normal[2] = 1.0f;
+            root.tangent_u[0] = 1.0f;
+            root.tangent_v[1] = 1.0f;
+        }
+        record->hair_count = count;
+    }
+    GeometryResult grow(int mode = kDrawRender) {
+        drawing.clear();
+        const int total = drawn_hair_total(mode, *display_settings());
+        drawing.strands.assign(size_t(total), {});
+        progress_weights(0.5f, 1.0f, 0.0f);  // as the drawing driver sets it up
+        progress_stage(1, total);
+        return hair_geometry(drawing, mode, false, -1);
+    }
+    // Every segment of every strand is `length` long (within float rounding).
+    void expect_segments_of_length(float length) {
+        for (const HairStrand &strand : drawing.strands)
+            for (int i = 1; i <= strand.segments; ++i)
+                EXPECT_NEAR(distance(strand.points[i].position, strand.points[i - 1].position),
+                            std::fabs(length), 1e-4f * std::max(1.0f, std::fabs(length)))
+                    << "segment " << i;
+    }
+    // Every strand's segments are as long as its first one.
+    void expect_equal_segments_per_strand() {
+        for (const HairStrand &strand : drawing.strands) {
+            const float first = distance(strand.points[1].position, strand.points[0].position);
+            for (int i = 2; i <= strand.segments; ++i)
+                EXPECT_NEAR(distance(strand.points[i].position, strand.points[i - 1].position),
+                            first, 1e-4f * std::max(1.0f, first));
+        }
+    }
+};
+
+TEST_F(GeometryFixture, AStraightHairRunsAlongTheNormalWithNPlusOnePoints) {
+    set_roots(3);
+    ASSERT_EQ(grow(), GeometryResult::kDone);
+    ASSERT_EQ(drawing.strands.size(), 3u);
+    EXPECT_EQ(drawing.point_total, 15);
+    EXPECT_EQ(drawing.hair_total, 3);
+    EXPECT_EQ(drawing.pool.allocated(), 18u);
+    for (int h = 0; h < 3; ++h) {
+        const HairStrand &strand = drawing.strands[size_t(h)];
+        ASSERT_EQ(strand.segments, 5);
+        const HairRoot &root = record->hairs[size_t(h)];
+        for (int i = 0; i <= 5; ++i) {
+            const HairPoint &p = strand.points[i];
+            EXPECT_FLOAT_EQ(p.position[0], root.position[0]);
+            EXPECT_FLOAT_EQ(p.position[1], root.position[1]);
+            EXPECT_NEAR(p.position[2], root.position[2] + 2.0f * float(i) / 5.0f, 1e-5);
+            // Width vectors: perpendicular to the hair and to each other, thickness long.
+            const float up[3] = {0, 0, 1};
+            EXPECT_NEAR(dot(p.side, up), 0.0f, 1e-6);
+            EXPECT_NEAR(dot(p.normal, up), 0.0f, 1e-6);
+            EXPECT_NEAR(dot(p.side, p.normal), 0.0f, 1e-6);
+            const float origin[3] = {0, 0, 0};
+            EXPECT_NEAR(distance(p.side, origin), 0.05f, 1e-6);
+            EXPECT_NEAR(distance(p.normal, origin), 0.05f, 1e-6);
+            EXPECT_NEAR(p.eye_distance, distance(p.position, drawing.eye), 1e-5);
+        }
+    }
+}
+
+TEST_F(GeometryFixture, SegmentCountsRoundHalfUpAndZeroSegmentHairsAreSkipped) {
+    set_channels(2.5f, 1.0f);
+    grow();
+    EXPECT_EQ(drawing.strands[0].segments, 3);
+    set_channels(2.49f, 1.0f);
+    grow();
+    EXPECT_EQ(drawing.strands[0].segments, 2);
+    set_channels(0.49f, 1.0f);
+    EXPECT_EQ(grow(), GeometryResult::kDone);
+    EXPECT_EQ(drawing.strands[0].segments, 0);
+    EXPECT_EQ(drawing.strands[0].points, nullptr);
+    EXPECT_EQ(drawing.point_total, 0);
+    set_channels(-3.0f, 1.0f);
+    grow();
+    EXPECT_EQ(drawing.strands[0].segments, 0);
+}
+
+TEST_F(GeometryFixture, SegmentsKeepOneLengthUnderWindDynamicsAndGravity) {
+    set_roots(4);
+    set_channels(6.0f, 3.0f, 0.4f, 0.8f);
+    fill(record->bend_map_u, 0.7f);
+    fill(record->grow_map_v, -0.3f);
+    record->wind_curl = {1, 0.5f, 0};
+    record->wind_gravity = {1, 0.5f, 0};
+    record->wind_grow = {1, 0.5f, 2.0f, 0.0f, 0};
+    record->wind_bend = {1, 0.2f, 1.0f, 0.0f, 0};
+    record->wind_velocity = {1, 0.5f, 0.5f, 0};
+    record->velocity_scale = {1, 1.0f, 0};
+    record->acceleration_scale = {1, 0.5f, 0};
+    record->dynamics_valid = 1;
+    record->dynamics_state.assign(4, HairDynamics{{3.0f, -1.0f, 0.5f}, {0.0f, 4.0f, 0.0f}});
+    GravityNull attractor{{2.0f, 1.0f, 2.0f}, {1.5f, 1, 1}};
+    GravityNull repeller{{0.0f, -1.0f, 1.0f}, {-0.7f, 1, 1}};
+    scene_state().gravity_cache = {attractor, repeller};
+    grow();
+    expect_segments_of_length(3.0f / 6.0f);
+
+    // The wind's length effect changes the segment length, still the same for every segment.
+    record->wind_length = {1, 0.8f, 0};
+    grow();
+    const HairStrand &strand = drawing.strands[1];
+    const float first = distance(strand.points[1].position, strand.points[0].position);
+    EXPECT_NE(first, 0.5f);
+    expect_equal_segments_per_strand();
+}
+
+TEST_F(GeometryFixture, GravityNullsAttractOrRepelByTheSignOfTheirXScaling) {
+    set_channels(8.0f, 2.0f, 0.0f, 1.0f);
+    grow();
+    const float straight_tip_x = drawing.strands[0].points[8].position[0];
+    const float null_x = straight_tip_x + 2.0f;
+    scene_state().gravity_cache = {GravityNull{{null_x, 0.45f, 1.5f}, {1.0f, 1, 1}}};
+    grow();
+    const float attracted = drawing.strands[0].points[8].position[0];
+    scene_state().gravity_cache[0].scaling[0] = -1.0f;
+    grow();
+    const float repelled = drawing.strands[0].points[8].position[0];
+    EXPECT_GT(attracted, straight_tip_x + 0.01f);
+    EXPECT_LT(repelled, straight_tip_x - 0.01f);
+    expect_segments_of_length(0.25f);
+}
+
+TEST_F(GeometryFixture, TheSameRootGrowsTheSameWaveOnEveryDrawing) {
+    set_roots(2);
+    set_channels(7.0f, 2.0f, 0.6f);
+    grow();
+    std::vector<float> first;
+    for (int i = 0; i <= 7; ++i)
+        for (float c : drawing.strands[0].points[i].position) first.push_back(c);
+    grow();
+    std::vector<float> second;
+    for (int i = 0; i <= 7; ++i)
+        for (float c : drawing.strands[0].points[i].position) second.push_back(c);
+    EXPECT_EQ(first, second);
+    // The wave is there, and another root waves differently.
+    EXPECT_GT(std::fabs(drawing.strands[0].points[7].position[0] - record->hairs[0].position[0]),
+              1e-3f);
+    const float dx0 = drawing.strands[0].points[7].position[0] - record->hairs[0].position[0];
+    const float dx1 = drawing.strands[1].points[7].position[0] - record->hairs[1].position[0];
+    EXPECT_NE(dx0, dx1);
+}
+
+TEST_F(GeometryFixture, PreviewOfAFullBuildSpreadsItsHairsEvenlyOverTheRoots) {
+    set_roots(10);
+    display_settings()->preview_fraction = 0.5f;
+    ASSERT_EQ(grow(kDrawPreviewSelected), GeometryResult::kDone);
+    ASSERT_EQ(drawing.strands.size(), 5u);
+    for (int k = 0; k < 5; ++k)
+        EXPECT_FLOAT_EQ(drawing.strands[size_t(k)].points[0].position[0],
+                        record->hairs[size_t(2 * k)].position[0]);
+    // A preview build is drawn whole; a render draws every root.
+    record->built_as_preview = 1;
+    grow(kDrawPreviewAll);
+    EXPECT_EQ(drawing.strands.size(), 10u);
+    record->built_as_preview = 0;
+    grow(kDrawRender);
+    EXPECT_EQ(drawing.strands.size(), 10u);
+    // Preview fraction 0 grows nothing in the preview modes.
+    display_settings()->preview_fraction = 0.0f;
+    EXPECT_EQ(drawn_hair_total(kDrawPreviewSelected, *display_settings()), 0);
+    grow(kDrawPreviewSelected);
+    EXPECT_EQ(drawing.point_total, 0);
+    EXPECT_EQ(drawing.pool.allocated(), 0u);
+}
+
+TEST_F(GeometryFixture, SurfacesTakePartByModeSelectionAndDeletion) {
+    record->is_selected = 0;
+    EXPECT_FALSE(surface_takes_part(*record, kDrawPreviewSelected));
+    EXPECT_FALSE(surface_takes_part(*record, kDrawRenderSelected));
+    for (int mode : {kDrawPreviewAll, kDrawRenderAll, kDrawRender, kDrawSaveHairMesh, kDrawExport})
+        EXPECT_TRUE(surface_takes_part(*record, mode));
+    record->allways_draw_hairs = 1;
+    EXPECT_TRUE(surface_takes_part(*record, kDrawRenderSelected));
+    record->deleted = 1;
+    EXPECT_FALSE(surface_takes_part(*record, kDrawRender));
+    EXPECT_EQ(grow(kDrawRender), GeometryResult::kDone);
+    EXPECT_TRUE(drawing.strands.empty());
+}
+
+TEST_F(GeometryFixture, ExportPointsCarryTheUnlitColoursAndThickness) {
+    set_roots(2);
+    ASSERT_EQ(grow(kDrawExport), GeometryResult::kDone);
+    ASSERT_EQ(drawing.exports.size(), 2u);
+    for (size_t h = 0; h < 2; ++h) {
+        ASSERT_EQ(drawing.exports[h].size(), 6u);
+        for (int i = 0; i <= 5; ++i) {
+            const HairExportPoint &e = drawing.exports[h][size_t(i)];
+            const HairPoint &p = drawing.strands[h].points[i];
+            EXPECT_EQ(e.position[2], p.position[2]);
+            EXPECT_EQ(e.side[0], p.side[0]);
+            EXPECT_FLOAT_EQ(e.thickness, 0.05f);
+        }
+    }
+}
+
+TEST_F(GeometryFixture, ColourAndThicknessRunFromRootKeyToTipKey) {
+    DisplaySettings &settings = *display_settings();
+    settings.shading = 0;
+    settings.hilights = 0;
+    MainColorKey *diffuse = record->main_color_keys[kColorDiffuse];
+    diffuse[0].map_res = diffuse[1].map_res = 1;
+    diffuse[0].color_map = {0xFF0000FFu};  // red, opaque
+    diffuse[1].color_map = {0x0000FF00u};  // blue, clear
+    MainColorKey *thickness = record->main_color_keys[kColorThickness];
+    thickness[1].color_map = {std::bit_cast<uint32_t>(0.01f)};
+    set_channels(4.0f, 1.0f);
+    grow();
+    const HairStrand &strand = drawing.strands[0];
+    const float origin[3] = {0, 0, 0};
+    for (int i = 0; i <= 4; ++i) {
+        const float t = float(i) / 4.0f;
+        const HairPoint &p = strand.points[i];
+        EXPECT_NEAR(p.color[0], 1.0f - t, 1e-6) << i;  // one white light at exposure 1
+        EXPECT_NEAR(p.color[1], 0.0f, 1e-6) << i;
+        EXPECT_NEAR(p.color[2], t, 1e-6) << i;
+        EXPECT_NEAR(p.color[3], 1.0f - t, 1e-6) << i;
+        EXPECT_NEAR(distance(p.side, origin), 0.05f + (0.01f - 0.05f) * t, 1e-6) << i;
+    }
+}
+
+TEST_F(GeometryFixture, TheWindCurlsTheHairWithTheNoiseAtItsRoot) {
+    set_channels(6.0f, 2.0f);
+    grow();
+    const float still_tip = drawing.strands[0].points[6].position[0];
+    record->wind_curl = {1, 2.0f, 0};
+    grow();
+    EXPECT_NE(drawing.strands[0].points[6].position[0], still_tip);
+    expect_segments_of_length(2.0f / 6.0f);
+}
+
+}  // namespace
+}  // namespace vellimor
