@@ -12,7 +12,7 @@
 #include "furdata/display_settings.h"
 #include "furdata/legacy_layouts.h"
 #include "furdata/patch_data.h"
-#include "furdata/picture_loading.h"
+#include "hair/texture_picture.h"
 #include "furdata/record_codec.h"
 #include "hair/channel_maps.h"
 #include "hair/shadows.h"
@@ -147,7 +147,7 @@ void load_main_color_key_pictures(PatchData &r) {
             key.picture.image.reset();
             if (!key.this_key_uses_picture) continue;
             key.map_dirty = 1;
-            key.seq_cont.picture_was_found = load_restored_picture(key.picture, key.seq_cont);
+            key.seq_cont.picture_was_found = load_texture_picture(&key.picture, key.seq_cont);
         }
     }
 }
@@ -160,7 +160,7 @@ void read_channel_pictures(const SceneState &s, const SAA_Elem &model, PatchData
         if (block.bytes.size() != static_cast<size_t>(kPictureBlockSize)) continue;
         auto picture = std::make_unique<Picture>();
         decode_picture(block.bytes, block.swap, *picture);
-        channel.sequence.picture_was_found = load_restored_picture(*picture, channel.sequence);
+        channel.sequence.picture_was_found = load_texture_picture(picture.get(), channel.sequence);
         if (channel.sequence.picture_was_found) channel.picture = std::move(picture);
     }
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "saa/atomic_file.h"
 #include "saa/scene_file.h"
@@ -212,7 +213,10 @@ extern "C" int SAA_sceneInitInternal(const char *) {
 extern "C" int SAA_databaseLoad(const char *path, SAA_Database *database) {
     if (!path || !database || !*path) return fail(SAA_ERR_ARGUMENT, "no database path");
     return guarded([&]() -> int {
-        std::string dir = path;
+        // Kept absolute: the designer changes the working directory while a file dialog is up.
+        std::error_code ignored;
+        std::string dir = std::filesystem::absolute(path, ignored).lexically_normal().string();
+        if (dir.empty()) dir = path;
         while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
         if (!is_directory(dir)) return fail(SAA_ERR_NOT_FOUND, "database " + dir + ": no such directory");
         if (!is_directory(dir + "/SCENES"))

@@ -7,6 +7,7 @@
 #include "fcurve/fcurve_list.h"
 #include "furdata/display_settings.h"
 #include "furdata/fur_data.h"
+#include "furdata/fur_text_file.h"
 #include "furdata/record_codec.h"
 #include "host/configuration.h"
 #include "host/globals.h"
@@ -14,6 +15,7 @@
 #include "host/scene_text.h"
 #include "host/status.h"
 #include "host/test_env.h"
+#include "render/pic_file.h"
 #include "saa/scene_fixture.h"
 
 namespace vellimor {
@@ -342,6 +344,87 @@ TEST_F(StoredFur, ChannelPicturesStoredWhenActive) {
     patch(0).length_picture_scale.active = 0;
     save();
     EXPECT_EQ(block_size(0, "LengthPic"), 0);
+}
+
+TEST_F(StoredFur, PicturesRestoredWithTheRecords) {
+    auto image = pic_create(3, 3, true);
+    const std::string file = temp.path() + "/fur.pic";
+    ASSERT_TRUE(pic_write_file(file, *image));
+    Picture stored;
+    stored.texture_filename = file;
+    stored.tilev = 5;
+    set_block(0, "GrowPic", encode_picture(stored));
+    Picture missing;
+    missing.texture_filename = temp.path() + "/gone.pic";
+    set_block(0, "BendPic", encode_picture(missing));
+    auto record = patch_new();
+    record->main_color_keys[kColorDiffuse][1].this_key_uses_picture = 1;
+    record->main_color_keys[kColorDiffuse][1].picture = stored;
+    record->main_color_keys[kColorDiffuse][0].this_key_uses_picture = 1;
+    record->main_color_keys[kColorDiffuse][0].picture = missing;
+    set_block(0, "PatchData", encode_patch_data(*record));
+    read_fur();
+    const PatchData &r = patch(0);
+    ASSERT_NE(r.grow_picture, nullptr);
+    ASSERT_NE(r.grow_picture->image, nullptr);
+    EXPECT_EQ(r.grow_picture->tilev, 5);
+    EXPECT_EQ(r.grow_sequence.picture_was_found, 1);
+    EXPECT_EQ(r.bend_picture, nullptr);
+    EXPECT_EQ(r.bend_sequence.picture_was_found, 0);
+    EXPECT_EQ(r.main_color_keys[kColorDiffuse][1].seq_cont.picture_was_found, 1);
+    EXPECT_NE(r.main_color_keys[kColorDiffuse][1].picture.image, nullptr);
+    // A key whose picture is missing keeps the reference without an image.
+    EXPECT_EQ(r.main_color_keys[kColorDiffuse][0].seq_cont.picture_was_found, 0);
+    EXPECT_EQ(r.main_color_keys[kColorDiffuse][0].this_key_uses_picture, 1);
+    EXPECT_EQ(r.main_color_keys[kColorDiffuse][0].picture.texture_filename, missing.texture_filename);
+}
+
+TEST_F(StoredFur, RestartFromTheHoldFileBuildsTheHairs) {
+    read_fur();
+    patch(1).number_of_hairs_pr_square_unit = 50;
+    patch(1).texture_keys.front().u = 0.5f;
+    patch(2).sub_res_v = 3;
+    scene_state().hold_file_path = temp.path() + "/fur_hold_0101_0101";
+    ASSERT_EQ(write_hold_file(), 1);
+
+    read_fur();  // every record back to what the scene stores
+    EXPECT_EQ(patch(1).number_of_hairs_pr_square_unit, 0);
+    CaptureStderr();
+    fetch_all(scene_state().hold_file_path.c_str());
+    GetCapturedStderr();
+    EXPECT_EQ(patch(1).number_of_hairs_pr_square_unit, 50);
+    EXPECT_EQ(patch(1).texture_keys.front().u, 0.5f);
+    EXPECT_GT(patch(1).hair_count, 0);
+    EXPECT_EQ(patch(2).sub_res_v, 3);
+    EXPECT_EQ(patch(0).surfacetype, 10);  // the host's geometry, not the file's
+    EXPECT_FALSE(fetch_fur_data(0, "", 0));
+    EXPECT_FALSE(fetch_fur_data(7, scene_state().hold_file_path.c_str(), 0));
+}
+
+TEST_F(StoredFur, RandomBlocksOfEveryKnownSize) {
+    unsigned state = 99;
+    auto random_block = [&](int size) {
+        Bytes b(static_cast<size_t>(size));
+        for (auto &byte : b) byte = static_cast<std::uint8_t>((state = state * 1103515245u + 12345u) >> 16);
+        return b;
+    };
+    const int record_sizes[] = {47556, 47124, 47264, 47376, 47380, 47408, 45812, 12};
+    for (int round = 0; round < 8; ++round) {
+        for (int i = 0; i < 3; ++i) {
+            set_block(i, "PatchData", random_block(record_sizes[(round + i) % 8]), round % 2 == 1);
+            set_block(i, "T0", random_block(2104), i == 1);
+            set_block(i, "T1", random_block(round % 2 ? 2080 : 1412));
+            set_block(i, "DisplaySettings", random_block(i == 0 ? 644 : 584), round % 3 == 0);
+            set_block(i, "LengthPic", random_block(532), round % 2 == 0);
+        }
+        read_fur();
+        for (int i = 0; i < 3; ++i) {
+            for (int t = 0; t < kColorTypes; ++t) {
+                EXPECT_GE(patch(i).nbColorKeys[t], 0);
+                EXPECT_LT(patch(i).nbColorKeys[t], kMaxColorKeys);
+            }
+        }
+    }
 }
 
 TEST_F(StoredFur, ScenePrefixWrittenBack) {

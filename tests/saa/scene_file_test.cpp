@@ -252,3 +252,17 @@ TEST(SceneFile, AnUnfilledHandleNamesTheCurrentSceneAndDatabase) {
     SAA_Scene other{7};
     EXPECT_EQ(SAA_updatelistGet(&other), SAA_ERR_NO_SCENE);
 }
+
+TEST(SceneFile, DatabasePathIsKeptAbsolute) {
+    TempDatabase db;
+    std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(db.path().parent_path());
+    std::string relative = db.path().filename().string() + "/./";
+    SAA_Database database{};
+    int status = SAA_databaseLoad(relative.c_str(), &database);
+    std::filesystem::current_path(here);
+    ASSERT_EQ(status, SAA_OK) << last_error();
+    char path[4096];
+    ASSERT_EQ(SAA_databaseGetPath(&database, sizeof path, path), SAA_OK);
+    EXPECT_EQ(std::string(path), db.path().string());
+}
