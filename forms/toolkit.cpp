@@ -81,7 +81,7 @@ void fm_show_error(const char *where, const char *message) {
     std::fprintf(stderr, "Forms error in %s\n%s\n", where, tk.last_error.c_str());
     if (tk.errors_hidden || !tk.initialised || tk.headless) return;
     char title[160];
-    std::snprintf(title, sizeof title, "Forms error in %s\n", where);
+    std::snprintf(title, sizeof title, "Forms error in %s", where);
     switch (fm_show_choice(title, tk.last_error.c_str(), "", 3, "Continue", "Exit", "Hide Errors")) {
     case 2:
         std::exit(1);

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "editor/main_loop.h"
-#include "hair/shadows.h"
 #include "host/status.h"
 #include "render/draw.h"
 #include "render/frame_render.h"
@@ -20,11 +19,6 @@ void not_available(const char *stage) {
 
 }  // namespace
 
-void quant_patches() { not_available("quant_patches"); }
-// Until the shadow model exists the queries answer as an empty model does: nothing is shadowed.
-// They are called per hair point, so they stay silent.
-float shadow_ray(const float *, const float *, float s) { return s; }
-float shadow_smooth(const float *, int, int, int &) { return 0.0f; }
 int drawing_driver(int, int) {
     not_available("drawing_driver");
     return 0;

@@ -53,6 +53,13 @@ void pump_for(int ms) {
 }
 
 // Polls from a driver thread (no toolkit calls there) until the condition holds.
+std::filesystem::path artefact(const char *name) {
+    const char *build_dir = std::getenv("VELLIMOR_BUILD_DIR");
+    std::filesystem::path dir = std::filesystem::path(build_dir ? build_dir : ".") / "artefacts";
+    std::filesystem::create_directories(dir);
+    return dir / name;
+}
+
 bool wait_for(const std::function<bool()> &done) {
     auto end = Clock::now() + kTimeout;
     while (Clock::now() < end) {
@@ -101,10 +108,7 @@ TEST_F(FormsWindowed, DemoFormAnswersThePointerAndTheKeyboard) {
     DemoForm demo = make_demo_form();
     show_at(demo.form, 40, 40);
 
-    const char *build_dir = std::getenv("VELLIMOR_BUILD_DIR");
-    std::filesystem::path artefacts = std::filesystem::path(build_dir ? build_dir : ".") / "artefacts";
-    std::filesystem::create_directories(artefacts);
-    EXPECT_TRUE(driver_.save_png(native_window(demo.form), (artefacts / "forms-demo.png").string()));
+    EXPECT_TRUE(driver_.save_png(native_window(demo.form), artefact("forms-demo.png").string()));
 
     // Slider: drag the knob most of the way right; its callback moves the progress bar too.
     fm_set_slider_value(demo.slider, 0);
@@ -163,6 +167,7 @@ TEST_F(FormsWindowed, DemoFormAnswersThePointerAndTheKeyboard) {
 
     // Input: click after the text, type, and Return reports the change.
     ScreenPoint field_end = on_screen(driver_, demo.input, 0.95f);
+    driver_.focus(native_window(demo.form));
     driver_.click(field_end.x, field_end.y);
     pump_for(50);
     driver_.type(" World");
@@ -190,6 +195,9 @@ TEST_F(FormsWindowed, DemoFormAnswersThePointerAndTheKeyboard) {
         XDriver x;
         if (wait_for([&] { return x.mapped_toplevel_count() > windows_before; })) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            x.move(entry3.x, entry3.y);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            x.save_png(x.topmost_toplevel(), artefact("forms-choice-popup.png").string());
             x.click(entry3.x, entry3.y);
         }
     });
@@ -212,6 +220,7 @@ TEST_F(FormsWindowed, QuestionBoxReturnsTheClickedAnswer) {
         XDriver x;
         if (!wait_for([&] { return x.mapped_toplevel_count() > windows_before; })) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        x.save_png(x.topmost_toplevel(), artefact("forms-question.png").string());
         // The dialog is centred: 400 x 138 with three answers of 100 spaced evenly.
         int left = (1280 - 400) / 2, top = (1024 - 138) / 2;
         x.click(left + 25 + 2 * 125 + 50, top + 138 - 14 - 15);
@@ -219,6 +228,26 @@ TEST_F(FormsWindowed, QuestionBoxReturnsTheClickedAnswer) {
     int answer = fm_show_choice("Exit program?", "", "", 3, "Exit", "Continue", "Save+Exit");
     answerer.join();
     EXPECT_EQ(answer, 3);
+    EXPECT_EQ(fm_shown_form_count(), 0);
+}
+
+TEST_F(FormsWindowed, ErrorBoxCanHideFurtherErrors) {
+    int windows_before = driver_.mapped_toplevel_count();
+    std::thread answerer([&] {
+        XDriver x;
+        if (!wait_for([&] { return x.mapped_toplevel_count() > windows_before; })) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        x.save_png(x.topmost_toplevel(), artefact("forms-error-box.png").string());
+        int left = (1280 - 400) / 2, top = (1024 - 138) / 2;
+        x.click(left + 25 + 2 * 125 + 50, top + 138 - 14 - 15);  // "Hide Errors"
+    });
+    fm_hide_form(nullptr);
+    answerer.join();
+    EXPECT_EQ(fm_last_error(), "Hiding NULL form.");
+    EXPECT_EQ(fm_shown_form_count(), 0);
+    // No box any more: the call returns at once.
+    fm_freeze_form(nullptr);
+    EXPECT_EQ(fm_last_error(), "Freezing NULL form.");
     EXPECT_EQ(fm_shown_form_count(), 0);
 }
 
@@ -242,6 +271,7 @@ TEST_F(FormsWindowed, FileSelectorWalksADirectoryAndReturnsAFile) {
         int list_x = left + static_cast<int>(kFmFileListX) + 60;
         x.click(list_x, line_y(2));  // "D sub"
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        x.save_png(x.topmost_toplevel(), artefact("forms-file-selector.png").string());
         x.click(list_x, line_y(3));  // "b.pic", twice in quick succession
         x.click(list_x, line_y(3));
     });

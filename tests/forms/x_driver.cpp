@@ -87,6 +87,11 @@ void XDriver::key(const char *keysym_name) {
     if (code) key_code(code);
 }
 
+void XDriver::focus(unsigned long window) {
+    XSetInputFocus(display_, window, RevertToPointerRoot, CurrentTime);
+    XSync(display_, False);
+}
+
 int XDriver::mapped_toplevel_count() {
     Window root_return = 0, parent = 0, *children = nullptr;
     unsigned int count = 0;
@@ -98,6 +103,19 @@ int XDriver::mapped_toplevel_count() {
     }
     if (children) XFree(children);
     return mapped;
+}
+
+unsigned long XDriver::topmost_toplevel() {
+    Window root_return = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display_, DefaultRootWindow(display_), &root_return, &parent, &children, &count)) return 0;
+    Window top = 0;
+    for (unsigned int i = 0; i < count; ++i) {  // bottom to top
+        XWindowAttributes attrs;
+        if (XGetWindowAttributes(display_, children[i], &attrs) && attrs.map_state == IsViewable) top = children[i];
+    }
+    if (children) XFree(children);
+    return top;
 }
 
 void XDriver::window_origin(unsigned long window, int *x, int *y) {

@@ -26,8 +26,12 @@ public:
     void type(const std::string &text);
     // Presses a key given by its X keysym name ("BackSpace", "Left", ...).
     void key(const char *keysym_name);
+    // Gives the window the keyboard focus, as a window manager would on a click.
+    void focus(unsigned long window);
     // Number of top-level windows that are mapped.
     int mapped_toplevel_count();
+    // The mapped top-level window highest in the stacking order (0 when none).
+    unsigned long topmost_toplevel();
     // Screen position of a window's upper-left corner.
     void window_origin(unsigned long window, int *x, int *y);
     bool window_viewable(unsigned long window);
