@@ -8,7 +8,6 @@
 #include "host/status.h"
 #include "render/draw.h"
 #include "render/frame_render.h"
-#include "render/mesh_export.h"
 
 namespace vellimor {
 namespace {
@@ -30,7 +29,6 @@ int drawing_driver(int, int) {
     not_available("drawing_driver");
     return 0;
 }
-void destroy_hair_mesh_element() { not_available("destroy_hair_mesh_element"); }
 int render_frames_batch(int, int, int, int, const char *) {
     not_available("render_frames_batch");
     return 0;
