@@ -16,6 +16,8 @@
 #include <fstream>
 #include <functional>
 #include <thread>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // The GL driver keeps allocations for the process lifetime and is unloaded before the leak check,
@@ -282,6 +284,35 @@ TEST_F(FormsWindowed, FileSelectorWalksADirectoryAndReturnsAFile) {
     EXPECT_EQ(fs::current_path(), cwd);  // the current directory is given back
     EXPECT_EQ(fm_shown_form_count(), 0);
     fs::remove_all(dir);
+}
+
+TEST_F(FormsWindowed, DemoProgramShowsItsFormAndQuits) {
+    const char *build_dir = std::getenv("VELLIMOR_BUILD_DIR");
+    ASSERT_NE(build_dir, nullptr);
+    std::string program = std::string(build_dir) + "/bin/forms-demo";
+    int windows_before = driver_.mapped_toplevel_count();
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The GL driver's own allocations are not the demo's to report.
+        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+        execl(program.c_str(), "forms-demo", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    bool shown = wait_for([&] { return driver_.mapped_toplevel_count() > windows_before; });
+    EXPECT_TRUE(shown);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The demo form is centred; "Quit" sits at its upper right.
+    int left = static_cast<int>((1280 - kDemoWidth) / 2), top = static_cast<int>((1024 - kDemoHeight) / 2);
+    driver_.click(left + 596, top + static_cast<int>(kDemoHeight - 1 - 494));
+    int status = -1;
+    bool ended = wait_for([&] { return waitpid(child, &status, WNOHANG) == child; });
+    if (!ended) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace
