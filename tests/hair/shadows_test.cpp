@@ -1,5 +1,4 @@
 // The shadow model: shells and their values, the exact and smooth queries, and how a build ends.
-#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,8 +10,6 @@
 #include "hair/shadows.h"
 #include "hair/surface_evaluation.h"
 #include "platform/key_state.h"
-#include "render/offscreen_target.h"
-#include "render/pic_file.h"
 
 namespace vellimor {
 namespace {
@@ -273,42 +270,6 @@ TEST_F(Shadows, EscapeFreesTheWholeModel) {
     platform::clear_interrupt();
     EXPECT_TRUE(shadow_model().triangles.empty());
     EXPECT_TRUE(shadow_model().grids.empty());
-}
-
-// The inspection overlay: translucent triangles coloured by level, over whatever is drawn.
-TEST(ShadowOverlay, DrawsTrianglesTranslucentlyByLevel) {
-    ::testing::internal::CaptureStderr();
-    ASSERT_TRUE(offscreen_target_create(4, 4, OffscreenKind::PBuffer));
-    ::testing::internal::GetCapturedStderr();
-    glViewport(0, 0, 4, 4);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    auto overlay_colour = [](short level) {
-        free_shadow_model();
-        const float a[3] = {-1, -1, 0}, b[3] = {1, -1, 0}, c[3] = {1, 1, 0}, d[3] = {-1, 1, 0};
-        add_shadow_quad(shadow_model().triangles, a, b, c, d, 1.0f, level, false);
-        glClearColor(0, 0, 0, 0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glEnable(GL_DEPTH_TEST);
-        draw_shadow_triangles();
-        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));  // the caller's state comes back
-        auto picture = offscreen_target_read_picture(nullptr);
-        return std::array<int, 3>{picture->red()[5], picture->green()[5], picture->blue()[5]};
-    };
-    const auto red = overlay_colour(0);
-    EXPECT_NEAR(red[0], 0x50, 2);
-    EXPECT_EQ(red[1], 0);
-    EXPECT_EQ(red[2], 0);
-    EXPECT_NEAR(overlay_colour(1)[1], 0x50, 2);
-    EXPECT_NEAR(overlay_colour(2)[2], 0x50, 2);
-    const auto grey = overlay_colour(4);
-    EXPECT_GT(grey[0], 0);
-    EXPECT_EQ(grey[0], grey[1]);
-    EXPECT_EQ(grey[1], grey[2]);
-    free_shadow_model();
-    offscreen_target_destroy();
 }
 
 class ShadowFailure : public HairScene {};
