@@ -15,4 +15,8 @@ float shadow_ray(const float light[3], const float point[3], float s);
 // Without a grid: 0.
 float shadow_smooth(const float point[3], int light_index, int p, int &hint);
 
+// Draws the shadow model's triangles over the view for inspection: translucent, coloured by level
+// (red 0, green 1, blue 2, grey above), without depth test.
+void draw_shadow_triangles();
+
 }  // namespace vellimor

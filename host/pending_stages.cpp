@@ -6,8 +6,6 @@
 #include "editor/main_loop.h"
 #include "hair/shadows.h"
 #include "host/status.h"
-#include "render/draw.h"
-#include "render/frame_render.h"
 #include "render/mesh_export.h"
 
 namespace vellimor {
@@ -26,15 +24,12 @@ void quant_patches() { not_available("quant_patches"); }
 // They are called per hair point, so they stay silent.
 float shadow_ray(const float *, const float *, float s) { return s; }
 float shadow_smooth(const float *, int, int, int &) { return 0.0f; }
-int drawing_driver(int, int) {
-    not_available("drawing_driver");
-    return 0;
-}
 void destroy_hair_mesh_element() { not_available("destroy_hair_mesh_element"); }
-int render_frames_batch(int, int, int, int, const char *) {
-    not_available("render_frames_batch");
-    return 0;
+int save_hair_mesh(const PolygonList &, long) {
+    not_available("save_hair_mesh");
+    return 1;
 }
+void draw_shadow_triangles() {}
 void designer_start() { not_available("designer_start"); }
 
 }  // namespace vellimor
