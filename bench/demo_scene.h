@@ -12,6 +12,16 @@
 
 namespace vellimor::bench {
 
+// The source tree: VELLIMOR_SOURCE_DIR, else two levels above this file (a relative __FILE__
+// is relative to the build folder, which holds bin/).
+inline std::filesystem::path source_dir() {
+    if (const char *dir = std::getenv("VELLIMOR_SOURCE_DIR")) return dir;
+    std::filesystem::path file = __FILE__;
+    if (file.is_relative())
+        file = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / file;
+    return file.parent_path().parent_path();
+}
+
 // Opens examples/furball once per process (quietly: the persistent run mode shows progress
 // nowhere) and returns the index of the named fur surface, or -1.
 inline int open_demo_surface(const char *surface) {
@@ -19,10 +29,7 @@ inline int open_demo_surface(const char *surface) {
     if (!opened) {
         run_state().run_mode = kRunModeStandAlone;
         SAA_InitInternal("", 0, "SDKv1.71.6");
-        // The sources sit beside the examples: bench/ and examples/ share the top folder.
-        const std::string database =
-            (std::filesystem::path(__FILE__).parent_path().parent_path() / "examples" / "furball")
-                .string();
+        const std::string database = (source_dir() / "examples" / "furball").string();
         if (MY_read_scene("furball", database.c_str()) != 0) return -1;
         read_fur_data(0);
         run_state().run_mode = kRunModePersistent;

@@ -3,6 +3,7 @@
 // of earlier versions), with the function curves and pictures they refer to.
 #include "furdata/fur_data.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,7 +12,7 @@
 #include "furdata/display_settings.h"
 #include "furdata/legacy_layouts.h"
 #include "furdata/patch_data.h"
-#include "furdata/picture_loading.h"
+#include "hair/texture_picture.h"
 #include "furdata/record_codec.h"
 #include "hair/channel_maps.h"
 #include "host/configuration.h"
@@ -87,6 +88,14 @@ void load_curves(const SAA_Scene &scene, const SAA_Elem &model, const std::vecto
     for (int *id : ids) *id = fcurve_load_user_data(&scene, &model, *id);
 }
 
+// Colour keys beyond the counts have no stored curves: an id left there would name whichever
+// curve now has that number.
+void forget_unstored_curves(TextureKey &k, const PatchData &r) {
+    for (int t = 0; t < kColorTypes; ++t) {
+        for (int i = std::max(r.nbColorKeys[t], 0); i < kMaxColorKeys; ++i) k.color_keys[t][i].fcurve_id = 0;
+    }
+}
+
 void read_display_settings(const SceneState &s, DisplaySettings &settings) {
     for (const SAA_Elem &model : s.models) {
         const StoredBlock block = stored_block(s.scene, model, kDisplaySettingsBlock);
@@ -126,6 +135,7 @@ void read_texture_keys(const SceneState &s, const SAA_Elem &model, PatchData &r)
             return;
         }
         load_curves(s.scene, model, key_curve_ids(key, r));
+        forget_unstored_curves(key, r);
     }
 }
 
@@ -136,7 +146,7 @@ void load_main_color_key_pictures(PatchData &r) {
             key.picture.image.reset();
             if (!key.this_key_uses_picture) continue;
             key.map_dirty = 1;
-            key.seq_cont.picture_was_found = load_restored_picture(key.picture, key.seq_cont);
+            key.seq_cont.picture_was_found = load_texture_picture(&key.picture, key.seq_cont);
         }
     }
 }
@@ -149,7 +159,7 @@ void read_channel_pictures(const SceneState &s, const SAA_Elem &model, PatchData
         if (block.bytes.size() != static_cast<size_t>(kPictureBlockSize)) continue;
         auto picture = std::make_unique<Picture>();
         decode_picture(block.bytes, block.swap, *picture);
-        channel.sequence.picture_was_found = load_restored_picture(*picture, channel.sequence);
+        channel.sequence.picture_was_found = load_texture_picture(picture.get(), channel.sequence);
         if (channel.sequence.picture_was_found) channel.picture = std::move(picture);
     }
 }

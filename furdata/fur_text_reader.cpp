@@ -6,7 +6,7 @@
 #include "furdata/fur_text_fields.h"
 #include "furdata/fur_text_file.h"
 #include "furdata/fur_text_line.h"
-#include "furdata/picture_loading.h"
+#include "hair/texture_picture.h"
 #include "host/status.h"
 
 namespace vellimor {
@@ -72,7 +72,7 @@ public:
         }
         if (picture->texture_filename.empty()) return picture;
         PictureSequence none;
-        if (!load_restored_picture(*picture, none)) return nullptr;
+        if (!load_texture_picture(picture.get(), none)) return nullptr;
         return picture;
     }
 

@@ -91,6 +91,12 @@ void write_texture_key(TextWriter &w, int position, const TextureKey &key, const
     w.end(1);
 }
 
+// Channel pictures in record order.
+constexpr std::unique_ptr<Picture> PatchData::*kChannelPictures[kRecordChannels] = {
+    &PatchData::length_picture,   &PatchData::curl_picture,    &PatchData::grow_picture,
+    &PatchData::bend_picture,     &PatchData::segments_picture, &PatchData::gravity_picture,
+    &PatchData::density_picture};
+
 bool hold_file_failure_reported = false;
 
 // Replaces the file by the text: written beside it, then renamed over it.
@@ -122,8 +128,7 @@ std::string object_text(const PatchData &r) {
     w.settings(1, object_middle_fields(), r);
     for (int c = 0; c < kRecordChannels; ++c) {
         w.settings(1, object_channel_fields(c), r);
-        const auto &picture = channel_picture(const_cast<PatchData &>(r), RecordChannel(c)).picture;
-        if (picture) write_picture(w, 1, channel_picture_key(c), *picture);
+        if (const auto &picture = r.*kChannelPictures[c]) write_picture(w, 1, channel_picture_key(c), *picture);
     }
     w.settings(1, object_tail_fields(), r);
     int position = 0;

@@ -168,6 +168,11 @@ float channel_value_without_keys(int channel, bool second_component) {
     return second_component ? values.value_v : values.value_u;
 }
 
+bool key_paints_channel(const TextureKey &key, int channel, int t) {
+    if (channel == kChannelColor) return t >= 0 && t < kColorTypes && key.color_active[t];
+    return key_channel(key, channel).active != 0;
+}
+
 float key_distance2(float u, float v, const TextureKey &key) {
     const float point2 = squared(key.u - u) + squared(key.v - v);
     switch (key.key_mode) {

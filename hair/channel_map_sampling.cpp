@@ -128,21 +128,7 @@ int count_texture_keys(const PatchData &record) {
 
 int count_active_keys(const PatchData &record, int channel, int t) {
     int count = 0;
-    for (const TextureKey &key : record.texture_keys) {
-        int active = 0;
-        switch (channel) {
-        case kChannelColor: active = t >= 0 && t < kColorTypes ? key.color_active[t] : 0; break;
-        case kChannelLength: active = key.length.active; break;
-        case kChannelCurl: active = key.curl.active; break;
-        case kChannelGrow: active = key.grow.active; break;
-        case kChannelSegments: active = key.segments.active; break;
-        case kChannelGravity: active = key.gravity.active; break;
-        case kChannelBend: active = key.bend.active; break;
-        case kChannelDensity: active = key.density.active; break;
-        default: break;
-        }
-        count += active != 0;
-    }
+    for (const TextureKey &key : record.texture_keys) count += key_paints_channel(key, channel, t);
     return count;
 }
 

@@ -8,6 +8,7 @@
 #include "hair/channel_maps.h"
 #include "hair/picture_maps.h"
 #include "hair/random_generators.h"
+#include "hair/texture_picture.h"
 #include "render/pic_file.h"
 #include "host/scene.h"
 #include "host/status.h"
@@ -19,12 +20,6 @@ namespace {
 // Resolutions beyond this are damage (a map of 4096² floats is already 64 MB): such a map is
 // left unbuilt and reads as 0 rather than exhausting memory.
 constexpr int kMaxMapResolution = 4096;
-
-// ---- seam to the texture pictures -----------------------------------------------------------
-// Pictures of a sequence cannot be loaded per frame until the texture picture loader is linked
-// in: a stale sequence finds no picture and the map falls back to its texture keys.
-int load_picture_for_frame(Picture *picture, PictureSequence &sequence) { return 0; }
-// ---------------------------------------------------------------------------------------------
 
 // The loaded image's byte planes; false when nothing is loaded.
 bool picture_planes(const Picture *picture, PicturePlanes &planes) {
@@ -182,7 +177,7 @@ void update_color_maps(PatchData &r, int frame) {
             main_key.color_map.shrink_to_fit();
             if (stale)
                 main_key.seq_cont.picture_was_found =
-                    load_picture_for_frame(&main_key.picture, main_key.seq_cont);
+                    load_texture_picture(&main_key.picture, main_key.seq_cont);
             PicturePlanes planes;
             if (!picture_planes(&main_key.picture, planes)) main_key.seq_cont.picture_was_found = 0;
             if (!resolution_usable(main_key.map_res)) continue;
@@ -211,7 +206,7 @@ void update_value_map(PatchData &r, ValueChannel &ch, int p, int frame) {
         ch.map_b->shrink_to_fit();
     }
     if (ch.picture_active && stale)
-        ch.sequence.picture_was_found = load_picture_for_frame(ch.picture.get(), ch.sequence);
+        ch.sequence.picture_was_found = load_texture_picture(ch.picture.get(), ch.sequence);
     PicturePlanes planes;
     const bool has_image = ch.picture && picture_planes(ch.picture.get(), planes);
     if (ch.picture && !has_image) ch.sequence.picture_was_found = 0;

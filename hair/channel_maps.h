@@ -52,6 +52,9 @@ uint32_t get_color_texture_value(const PatchData &record, int k, int color_mode,
 // The thickness map's float of main colour key k at (u,v).
 float get_thickness_texture_value(const PatchData &record, int k, float u, float v);
 
+// Whether the key paints the channel (1..7 or 10; for channel 0 colour type t).
+bool key_paints_channel(const TextureKey &key, int channel, int t);
+
 int count_texture_keys(const PatchData &record);
 // Keys whose flag for the channel is set; for channel 0 the flag is color_active[t].
 int count_active_keys(const PatchData &record, int channel, int t);

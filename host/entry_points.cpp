@@ -90,6 +90,8 @@ int batch_render(const CommandLine &line) {
             if (p) p->presistant_rebuild = 1;
         }
     }
+    // Ctrl-C aborts the hair build and the render the way Escape does.
+    platform::route_interrupt_to_escape();
     build_all_patches(0, 0);
 
     const std::string output = line.has_output ? line.output : kDefaultOutputName;
@@ -106,11 +108,11 @@ int batch_render(const CommandLine &line) {
         display_settings()->antialias_level = valid ? line.antialias : 0;
     }
     if (!open_offscreen_target(line.pixmap_only)) {
+        platform::stop_routing_interrupt_to_escape();
+        platform::clear_interrupt();
         free_all();
         return kUsageError;
     }
-    // Ctrl-C aborts the render the way Escape does.
-    platform::route_interrupt_to_escape();
     render_frames_batch(range.start, range.end, range.step,
                         line.alpha ? kDrawRenderAlpha : kDrawRender, output.c_str());
     platform::stop_routing_interrupt_to_escape();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "saa/atomic_file.h"
 #include "saa/scene_file.h"
@@ -16,6 +17,10 @@ namespace {
 
 const char *const kDatabaseSubdirectories[] = {"SCENES", "MODELS", "PICTURES", "RENDER_PICTURES"};
 constexpr const char *kSceneExtension = ".dsc";
+
+// A handle names the current scene or database; a zero handle (one the caller never had filled
+// in, as after SAA_sceneInitInternal) names it too.
+bool names_current(unsigned id, unsigned current) { return id == current || id == 0; }
 
 bool is_directory(const std::string &path) {
     struct stat st{};
@@ -37,7 +42,7 @@ std::string scene_path(const std::string &name) {
 
 int database_check(const SAA_Database *database) {
     if (!database) return fail(SAA_ERR_ARGUMENT, "no database handle");
-    if (!host().has_database || database->id != kCurrentDatabaseId)
+    if (!host().has_database || !names_current(database->id, kCurrentDatabaseId))
         return fail(SAA_ERR_NOT_FOUND, "no database is open");
     return SAA_OK;
 }
@@ -114,7 +119,7 @@ Scene *scene_of(const SAA_Scene *scene, int &status) {
         status = fail(SAA_ERR_ARGUMENT, "no scene handle");
         return nullptr;
     }
-    if (scene->id != kCurrentSceneId) {
+    if (!names_current(scene->id, kCurrentSceneId)) {
         status = fail(SAA_ERR_NO_SCENE, "not the current scene");
         return nullptr;
     }
@@ -208,7 +213,10 @@ extern "C" int SAA_sceneInitInternal(const char *) {
 extern "C" int SAA_databaseLoad(const char *path, SAA_Database *database) {
     if (!path || !database || !*path) return fail(SAA_ERR_ARGUMENT, "no database path");
     return guarded([&]() -> int {
-        std::string dir = path;
+        // Kept absolute: the designer changes the working directory while a file dialog is up.
+        std::error_code ignored;
+        std::string dir = std::filesystem::absolute(path, ignored).lexically_normal().string();
+        if (dir.empty()) dir = path;
         while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
         if (!is_directory(dir)) return fail(SAA_ERR_NOT_FOUND, "database " + dir + ": no such directory");
         if (!is_directory(dir + "/SCENES"))

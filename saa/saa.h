@@ -7,7 +7,8 @@
  * The two evaluation selectors of the surface operations (0 or 2) are accepted and ignored.
  * Operations marked "host side" exist for the host programs and tests, not for the plug-in.
  * There is one current scene (SAA_sceneGetCurrent always succeeds) and at most one current
- * database; loading a scene replaces the current scene's contents and makes older element
+ * database; a zero scene or database handle (one never filled in, as after SAA_sceneInitInternal)
+ * names the current one; loading a scene replaces the current scene's contents and makes older element
  * handles stale (SAA_elementIsValid reports 0, other operations SAA_ERR_INVALID). */
 #ifndef SAA_SAA_H
 #define SAA_SAA_H
@@ -189,7 +190,11 @@ int SAA_cameraFitElement(const SAA_Scene *scene, const SAA_Elem *camera, const S
 
 /* ---- drawing into the current OpenGL context ----
  * Host display modes of the graphics properties: 0 wireframe, 1 depth only (no colour written),
- * 2 shaded by each element's wire type. */
+ * 2 shaded by each element's wire type (lit by the scene's lights, or a headlight without any),
+ * 3 matte (black with alpha 0, depth written). Surfaces are tessellated, meshes drawn with their
+ * vertex colours, nulls as their three axes (scaled), lights as small crosses (SAA_elementDraw
+ * of a light). Drawing uses the matrices loaded by SAA_grCameraApply and restores every OpenGL
+ * state it changes; SAA_grStateInit only checks its arguments. */
 int SAA_gpropsAlloc(SAA_GrProps *props);
 int SAA_gpropsDispose(SAA_GrProps *props);
 int SAA_gpropsReset(SAA_GrProps *props);

@@ -4,6 +4,8 @@
 #include "saa/scene_file.h"
 
 #include <algorithm>
+#include <charconv>
+#include <string_view>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -411,6 +413,9 @@ Scene read_scene(const json &root) {
 }
 
 // ---- writing ----
+//
+// Small members go through JSON values; geometry (vertex, point and polygon lists, which may hold
+// millions of numbers) is streamed straight from the scene.
 
 json vec_json(const Vec3 &v) { return json::array({v[0], v[1], v[2]}); }
 
@@ -428,47 +433,21 @@ json nurbs_direction_json(const NurbsDirection &d) {
     return json{{"degree", d.degree}, {"closed", d.closed}, {"knots", d.knots}};
 }
 
-json mesh_json(const Mesh &mesh) {
-    json vertices = json::array(), normals = json::array(), colors = json::array(), polygons = json::array();
-    for (const Vec3 &p : mesh.positions) vertices.push_back(vec_json(p));
-    for (const Vec3 &n : mesh.normals) normals.push_back(vec_json(n));
-    for (const Rgba &c : mesh.colors) colors.push_back(json::array({c[0], c[1], c[2], c[3]}));
-    for (std::size_t p = 0; p < mesh.sizes.size(); ++p) {
-        auto first = mesh.indices.begin() + mesh.starts[p];
-        polygons.push_back(json(std::vector<int>(first, first + mesh.sizes[p])));
-    }
-    return json{{"vertices", vertices}, {"normals", normals}, {"colors", colors}, {"polygons", polygons}};
-}
-
+// A model's members apart from its geometry lists.
 json model_json(const Model &model) {
     json out{{"name", model.name}, {"type", model.type}, {"wire_type", model.wire_type},
              {"transform", transform_json(model.rest)}};
     if (!model.keys.empty()) {
         json keys = json::array();
         for (const TransformKey &k : model.keys) {
-            json key = transform_json(k.value);
-            key["frame"] = k.frame;
+            json key = json{{"frame", k.frame}};
+            key.update(transform_json(k.value));
             keys.push_back(key);
         }
         out["animation"] = json{
             {"interpolation", model.interpolation == KeyInterpolation::smooth ? "smooth" : "linear"},
             {"keys", keys}};
     }
-    if (model.patch) {
-        json vertices = json::array();
-        for (const Vec3 &p : model.patch->vertices) vertices.push_back(vec_json(p));
-        out["patch"] = json{{"u", patch_direction_json(model.patch->u)},
-                            {"v", patch_direction_json(model.patch->v)},
-                            {"vertices", vertices}};
-    }
-    if (model.nurbs) {
-        json points = json::array();
-        for (const Vec4 &p : model.nurbs->points) points.push_back(json::array({p[0], p[1], p[2], p[3]}));
-        out["nurbs"] = json{{"u", nurbs_direction_json(model.nurbs->u)},
-                            {"v", nurbs_direction_json(model.nurbs->v)},
-                            {"points", points}};
-    }
-    if (model.mesh) out["mesh"] = mesh_json(*model.mesh);
     if (!model.user_data.empty()) {
         json blocks = json::array();
         for (const auto &[name, block] : model.user_data)
@@ -480,8 +459,8 @@ json model_json(const Model &model) {
     return out;
 }
 
-json scene_json(const Scene &scene) {
-    json cameras = json::array(), lights = json::array(), models = json::array();
+json scene_header_json(const Scene &scene) {
+    json cameras = json::array(), lights = json::array();
     for (const Camera &c : scene.cameras)
         cameras.push_back(json{{"name", c.name}, {"position", vec_json(c.position)},
                                {"interest", vec_json(c.interest)}, {"fov", c.fov},
@@ -491,8 +470,6 @@ json scene_json(const Scene &scene) {
                               {"color", vec_json(l.color)}, {"shadow", l.shadow},
                               {"shadow_type", l.shadow_type}, {"start", l.start}, {"end", l.end},
                               {"wire_type", l.wire_type}});
-    for (const Model &m : scene.models)
-        if (m.alive) models.push_back(model_json(m));
     return json{{"version", kSceneFormatVersion},
                 {"prefix", scene.prefix},
                 {"play_control", {{"start", scene.play.start}, {"end", scene.play.end},
@@ -500,8 +477,7 @@ json scene_json(const Scene &scene) {
                                   {"current", scene.play.current}}},
                 {"render", {{"x_resolution", scene.x_resolution}, {"y_resolution", scene.y_resolution}}},
                 {"cameras", cameras},
-                {"lights", lights},
-                {"models", models}};
+                {"lights", lights}};
 }
 
 bool is_flat(const json &value) {
@@ -509,28 +485,27 @@ bool is_flat(const json &value) {
            std::none_of(value.begin(), value.end(), [](const json &v) { return v.is_structured(); });
 }
 
+std::string pad(int indent) { return std::string(static_cast<std::size_t>(indent) * 2, ' '); }
+
+// Writes the members of an object (without braces), each on its own line.
+void write_members(std::ostream &out, const json &object, int indent, bool &first);
+
 // Objects one member per line; arrays of scalars, and arrays of arrays of scalars one inner
-// array per line, so that vertex lists stay readable.
+// array per line, so that lists stay readable.
 void write_json(std::ostream &out, const json &value, int indent) {
-    std::string pad(static_cast<std::size_t>(indent) * 2, ' ');
-    std::string inner(static_cast<std::size_t>(indent + 1) * 2, ' ');
     if (value.is_object()) {
         if (value.empty()) { out << "{}"; return; }
-        out << "{\n";
+        out << "{";
         bool first = true;
-        for (auto it = value.begin(); it != value.end(); ++it) {
-            out << (first ? "" : ",\n") << inner << json(it.key()).dump() << ": ";
-            write_json(out, it.value(), indent + 1);
-            first = false;
-        }
-        out << "\n" << pad << "}";
+        write_members(out, value, indent + 1, first);
+        out << "\n" << pad(indent) << "}";
     } else if (value.is_array() && !is_flat(value)) {
         out << "[\n";
         for (std::size_t i = 0; i < value.size(); ++i) {
-            out << (i ? ",\n" : "") << inner;
+            out << (i ? ",\n" : "") << pad(indent + 1);
             write_json(out, value[i], indent + 1);
         }
-        out << "\n" << pad << "]";
+        out << "\n" << pad(indent) << "]";
     } else if (value.is_array()) {
         out << "[";
         for (std::size_t i = 0; i < value.size(); ++i) out << (i ? ", " : "") << value[i].dump();
@@ -538,6 +513,94 @@ void write_json(std::ostream &out, const json &value, int indent) {
     } else {
         out << value.dump();
     }
+}
+
+void write_members(std::ostream &out, const json &object, int indent, bool &first) {
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        out << (first ? "\n" : ",\n") << pad(indent) << json(it.key()).dump() << ": ";
+        write_json(out, it.value(), indent);
+        first = false;
+    }
+}
+
+// Numbers as the shortest text that reads back to the same double; integral values keep a ".0"
+// as JSON values of type double do.
+void put_number(std::ostream &out, double value) {
+    char text[32];
+    auto result = std::to_chars(text, text + sizeof text, value);
+    std::string_view written(text, static_cast<std::size_t>(result.ptr - text));
+    out << written;
+    if (written.find_first_of(".e") == std::string_view::npos) out << ".0";
+}
+
+// "key": [[a, b, c], ...] with one row per line, from rows of N numbers.
+template <class Row, class Put>
+void write_rows(std::ostream &out, const char *key, const std::vector<Row> &rows, int indent, bool &first, Put put) {
+    out << (first ? "\n" : ",\n") << pad(indent) << "\"" << key << "\": [";
+    first = false;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        out << (i ? ",\n" : "\n") << pad(indent + 1) << "[";
+        for (std::size_t k = 0; k < rows[i].size(); ++k) {
+            if (k) out << ", ";
+            put(rows[i][k]);
+        }
+        out << "]";
+    }
+    out << (rows.empty() ? "]" : "\n" + pad(indent) + "]");
+}
+
+void write_geometry(std::ostream &out, const Model &model, int indent) {
+    auto number = [&](double v) { put_number(out, v); };
+    auto integer = [&](long v) { out << v; };
+    if (model.patch) {
+        out << ",\n" << pad(indent) << "\"patch\": {";
+        bool first = true;
+        write_members(out, json{{"u", patch_direction_json(model.patch->u)}, {"v", patch_direction_json(model.patch->v)}},
+                      indent + 1, first);
+        write_rows(out, "vertices", model.patch->vertices, indent + 1, first, number);
+        out << "\n" << pad(indent) << "}";
+    }
+    if (model.nurbs) {
+        out << ",\n" << pad(indent) << "\"nurbs\": {";
+        bool first = true;
+        write_members(out, json{{"u", nurbs_direction_json(model.nurbs->u)}, {"v", nurbs_direction_json(model.nurbs->v)}},
+                      indent + 1, first);
+        write_rows(out, "points", model.nurbs->points, indent + 1, first, number);
+        out << "\n" << pad(indent) << "}";
+    }
+    if (model.mesh) {
+        const Mesh &mesh = *model.mesh;
+        std::vector<std::vector<int>> polygons(mesh.sizes.size());
+        for (std::size_t p = 0; p < mesh.sizes.size(); ++p) {
+            auto first = mesh.indices.begin() + mesh.starts[p];
+            polygons[p].assign(first, first + mesh.sizes[p]);
+        }
+        out << ",\n" << pad(indent) << "\"mesh\": {";
+        bool first = true;
+        write_rows(out, "vertices", mesh.positions, indent + 1, first, number);
+        write_rows(out, "normals", mesh.normals, indent + 1, first, number);
+        write_rows(out, "colors", mesh.colors, indent + 1, first, integer);
+        write_rows(out, "polygons", polygons, indent + 1, first, integer);
+        out << "\n" << pad(indent) << "}";
+    }
+}
+
+void write_scene(std::ostream &out, const Scene &scene) {
+    out << "{";
+    bool first = true;
+    write_members(out, scene_header_json(scene), 1, first);
+    out << ",\n" << pad(1) << "\"models\": [";
+    bool first_model = true;
+    for (const Model &m : scene.models) {
+        if (!m.alive) continue;
+        out << (first_model ? "\n" : ",\n") << pad(2) << "{";
+        bool first_member = true;
+        write_members(out, model_json(m), 3, first_member);
+        write_geometry(out, m, 3);
+        out << "\n" << pad(2) << "}";
+        first_model = false;
+    }
+    out << (first_model ? "]" : "\n" + pad(1) + "]") << "\n}\n";
 }
 
 constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -627,8 +690,7 @@ Scene read_scene_file(const std::string &path) {
 
 std::string scene_to_text(const Scene &scene) {
     std::ostringstream out;
-    write_json(out, scene_json(scene), 0);
-    out << "\n";
+    write_scene(out, scene);
     return out.str();
 }
 

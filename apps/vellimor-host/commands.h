@@ -31,5 +31,8 @@ int run_info(const CommandLine &line);
 int run_internal(const CommandLine &line);
 int run_persistent(const CommandLine &line);
 int run_edit(const CommandLine &line);
+// Fur settings text files: writing the settings of a scene's surfaces, applying them to a scene.
+int run_export_fur(const CommandLine &line);
+int run_apply_fur(const CommandLine &line);
 
 }  // namespace vellimor::host_driver

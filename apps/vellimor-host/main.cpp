@@ -20,6 +20,8 @@ constexpr Command kCommands[] = {
     {"internal", run_internal, "run the plug-in's internal mode (initInt, cleanupInt)"},
     {"persistent", run_persistent, "run the persistent effect: --frames START END [--save]"},
     {"edit", run_edit, "open the designer on a persistent effect (initPer, editPer)"},
+    {"export-fur", run_export_fur, "write the fur settings of the surfaces: [--surface NAME] FILE"},
+    {"apply-fur", run_apply_fur, "apply a fur settings file and save the scene: [--surface NAME] FILE"},
 };
 
 constexpr int kUsageStatus = 2;

@@ -7,6 +7,7 @@
 #include "furdata/fur_text_fields.h"
 #include "furdata/fur_text_test_support.h"
 #include "host/scene.h"
+#include "render/pic_file.h"
 
 namespace vellimor {
 namespace {
@@ -157,6 +158,29 @@ TEST_F(FurTextFile, FileNameWithBlanksComesBackWhole) {
     fetch_text(text);
     EXPECT_EQ(record->grow_picture, nullptr);
     EXPECT_NE(messages().find("my fur/skin map.pic"), std::string::npos) << messages();
+}
+
+TEST_F(FurTextFile, PicturesThatLoadAreRestored) {
+    auto image = pic_create(4, 2, false);
+    ASSERT_TRUE(pic_write_file(path("skin.pic"), *image));
+    const FetchOutcome o = fetch_text(
+        "OBJECT 1 ball\n\tPICTURE density_textures\n\t\ttexture_filename = \t " + path("skin.pic") +
+        "\n\t\ttileu = 2\n\tEND\n\tMAIN_COLORKEY 1 0\n\t\tthis_key_uses_picture = 0\n"
+        "\t\tPICTURE picture\n\t\t\ttexture_filename = " + path("skin.pic") + "\n\t\tEND\n\tEND\nEND\n");
+    EXPECT_TRUE(o.ok);
+    ASSERT_NE(record->density_picture, nullptr);
+    ASSERT_NE(record->density_picture->image, nullptr);
+    EXPECT_EQ(record->density_picture->image->width, 4);
+    EXPECT_EQ(record->density_picture->tileu, 2);
+    const MainColorKey &key = record->main_color_keys[kColorAmbient][0];
+    EXPECT_EQ(key.this_key_uses_picture, 1);
+    EXPECT_EQ(key.picture.texture_filename, path("skin.pic"));
+    ASSERT_NE(key.picture.image, nullptr);
+    // Written back with the picture block.
+    const std::string text = object_text(*record);
+    EXPECT_NE(text.find("\t\tPICTURE picture\n\t\t\ttexture_filename               = \t " + path("skin.pic")),
+              std::string::npos);
+    EXPECT_NE(text.find("\tPICTURE density_textures\n"), std::string::npos);
 }
 
 TEST_F(FurTextFile, MainColorKeyWithoutPictureReadsBackWithout) {

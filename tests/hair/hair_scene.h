@@ -57,6 +57,7 @@ protected:
         ASSERT_EQ(SAA_databaseLoad(root_.c_str(), &database_), SAA_OK);
         SceneState &s = scene_state();
         ASSERT_EQ(SAA_sceneLoad(&database_, "test", &s.scene), SAA_OK);
+        s.database = database_;
         s.start_frame = start;
         s.end_frame = end;
         s.frame_offset = -start;

@@ -126,6 +126,22 @@ TEST_F(VellimorPicTest, RgbPngGivesAPictureWithoutAlpha) {
     for (size_t i = 0; i < 3 * 130; ++i) ASSERT_EQ(back[i * 4 + 1], rgb[i * 3 + 1]) << i;
 }
 
+TEST_F(VellimorPicTest, GreyPngBecomesAnRgbPicture) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = 2;
+    image.height = 1;
+    image.format = PNG_FORMAT_GRAY;
+    const Bytes grey{0, 200};
+    ASSERT_TRUE(png_image_write_to_file(&image, path("grey.png").c_str(), 0, grey.data(), 0, nullptr));
+    ASSERT_EQ(run("from-png '" + path("grey.png") + "' '" + path("grey.pic") + "'").status, 0);
+    auto picture = pic_read_file(path("grey.pic"));
+    ASSERT_TRUE(picture);
+    EXPECT_FALSE(picture->has_plane(kPicAlpha));
+    EXPECT_EQ(picture->red(), grey);
+    EXPECT_EQ(picture->blue(), grey);
+}
+
 TEST_F(VellimorPicTest, BadInputGivesOneErrorLineAndNoOutput) {
     std::ofstream(path("junk.png")) << "this is not an image";
     std::ofstream(path("junk.pic")) << "this is not an image either";
@@ -135,7 +151,13 @@ TEST_F(VellimorPicTest, BadInputGivesOneErrorLineAndNoOutput) {
     header[92] = 0x7F, header[93] = 0xFF, header[94] = 0x7F, header[95] = 0xFF;  // 32767 x 32767, no data
     std::ofstream(path("huge.pic"), std::ios::binary).write(reinterpret_cast<char *>(header.data()), long(header.size()));
 
+    // A real PNG cut short in its image data.
+    write_png("whole.png", 64, 64, false, pattern(64, 64, 3));
+    std::string whole = slurp(dir_ / "whole.png");
+    std::ofstream(path("cut.png"), std::ios::binary).write(whole.data(), long(whole.size() / 2));
+
     const std::string cases[] = {
+        "from-png '" + path("cut.png") + "' '" + path("out.pic") + "'",
         "from-png '" + path("missing.png") + "' '" + path("out.pic") + "'",
         "from-png '" + path("junk.png") + "' '" + path("out.pic") + "'",
         "to-png '" + path("junk.pic") + "' '" + path("out.png") + "'",

@@ -215,3 +215,54 @@ TEST(SceneFile, TruncatedAndMangledDemoFilesNeverCrash) {
         SAA_sceneLoad(&db.database, "bad", &db.scene);  // any status, no crash
     }
 }
+
+TEST(SceneFile, DeepNestingAndOversizedValuesAreRefused) {
+    TempDatabase db;
+    const int depth = 200000;
+    db.write_scene("deep", R"({"version": 1, "models": [{"name": "A", "type": 0, "extra": )" + std::string(depth, '[') +
+                               std::string(depth, ']') + "}]}");
+    int status = db.load("deep");
+    EXPECT_TRUE(status == SAA_OK || status == SAA_ERR_FORMAT) << "unknown members may be anything, but no crash";
+    db.write_scene("deep2", std::string(depth, '[') + std::string(depth, ']'));
+    EXPECT_EQ(db.load("deep2"), SAA_ERR_FORMAT);
+    db.write_scene("big", R"({"version": 18446744073709551615})");
+    EXPECT_EQ(db.load("big"), SAA_ERR_FORMAT);
+    db.write_scene("long", R"({"version": 1, "models": [{"name": ")" + std::string(100000, 'x') + R"(", "type": 0}]})");
+    ASSERT_EQ(db.load("long"), SAA_OK);
+    SAA_Elem m = all_models(db.scene).at(0);
+    int length = 0;
+    char small[8];
+    ASSERT_EQ(SAA_elementGetNameLength(&db.scene, &m, &length), SAA_OK);
+    EXPECT_EQ(length, 100000);
+    EXPECT_EQ(SAA_elementGetName(&db.scene, &m, sizeof small, small), SAA_ERR_ARGUMENT) << "no room: refused, not overrun";
+    EXPECT_EQ(std::string(small), "xxxxxxx");
+}
+
+TEST(SceneFile, AnUnfilledHandleNamesTheCurrentSceneAndDatabase) {
+    TempDatabase db;
+    ASSERT_EQ(db.load_text(demo_text(), "furball"), SAA_OK);
+    ASSERT_EQ(SAA_sceneInitInternal("SDKv1.71.6"), SAA_OK);
+    SAA_Scene never_filled{};
+    SAA_Database no_database{};
+    EXPECT_EQ(SAA_updatelistGet(&never_filled), SAA_OK);
+    EXPECT_EQ(model_count(never_filled), 5);
+    int length = 0;
+    EXPECT_EQ(SAA_databaseGetPathLength(&no_database, &length), SAA_OK);
+    EXPECT_EQ(length, static_cast<int>(db.path().string().size()));
+    SAA_Scene other{7};
+    EXPECT_EQ(SAA_updatelistGet(&other), SAA_ERR_NO_SCENE);
+}
+
+TEST(SceneFile, DatabasePathIsKeptAbsolute) {
+    TempDatabase db;
+    std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(db.path().parent_path());
+    std::string relative = db.path().filename().string() + "/./";
+    SAA_Database database{};
+    int status = SAA_databaseLoad(relative.c_str(), &database);
+    std::filesystem::current_path(here);
+    ASSERT_EQ(status, SAA_OK) << last_error();
+    char path[4096];
+    ASSERT_EQ(SAA_databaseGetPath(&database, sizeof path, path), SAA_OK);
+    EXPECT_EQ(std::string(path), db.path().string());
+}

@@ -1,0 +1,66 @@
+#include "apps/vellimor-host/fur_settings_scene.h"
+
+#include "furdata/fur_data.h"
+#include "host/configuration.h"
+#include "host/globals.h"
+#include "host/scene.h"
+
+namespace vellimor::host_driver {
+
+bool parse_fur_settings_args(const CommandLine &line, FurSettingsArgs &args) {
+    std::vector<std::string> files;
+    for (size_t i = 0; i < line.args.size(); ++i) {
+        if (line.args[i] == "--surface") {
+            if (i + 1 >= line.args.size() || line.args[i + 1].empty()) {
+                report_error("--surface needs a surface name");
+                return false;
+            }
+            args.surface = line.args[++i];
+        } else {
+            files.push_back(line.args[i]);
+        }
+    }
+    if (files.size() != 1 || files[0].empty()) {
+        report_error(line.command + " needs one settings FILE: " + line.command +
+                     " -d DATABASE -s SCENE [--surface NAME] FILE");
+        return false;
+    }
+    args.file = files[0];
+    return true;
+}
+
+bool open_fur_scene(const CommandLine &line) {
+    SAA_Database database;
+    SAA_Scene scene;
+    if (!open_scene(line, database, scene)) return false;
+    // The host's scene is current: read it as the plug-in does inside a host, with every status
+    // line on the error stream.
+    run_state().run_mode = kRunModeInternal;
+    run_state().batch = 1;
+    open_message_file();
+    if (MY_read_scene(line.scene.c_str(), line.database.c_str()) != 0) {
+        report_error("cannot read the surfaces of scene " + line.scene);
+        return false;
+    }
+    read_fur_data(1);
+    return true;
+}
+
+bool fur_surfaces(const CommandLine &line, const FurSettingsArgs &args, std::vector<int> &patches) {
+    const SceneState &s = scene_state();
+    for (int i = 0; i < s.patch_count(); ++i) {
+        if (args.surface.empty() || s.patches[i]->name == args.surface) patches.push_back(i);
+    }
+    if (!patches.empty()) return true;
+    report_error(args.surface.empty() ? "scene " + line.scene + " has no fur surface"
+                                      : "scene " + line.scene + " has no fur surface named " + args.surface);
+    return false;
+}
+
+std::string fur_summary(int i) {
+    const PatchData &r = *scene_state().patches[static_cast<size_t>(i)];
+    return std::to_string(r.texture_keys.size()) + " texture keys, " +
+           std::to_string(r.number_of_hairs_pr_square_unit) + " hairs per square unit";
+}
+
+}  // namespace vellimor::host_driver

@@ -1,0 +1,176 @@
+// The fur settings commands of the host driver, end to end: settings written from one scene's
+// surface, applied to another, stored in the saved scene; bad files change nothing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "host/test_env.h"
+#include "run_program.h"
+
+namespace vellimor {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ProgramResult;
+
+std::string furball() {
+    const char *src = std::getenv("VELLIMOR_SOURCE_DIR");
+    return std::string(src ? src : ".") + "/examples/furball";
+}
+
+class FurSettingsCommands : public testing::Test {
+protected:
+    void SetUp() override {
+        db = work.path() + "/db";
+        fs::copy(furball(), db, fs::copy_options::recursive);
+    }
+    ProgramResult run(const std::string &command, std::vector<std::string> args,
+                      const std::string &database = "") {
+        std::vector<std::string> all = {command, "-d", database.empty() ? db : database, "-s", "furball"};
+        all.insert(all.end(), args.begin(), args.end());
+        return test::run_program("vellimor-host", all,
+                                 {{"TEMP", work.path()}, {"DISPLAY", std::nullopt},
+                                  {"FUR_LOCATION", "/fur"}},
+                                 work.path());
+    }
+    std::string path(const std::string &name) const { return work.path() + "/" + name; }
+    std::string scene_text() const { return test::read_file(db + "/SCENES/furball.dsc"); }
+    void write(const std::string &name, const std::string &text) const {
+        std::ofstream(path(name), std::ios::binary) << text;
+    }
+
+    test::TempDir work;
+    std::string db;
+};
+
+// A settings text without what belongs to the surface rather than to its fur: the object's name
+// and the host geometry.
+std::string fur_only(const std::string &text) {
+    std::istringstream in(text);
+    std::string line, out;
+    const std::regex host_fields("^\t(surfacetype|nbPointsU|nbPointsV) .*");
+    while (std::getline(in, line)) {
+        if (line.rfind("OBJECT ", 0) == 0) line = line.substr(0, line.rfind(' '));
+        if (!std::regex_match(line, host_fields)) out += line + "\n";
+    }
+    return out;
+}
+
+TEST_F(FurSettingsCommands, ExportThenApplyOnAnotherSurfaceReproducesItsFur) {
+    const ProgramResult exported = run("export-fur", {"--surface", "Sphere", path("sphere.txt")});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(exported.out, "Sphere: exported to " + path("sphere.txt") +
+                                " (4 texture keys, 450 hairs per square unit)\n");
+    const ProgramResult applied = run("apply-fur", {"--surface", "Flag", path("sphere.txt")});
+    ASSERT_EQ(applied.status, 0) << applied.err;
+    EXPECT_EQ(applied.out, "Flag: fur applied from " + path("sphere.txt") +
+                               " (4 texture keys, 450 hairs per square unit)\n");
+    // Read back from the saved scene by a new run.
+    const ProgramResult back = run("export-fur", {"--surface", "Flag", path("flag.txt")});
+    ASSERT_EQ(back.status, 0) << back.err;
+    const std::string sphere = test::read_file(path("sphere.txt")), flag = test::read_file(path("flag.txt"));
+    EXPECT_EQ(flag.rfind("OBJECT 4 Flag\n", 0), 0u);
+    EXPECT_EQ(fur_only(flag), fur_only(sphere));
+    EXPECT_NE(flag, sphere);
+}
+
+TEST_F(FurSettingsCommands, ExportAndApplyEverySurfaceByName) {
+    const ProgramResult exported = run("export-fur", {path("all.txt")});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    EXPECT_NE(exported.out.find("Ground: exported"), std::string::npos);
+    // The demo's settings files give each surface its fur back unchanged.
+    const ProgramResult applied = run("apply-fur", {path("all.txt")});
+    ASSERT_EQ(applied.status, 0) << applied.err;
+    EXPECT_EQ(applied.out, "Sphere: fur applied from " + path("all.txt") +
+                               " (4 texture keys, 450 hairs per square unit)\n"
+                               "Ground: fur applied from " + path("all.txt") +
+                               " (3 texture keys, 240 hairs per square unit)\n"
+                               "Flag: fur applied from " + path("all.txt") +
+                               " (2 texture keys, 8000 hairs per square unit)\n");
+    ASSERT_EQ(run("export-fur", {path("again.txt")}).status, 0);
+    EXPECT_EQ(test::read_file(path("again.txt")), test::read_file(path("all.txt")));
+    // Objects for other surfaces leave a surface alone.
+    write("one.txt", "OBJECT 1 Ground\n\tsub_res_u = 3\nEND\n");
+    const ProgramResult one = run("apply-fur", {path("one.txt")});
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_NE(one.out.find("Sphere: unchanged, " + path("one.txt") + " holds no settings for it\n"),
+              std::string::npos);
+    EXPECT_NE(one.out.find("Ground: fur applied"), std::string::npos);
+}
+
+TEST_F(FurSettingsCommands, BadFilesLeaveTheSceneUntouched) {
+    const std::string before = scene_text();
+    write("bad.txt", "OBJECT 1 Sphere\n\tsub_res_u = 3\n\tTEXTUREKEY\n\tEND\nEND\n");
+    write("top.txt", "garbage\nOBJECT 1 Sphere\nEND\n");
+    write("none.txt", "OBJECT 1 Nobody\nEND\n");
+    write("nokeys.txt", "OBJECT 0 Sphere\nEND\n");
+    struct Case {
+        std::vector<std::string> args;
+        const char *message;
+    } cases[] = {
+        {{path("bad.txt")}, "ERROR: Fetch Error: no  number after TEXTUREKEY\n"},
+        {{path("top.txt")}, "ERROR: Fetch Error: variable definition must be: var = val\n"},
+        {{path("none.txt")}, "holds no fur settings for any surface of scene furball\n"},
+        {{"--surface", "Ground", path("nokeys.txt")}, "ERROR: Fetch Error: No texturekeys\n"},
+        {{path("missing.txt")}, "ERROR: Can't open save file: "},
+    };
+    for (const Case &c : cases) {
+        const ProgramResult r = run("apply-fur", c.args);
+        EXPECT_EQ(r.status, 1) << c.args.back();
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(scene_text(), before);
+    }
+    EXPECT_FALSE(fs::exists(db + "/SCENES/furball.dsc.tmp"));
+}
+
+TEST_F(FurSettingsCommands, UsageAndUnknownSurfaces) {
+    const ProgramResult no_file = run("export-fur", {});
+    EXPECT_EQ(no_file.status, 2);
+    EXPECT_EQ(no_file.err.rfind("vellimor-host: export-fur needs one settings FILE", 0), 0u) << no_file.err;
+    EXPECT_EQ(run("apply-fur", {"a", "b"}).status, 2);
+    EXPECT_EQ(run("apply-fur", {"--surface"}).status, 2);
+    const ProgramResult unknown = run("export-fur", {"--surface", "Nobody", path("x.txt")});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("vellimor-host: scene furball has no fur surface named Nobody\n"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(path("x.txt")));
+    const ProgramResult unwritable = run("export-fur", {path("no/such/dir/x.txt")});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.err.find("vellimor-host: cannot write " + path("no/such/dir/x.txt")),
+              std::string::npos);
+    const ProgramResult no_db = run("export-fur", {path("x.txt")}, work.path() + "/nothing");
+    EXPECT_EQ(no_db.status, 1);
+}
+
+TEST_F(FurSettingsCommands, DemoSceneCarriesFurOnEverySurface) {
+    const ProgramResult exported = run("export-fur", {path("demo.txt")}, furball());
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    for (const char *name : {"Sphere", "Ground", "Flag"}) {
+        const std::string fur = test::read_file(furball() + "/fur/" + name + ".fur");
+        write("one.txt", fur);
+        // Each settings file applied to a fresh copy reads back as the demo scene stores it.
+        ASSERT_EQ(run("apply-fur", {path("one.txt")}).status, 0);
+    }
+    ASSERT_EQ(run("export-fur", {path("fresh.txt")}).status, 0);
+    EXPECT_EQ(test::read_file(path("fresh.txt")), test::read_file(path("demo.txt")));
+
+    // The batch path builds thousands of hairs on every surface.
+    const ProgramResult batch = test::run_program(
+        "vellimor", {"-b", "-d", db, "-s", "furball", "-n", "1", "1", "1", "-S", "64", "48", "-o", path("frame")},
+        {{"TEMP", work.path()}, {"DISPLAY", std::nullopt}, {"FUR_LOCATION", "/fur"}}, work.path());
+    EXPECT_EQ(batch.status, 0) << batch.err;
+    const std::string messages = test::read_file(work.path() + "/fur_message");
+    const std::regex built("Done building ([0-9]+) hairs on ([0-9]+)\\.");
+    int surfaces = 0;
+    for (std::sregex_iterator m(messages.begin(), messages.end(), built), end; m != end; ++m) {
+        EXPECT_GT(std::stoi((*m)[1]), 2000) << (*m)[0];
+        ++surfaces;
+    }
+    EXPECT_GE(surfaces, 3) << messages;
+}
+
+}  // namespace
+}  // namespace vellimor
