@@ -15,6 +15,7 @@
 #include "hair/texture_picture.h"
 #include "furdata/record_codec.h"
 #include "hair/channel_maps.h"
+#include "hair/shadows.h"
 #include "host/configuration.h"
 #include "host/scene.h"
 
@@ -256,6 +257,8 @@ void read_fur_data(int with_user_data) {
         }
         update_channel_maps(i);
     }
+    // The shadow model belonged to the records just replaced.
+    free_shadow_model();
     // Lights are read again for the next drawing.
     for (LightInfo &light : s.light_cache) light.frame = -1;
 }

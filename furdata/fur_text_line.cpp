@@ -68,7 +68,8 @@ std::string value_to_end_of_line(std::string_view line, size_t start) {
 
 FurLine malformed(const std::string &line, const char *message, const char *line_format, int &errors) {
     status_message(kStatusError, "%s", message);
-    status_message(kStatusError, line_format, line.c_str());
+    // The line follows as plain text, under the message.
+    status_message(kStatusPlain, line_format, line.c_str());
     ++errors;
     FurLine result;
     result.kind = kLineError;

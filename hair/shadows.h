@@ -1,10 +1,77 @@
-// The shadow model the fur casts on itself.
+// The shadow model the fur casts on itself: for every casting surface a stack of shells between
+// the surface and the hair tips, each a triangulated copy of the surface pushed out along the
+// normal; every other surface blocks light with its bare shell. Two queries answer how much a
+// point is shadowed from a light: an exact ray through all shell triangles, and a smooth
+// interpolation over a grid of values precomputed at the shell vertices.
 #pragma once
+
+#include <array>
+#include <span>
+#include <vector>
 
 namespace vellimor {
 
-// Rebuilds the whole shadow model for the current frame.
+// One triangle of a shell, in build order (level 0 of every surface first, so the first
+// triangle a ray crosses is the darkest shell on its way).
+struct ShadowTriangle {
+    float a[3], b[3], c[3];
+    float normal[3];  // unit normal of (c - a) x (b - a); zero for a degenerate triangle
+    float d;          // plane offset: -normal·a
+    float s;          // shadow value of the shell
+    short level;
+    short axis;        // projection used by the inside test: 0 drops z, 1 drops y, 2 drops x
+    float edge[3][2];  // b - a, c - b, a - c in the two kept coordinates
+};
+
+constexpr short kDropZ = 0, kDropY = 1, kDropX = 2;
+
+struct ShadowPoint {
+    float position[3];
+};
+
+// The precomputed values of one casting surface: (nu1 x nv1) columns of levels + 1 points,
+// point k = j + i·nv1 + level·nu1·nv1, each with one value per light.
+struct ShadowGrid {
+    int nu1 = 0, nv1 = 0;
+    int levels = 0;  // L: the last level is the hair tips
+    int light_count = 0;
+    std::vector<ShadowPoint> points;
+    std::vector<float> values;  // light_count per point, point-major
+    std::vector<int> sorted;    // point indices by x, largest first
+
+    int point_count() const { return static_cast<int>(points.size()); }
+    float &value(int k, int light) { return values[size_t(k) * size_t(light_count) + light]; }
+    float value(int k, int light) const { return values[size_t(k) * size_t(light_count) + light]; }
+};
+
+// The process-wide model: rebuilt as a whole, freed when nothing casts shadows or a build was
+// aborted. grids has one entry per surface of the scene table (empty for non-casters).
+struct ShadowModel {
+    std::vector<ShadowTriangle> triangles;
+    std::vector<ShadowGrid> grids;
+};
+
+ShadowModel &shadow_model();
+// Empties the model and every grid (queries then answer as for a scene without casters).
+void free_shadow_model();
+// The shell triangles, for drawing them as an overlay.
+std::span<const ShadowTriangle> shadow_triangles();
+
+// Rebuilds the whole shadow model for the current frame, using the scene's lights (or, in a
+// scene without lights, the default light at the camera).
 void quant_patches();
+
+// Appends the triangles (c0, c1, c2) and (c0, c2, c3) of a shell quad, or (c0, c2, c1) and
+// (c0, c3, c2) with flip.
+void add_shadow_quad(std::vector<ShadowTriangle> &triangles, const float c0[3], const float c1[3],
+                     const float c2[3], const float c3[3], float s, int level, bool flip);
+
+// Fills every grid's light values by casting a ray from each point to each light, then sorts the
+// grids' points by x. Returns false when Escape aborted it.
+bool build_shadow_points(std::span<const std::array<float, 3>> light_positions);
+
+// Sorts the grid's point indices by x, largest first (pivots from the standard generator).
+void sort_shadow_points(ShadowGrid &grid);
 
 // Exact query: the shadow value (0 lit .. 1 fully shadowed) of `point` for the light at
 // `light`, given that the point already has value s. Without a model: s.
@@ -12,7 +79,7 @@ float shadow_ray(const float light[3], const float point[3], float s);
 
 // Smooth query on surface p's grid of precomputed shadow values for light number light_index.
 // `hint` carries the search position between queries of nearby points (start it at 0).
-// Without a grid: 0.
+// Without a grid, or for a light the grid has no values for: 0.
 float shadow_smooth(const float point[3], int light_index, int p, int &hint);
 
 // Draws the shadow model's triangles over the view for inspection: translucent, coloured by level

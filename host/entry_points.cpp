@@ -198,7 +198,10 @@ int run_init_internal(void *) {
         designer_start();
     } else if (run.run_mode == kRunModePersistent) {
         read_fur_data(1);
-        quant_patches();
+        // Every surface grows its hairs once here, so the effect's mesh holds all the fur of the
+        // scene: unmarked surfaces keep these hairs, marked ones rebuild them every frame. (The
+        // shadows computed next need the hairs too.)
+        build_all_patches(0, 0);
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "hair/shadows.h"
 #include "hair/wind_tables.h"
 #include "host/designer_link.h"
 #include "host/globals.h"
@@ -250,6 +251,7 @@ void free_all() {
     s.lights.clear();
     s.light_cache.clear();
     s.gravity.clear();
+    free_shadow_model();
     s.current_patch = -1;
     refresh_patch_list();
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Starts or stops the Xvfb server that the windowed tests draw on (display :97).
+# Starts or stops the Xvfb server that the windowed tests draw on: xvfb.sh start|stop :N
 set -u
-display=97
+display=${2:-:97}
+display=${display#:}
 pidfile=/tmp/vellimor-xvfb-$display.pid
 case "${1:-}" in
 start)

@@ -1,8 +1,13 @@
 // The run modes a host drives the plug-in in: internal (the designer in the host), persistent
-// (a per-frame effect over a frame range) and editing a persistent effect.
+// (a per-frame effect over a frame range, optionally exporting the hair mesh of every frame) and
+// editing a persistent effect.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "apps/common/plugin_loader.h"
 #include "apps/vellimor-host/commands.h"
@@ -43,6 +48,7 @@ struct PersistentOptions {
     bool has_frames = false;
     int start = 0, end = 0;
     bool save = false;
+    bool export_each_frame = false;
 };
 
 bool parse_integer(const std::string &text, int &value) {
@@ -58,6 +64,8 @@ bool parse_persistent_options(const CommandLine &line, PersistentOptions &option
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--save") {
             options.save = true;
+        } else if (args[i] == "--export-each-frame") {
+            options.export_each_frame = true;
         } else if (args[i] == "--frames") {
             if (i + 2 >= args.size() || !parse_integer(args[i + 1], options.start) ||
                 !parse_integer(args[i + 2], options.end)) {
@@ -90,6 +98,55 @@ void go_to_frame(const SAA_Scene &scene, int frame) {
     double seconds = 0.0;
     SAA_frame2Seconds(&scene, frame, &seconds);
     SAA_updatelistEvalScene(&scene, seconds);
+}
+
+std::vector<SAA_Elem> scene_models(const SAA_Scene &scene) {
+    int count = 0;
+    SAA_sceneGetNbModels(&scene, &count);
+    std::vector<SAA_Elem> models(static_cast<std::size_t>(std::max(count, 0)));
+    if (count > 0) SAA_sceneGetModels(&scene, count, models.data());
+    return models;
+}
+
+// Models as (id, serial) pairs, to tell the ones an entry point adds.
+using ModelKey = std::pair<unsigned, unsigned>;
+
+std::set<ModelKey> model_keys(const SAA_Scene &scene) {
+    std::set<ModelKey> keys;
+    for (const SAA_Elem &m : scene_models(scene)) keys.insert({m.id, m.serial});
+    return keys;
+}
+
+// The polygon meshes of the scene that were not there before the effect ran: its hair mesh.
+std::vector<SAA_Elem> added_meshes(const SAA_Scene &scene, const std::set<ModelKey> &before) {
+    std::vector<SAA_Elem> added;
+    for (const SAA_Elem &m : scene_models(scene)) {
+        int type = -1;
+        if (before.count({m.id, m.serial}) || SAA_modelGetType(&scene, &m, &type) != SAA_OK ||
+            type != SAA_MODEL_MESH)
+            continue;
+        added.push_back(m);
+    }
+    return added;
+}
+
+// Saves the effect's hair mesh of this frame as MODELS/SCENE-hairs.FRAME.ply (written whole or
+// not at all by the host). False after reporting when there is no single hair mesh to save.
+bool export_frame_mesh(const SAA_Scene &scene, const std::string &scene_name, int frame,
+                       const std::set<ModelKey> &before) {
+    const std::vector<SAA_Elem> meshes = added_meshes(scene, before);
+    const std::string name = scene_name + "-hairs." + std::to_string(frame);
+    if (meshes.size() != 1) {
+        report_error("frame " + std::to_string(frame) + ": no hair mesh to export as " + name + ".ply");
+        return false;
+    }
+    if (SAA_elementSaveAs(&scene, &meshes.front(), name.c_str()) != SAA_OK) {
+        char reason[512] = {};
+        SAA_hostGetLastError(sizeof reason, reason);
+        report_error("cannot write " + name + ".ply: " + reason);
+        return false;
+    }
+    return true;
 }
 
 // Reports a non-zero result of an entry point and passes it on.
@@ -130,13 +187,23 @@ int run_persistent(const CommandLine &line) {
         plugin.call("cleanupPer", context);
         return rc;
     }
+    // Scene names never hold a '/', so the exported files stay in the database's MODELS folder.
+    const bool exportable = line.scene.find('/') == std::string::npos;
+    if (options.export_each_frame && !exportable) {
+        report_error("--export-each-frame: the scene name must not contain '/'");
+        plugin.call("cleanupPer", context);
+        return kCommandFailure;
+    }
+    const std::set<ModelKey> before = model_keys(scene);
+    int result = 0;
     for (int frame = options.start; frame <= options.end; ++frame) {
         go_to_frame(scene, frame);
         plugin.call("updatePer", context);
+        if (options.export_each_frame && !export_frame_mesh(scene, line.scene, frame, before))
+            result = kCommandFailure;
     }
     context.state = kStateSaveHairs;
     plugin.call("savePer", context);
-    int result = 0;
     if (options.save && SAA_sceneSave(&database, &scene) != SAA_OK) {
         report_error("cannot save scene " + line.scene);
         result = kCommandFailure;

@@ -215,8 +215,7 @@ TEST_F(FurTextFile, LineErrorsWithTheirMessages) {
         // A malformed line at the top level ends the reading.
         EXPECT_FALSE(o.ok) << c.line;
         EXPECT_EQ(o.objects, 0);
-        EXPECT_EQ(messages(), std::string("ERROR: ") + c.message + "\n" + "ERROR: " + c.line_prefix +
-                                  c.line + "\n\n");
+        EXPECT_EQ(messages(), std::string("ERROR: ") + c.message + "\n" + c.line_prefix + c.line + "\n\n");
     }
 }
 

@@ -52,7 +52,7 @@ protected:
         std::ofstream(root_ / "SCENES" / "test.dsc")
             << R"({"version": 1, "play_control": {"start": )" << start << R"(, "end": )" << end
             << R"(, "step": 1, "frame_rate": )" << frame_rate << R"(, "current": )" << current
-            << R"(}, "models": [)" << models << "]}";
+            << R"(}, "lights": [)" << scene_lights_ << R"(], "models": [)" << models << "]}";
         SAA_InitInternal("", 0, "SDKv1.71.6");
         ASSERT_EQ(SAA_databaseLoad(root_.c_str(), &database_), SAA_OK);
         SceneState &s = scene_state();
@@ -113,6 +113,7 @@ protected:
 
     std::filesystem::path root_;
     SAA_Database database_{};
+    std::string scene_lights_;  // contents of the scene's light array
 };
 
 }  // namespace vellimor::testing

@@ -1,0 +1,293 @@
+#include "forms/form_display.h"
+
+#include "forms/dispatch.h"
+#include "forms/native_window.h"
+#include "forms/toolkit.h"
+#include "forms/toolkit_state.h"
+#include "forms/window_events.h"
+
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace vellimor {
+namespace {
+
+constexpr int kDesignScreenW = 1280;
+constexpr int kDesignScreenH = 1024;
+
+bool present(const FmForm *form, const char *where, const char *message) {
+    if (form) return true;
+    fm_show_error(where, message);
+    return false;
+}
+
+bool drawable(const FmForm *form) {
+    return form->visible && form->frozen == 0 && !fm_toolkit().headless && form->window > 0;
+}
+
+void place_window(FmForm *form, int place, int &x, int &y) {
+    int sw = fm_screen_width(), sh = fm_screen_height();
+    int w = static_cast<int>(std::lround(form->w)), h = static_cast<int>(std::lround(form->h));
+    x = form->x;
+    y = form->y;
+    switch (place) {
+    case FM_PLACE_CENTER:
+        x = (sw - w) / 2;
+        y = (sh - h) / 2;
+        break;
+    case FM_PLACE_MOUSE:
+        x = static_cast<int>(getvaluator(0)) - w / 2;
+        y = sh - 1 - static_cast<int>(getvaluator(1)) - h / 2;
+        break;
+    case FM_PLACE_POSITION:
+        break;
+    default:
+        return;  // free: keep a stored position, -1 lets the window system choose
+    }
+    x = std::clamp(x, 0, std::max(0, sw - w));
+    y = std::clamp(y, 0, std::max(0, sh - h));
+}
+
+int open_window(FmForm *form, int x, int y, bool border) {
+    FmToolkit &tk = fm_toolkit();
+    if (tk.headless) return tk.next_headless_window++;
+    glutInitDisplayMode(GLUT_RGBA | (form->doublebuf ? GLUT_DOUBLE : GLUT_SINGLE));
+    glutInitWindowPosition(x, y);
+    glutInitWindowSize(static_cast<int>(std::lround(form->w)), static_cast<int>(std::lround(form->h)));
+    int window = glutCreateWindow(form->title.c_str());
+    if (tk.first_window == 0) tk.first_window = window;
+    if (!border) fm_remove_decorations();
+    fm_register_window_callbacks();
+    return window;
+}
+
+// Form units map to pixels with a half-pixel offset so that integer coordinates hit pixel centres.
+void set_form_projection(const FmForm *form) {
+    glViewport(0, 0, form->window_w, form->window_h);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(-0.5, form->w - 0.5, -0.5, form->h - 0.5);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+}
+
+// Free objects may change any GL state while drawing; each object starts from the form's.
+void draw_object(FmObject *obj) {
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    if (obj->handle) obj->handle(obj, FM_DRAW, 0, 0, 0);
+    obj->redraw = false;
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+}
+
+bool overlaps(const FmRect &a, const FmRect &b) {
+    return a.x <= b.x + b.w && b.x <= a.x + a.w && a.y <= b.y + b.h && b.y <= a.y + a.h;
+}
+
+void rescale_to_window(FmForm *form) {
+    if (form->window_w <= 0 || form->window_h <= 0) return;
+    if (form->window_w == std::lround(form->w) && form->window_h == std::lround(form->h)) return;
+    fm_scale_form(form, form->window_w / form->w, form->window_h / form->h);
+}
+
+}  // namespace
+
+int fm_screen_width() {
+    return fm_headless() ? kDesignScreenW : glutGet(GLUT_SCREEN_WIDTH);
+}
+
+int fm_screen_height() {
+    return fm_headless() ? kDesignScreenH : glutGet(GLUT_SCREEN_HEIGHT);
+}
+
+int fm_show_form(FmForm *form, int place, int border, const char *title) {
+    if (!present(form, "fm_show_form", "Trying to display NULL form.")) return -1;
+    fm_init();
+    FmToolkit &tk = fm_toolkit();
+    if (form->visible) {
+        if (!tk.headless) {
+            glutSetWindow(form->window);
+            glutPopWindow();
+        }
+        return form->window;
+    }
+    if (static_cast<int>(tk.shown.size()) >= kFmMaxForms) {
+        fm_show_error("fm_show_form", "Can show only 40 forms.");
+        return -1;
+    }
+    form->title = title && *title ? title : kFmDefaultTitle;
+    int x = -1, y = -1;
+    place_window(form, place, x, y);
+    form->window = open_window(form, x, y, border != 0);
+    form->window_w = static_cast<int>(std::lround(form->w));
+    form->window_h = static_cast<int>(std::lround(form->h));
+    form->visible = true;
+    tk.shown.push_back(form);
+    fm_post_device_event({FM_DEV_REDRAW, form->window, form->window});
+    return form->window;
+}
+
+void fm_hide_form(FmForm *form) {
+    if (!present(form, "fm_hide_form", "Hiding NULL form.")) return;
+    if (!form->visible) {
+        fm_show_error("fm_hide_form", "Hiding invisible form.");
+        return;
+    }
+    FmToolkit &tk = fm_toolkit();
+    auto it = std::find(tk.shown.begin(), tk.shown.end(), form);
+    if (it != tk.shown.end()) {
+        *it = tk.shown.back();
+        tk.shown.pop_back();
+    }
+    if (tk.mouse_obj && tk.mouse_obj->form == form) {
+        FmObject *obj = tk.mouse_obj;
+        tk.mouse_obj = nullptr;
+        fm_handle_object(obj, FM_LEAVE, 0, 0, 0);
+    }
+    if (tk.pushed_obj && tk.pushed_obj->form == form) {
+        FmObject *obj = tk.pushed_obj;
+        tk.pushed_obj = nullptr;
+        fm_handle_object(obj, FM_RELEASE, 0, 0, 0);
+    }
+    if (FmObject *focus = form->focusobj) {
+        fm_handle_object(focus, FM_UNFOCUS, 0, 0, 0);
+        fm_handle_object(focus, FM_FOCUS, 0, 0, 0);
+    }
+    if (!tk.headless && form->window > 0) {
+        glutSetWindow(form->window);
+        form->x = glutGet(GLUT_WINDOW_X);
+        form->y = glutGet(GLUT_WINDOW_Y);
+        glutDestroyWindow(form->window);
+    }
+    if (tk.mouse_form == form) tk.mouse_form = nullptr;
+    form->window = -1;
+    form->visible = false;
+}
+
+void fm_set_form_position(FmForm *form, int x, int y) {
+    if (!present(form, "fm_set_form_position", "Changing position NULL form.")) return;
+    form->x = x;
+    form->y = y;
+    if (form->visible && !fm_toolkit().headless) {
+        glutSetWindow(form->window);
+        glutPositionWindow(x, y);
+    }
+}
+
+void fm_set_form_callback(FmForm *form, FmCallback callback, long argument) {
+    if (!present(form, "fm_set_form_callback", "Object is NULL.")) return;
+    form->callback = callback;
+    form->argument = argument;
+}
+
+void fm_activate_form(FmForm *form) {
+    if (!present(form, "fm_activate_form", "Activating NULL form.")) return;
+    if (form->deactivated > 0) --form->deactivated;
+}
+
+void fm_deactivate_form(FmForm *form) {
+    if (!present(form, "fm_deactivate_form", "Deactivating NULL form.")) return;
+    FmToolkit &tk = fm_toolkit();
+    if (form->deactivated++ == 0 && tk.pushed_obj && tk.pushed_obj->form == form) {
+        FmObject *obj = tk.pushed_obj;
+        tk.pushed_obj = nullptr;
+        fm_handle_object(obj, FM_RELEASE, 0, 0, 0);
+    }
+}
+
+void fm_activate_all_forms() {
+    for (FmForm *form : std::vector<FmForm *>(fm_toolkit().shown)) fm_activate_form(form);
+}
+
+void fm_deactivate_all_forms() {
+    for (FmForm *form : std::vector<FmForm *>(fm_toolkit().shown)) fm_deactivate_form(form);
+}
+
+void fm_redraw_form(FmForm *form) {
+    if (!present(form, "fm_redraw_form", "Drawing NULL form.")) return;
+    if (form->visible && form->frozen == 0) fm_draw_form(form);
+}
+
+void fm_freeze_form(FmForm *form) {
+    if (!present(form, "fm_freeze_form", "Freezing NULL form.")) return;
+    ++form->frozen;
+}
+
+void fm_unfreeze_form(FmForm *form) {
+    if (!present(form, "fm_unfreeze_form", "Unfreezing NULL form.")) return;
+    if (form->frozen > 0 && --form->frozen == 0 && form->visible) fm_draw_form(form);
+}
+
+void fm_scale_form(FmForm *form, float sx, float sy) {
+    if (!form) return;
+    fm_for_each_object(form, [&](FmObject *obj) {
+        obj->x *= sx;
+        obj->y *= sy;
+        obj->w *= sx;
+        obj->h *= sy;
+    });
+    form->w *= sx;
+    form->h *= sy;
+}
+
+FmForm *fm_form_of_window(int window) {
+    for (FmForm *form : fm_toolkit().shown)
+        if (form->window == window) return form;
+    return nullptr;
+}
+
+int fm_shown_form_count() { return static_cast<int>(fm_toolkit().shown.size()); }
+
+void fm_draw_form(FmForm *form) {
+    if (!form || !form->visible) return;
+    rescale_to_window(form);
+    if (!drawable(form)) return;
+    glutSetWindow(form->window);
+    set_form_projection(form);
+    glDrawBuffer(form->doublebuf ? GL_BACK : GL_FRONT);
+    fm_for_each_object(form, [](FmObject *obj) {
+        if (obj->visible) draw_object(obj);
+    });
+    if (form->doublebuf)
+        glutSwapBuffers();
+    else
+        glFlush();
+}
+
+void fm_redraw_region(FmForm *form, FmRect area) {
+    if (!form || !drawable(form)) return;
+    if (form->window_w != std::lround(form->w) || form->window_h != std::lround(form->h)) {
+        fm_draw_form(form);
+        return;
+    }
+    glutSetWindow(form->window);
+    set_form_projection(form);
+    // Both buffers get the change so that the next full swap shows nothing stale.
+    glDrawBuffer(form->doublebuf ? GL_FRONT_AND_BACK : GL_FRONT);
+    glEnable(GL_SCISSOR_TEST);
+    int x0 = static_cast<int>(std::floor(area.x)), y0 = static_cast<int>(std::floor(area.y));
+    glScissor(x0, y0, static_cast<int>(std::ceil(area.x + area.w)) - x0 + 1,
+              static_cast<int>(std::ceil(area.y + area.h)) - y0 + 1);
+    fm_for_each_object(form, [&](FmObject *obj) {
+        if (obj->visible && overlaps(fm_object_extent(obj), area)) draw_object(obj);
+    });
+    glDisable(GL_SCISSOR_TEST);
+    glFlush();
+    glDrawBuffer(form->doublebuf ? GL_BACK : GL_FRONT);
+}
+
+}  // namespace vellimor

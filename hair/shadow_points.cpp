@@ -1,0 +1,192 @@
+// The grids of precomputed shadow values: filling them with exact rays, sorting their points by
+// x, and the smooth query that interpolates them.
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+#include "hair/random_generators.h"
+#include "hair/shadows.h"
+#include "host/status.h"
+#include "platform/key_state.h"
+
+namespace vellimor {
+
+namespace {
+
+// Keeps the inverse-distance weights finite when the query sits on a grid point.
+constexpr float kWeightBias = 0.000001f;
+// Columns the smooth query blends.
+constexpr int kBlendedColumns = 3;
+
+float squared(float x) { return x * x; }
+
+float distance2(const float a[3], const float b[3]) {
+    return squared(a[0] - b[0]) + squared(a[1] - b[1]) + squared(a[2] - b[2]);
+}
+
+float x_of(const ShadowGrid &grid, int sorted_index) {
+    return grid.points[size_t(grid.sorted[size_t(sorted_index)])].position[0];
+}
+
+// Quicksort by x, largest first, with a random pivot and a three-way split so that runs of
+// equal x (a pole, a plane across the x axis) cost no more than distinct ones. The smaller part
+// is recursed into, the larger one looped over, which bounds the stack.
+void sort_by_x(ShadowGrid &grid, int lo, int hi) {
+    std::vector<int> &order = grid.sorted;
+    while (lo < hi) {
+        const int pick = lo + static_cast<int>(static_cast<double>(standard_rand()) * (hi - lo) /
+                                               kRandom15Max);
+        const float pivot = x_of(grid, pick);
+        int lt = lo, i = lo, gt = hi;
+        while (i <= gt) {
+            const float x = x_of(grid, i);
+            if (x > pivot)
+                std::swap(order[size_t(lt++)], order[size_t(i++)]);
+            else if (x < pivot)
+                std::swap(order[size_t(i)], order[size_t(gt--)]);
+            else
+                ++i;
+        }
+        if (lt - lo < hi - gt) {
+            sort_by_x(grid, lo, lt - 1);
+            lo = gt + 1;
+        } else {
+            sort_by_x(grid, gt + 1, hi);
+            hi = lt - 1;
+        }
+    }
+}
+
+// The sorted index of the grid point nearest to q, searched outward from `hint` along x while
+// the x distance alone can still beat the best.
+int nearest_sorted_index(const ShadowGrid &grid, const float q[3], int hint) {
+    const int count = grid.point_count();
+    float best = FLT_MAX;
+    int nearest = hint;
+    auto visit = [&](int n) {
+        const float *p = grid.points[size_t(grid.sorted[size_t(n)])].position;
+        if (squared(p[0] - q[0]) > best) return false;
+        if (squared(p[1] - q[1]) <= best && squared(p[2] - q[2]) <= best) {
+            const float d = distance2(p, q);
+            if (d < best) {
+                best = d;
+                nearest = n;
+            }
+        }
+        return true;
+    };
+    for (int n = hint; n < count && visit(n); ++n) {
+    }
+    for (int n = hint - 1; n >= 0 && visit(n); --n) {
+    }
+    return nearest;
+}
+
+struct Column {
+    int i = -1, j = -1;
+    float distance2 = FLT_MAX;
+};
+
+// The (up to) three columns around (i, j) whose base points are nearest to q.
+std::array<Column, kBlendedColumns> nearest_columns(const ShadowGrid &grid, const float q[3],
+                                                    int i, int j) {
+    std::array<Column, kBlendedColumns> kept{};
+    for (int ci = i - 1; ci <= i + 1; ++ci) {
+        if (ci < 0 || ci >= grid.nu1) continue;
+        for (int cj = j - 1; cj <= j + 1; ++cj) {
+            if (cj < 0 || cj >= grid.nv1) continue;
+            const float d = distance2(grid.points[size_t(cj + ci * grid.nv1)].position, q);
+            if (!(d > 0.0f)) continue;
+            Column *largest = &kept[0];
+            for (Column &c : kept)
+                if (c.distance2 > largest->distance2) largest = &c;
+            if (d < largest->distance2) *largest = {ci, cj, d};
+        }
+    }
+    // A lone column (or one the query sits on) still has its own values.
+    if (kept[0].i < 0 && kept[1].i < 0 && kept[2].i < 0) kept[0] = {i, j, 0.0f};
+    return kept;
+}
+
+// Inverse-distance blend of the kept columns' values at one level.
+float blend_level(const ShadowGrid &grid, const std::array<Column, kBlendedColumns> &columns,
+                  const float q[3], int level, int light) {
+    const int layer = grid.nu1 * grid.nv1;
+    float sum = 0.0f, weights = 0.0f;
+    for (const Column &c : columns) {
+        if (c.i < 0) continue;
+        const int k = c.j + c.i * grid.nv1 + level * layer;
+        const float w = 1.0f / (distance2(grid.points[size_t(k)].position, q) + kWeightBias);
+        sum += w * grid.value(k, light);
+        weights += w;
+    }
+    return weights > 0.0f ? sum / weights : 0.0f;
+}
+
+}  // namespace
+
+void sort_shadow_points(ShadowGrid &grid) {
+    if (grid.point_count() > 1) sort_by_x(grid, 0, grid.point_count() - 1);
+}
+
+bool build_shadow_points(std::span<const std::array<float, 3>> light_positions) {
+    int done = 0;
+    for (ShadowGrid &grid : shadow_model().grids) {
+        if (grid.points.empty()) continue;
+        status_message(kStatusIndent, "Building shadow points");
+        grid.sorted.resize(grid.points.size());
+        for (int k = 0; k < grid.point_count(); ++k) {
+            grid.sorted[size_t(k)] = k;
+            progress_step(++done);
+            if (platform::key_is_down(platform::Key::Escape)) return false;
+            const float *position = grid.points[size_t(k)].position;
+            const int lights = std::min(grid.light_count, int(light_positions.size()));
+            for (int l = 0; l < lights; ++l)
+                grid.value(k, l) = shadow_ray(light_positions[size_t(l)].data(), position,
+                                              grid.value(k, l));
+        }
+        status_message(kStatusIndent, "Qsort shadow points");
+        sort_shadow_points(grid);
+    }
+    return true;
+}
+
+float shadow_smooth(const float point[3], int light_index, int p, int &hint) {
+    const ShadowModel &model = shadow_model();
+    if (p < 0 || p >= static_cast<int>(model.grids.size())) return 0.0f;
+    const ShadowGrid &grid = model.grids[size_t(p)];
+    if (grid.points.empty() || grid.sorted.size() != grid.points.size()) return 0.0f;
+    if (light_index < 0 || light_index >= grid.light_count) return 0.0f;
+
+    hint = nearest_sorted_index(grid, point, std::clamp(hint, 0, grid.point_count() - 1));
+    const int k = grid.sorted[size_t(hint)];
+    const int layer = grid.nu1 * grid.nv1;
+    const int m = k / layer;
+    const int i = (k % layer) / grid.nv1;
+    const int j = (k % layer) % grid.nv1;
+    const int L = grid.levels;
+
+    const float *base = grid.points[size_t(j + i * grid.nv1)].position;
+    const float *tip = grid.points[size_t(j + i * grid.nv1 + L * layer)].position;
+    float axis[3], offset[3];
+    for (int c = 0; c < 3; ++c) {
+        axis[c] = tip[c] - base[c];
+        offset[c] = point[c] - base[c];
+    }
+    const float axis2 = axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2];
+    // Where the hair has no length there is no fur above the surface to shadow anything.
+    if (!(axis2 > 0.0f)) return 0.0f;
+    const float t = (offset[0] * axis[0] + offset[1] * axis[1] + offset[2] * axis[2]) / axis2;
+    if (t < 0.0f) return 1.0f;
+    if (t >= 1.0f) return 0.0f;
+
+    const float tm = float(m) / float(L);
+    const int m2 = tm <= t ? m + 1 : m - 1;
+    const float tm2 = float(m2) / float(L);
+    const auto columns = nearest_columns(grid, point, i, j);
+    const float value_m = blend_level(grid, columns, point, m, light_index);
+    const float value_m2 = blend_level(grid, columns, point, m2, light_index);
+    return std::fabs((t - tm2) / (tm2 - tm)) * value_m + std::fabs((t - tm) / (tm2 - tm)) * value_m2;
+}
+
+}  // namespace vellimor

@@ -1,0 +1,286 @@
+// The shadow model: shells and their values, the exact and smooth queries, and how a build ends.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cmath>
+
+#include "hair/channel_maps.h"
+#include "hair/hair_scene.h"
+#include "hair/shadows.h"
+#include "hair/surface_evaluation.h"
+#include "platform/key_state.h"
+
+namespace vellimor {
+namespace {
+
+using testing::HairScene;
+using testing::square_nurbs;
+using testing::square_patch;
+
+constexpr float kHairLength = 1.0f;
+
+class Shadows : public HairScene {
+protected:
+    // One flat unit square (z = 0) with hairs of length 1 along +z, casting `levels` shells,
+    // lit by the given lights (JSON objects).
+    void open_caster(int levels = 5, const std::string &lights = kOverhead,
+                     const std::string &model = square_nurbs("Square"),
+                     int type = SAA_MODEL_NURBS) {
+        scene_lights_ = lights;
+        open_scene(model, {{"Square", type, 1, 1}});
+        read_lights();
+        record().casts_shadow = 1;
+        record().number_shadow_levels = static_cast<short>(levels);
+        record().texture_keys.front().length.value = kHairLength;
+        record().texture_keys.front().length.random = 0.0f;
+    }
+
+    // The scene's lights into the light table, as reading the scene does.
+    void read_lights() {
+        SceneState &s = scene_state();
+        int count = 0;
+        SAA_sceneGetNbLights(&s.scene, &count);
+        s.lights.resize(size_t(count));
+        if (count) SAA_sceneGetLights(&s.scene, count, s.lights.data());
+    }
+
+    void TearDown() override {
+        free_shadow_model();
+        scene_state().lights.clear();
+        HairScene::TearDown();
+    }
+
+    static float height_of_level(int level, int levels) { return kHairLength * level / levels; }
+
+    static constexpr const char *kOverhead = R"({"name": "Top", "position": [0.5, 0.5, 20]})";
+    static constexpr const char *kLowSide = R"({"name": "Side", "position": [2, 0.4, 0.05]})";
+};
+
+TEST_F(Shadows, ShellsCarryTheirLevelsValuesAndTheTipsOnlyPoints) {
+    open_caster(5);
+    quant_patches();
+    const ShadowModel &model = shadow_model();
+    // Resolution 2 over a 1 x 1 range: 2 x 2 quads, two triangles each, on levels 0..4.
+    ASSERT_EQ(model.triangles.size(), size_t(2 * 2 * 2 * 5));
+    int per_level[6] = {};
+    for (const ShadowTriangle &t : model.triangles) {
+        ASSERT_GE(t.level, 0);
+        ASSERT_LE(t.level, 4);
+        ++per_level[t.level];
+        EXPECT_FLOAT_EQ(t.s, float(5 - t.level) / 5.0f);
+        EXPECT_NEAR(t.a[2], height_of_level(t.level, 5), 1e-5);
+    }
+    EXPECT_FLOAT_EQ(model.triangles.front().s, 1.0f);
+    EXPECT_FLOAT_EQ(model.triangles.back().s, 0.2f);
+    EXPECT_EQ(per_level[5], 0);
+    for (int l = 0; l < 5; ++l) EXPECT_EQ(per_level[l], 8) << l;
+
+    const ShadowGrid &grid = model.grids.at(0);
+    EXPECT_EQ(grid.nu1, 3);
+    EXPECT_EQ(grid.nv1, 3);
+    ASSERT_EQ(grid.point_count(), 3 * 3 * 6);
+    // Point k = j + i·nv1 + level·nu1·nv1 sits over (i, j) / R at its level's height.
+    const ShadowPoint &tip = grid.points[size_t(2 + 1 * 3 + 5 * 9)];
+    EXPECT_NEAR(tip.position[0], 0.5f, 1e-5);
+    EXPECT_NEAR(tip.position[1], 1.0f, 1e-5);
+    EXPECT_NEAR(tip.position[2], kHairLength, 1e-5);
+    // Lit from straight above nothing darkens a point beyond its own shell's value.
+    for (int k = 0; k < grid.point_count(); ++k)
+        EXPECT_FLOAT_EQ(grid.value(k, 0), float(5 - k / 9) / 5.0f) << k;
+}
+
+TEST_F(Shadows, ExactRaysPickTheDeepestShellCrossed) {
+    open_caster(5);
+    quant_patches();
+    const float light[3] = {0.5f, 0.5f, 20.0f};
+    const float below[3] = {0.5f, 0.5f, -0.5f};
+    EXPECT_FLOAT_EQ(shadow_ray(light, below, 0.0f), 1.0f);  // through the surface itself
+
+    // From between levels 3 and 4 down across level 3 only.
+    const float from[3] = {0.5f, 0.5f, 0.7f};
+    const float low_light[3] = {0.6f, 0.5f, 0.5f};
+    EXPECT_FLOAT_EQ(shadow_ray(low_light, from, 0.0f), 0.4f);
+    // Shells no darker than the value already there are passed by.
+    EXPECT_FLOAT_EQ(shadow_ray(low_light, from, 0.4f), 0.4f);
+    EXPECT_FLOAT_EQ(shadow_ray(low_light, from, 0.5f), 0.5f);
+
+    // Above the tips with the light above: nothing in between.
+    const float above[3] = {0.5f, 0.5f, 1.5f};
+    EXPECT_FLOAT_EQ(shadow_ray(light, above, 0.0f), 0.0f);
+    // Beside the square the shells are missed.
+    const float beside[3] = {3.0f, 0.5f, 0.1f};
+    const float beside_light[3] = {3.0f, 0.5f, 20.0f};
+    EXPECT_FLOAT_EQ(shadow_ray(beside_light, beside, 0.0f), 0.0f);
+}
+
+TEST_F(Shadows, SmoothIsFullBelowTheSurfaceAndEmptyAboveTheTips) {
+    open_caster(5);
+    quant_patches();
+    int hint = 0;
+    const float below[3] = {0.4f, 0.6f, -0.05f};
+    const float above[3] = {0.4f, 0.6f, 1.2f};
+    const float inside[3] = {0.4f, 0.6f, 0.5f};
+    EXPECT_FLOAT_EQ(shadow_smooth(below, 0, 0, hint), 1.0f);
+    EXPECT_FLOAT_EQ(shadow_smooth(above, 0, 0, hint), 0.0f);
+    // Lit from above, the value falls linearly from the surface to the tips.
+    EXPECT_NEAR(shadow_smooth(inside, 0, 0, hint), 0.5f, 1e-4);
+    // A light or surface the grids do not know answers "lit".
+    EXPECT_FLOAT_EQ(shadow_smooth(inside, 1, 0, hint), 0.0f);
+    EXPECT_FLOAT_EQ(shadow_smooth(inside, 0, 7, hint), 0.0f);
+    // A stale hint from a larger grid is brought back in range.
+    hint = 100000;
+    EXPECT_NEAR(shadow_smooth(inside, 0, 0, hint), 0.5f, 1e-4);
+    EXPECT_GE(hint, 0);
+    EXPECT_LT(hint, shadow_model().grids[0].point_count());
+}
+
+TEST_F(Shadows, SmoothAgreesWithTheRaysItWasBuiltFromAndVariesContinuously) {
+    open_caster(5, kLowSide);
+    quant_patches();
+    const ShadowGrid &grid = shadow_model().grids.at(0);
+    const float light[3] = {2.0f, 0.4f, 0.05f};
+    const int layer = grid.nu1 * grid.nv1;
+    bool some_darkened = false;
+    int hint = 0;
+    for (int k = 0; k < grid.point_count(); ++k) {
+        const int level = k / layer;
+        const float own = float(5 - level) / 5.0f;
+        const float *p = grid.points[size_t(k)].position;
+        EXPECT_FLOAT_EQ(grid.value(k, 0), shadow_ray(light, p, own)) << k;
+        some_darkened |= grid.value(k, 0) > own;
+        if (level == 5) continue;  // the tips themselves count as above the fur
+        EXPECT_NEAR(shadow_smooth(p, 0, 0, hint), grid.value(k, 0), 1e-4) << k;
+    }
+    EXPECT_TRUE(some_darkened);
+
+    // Along a path through the fur the exact value jumps by whole shells; the smooth one moves
+    // by small steps only (a change of the blended columns may add a little).
+    for (const float y : {0.3f, 0.55f}) {
+        float previous = -1.0f, previous_exact = -1.0f, largest = 0.0f, largest_exact = 0.0f;
+        for (int n = 0; n <= 400; ++n) {
+            const float q[3] = {0.15f + 0.7f * n / 400.0f, y, 0.05f + 0.9f * n / 400.0f};
+            const float value = shadow_smooth(q, 0, 0, hint);
+            const float exact = shadow_ray(light, q, 0.0f);
+            ASSERT_GE(value, 0.0f);
+            ASSERT_LE(value, 1.0f + 1e-5f);
+            if (previous >= 0.0f) {
+                largest = std::max(largest, std::fabs(value - previous));
+                largest_exact = std::max(largest_exact, std::fabs(exact - previous_exact));
+            }
+            previous = value;
+            previous_exact = exact;
+        }
+        EXPECT_GE(largest_exact, 0.2f - 1e-6f) << y;
+        EXPECT_LT(largest, 0.1f) << y;
+    }
+}
+
+TEST_F(Shadows, WithoutACasterTheModelIsEmptyButTheSurfaceStillCounts) {
+    open_caster(5);
+    record().casts_shadow = 0;
+    quant_patches();
+    EXPECT_TRUE(shadow_model().triangles.empty());
+    EXPECT_TRUE(shadow_triangles().empty());
+    int hint = 0;
+    const float p[3] = {0.5f, 0.5f, 0.5f}, light[3] = {0.5f, 0.5f, -5.0f};
+    EXPECT_FLOAT_EQ(shadow_smooth(p, 0, 0, hint), 0.0f);
+    EXPECT_FLOAT_EQ(shadow_ray(light, p, 0.25f), 0.25f);
+
+    // One level is no stack of shells either.
+    record().casts_shadow = 1;
+    record().number_shadow_levels = 1;
+    quant_patches();
+    EXPECT_TRUE(shadow_model().triangles.empty());
+}
+
+TEST_F(Shadows, OtherSurfacesBlockLightWithTheirBareShell) {
+    scene_lights_ = kOverhead;
+    open_scene(square_nurbs("Square") + "," +
+                   square_patch("Roof", R"(, "transform": {"translation": [0, 0, 3]})"),
+               {{"Square", SAA_MODEL_NURBS, 1, 1}, {"Roof", SAA_MODEL_PATCH, 1, 1}});
+    read_lights();
+    record(0).casts_shadow = 1;
+    record(0).number_shadow_levels = 3;
+    record(1).number_shadow_levels = 0;  // never read for a surface that casts nothing
+    quant_patches();
+    const ShadowModel &model = shadow_model();
+    ASSERT_EQ(model.triangles.size(), size_t(8 * 3 + 8));
+    // Level 0 of every surface first, in table order.
+    for (int n = 0; n < 16; ++n) EXPECT_EQ(model.triangles[size_t(n)].level, 0) << n;
+    EXPECT_NEAR(model.triangles[8].a[2], 3.0f, 1e-5);
+    EXPECT_FLOAT_EQ(model.triangles[8].s, 1.0f);
+    EXPECT_TRUE(model.grids.at(1).points.empty());
+    // The roof shades the whole fur below it from the overhead light.
+    const ShadowGrid &grid = model.grids.at(0);
+    for (int k = 0; k < grid.point_count(); ++k) EXPECT_FLOAT_EQ(grid.value(k, 0), 1.0f) << k;
+}
+
+TEST_F(Shadows, ResolutionZeroIsRaisedToOne) {
+    open_caster(4);
+    record().shadow_subdivision = 0;
+    quant_patches();
+    EXPECT_EQ(record().shadow_subdivision, 1);
+    EXPECT_EQ(shadow_model().triangles.size(), size_t(2 * 1 * 1 * 4));
+    EXPECT_EQ(shadow_model().grids.at(0).point_count(), 2 * 2 * 5);
+}
+
+TEST_F(Shadows, PatchShellsStackOnTheSideTheHairsGrow) {
+    open_caster(2, kOverhead, square_patch("Square"), SAA_MODEL_PATCH);
+    quant_patches();
+    const ShadowGrid &grid = shadow_model().grids.at(0);
+    // Patch hairs grow along v x u: -z for this square.
+    EXPECT_NEAR(grid.points.back().position[2], -kHairLength, 1e-5);
+}
+
+TEST_F(Shadows, ASceneWithoutLightsShadesForTheDefaultLight) {
+    open_caster(3, "");
+    quant_patches();
+    const ShadowGrid &grid = shadow_model().grids.at(0);
+    EXPECT_EQ(grid.light_count, 1);
+    int hint = 0;
+    const float p[3] = {0.5f, 0.5f, 0.5f};
+    const float value = shadow_smooth(p, 0, 0, hint);
+    EXPECT_GE(value, 0.0f);
+    EXPECT_LE(value, 1.0f);
+}
+
+TEST_F(Shadows, TheSortedPointsRunFromLargestX) {
+    open_caster(5, kLowSide);
+    quant_patches();
+    const ShadowGrid &grid = shadow_model().grids.at(0);
+    ASSERT_EQ(grid.sorted.size(), size_t(grid.point_count()));
+    std::vector<bool> seen(grid.sorted.size());
+    for (size_t n = 0; n < grid.sorted.size(); ++n) {
+        seen[size_t(grid.sorted[n])] = true;
+        if (n) EXPECT_GE(grid.points[size_t(grid.sorted[n - 1])].position[0],
+                         grid.points[size_t(grid.sorted[n])].position[0]);
+    }
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), false), 0);
+}
+
+TEST_F(Shadows, EscapeFreesTheWholeModel) {
+    open_caster(5);
+    quant_patches();
+    ASSERT_FALSE(shadow_model().triangles.empty());
+    platform::route_interrupt_to_escape();
+    std::raise(SIGINT);
+    quant_patches();
+    platform::stop_routing_interrupt_to_escape();
+    platform::clear_interrupt();
+    EXPECT_TRUE(shadow_model().triangles.empty());
+    EXPECT_TRUE(shadow_model().grids.empty());
+}
+
+class ShadowFailure : public HairScene {};
+
+TEST_F(ShadowFailure, HostEvaluationFailureEndsTheProcessWithAnError) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    open_scene(R"({"name": "Empty", "type": 0})", {{"Empty", SAA_MODEL_PATCH, 1, 1}});
+    record().casts_shadow = 1;
+    EXPECT_EXIT(quant_patches(), ::testing::ExitedWithCode(kHostEvaluationFailureStatus),
+                "quant_patches\\(\\): ERROR");
+}
+
+}  // namespace
+}  // namespace vellimor

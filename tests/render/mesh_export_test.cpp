@@ -1,0 +1,283 @@
+#include "render/mesh_export.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "host/entry_points.h"
+#include "host/globals.h"
+#include "host/scene.h"
+#include "host/scene_text.h"
+#include "host/status.h"
+#include "host/test_env.h"
+#include "ply_reader.h"
+#include "saa/scene_fixture.h"
+
+namespace vellimor {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+// Hairs laid out as the drawing pipeline leaves them: the points of all hairs one after the
+// other in one block, each hair's points linked, and the polygon list naming the first point of
+// every segment.
+struct HandMadeHairs {
+    std::vector<HairPoint> points;
+    std::vector<HairPoint *> polygons;
+
+    // segments per hair; point i of hair h sits at (h, i, 0) with side (w, 0, 0) and normal
+    // (0, 0, w), w = 0.1 (i + 1).
+    explicit HandMadeHairs(std::vector<int> segments, float color = 0.5f) {
+        std::size_t total = 0;
+        for (int n : segments) total += static_cast<std::size_t>(n + 1);
+        points.resize(total);
+        std::size_t at = 0;
+        for (std::size_t h = 0; h < segments.size(); ++h) {
+            for (int i = 0; i <= segments[h]; ++i) {
+                HairPoint &p = points[at + static_cast<std::size_t>(i)];
+                p = HairPoint{};
+                const float w = 0.1f * static_cast<float>(i + 1);
+                p.position[0] = static_cast<float>(h);
+                p.position[1] = static_cast<float>(i);
+                p.side[0] = w;
+                p.normal[2] = w;
+                for (float &c : p.color) c = color;
+                p.color[3] = 1.0f;
+                if (i < segments[h]) {
+                    p.next = &p + 1;
+                    polygons.push_back(&p);
+                }
+            }
+            at += static_cast<std::size_t>(segments[h] + 1);
+        }
+    }
+    long count() const { return static_cast<long>(polygons.size()); }
+};
+
+std::vector<int> quad(const HairMeshArrays &a, int q) {
+    return {a.indices.begin() + 4 * q, a.indices.begin() + 4 * q + 4};
+}
+
+std::vector<int> tube(int b) {
+    return {b + 5, b + 4, b, b + 1, b + 6, b + 5, b + 1, b + 2,
+            b + 7, b + 6, b + 2, b + 3, b + 4, b + 7, b + 3, b};
+}
+
+TEST(HairMeshArrays, OneHairOfTwoSegmentsSharesItsMiddleRing) {
+    HandMadeHairs hairs({2});
+    HairMeshArrays a;
+    ASSERT_TRUE(build_hair_mesh_arrays(hairs.polygons, hairs.count(), a));
+    EXPECT_EQ(a.vertex_count(), 12);
+    EXPECT_EQ(a.polygon_count(), 8);
+    EXPECT_EQ(a.sizes, std::vector<int>(8, 4));
+    std::vector<int> expected = tube(0);
+    const std::vector<int> second = tube(4);
+    expected.insert(expected.end(), second.begin(), second.end());
+    EXPECT_EQ(a.indices, expected);
+    EXPECT_EQ(a.positions.size(), 48u);
+    EXPECT_EQ(a.normals.size(), 48u);
+}
+
+TEST(HairMeshArrays, SeparateHairsShareNothing) {
+    // Adjacent in memory like consecutive strands, but not linked: two hairs.
+    HandMadeHairs hairs({1, 1});
+    HairMeshArrays a;
+    ASSERT_TRUE(build_hair_mesh_arrays(hairs.polygons, hairs.count(), a));
+    EXPECT_EQ(a.vertex_count(), 16);
+    EXPECT_EQ(a.polygon_count(), 8);
+    std::vector<int> expected = tube(0);
+    const std::vector<int> second = tube(8);
+    expected.insert(expected.end(), second.begin(), second.end());
+    EXPECT_EQ(a.indices, expected);
+    EXPECT_EQ(quad(a, 4), (std::vector<int>{13, 12, 8, 9}));
+}
+
+TEST(HairMeshArrays, MixedHairsFollowTheRingCountRule) {
+    HandMadeHairs hairs({3, 1, 2});
+    HairMeshArrays a;
+    ASSERT_TRUE(build_hair_mesh_arrays(hairs.polygons, hairs.count(), a));
+    EXPECT_EQ(a.vertex_count(), 4 * (4 + 2 + 3));
+    EXPECT_EQ(a.polygon_count(), 4 * 6);
+    EXPECT_EQ(quad(a, 4 * 3), (std::vector<int>{16 + 5, 16 + 4, 16, 16 + 1}));  // second hair
+    EXPECT_EQ(quad(a, 4 * 5), (std::vector<int>{24 + 9, 24 + 8, 24 + 4, 24 + 5}));  // third, 2nd segment
+}
+
+TEST(HairMeshArrays, RingsSitAroundThePointWithOutwardNormals) {
+    HandMadeHairs hairs({1});
+    HairMeshArrays a;
+    ASSERT_TRUE(build_hair_mesh_arrays(hairs.polygons, hairs.count(), a));
+    // Ring of point 1 at (0, 1, 0), side (0.2, 0, 0), normal (0, 0, 0.2): -S, -N, +S, +N.
+    const double expected_positions[4][3] = {{-0.2, 1, 0}, {0, 1, -0.2}, {0.2, 1, 0}, {0, 1, 0.2}};
+    const double expected_normals[4][3] = {{-0.2, 0, 0}, {0, 0, -0.2}, {0.2, 0, 0}, {0, 0, 0.2}};
+    for (int c = 0; c < 4; ++c) {
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(a.positions[(4 + c) * 4 + k], expected_positions[c][k], 1e-6) << c << k;
+            EXPECT_NEAR(a.normals[(4 + c) * 4 + k], expected_normals[c][k], 1e-6) << c << k;
+        }
+    }
+}
+
+TEST(HairMeshArrays, ColoursAreClampedBytes) {
+    HandMadeHairs bright({1}, 1.7f);
+    bright.points[1].color[0] = -0.3f;
+    HairMeshArrays a;
+    ASSERT_TRUE(build_hair_mesh_arrays(bright.polygons, bright.count(), a));
+    EXPECT_EQ(a.colors[0], 255);  // 1.7 saturates instead of wrapping to 178
+    EXPECT_EQ(a.colors[3], 255);
+    EXPECT_EQ(a.colors[4 * 4], 0);  // point 1's red
+    EXPECT_EQ(a.colors[4 * 4 + 1], 255);
+    HandMadeHairs half({1}, 0.5f);
+    ASSERT_TRUE(build_hair_mesh_arrays(half.polygons, half.count(), a));
+    EXPECT_EQ(a.colors[0], 127);  // trunc(0.5 * 255)
+}
+
+TEST(HairMeshArrays, BrokenListsAreRefused) {
+    HandMadeHairs hairs({1});
+    HairMeshArrays a;
+    EXPECT_FALSE(build_hair_mesh_arrays(hairs.polygons, 5, a));  // more than the list holds
+    EXPECT_FALSE(build_hair_mesh_arrays(hairs.polygons, -1, a));
+    hairs.points[0].next = nullptr;
+    EXPECT_FALSE(build_hair_mesh_arrays(hairs.polygons, 1, a));
+    EXPECT_TRUE(build_hair_mesh_arrays({}, 0, a));
+    EXPECT_EQ(a.vertex_count(), 0);
+}
+
+// The mesh handed to a real host scene.
+class HairMeshInScene : public testing::Test {
+protected:
+    void SetUp() override {
+        reset_globals();
+        status_reset();
+        ASSERT_EQ(db.load_text(test::scene_text(test::plain_model("Null", 0)), "furry"), SAA_OK);
+        scene_state().scene = db.scene;
+        run_state().run_mode = kRunModePersistent;
+    }
+    void TearDown() override {
+        destroy_hair_mesh_element();
+        set_hair_mesh_output_name("");
+        reset_globals();
+    }
+    std::vector<SAA_Elem> meshes() {
+        std::vector<SAA_Elem> found;
+        for (const SAA_Elem &m : test::all_models(db.scene)) {
+            int type = -1;
+            SAA_modelGetType(&db.scene, &m, &type);
+            if (type == SAA_MODEL_MESH) found.push_back(m);
+        }
+        return found;
+    }
+    int polygons_of(const SAA_Elem &mesh) {
+        int n = -1;
+        SAA_meshGetNbPolygons(&db.scene, &mesh, &n);
+        return n;
+    }
+    std::optional<test::PlyMesh> saved(const SAA_Elem &mesh, const std::string &name) {
+        if (SAA_elementSaveAs(&db.scene, &mesh, name.c_str()) != SAA_OK) return std::nullopt;
+        return test::read_ply(test::read_file((db.path() / "MODELS" / (name + ".ply")).string()));
+    }
+
+    test::TempDatabase db;
+};
+
+TEST_F(HairMeshInScene, FirstCallCreatesLaterCallsEditTheSameMesh) {
+    HandMadeHairs one({2});
+    ASSERT_EQ(save_hair_mesh(one.polygons, one.count()), 0);
+    EXPECT_TRUE(hair_mesh_exists());
+    ASSERT_EQ(meshes().size(), 1u);
+    const SAA_Elem first = meshes()[0];
+    EXPECT_EQ(polygons_of(first), 8);
+
+    HandMadeHairs three({1, 1, 1});
+    ASSERT_EQ(save_hair_mesh(three.polygons, three.count()), 0);
+    ASSERT_EQ(meshes().size(), 1u);
+    EXPECT_EQ(meshes()[0].id, first.id);
+    EXPECT_EQ(polygons_of(first), 12);
+
+    destroy_hair_mesh_element();
+    EXPECT_FALSE(hair_mesh_exists());
+    EXPECT_TRUE(meshes().empty());
+    destroy_hair_mesh_element();  // nothing left to remove: harmless
+}
+
+TEST_F(HairMeshInScene, SavedModelCarriesTheColoursAndNormals) {
+    HandMadeHairs hairs({2}, 1.4f);
+    ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
+    const auto ply = saved(meshes().at(0), "check");
+    ASSERT_TRUE(ply);
+    ASSERT_EQ(ply->positions.size(), 12u);
+    ASSERT_EQ(ply->faces.size(), 8u);
+    EXPECT_EQ(ply->faces[4], (std::vector<int>{9, 8, 4, 5}));
+    // Middle ring (point 1, thickness 0.2) and tip ring (point 2, thickness 0.3).
+    EXPECT_NEAR(ply->normals[4][0], -0.2f, 1e-6);
+    EXPECT_NEAR(ply->normals[7][2], 0.2f, 1e-6);
+    EXPECT_NEAR(ply->normals[9][2], -0.3f, 1e-6);
+    EXPECT_NEAR(ply->positions[10][0], 0.3f, 1e-6);
+    EXPECT_NEAR(ply->positions[10][1], 2.0f, 1e-6);
+    for (const auto &c : ply->colors) EXPECT_EQ(c, (std::array<std::uint8_t, 4>{255, 255, 255, 255}));
+}
+
+TEST_F(HairMeshInScene, AMeshRemovedBehindItsBackIsCreatedAgain) {
+    HandMadeHairs hairs({1});
+    ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
+    const SAA_Elem gone = meshes().at(0);
+    ASSERT_EQ(SAA_elementDestroy(&db.scene, &gone), SAA_OK);
+    ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
+    EXPECT_EQ(meshes().size(), 1u);
+    EXPECT_TRUE(hair_mesh_exists());
+}
+
+TEST_F(HairMeshInScene, StandAloneSavesUnderTheSceneNameAndRemovesTheMesh) {
+    run_state().run_mode = kRunModeStandAlone;
+    run_state().batch = 1;  // status lines go to stderr
+    HandMadeHairs hairs({1, 2});
+    CaptureStderr();
+    ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
+    EXPECT_EQ(GetCapturedStderr(), "Hair object saved as furry-hairs\n");
+    EXPECT_FALSE(hair_mesh_exists());
+    EXPECT_TRUE(meshes().empty());
+    const auto ply = test::read_ply(test::read_file((db.path() / "MODELS" / "furry-hairs.ply").string()));
+    ASSERT_TRUE(ply);
+    EXPECT_EQ(ply->positions.size(), 4u * (2 + 3));
+    EXPECT_EQ(ply->faces.size(), 4u * 3);
+
+    set_hair_mesh_output_name("chosen.hrc");
+    CaptureStderr();
+    ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
+    EXPECT_EQ(GetCapturedStderr(), "Hair object saved as chosen.hrc\n");
+    EXPECT_TRUE(fs::exists(db.path() / "MODELS" / "chosen.ply"));
+    EXPECT_TRUE(meshes().empty());
+}
+
+TEST_F(HairMeshInScene, StandAloneSaveFailureIsReported) {
+    run_state().run_mode = kRunModeStandAlone;
+    run_state().batch = 1;
+    set_hair_mesh_output_name((db.path() / "no-such-dir" / "x.ply").string());
+    HandMadeHairs hairs({1});
+    CaptureStderr();
+    EXPECT_NE(save_hair_mesh(hairs.polygons, hairs.count()), 0);
+    EXPECT_EQ(GetCapturedStderr(), "Can't save hair object\n");
+    EXPECT_FALSE(hair_mesh_exists());
+    EXPECT_TRUE(meshes().empty());
+}
+
+TEST_F(HairMeshInScene, PersistentSaveStateSevenAndCleanupRemoveTheMesh) {
+    HandMadeHairs hairs({1});
+    ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
+    SAA_CustomContext context{7};
+    EXPECT_EQ(run_save_persistent(&context), 0);
+    EXPECT_FALSE(hair_mesh_exists());
+    EXPECT_TRUE(meshes().empty());
+
+    ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
+    context.state = 5;  // any other state leaves the mesh alone
+    EXPECT_EQ(run_save_persistent(&context), 0);
+    EXPECT_EQ(meshes().size(), 1u);
+    run_cleanup_persistent(&context);
+    EXPECT_FALSE(hair_mesh_exists());
+    EXPECT_TRUE(meshes().empty());
+}
+
+}  // namespace
+}  // namespace vellimor
