@@ -5,8 +5,6 @@
 
 #include "editor/main_loop.h"
 #include "host/status.h"
-#include "render/draw.h"
-#include "render/frame_render.h"
 
 namespace vellimor {
 namespace {
@@ -19,14 +17,6 @@ void not_available(const char *stage) {
 
 }  // namespace
 
-int drawing_driver(int, int) {
-    not_available("drawing_driver");
-    return 0;
-}
-int render_frames_batch(int, int, int, int, const char *) {
-    not_available("render_frames_batch");
-    return 0;
-}
 void designer_start() { not_available("designer_start"); }
 
 }  // namespace vellimor

@@ -1,10 +1,61 @@
-// Frame rendering: frame ranges drawn with antialiasing and alpha passes and saved as PIC files.
+// Frame rendering: frame ranges drawn with antialiasing and alpha passes and saved as PIC files,
+// interactively into a "Rendering" window or in batch into the offscreen target.
 #pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "render/polygon_sort.h"
 
 namespace vellimor {
 
-// Renders frames start..end by step in draw mode 5 or 6 into the offscreen target, one
-// "<base_name>.<frame>.pic" per frame. Returns 0.
+constexpr int kMaxAntialiasLevel = 7;
+
+// What the designer's render settings give an interactive render.
+struct RenderSettings {
+    int width = 640;
+    int height = 480;
+    int start = 1, end = 1, step = 1;
+    std::string output_name = "offscreen";
+    bool single_buffer = false;
+    bool call_save_plugin = false;
+    bool preview_render = false;
+    bool render_alpha = false;
+};
+RenderSettings &render_settings();
+
+// Passes of an antialiasing level (0 for level 0 and for levels outside 0..7).
+int antialias_passes(int level);
+// The pixel offset of pass p at a level: the 2- and 4-pass sets are used with their components
+// swapped. Level and pass must be valid.
+void antialias_jitter(int level, int pass, float &dx, float &dy);
+
+// Renders frames start..end by step in draw mode 5, 6 or 8 into the offscreen target, one
+// "<base_name>.<frame>.pic" per frame (none in mode 8). Returns 0.
 int render_frames_batch(int start, int end, int step, int mode, const char *base_name);
+
+// The designer's render command: frames of render_settings() into a "Rendering" window.
+void render_frames_interactive();
+
+// The polygon drawing of the drawing driver with the alpha pass and antialiasing around it.
+// Returns 1 when done, 0 when aborted.
+int draw_polygons_with_alpha(const PolygonList &list, int mode, bool alpha, int frame);
+
+// The polygons drawn `passes` times with jittered projections, summed in the accumulation
+// buffer. Returns 1 when done, 0 when aborted or the level is wrong.
+int draw_antialiased(const PolygonList &list, bool alpha, int level, int mode, int frame);
+
+// Before white hairs are drawn with their alpha: the colour buffer holds the background's alpha
+// in every component, or (0, 0, 0, 1) where the buffer keeps no alpha.
+void prepare_alpha_background();
+// The red component of the current colour buffer, row 0 at the top, kept for the next save.
+void store_alpha_image();
+void free_alpha_image();
+// The stored alpha image (width x height bytes, row 0 at the top), or null.
+const uint8_t *stored_alpha_image(int width, int height);
+
+// Reads the window's colour buffer (x1 - x0 by y1 - y0) and writes "<output>.<frame>.pic".
+void save_frame_image(int x0, int x1, int y0, int y1, int frame);
 
 }  // namespace vellimor

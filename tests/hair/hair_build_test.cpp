@@ -3,9 +3,6 @@
 // process.
 #include <gtest/gtest.h>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +17,7 @@
 #include "host/globals.h"
 #include "host/scene.h"
 #include "saa/saa.h"
+#include "support/child_test.h"
 
 extern char **environ;
 
@@ -112,32 +110,14 @@ TEST_F(HairBuild, DemoSceneGrowsTheSameFurOnEveryRun) {
 
 // Run in a child process by the test below: writes the build summary to the named file.
 TEST_F(HairBuild, WriteSummaryForParent) {
-    const char *path = std::getenv("VELLIMOR_HAIR_SUMMARY");
+    const char *path = test_support::child_output_path("VELLIMOR_HAIR_SUMMARY");
     if (!path) GTEST_SKIP() << "only run as a child process";
     std::ofstream(path) << build_demo_fur();
 }
 
 TEST_F(HairBuild, AnotherProcessGrowsTheSameFur) {
-    char path[] = "/tmp/vellimor_hair_summary_XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    std::string entry = std::string("VELLIMOR_HAIR_SUMMARY=") + path;
-    std::vector<char *> env;
-    for (char **e = environ; *e; ++e) env.push_back(*e);
-    env.push_back(entry.data());
-    env.push_back(nullptr);
-    std::string filter = "--gtest_filter=HairBuild.WriteSummaryForParent";
-    char self[] = "/proc/self/exe";
-    char *argv[] = {self, filter.data(), nullptr};
-    pid_t pid;
-    ASSERT_EQ(posix_spawn(&pid, self, nullptr, nullptr, argv, env.data()), 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    std::ifstream in(path);
-    const std::string child((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::remove(path);
+    const std::string child =
+        test_support::output_of_child_test("HairBuild.WriteSummaryForParent", "VELLIMOR_HAIR_SUMMARY");
     EXPECT_EQ(child, build_demo_fur());
 }
 

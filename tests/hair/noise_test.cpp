@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -13,6 +10,7 @@
 
 #include "hair/noise.h"
 #include "hair/random_generators.h"
+#include "support/child_test.h"
 
 extern char **environ;
 
@@ -114,32 +112,14 @@ TEST(Noise, PinnedTableValues) {
 
 // Run in a child process by the test below: writes the tables to the named file.
 TEST(Noise, DumpTablesForParent) {
-    const char *path = std::getenv("VELLIMOR_NOISE_DUMP");
+    const char *path = test_support::child_output_path("VELLIMOR_NOISE_DUMP");
     if (!path) GTEST_SKIP() << "only run as a child process";
     std::ofstream(path) << describe_tables();
 }
 
 TEST(Noise, TwoProcessesBuildIdenticalTables) {
-    char path[] = "/tmp/vellimor_noise_XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    std::string env_entry = std::string("VELLIMOR_NOISE_DUMP=") + path;
-    std::vector<char *> env;
-    for (char **e = environ; *e; ++e) env.push_back(*e);
-    env.push_back(env_entry.data());
-    env.push_back(nullptr);
-    std::string filter = "--gtest_filter=Noise.DumpTablesForParent";
-    char self[] = "/proc/self/exe";
-    char *argv[] = {self, filter.data(), nullptr};
-    pid_t pid;
-    ASSERT_EQ(posix_spawn(&pid, self, nullptr, nullptr, argv, env.data()), 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    std::ifstream in(path);
-    const std::string child((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::remove(path);
+    const std::string child =
+        test_support::output_of_child_test("Noise.DumpTablesForParent", "VELLIMOR_NOISE_DUMP");
     EXPECT_EQ(child.size(), describe_tables().size());
     EXPECT_TRUE(child == describe_tables());
 }

@@ -1,0 +1,270 @@
+// The drawing pipeline on a furry square in the offscreen target: the sort, the polygon list,
+// the light table, what each draw mode draws, and the two vertex paths.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "furdata/display_settings.h"
+#include "furdata/fur_data.h"
+#include "hair/placement.h"
+#include "hair/random_generators.h"
+#include "host/globals.h"
+#include "host/scene.h"
+#include "host/status.h"
+#include "host/test_env.h"
+#include "render/draw.h"
+#include "render/draw_fur.h"
+#include "render/frame_render.h"
+#include "render/hair_draw_gl.h"
+#include "render/light_table.h"
+#include "render/offscreen_target.h"
+#include "render/polygon_sort.h"
+#include "render/fur_test_scene.h"
+
+namespace vellimor {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<HairPoint> points_at(const std::vector<float> &distances) {
+    std::vector<HairPoint> points(distances.size());
+    for (size_t i = 0; i < distances.size(); ++i) points[i].eye_distance = distances[i];
+    return points;
+}
+
+PolygonList list_of(std::vector<HairPoint> &points) {
+    PolygonList list;
+    for (HairPoint &p : points) list.push_back(&p);
+    return list;
+}
+
+TEST(PolygonSort, FarthestFirstWithRepeatsAndDeterministicPivots) {
+    Random48 random(3, 4, 5);
+    std::vector<float> distances(5000);
+    for (size_t i = 0; i < distances.size(); ++i)
+        distances[i] = i % 7 == 0 ? 2.5f : float(random.next()) * 10.0f;  // many equal keys
+    std::vector<HairPoint> points = points_at(distances);
+    PolygonList list = list_of(points);
+    standard_srand(1);
+    sort_polygons(list, 0, long(list.size()) - 1);
+    for (size_t i = 1; i < list.size(); ++i) ASSERT_GE(list[i - 1]->eye_distance, list[i]->eye_distance) << i;
+    // Every polygon is still there exactly once.
+    PolygonList sorted = list;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
+
+    // The same generator state gives the same order, equal keys included.
+    PolygonList again = list_of(points);
+    standard_srand(1);
+    sort_polygons(again, 0, long(again.size()) - 1);
+    EXPECT_EQ(again, list);
+}
+
+TEST(PolygonSort, SortsASubrangeOnly) {
+    std::vector<HairPoint> points = points_at({1, 5, 2, 9, 3, 0});
+    PolygonList list = list_of(points);
+    sort_polygons(list, 1, 4);
+    EXPECT_EQ(list[0]->eye_distance, 1);
+    EXPECT_EQ(list[1]->eye_distance, 9);
+    EXPECT_EQ(list[4]->eye_distance, 2);
+    EXPECT_EQ(list[5]->eye_distance, 0);
+}
+
+TEST(PolygonList, OnePolygonPerSegmentLinkedToTheNextPoint) {
+    std::vector<HairPoint> a(4), b(3);
+    std::vector<HairStrand> strands = {{3, a.data()}, {0, nullptr}, {2, b.data()}};
+    PolygonList list;
+    ASSERT_TRUE(build_polygon_list(strands, 5, list));
+    ASSERT_EQ(list.size(), 5u);
+    EXPECT_EQ(list[0], &a[0]);
+    EXPECT_EQ(list[2]->next, &a[3]);
+    EXPECT_EQ(list[3], &b[0]);
+    EXPECT_EQ(list[4]->next, &b[2]);
+}
+
+TEST(Antialiasing, PassCountsAndSwappedJitterOfTheTwoAndFourPassSets) {
+    EXPECT_EQ(antialias_passes(0), 0);
+    EXPECT_EQ(antialias_passes(1), 2);
+    EXPECT_EQ(antialias_passes(7), 66);
+    EXPECT_EQ(antialias_passes(8), 0);
+    float dx = 0, dy = 0;
+    antialias_jitter(1, 0, dx, dy);
+    EXPECT_FLOAT_EQ(dx, 0.249999f);
+    EXPECT_FLOAT_EQ(dy, 0.246490f);
+    antialias_jitter(1, 1, dx, dy);
+    EXPECT_FLOAT_EQ(dx, -0.249999f);
+    antialias_jitter(3, 0, dx, dy);
+    EXPECT_FLOAT_EQ(dx, 0.353730f);
+    EXPECT_FLOAT_EQ(dy, -0.208147f);
+    antialias_jitter(2, 0, dx, dy);
+    EXPECT_FLOAT_EQ(dx, -0.373411f);
+    EXPECT_FLOAT_EQ(dy, -0.250550f);
+}
+
+// The furry square opened as a batch render opens it, drawn into a 64 x 48 memory target.
+class Drawing : public ::testing::Test {
+protected:
+    void SetUp() override { open(testing::FurSceneOptions{}); }
+
+    void open(const testing::FurSceneOptions &options) {
+        database = fs::path(dir.path()) / "db";
+        testing::write_fur_scene(database, options);
+        run_state().run_mode = kRunModeStandAlone;
+        run_state().batch = 1;
+        ASSERT_EQ(MY_read_scene("fur", database.c_str()), 0);
+        read_fur_data(1);
+        build_all_patches(0, 0);
+        ASSERT_TRUE(offscreen_target_create(64, 48, OffscreenKind::PixMap));
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        graphics_view().state = ViewState::kRendering;
+    }
+
+    void TearDown() override {
+        offscreen_target_destroy();
+        free_all();
+        set_hair_vertex_path(HairVertexPath::kVertexArrays);
+        graphics_view() = GraphicsView{};
+        reset_globals();
+    }
+
+    // Fills the target with one colour, then returns what it holds after `draw`.
+    template <class F>
+    std::vector<uint8_t> pixels_after(F draw) {
+        SceneState &s = scene_state();
+        SAA_grCameraApply(&s.scene, &s.camera);
+        glEnable(GL_DEPTH_TEST);
+        glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        draw();
+        glFinish();
+        std::vector<uint8_t> rgba(64 * 48 * 4);
+        glReadPixels(0, 0, 64, 48, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        return rgba;
+    }
+
+    static std::vector<uint8_t> cleared() {
+        std::vector<uint8_t> rgba;
+        for (int i = 0; i < 64 * 48; ++i) rgba.insert(rgba.end(), {51, 102, 153, 255});
+        return rgba;
+    }
+
+    test::TempDir dir;
+    fs::path database;
+};
+
+TEST_F(Drawing, RenderDrawsHairsAndReportsTheirCount) {
+    int hairs = 0;
+    const auto rgba = pixels_after([&] { hairs = draw_fur(kDrawRender, 1, true, false); });
+    EXPECT_EQ(hairs, scene_state().patches[0]->hair_count);
+    EXPECT_GT(hairs, 1000);
+    int red = 0;
+    for (size_t i = 0; i < rgba.size(); i += 4) red += rgba[i] > 2 * rgba[i + 1] && rgba[i] > 60;
+    EXPECT_GT(red, 64 * 48 / 5);
+}
+
+TEST_F(Drawing, SaveAndExportModesDrawNothing) {
+    const auto before = cleared();
+    ::testing::internal::CaptureStderr();
+    int saved = 0, exported = 0;
+    EXPECT_TRUE(pixels_after([&] { saved = drawing_driver(kDrawSaveHairMesh, 1); }) == before);
+    const auto files = [&] {
+        std::set<fs::path> all;
+        for (const auto &entry : fs::recursive_directory_iterator(dir.path())) all.insert(entry.path());
+        return all;
+    };
+    const auto after_save = files();
+    EXPECT_TRUE(pixels_after([&] { exported = drawing_driver(kDrawExport, 1); }) == before);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_GT(saved, 0);
+    EXPECT_EQ(exported, saved);
+    // The export step writes nothing.
+    EXPECT_EQ(files(), after_save);
+}
+
+TEST_F(Drawing, VertexArraysDrawTheSamePixelsAsImmediateMode) {
+    for (int use_opengl : {1, 0}) {
+        display_settings()->use_opengl = use_opengl;
+        set_hair_vertex_path(HairVertexPath::kImmediate);
+        const auto immediate = pixels_after([] { drawing_driver(kDrawRender, 1); });
+        set_hair_vertex_path(HairVertexPath::kVertexArrays);
+        const auto arrays = pixels_after([] { drawing_driver(kDrawRender, 1); });
+        EXPECT_TRUE(immediate == arrays) << use_opengl;
+        int changed = 0;
+        const auto background = cleared();
+        for (size_t i = 0; i < arrays.size(); ++i) changed += arrays[i] != background[i];
+        EXPECT_GT(changed, 1000) << use_opengl;
+    }
+}
+
+TEST_F(Drawing, ZeroPreviewFractionDrawsNoHairsAndShowsTheBanner) {
+    display_settings()->preview_fraction = 0.0f;
+    EXPECT_EQ(draw_fur(kDrawPreviewAll, 1, true, false), 0);
+    EXPECT_EQ(drawing_driver(kDrawPreviewAll, 1), 0);
+    // A render still draws every hair.
+    EXPECT_GT(drawing_driver(kDrawRender, 1), 0);
+    char text[256];
+    version_banner();
+    drawing_status_text(0, 1.0, text, sizeof text);
+    EXPECT_EQ(std::string(text), run_state().program_title + ", Build " +
+                                     std::to_string(run_state().build_number) + ". Using OpenGL");
+    drawing_status_text(12, 1.5, text, sizeof text);
+    EXPECT_STREQ(text, "DONE: Time:       1.50s for 12 #hairs. Using OpenGL");
+}
+
+TEST_F(Drawing, DeletedSurfaceIsNeitherDrawnNorRebuilt) {
+    PatchData &r = *scene_state().patches[0];
+    r.deleted = 1;
+    r.presistant_rebuild = 1;
+    r.last_built_frame = -5;
+    EXPECT_EQ(pixels_after([] { draw_fur(kDrawRender, 2, true, false); }).size(), 64u * 48 * 4);
+    EXPECT_EQ(r.last_built_frame, -5);
+    EXPECT_EQ(drawing_driver(kDrawRender, 2), 0);
+}
+
+TEST_F(Drawing, WrongAntialiasLevelWarnsAndDrawsNothing) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(draw_antialiased({}, false, 9, kDrawRender, 1), 0);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("Wrong number off antialiazing level: 9"),
+              std::string::npos);
+}
+
+TEST_F(Drawing, SceneWithoutLightsIsLitByOneLightAtTheCamera) {
+    SceneState &s = scene_state();
+    s.lights.clear();
+    update_light_table();
+    ASSERT_EQ(s.light_cache.size(), 1u);
+    float eye[3];
+    SAA_cameraGetPosition(&s.scene, &s.camera, eye);
+    const LightInfo &light = s.light_cache[0];
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(light.position[c], eye[c]);
+        EXPECT_FLOAT_EQ(light.color[c], 0.8f);
+        EXPECT_FLOAT_EQ(light.shadow_color[c], 0.4f);
+    }
+    EXPECT_EQ(light.shadow, 1);
+    EXPECT_EQ(light.start, 100000.0f);
+    EXPECT_EQ(light.end, 100000.0f);
+}
+
+TEST_F(Drawing, LightTableReadsTheSceneLightsOncePerFrame) {
+    SceneState &s = scene_state();
+    update_light_table();
+    ASSERT_EQ(s.light_cache.size(), 1u);
+    EXPECT_EQ(s.light_cache[0].frame, s.current_frame);
+    EXPECT_FLOAT_EQ(s.light_cache[0].position[2], 6.0f);
+    EXPECT_FLOAT_EQ(s.light_cache[0].shadow_color[0], 0.5f);
+    EXPECT_EQ(s.light_cache[0].shadow, 0);  // host shadow type 1: no fur shadow
+    s.light_cache[0].position[2] = 99.0f;   // cached for the frame...
+    update_light_table();
+    EXPECT_EQ(s.light_cache[0].position[2], 99.0f);
+    s.current_frame += 1;                   // ...and read again at another
+    update_light_table();
+    EXPECT_FLOAT_EQ(s.light_cache[0].position[2], 6.0f);
+}
+
+}  // namespace
+}  // namespace vellimor
