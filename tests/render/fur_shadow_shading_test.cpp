@@ -20,6 +20,7 @@ protected:
         SceneState &s = scene_state();
         s.lights.resize(1);
         SAA_sceneGetLights(&s.scene, 1, s.lights.data());
+        s.light_cache.clear();
         record().casts_shadow = 1;
         record().texture_keys.front().length.value = 1.0f;
         record().texture_keys.front().length.random = 0.0f;
@@ -38,6 +39,7 @@ protected:
     void TearDown() override {
         free_shadow_model();
         scene_state().lights.clear();
+        scene_state().light_cache.clear();
         HairScene::TearDown();
     }
 
