@@ -1,13 +1,21 @@
 // The shadow model of the demo sphere: building it (triangles and points per second) at several
 // shell resolutions, and the two queries (queries per second) along hair-like paths, to see how
-// the exact query scales with the triangle count.
+// the exact query scales with the triangle count; and whole demo frames with and without shadows.
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "demo_scene.h"
+#include "furdata/display_settings.h"
+#include "furdata/fur_data.h"
+#include "hair/placement.h"
 #include "hair/shadows.h"
+#include "render/draw.h"
+#include "render/frame_render.h"
+#include "render/offscreen_target.h"
 
 namespace vellimor {
 namespace {
@@ -105,6 +113,52 @@ void BM_ShadowSmoothDemo(benchmark::State &state) {
     state.counters["points"] = double(shadow_model().grids.at(size_t(p)).point_count());
 }
 BENCHMARK(BM_ShadowSmoothDemo)->Arg(1)->Arg(2)->Arg(4)->Arg(8);
+
+}  // namespace
+}  // namespace vellimor
+
+namespace vellimor {
+namespace {
+
+// A batch frame of the demo scene (320 x 240, no antialiasing) with the sphere's fur casting no
+// shadows (0), smooth shadows (1) or exact shadows (2).
+void BM_DemoFrame(benchmark::State &state) {
+    const int p = bench::open_demo_surface("Sphere");
+    if (p < 0) {
+        state.SkipWithError("demo scene not available");
+        return;
+    }
+    static const bool stored_fur = (read_fur_data(1), true);  // the demo's own fur settings
+    (void)stored_fur;
+    SceneState &s = scene_state();
+    PatchData &record = *s.patches[size_t(p)];
+    record.casts_shadow = state.range(0) != 0;
+    record.shadow_exact = state.range(0) == 2;
+    record.shadow_subdivision = 2;
+    RunState &run = run_state();
+    run.run_mode = kRunModeStandAlone;  // as the batch command line renders
+    run.batch = 1;
+    run.render_xres = 320;
+    run.render_yres = 240;
+    display_settings()->antialias_level = 0;
+    build_all_patches(0, 0);
+    if (!offscreen_target_create(run.render_xres, run.render_yres, OffscreenKind::PBuffer)) {
+        state.SkipWithError("no offscreen target");
+        return;
+    }
+    const std::string output =
+        (std::filesystem::temp_directory_path() / "vellimor_bench_shadows").string();
+    for (auto _ : state)
+        render_frames_batch(s.current_frame, s.current_frame, 1, kDrawRender, output.c_str());
+    offscreen_target_destroy();
+    std::filesystem::remove(output + "." + std::to_string(s.current_frame) + ".pic");
+    long hairs = 0;
+    for (const auto &r : s.patches)
+        if (r) hairs += r->hair_count;
+    state.counters["hairs"] = double(hairs);
+    state.counters["triangles"] = double(shadow_model().triangles.size());
+}
+BENCHMARK(BM_DemoFrame)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vellimor
