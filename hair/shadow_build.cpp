@@ -13,6 +13,7 @@
 #include "host/status.h"
 #include "platform/clock.h"
 #include "platform/key_state.h"
+#include "render/light_table.h"
 
 namespace vellimor {
 
@@ -74,19 +75,13 @@ int64_t triangle_count(const std::vector<SurfacePlan> &plans) {
     return total;
 }
 
-// Light positions as shading sees them: the scene's lights, or the default light at the camera.
-std::vector<std::array<float, 3>> light_positions(const SceneState &scene) {
+// Light positions as shading sees them: the light table brought up to the current frame (the
+// scene's lights, or the default light at the camera).
+std::vector<std::array<float, 3>> light_positions(SceneState &scene) {
+    update_light_table();
     std::vector<std::array<float, 3>> positions;
-    for (const SAA_Elem &light : scene.lights) {
-        std::array<float, 3> position{};
-        SAA_lightGetPosition(&scene.scene, &light, position.data());
-        positions.push_back(position);
-    }
-    if (positions.empty()) {
-        std::array<float, 3> position{};
-        if (scene.camera_count > 0) SAA_cameraGetPosition(&scene.scene, &scene.camera, position.data());
-        positions.push_back(position);
-    }
+    for (const LightInfo &light : scene.light_cache)
+        positions.push_back({light.position[0], light.position[1], light.position[2]});
     return positions;
 }
 

@@ -43,11 +43,13 @@ protected:
         SAA_sceneGetNbLights(&s.scene, &count);
         s.lights.resize(size_t(count));
         if (count) SAA_sceneGetLights(&s.scene, count, s.lights.data());
+        s.light_cache.clear();  // read again for this scene
     }
 
     void TearDown() override {
         free_shadow_model();
         scene_state().lights.clear();
+        scene_state().light_cache.clear();
         HairScene::TearDown();
     }
 
