@@ -414,34 +414,37 @@ Bytes encode_patch_data(const PatchData &r) {
     });
 }
 
-bool decode_picture(ByteView block, bool swap, Picture &p) {
-    if (block.size() != kPictureBlockSize) return false;
-    picture_layout(Reader(block, swap), p);
+// Decodes a block of exactly `size` bytes with the layout; any other size is another version.
+template <class T, class Layout>
+bool decode(ByteView block, std::size_t size, bool swap, T &value, Layout layout) {
+    if (block.size() != size) return false;
+    layout(Reader(block, swap), value);
     return true;
+}
+
+bool decode_picture(ByteView block, bool swap, Picture &p) {
+    return decode(block, kPictureBlockSize, swap, p,
+                  [](Reader r, Picture &v) { picture_layout(r, v); });
 }
 
 bool decode_color_key(ByteView block, bool swap, ColorKey &k) {
-    if (block.size() != kColorKeyBlockSize) return false;
-    color_key_layout(Reader(block, swap), k);
-    return true;
+    return decode(block, kColorKeyBlockSize, swap, k,
+                  [](Reader r, ColorKey &v) { color_key_layout(r, v); });
 }
 
 bool decode_main_color_key(ByteView block, bool swap, MainColorKey &k) {
-    if (block.size() != kMainColorKeyBlockSize) return false;
-    main_color_key_layout(Reader(block, swap), k);
-    return true;
+    return decode(block, kMainColorKeyBlockSize, swap, k,
+                  [](Reader r, MainColorKey &v) { main_color_key_layout(r, v); });
 }
 
 bool decode_texture_key(ByteView block, bool swap, TextureKey &k) {
-    if (block.size() != kTextureKeyBlockSize) return false;
-    texture_key_layout(Reader(block, swap), k);
-    return true;
+    return decode(block, kTextureKeyBlockSize, swap, k,
+                  [](Reader r, TextureKey &v) { texture_key_layout(r, v); });
 }
 
 bool decode_display_settings(ByteView block, bool swap, DisplaySettings &s) {
-    if (block.size() != kDisplaySettingsBlockSize) return false;
-    display_settings_layout(Reader(block, swap), s);
-    return true;
+    return decode(block, kDisplaySettingsBlockSize, swap, s,
+                  [](Reader r, DisplaySettings &v) { display_settings_layout(r, v); });
 }
 
 bool decode_patch_data(ByteView block, bool swap, PatchData &r) {

@@ -64,7 +64,9 @@ protected:
         const SAA_Scene &scene = scene_state().scene;
         ASSERT_EQ(SAA_modelSetUserData(&scene, &model(i), name.c_str(), static_cast<int>(bytes.size()), 0,
                                        bytes.data()), 0);
-        if (big_endian) ASSERT_EQ(SAA_modelSetUserDataOrder(&scene, &model(i), name.c_str(), 1), 0);
+        if (big_endian) {
+            ASSERT_EQ(SAA_modelSetUserDataOrder(&scene, &model(i), name.c_str(), 1), 0);
+        }
     }
     int block_size(int i, const std::string &name) {
         int size = 0;

@@ -48,20 +48,8 @@ protected:
         display_settings_free();
         reset_globals();
     }
-    std::vector<SAA_Elem> meshes() {
-        std::vector<SAA_Elem> found;
-        for (const SAA_Elem &m : test::all_models(db.scene)) {
-            int type = -1;
-            SAA_modelGetType(&db.scene, &m, &type);
-            if (type == SAA_MODEL_MESH) found.push_back(m);
-        }
-        return found;
-    }
-    int polygons_of(const SAA_Elem &mesh) {
-        int n = -1;
-        SAA_meshGetNbPolygons(&db.scene, &mesh, &n);
-        return n;
-    }
+    std::vector<SAA_Elem> meshes() { return test::models_of_type(db.scene, SAA_MODEL_MESH); }
+    int polygons_of(const SAA_Elem &mesh) { return test::polygon_count(db.scene, mesh); }
     void update_at(int frame) {
         ASSERT_EQ(SAA_sceneSetPlayCtrlCurrentFrame(&db.scene, frame), SAA_OK);
         double seconds = 0.0;

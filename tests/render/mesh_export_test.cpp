@@ -159,20 +159,8 @@ protected:
         set_hair_mesh_output_name("");
         reset_globals();
     }
-    std::vector<SAA_Elem> meshes() {
-        std::vector<SAA_Elem> found;
-        for (const SAA_Elem &m : test::all_models(db.scene)) {
-            int type = -1;
-            SAA_modelGetType(&db.scene, &m, &type);
-            if (type == SAA_MODEL_MESH) found.push_back(m);
-        }
-        return found;
-    }
-    int polygons_of(const SAA_Elem &mesh) {
-        int n = -1;
-        SAA_meshGetNbPolygons(&db.scene, &mesh, &n);
-        return n;
-    }
+    std::vector<SAA_Elem> meshes() { return test::models_of_type(db.scene, SAA_MODEL_MESH); }
+    int polygons_of(const SAA_Elem &mesh) { return test::polygon_count(db.scene, mesh); }
     std::optional<test::PlyMesh> saved(const SAA_Elem &mesh, const std::string &name) {
         if (SAA_elementSaveAs(&db.scene, &mesh, name.c_str()) != SAA_OK) return std::nullopt;
         return test::read_ply(test::read_file((db.path() / "MODELS" / (name + ".ply")).string()));

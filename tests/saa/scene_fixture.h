@@ -76,6 +76,22 @@ inline std::vector<SAA_Elem> all_models(const SAA_Scene &scene) {
     return models;
 }
 
+inline std::vector<SAA_Elem> models_of_type(const SAA_Scene &scene, int wanted) {
+    std::vector<SAA_Elem> found;
+    for (const SAA_Elem &m : all_models(scene)) {
+        int type = -1;
+        SAA_modelGetType(&scene, &m, &type);
+        if (type == wanted) found.push_back(m);
+    }
+    return found;
+}
+
+inline int polygon_count(const SAA_Scene &scene, const SAA_Elem &mesh) {
+    int n = -1;
+    SAA_meshGetNbPolygons(&scene, &mesh, &n);
+    return n;
+}
+
 inline SAA_Elem model_named(const SAA_Scene &scene, const std::string &name) {
     for (const SAA_Elem &m : all_models(scene))
         if (element_name(scene, m) == name) return m;
