@@ -19,10 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::ProgramResult;
 
-std::string furball() {
-    const char *src = std::getenv("VELLIMOR_SOURCE_DIR");
-    return std::string(src ? src : ".") + "/examples/furball";
-}
+std::string furball() { return test::demo_database(); }
 
 // The demo's fur with few hairs per square unit; the moving Flag rebuilds its hairs every frame.
 std::string thin_fur() {

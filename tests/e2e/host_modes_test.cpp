@@ -12,10 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::ProgramResult;
 
-std::string furball() {
-    const char *src = std::getenv("VELLIMOR_SOURCE_DIR");
-    return std::string(src ? src : ".") + "/examples/furball";
-}
+std::string furball() { return test::demo_database(); }
 
 class HostModes : public testing::Test {
 protected:

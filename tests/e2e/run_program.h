@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "support/paths.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -24,11 +25,6 @@ struct ProgramResult {
     std::string out;
     std::string err;
 };
-
-inline std::string build_dir() {
-    const char *dir = std::getenv("VELLIMOR_BUILD_DIR");
-    return dir ? dir : ".";
-}
 
 inline std::string slurp(const std::string &path) {
     std::ifstream in(path, std::ios::binary);

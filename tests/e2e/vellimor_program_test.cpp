@@ -44,10 +44,7 @@ const char *const kUsage =
 const char *const kStart = "Fur stand alone version\n";
 const char *const kBanner = "Fur build: 2000, date: Jan 28 17:52:04 WET 1999\n";
 
-std::string furball() {
-    const char *src = std::getenv("VELLIMOR_SOURCE_DIR");
-    return std::string(src ? src : ".") + "/examples/furball";
-}
+std::string furball() { return test::demo_database(); }
 
 class VellimorProgram : public testing::Test {
 protected:

@@ -18,6 +18,7 @@
 #include "host/scene.h"
 #include "saa/saa.h"
 #include "support/child_test.h"
+#include "support/paths.h"
 
 extern char **environ;
 
@@ -25,11 +26,6 @@ namespace vellimor {
 namespace {
 
 constexpr int kHairsPerUnit = 2000;
-
-std::string demo_database() {
-    const char *source = std::getenv("VELLIMOR_SOURCE_DIR");
-    return std::string(source ? source : ".") + "/examples/furball";
-}
 
 // FNV-1a over the bytes of every root, so two runs compare in one line.
 uint64_t digest_of(const std::vector<HairRoot> &roots, uint64_t hash) {
@@ -79,7 +75,7 @@ protected:
         run_state().run_mode = kRunModeStandAlone;
         run_state().batch = 1;  // reports go to the error stream, as in a batch render
         SAA_InitInternal("", 0, "SDKv1.71.6");
-        ASSERT_EQ(MY_read_scene("furball", demo_database().c_str()), 0);
+        ASSERT_EQ(MY_read_scene("furball", test::demo_database().c_str()), 0);
         read_fur_data(0);
         ASSERT_GE(scene_state().patch_count(), 2);
         int frame_seconds_status = 0;
