@@ -108,12 +108,13 @@ void draw_text_block(int align, float x, float y, float w, float h, int col, flo
     }
 }
 
-void fill_rounded(float x, float y, float w, float h, float r) {
+// A rounded rectangle's outline as one primitive: filled (GL_POLYGON) or drawn (GL_LINE_LOOP).
+void rounded_rectangle(GLenum primitive, float x, float y, float w, float h, float r) {
     r = std::min({r, w / 2, h / 2});
     constexpr int kSegments = 6;
     const float cx[4] = {x + w - r, x + r, x + r, x + w - r};
     const float cy[4] = {y + h - r, y + h - r, y + r, y + r};
-    glBegin(GL_POLYGON);
+    glBegin(primitive);
     for (int corner = 0; corner < 4; ++corner)
         for (int s = 0; s <= kSegments; ++s) {
             float a = static_cast<float>(M_PI / 2 * (corner + static_cast<float>(s) / kSegments));
@@ -122,18 +123,12 @@ void fill_rounded(float x, float y, float w, float h, float r) {
     glEnd();
 }
 
+void fill_rounded(float x, float y, float w, float h, float r) {
+    rounded_rectangle(GL_POLYGON, x, y, w, h, r);
+}
+
 void outline_rounded(float x, float y, float w, float h, float r) {
-    r = std::min({r, w / 2, h / 2});
-    constexpr int kSegments = 6;
-    const float cx[4] = {x + w - r, x + r, x + r, x + w - r};
-    const float cy[4] = {y + h - r, y + h - r, y + r, y + r};
-    glBegin(GL_LINE_LOOP);
-    for (int corner = 0; corner < 4; ++corner)
-        for (int s = 0; s <= kSegments; ++s) {
-            float a = static_cast<float>(M_PI / 2 * (corner + static_cast<float>(s) / kSegments));
-            glVertex2f(cx[corner] + r * std::cos(a), cy[corner] + r * std::sin(a));
-        }
-    glEnd();
+    rounded_rectangle(GL_LINE_LOOP, x, y, w, h, r);
 }
 
 // Raised (up) or sunken (down) edges of width kFmBevel around a filled rectangle.
