@@ -65,7 +65,8 @@ int nearest_sorted_index(const ShadowGrid &grid, const float q[3], int hint) {
     int nearest = hint;
     auto visit = [&](int n) {
         const float *p = grid.points[size_t(grid.sorted[size_t(n)])].position;
-        if (squared(p[0] - q[0]) > best) return false;
+        // Not <=: a point whose x is no number ends the scan like a distant one.
+        if (!(squared(p[0] - q[0]) <= best)) return false;
         if (squared(p[1] - q[1]) <= best && squared(p[2] - q[2]) <= best) {
             const float d = distance2(p, q);
             if (d < best) {
@@ -157,6 +158,9 @@ float shadow_smooth(const float point[3], int light_index, int p, int &hint) {
     const ShadowGrid &grid = model.grids[size_t(p)];
     if (grid.points.empty() || grid.sorted.size() != grid.points.size()) return 0.0f;
     if (light_index < 0 || light_index >= grid.light_count) return 0.0f;
+    // A point that is no point (hair geometry overflowed) has no neighbours to blend.
+    if (!std::isfinite(point[0]) || !std::isfinite(point[1]) || !std::isfinite(point[2]))
+        return 0.0f;
 
     hint = nearest_sorted_index(grid, point, std::clamp(hint, 0, grid.point_count() - 1));
     const int k = grid.sorted[size_t(hint)];
@@ -179,12 +183,17 @@ float shadow_smooth(const float point[3], int light_index, int p, int &hint) {
     const float t = (offset[0] * axis[0] + offset[1] * axis[1] + offset[2] * axis[2]) / axis2;
     if (t < 0.0f) return 1.0f;
     if (t >= 1.0f) return 0.0f;
+    // A grid column that is no number (an overflowed shell) gives no position along the hair.
+    if (std::isnan(t)) return 0.0f;
 
     const float tm = float(m) / float(L);
     const int m2 = tm <= t ? m + 1 : m - 1;
-    const float tm2 = float(m2) / float(L);
     const auto columns = nearest_columns(grid, point, i, j);
     const float value_m = blend_level(grid, columns, point, m, light_index);
+    // The neighbouring level lies outside the grid only for points the tests above have not
+    // placed between the levels; they take the nearest level's value.
+    if (m2 < 0 || m2 > L) return value_m;
+    const float tm2 = float(m2) / float(L);
     const float value_m2 = blend_level(grid, columns, point, m2, light_index);
     return std::fabs((t - tm2) / (tm2 - tm)) * value_m + std::fabs((t - tm) / (tm2 - tm)) * value_m2;
 }

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "furdata/display_settings.h"
+#include "furdata/field_bounds.h"
 #include "furdata/patch_data.h"
 #include "hair/channel_maps.h"
 #include "hair/noise.h"
@@ -21,9 +22,8 @@ namespace vellimor {
 
 namespace {
 
-// A painted segment count beyond this is taken as this many: one hair never needs more than a
-// block of points, and a wild map value must not turn into an allocation of gigabytes.
-constexpr int kMaxHairSegments = 100000;
+// A painted segment count beyond kMaxHairSegments is taken as that many: a wild map value (an
+// animated key, a picture) must not turn into an allocation of gigabytes.
 // A preview fraction far above 1 must not overflow the drawn count.
 constexpr int kMaxDrawnPerSurface = 1 << 30;
 // Escape is polled this many times over the hairs of a surface.
