@@ -17,7 +17,7 @@ constexpr int kMaxHairSegments = 1000;
 // Channel and colour map resolution: a float map of 2048² cells is 16 MB.
 constexpr int kMaxMapResolution = 2048;
 // Sub-patch cells per direction of a surface.
-constexpr int kMaxSubdivision = 2048;
+constexpr int kMaxSubdivision = 512;
 // Roots one surface can hold (64 bytes each: 1 GB).
 constexpr long long kMaxHairsPerSurface = 1LL << 24;
 // Hair density per square unit; the roots of a surface are bounded above as well.

@@ -160,15 +160,9 @@ struct Shell {
     }
 };
 
-// Builds one surface's shell at one level: its grid points (for a caster) and its triangles
-// (below the tips). Returns false when Escape aborted it.
-bool build_shell(ShadowModel &model, int p, const SurfacePlan &plan, int level, int &made) {
-    SceneState &scene = scene_state();
-    PatchData &record = *scene.patches[size_t(p)];
-    const int L = plan.levels;
-    const float s = float(L - level) / float(L);
-
-    // A resolution out of range leaves the length map empty: the shells then lie on the surface.
+// The length map from the keys without their randomness; the next channel map update restores
+// the randomised one. A resolution out of range leaves it empty: the shells lie on the surface.
+void build_plain_length_map(PatchData &record) {
     const int res = record.length_map_res;
     if (map_resolution_in_range(res)) {
         record.length_map.resize(size_t(res) * size_t(res));
@@ -177,6 +171,18 @@ bool build_shell(ShadowModel &model, int p, const SurfacePlan &plan, int level, 
         record.length_map.clear();
     }
     record.length_map_dirty = 1;
+}
+
+// Builds one surface's shell at one level: its grid points (for a caster) and its triangles
+// (below the tips). Returns false when Escape aborted it.
+bool build_shell(ShadowModel &model, int p, const SurfacePlan &plan, int level, int &made) {
+    SceneState &scene = scene_state();
+    PatchData &record = *scene.patches[size_t(p)];
+    const int L = plan.levels;
+    const float s = float(L - level) / float(L);
+
+    // The keys' plain lengths are the same at every level: built with the surface's first shell.
+    if (level == 0) build_plain_length_map(record);
 
     Shell shell{record, scene.scene, scene.models[size_t(p)], {}, level, L};
     if (SAA_modelGetMatrix(&scene.scene, &scene.models[size_t(p)], 1, shell.matrix.m))
