@@ -33,6 +33,8 @@ constexpr int kMaxAntialiasLevel = 7;
 // Host custom-effect states that savePer reacts to.
 constexpr int kStateRemoveHairs = 7;
 constexpr int kStateSaveHairs = 8;
+// savePer's status when the host refused the hair mesh.
+constexpr int kHairMeshRefused = 1;
 
 struct FrameRange {
     int start = 0, end = 0, step = 1;
@@ -245,6 +247,8 @@ int run_save_persistent(void *context) {
         destroy_hair_mesh_element();
     } else if (state == kStateSaveHairs) {
         drawing_driver(kDrawSaveHairMesh, -1);
+        // The host must not save a scene that silently lacks the hairs.
+        if (result == SAA_OK && hair_mesh_save_failed()) return kHairMeshRefused;
     }
     return result;
 }

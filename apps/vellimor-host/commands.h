@@ -20,6 +20,8 @@ struct CommandLine {
 
 // Prints "vellimor-host: TEXT" as the one error line on stderr.
 void report_error(const std::string &text);
+// The host library's text for its last failure (such as why a file could not be written).
+std::string last_host_error();
 
 // Initialises the host, opens -d and loads -s as the current scene. On failure reports one error
 // line naming the database or scene file and returns false.
