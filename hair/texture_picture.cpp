@@ -111,9 +111,12 @@ int load_texture_picture(Picture *picture, int use_sequence, int error_handling,
         return 0;
     }
     // The file that was found is the file read (no ending is added to it).
-    std::unique_ptr<PicImage> image = pic_read_file(*path);
+    std::string reason;
+    std::unique_ptr<PicImage> image = pic_read_file(*path, &reason);
     if (!image) {
         status_error(formatted("ERROR!!!! Read texture error, texture has been deleted. File %s\n", name).c_str());
+        // Why: a damaged file, or one above the size a picture held whole may have.
+        if (!reason.empty()) status_message(kStatusIndent, "%s", reason.c_str());
         return 0;
     }
     picture->image = std::move(image);
