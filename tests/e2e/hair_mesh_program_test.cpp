@@ -1,6 +1,7 @@
 // The persistent effect's hair mesh end to end: the host driver runs the effect over frames on a
 // copy of the demo with thinner fur, saves the scene and exports the mesh of every frame; the
-// test reads the scene and the model files back as another tool would.
+// test reads the scene and the model files back as another tool would. A batch render of the
+// same copy shows the demo's surfaces under that fur.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <regex>
 
 #include "host/test_env.h"
+#include "render/pic_file.h"
 #include "render/ply_reader.h"
 #include "run_program.h"
 
@@ -241,6 +243,29 @@ TEST_F(HairMeshProgram, BatchWithPersistentRebuildGrowsEverySurfaceAgainEveryFra
     EXPECT_EQ(occurrences(all.err, "Building hairs on: Ground"), 3u);
     for (int frame = 1; frame <= 3; ++frame)
         EXPECT_TRUE(fs::is_regular_file(work.path() + "/all." + std::to_string(frame) + ".pic")) << frame;
+}
+
+TEST_F(HairMeshProgram, BatchRenderShowsTheDemoSurfacesUnderTheFur) {
+    const ProgramResult r = test::run_program(
+        "vellimor", {"-b", "-d", db, "-s", "furball", "-n", "1", "1", "1", "-S", "64", "48", "-o", work.path() + "/demo"},
+        {{"TEMP", work.path()}, {"DISPLAY", std::nullopt}, {"FUR_LOCATION", "/fur"}, {"VELLIMOR_PLUGIN", std::nullopt}},
+        work.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto p = pic_read_file(work.path() + "/demo.1.pic");
+    ASSERT_TRUE(p);
+    // The sphere fills the middle of the picture (about 12 pixels round): with its few hairs the
+    // lit sphere shows all over, and the ground below it.
+    for (int y = 21; y <= 27; ++y)
+        for (int x = 29; x <= 35; ++x) {
+            const size_t i = size_t(y) * size_t(p->width) + size_t(x);
+            EXPECT_GT(int(p->red()[i]) + p->green()[i] + p->blue()[i], 60) << x << "," << y;
+        }
+    int lit_ground = 0;
+    for (int x = 0; x < p->width; ++x) {
+        const size_t i = size_t(p->height - 2) * size_t(p->width) + size_t(x);
+        lit_ground += int(p->red()[i]) + p->green()[i] + p->blue()[i] > 30;
+    }
+    EXPECT_GT(lit_ground, p->width / 2);
 }
 
 TEST_F(HairMeshProgram, ExportFailureIsReportedAndWritesNothing) {
