@@ -70,6 +70,7 @@ bool PersistentMarks::mark_all(const SAA_Scene &scene) {
         if (SAA_modelSetUserData(&scene, &model, kRecordBlock, static_cast<int>(marked.size()), 0,
                                  marked.data()) != SAA_OK) {
             report_error("cannot mark the surfaces for persistent rebuild");
+            restore(scene);
             return false;
         }
         if (saved.swapped) SAA_modelSetUserDataOrder(&scene, &model, kRecordBlock, 1);

@@ -17,7 +17,8 @@ public:
     PersistentMarks &operator=(const PersistentMarks &) = delete;
 
     // Marks every surface of the scene: a stored record gets its mark set, a surface without one
-    // gets a default record with the mark. False after reporting when the host refuses a block.
+    // gets a default record with the mark. False after reporting when the host refuses a block;
+    // the records are then as they were.
     bool mark_all(const SAA_Scene &scene);
     // The stored records as they were (blocks added by mark_all removed).
     void restore(const SAA_Scene &scene);
