@@ -118,6 +118,7 @@ float blend_level(const ShadowGrid &grid, const std::array<Column, kBlendedColum
         if (c.i < 0) continue;
         const int k = c.j + c.i * grid.nv1 + level * layer;
         const float w = 1.0f / (distance2(grid.points[size_t(k)].position, q) + kWeightBias);
+        if (!std::isfinite(w)) continue;  // a grid point that overflowed gives no weight
         sum += w * grid.value(k, light);
         weights += w;
     }
