@@ -1,7 +1,7 @@
 #include "furdata/field_bounds.h"
 
 #include <climits>
-#include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "furdata/fur_text_fields.h"
@@ -60,9 +60,9 @@ public:
             const TextFieldRef ref = f.field(record);
             const TextFieldRef fallback = f.field(const_cast<Record &>(defaults));
             if (auto *i = std::get_if<int *>(&ref))
-                integer(**i, f.key, where);
+                integer(**i, *std::get<int *>(fallback), f.key, where);
             else if (auto *s = std::get_if<short *>(&ref))
-                small_integer(**s, f.key, where);
+                small_integer(**s, *std::get<short *>(fallback), f.key, where);
             else
                 real(*std::get<float *>(ref), *std::get<float *>(fallback), f.key, where);
         }
@@ -80,29 +80,24 @@ private:
                        number_text(new_value, is_real).c_str());
     }
 
-    void integer(int &value, const char *key, const std::string &where) {
+    void integer(int &value, int fallback, const char *key, const std::string &where) {
         const FieldRange r = field_range(key, false);
-        const double bounded = std::fmin(std::fmax(double(value), r.min), r.max);
-        if (bounded == double(value)) return;
-        report(where, key, value, bounded, false);
-        value = static_cast<int>(bounded);
+        if (value >= r.min && value <= r.max) return;
+        report(where, key, value, fallback, false);
+        value = fallback;
     }
 
-    void small_integer(short &value, const char *key, const std::string &where) {
+    void small_integer(short &value, short fallback, const char *key, const std::string &where) {
         int wide = value;
-        integer(wide, key, where);
-        value = static_cast<short>(std::fmin(std::fmax(wide, SHRT_MIN), SHRT_MAX));
+        integer(wide, fallback, key, where);
+        value = static_cast<short>(wide);
     }
 
     void real(float &value, float fallback, const char *key, const std::string &where) {
         const FieldRange r = field_range(key, true);
-        float bounded = value;
-        if (!std::isfinite(value))
-            bounded = std::isfinite(fallback) ? fallback : 0.0f;
-        bounded = static_cast<float>(std::fmin(std::fmax(double(bounded), r.min), r.max));
-        if (bounded == value) return;
-        report(where, key, value, bounded, true);
-        value = bounded;
+        if (value >= r.min && value <= r.max) return;  // false for a value that is no number
+        report(where, key, value, fallback, true);
+        value = fallback;
     }
 
     const std::string &surface_;

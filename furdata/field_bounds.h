@@ -49,9 +49,9 @@ bool map_resolution_in_range(int res);
 int sequence_file_number(long long sequence_offset, long long frame);
 
 // Brings every numeric setting of the record, its texture keys and its main colour keys into its
-// range. A value outside is replaced (a real that is no number by the setting's default, any
-// other by the nearest end of its range) and reported as a warning naming the surface and the
-// setting. Returns the number of values replaced.
+// range: a value outside (a real that is no number included) is refused, that is replaced by the
+// setting's default, and reported as a warning naming the surface and the setting. Damage is
+// not taken as a request for the most a setting allows. Returns the number of values replaced.
 int bound_fur_record(PatchData &record);
 
 }  // namespace vellimor

@@ -78,11 +78,11 @@ TEST_F(HostileSettings, ValuesThatBrokeRendersAreBoundedWhenAppliedAndRenderSafe
     for (const char *expected :
          {"Square: TEXTUREKEY 0 curl.value = nan is out of range, 0 used",
           "Square: TEXTUREKEY 0 curl.random = inf is out of range, 0 used",
-          "Square: length_sequence.sequence_offset = 2147483647 is out of range, 100000000 used",
-          "Square: curl_sequence.sequence_offset = -2147483648 is out of range, -100000000 used",
-          "Square: length_map_res = 2147483647 is out of range, 2048 used",
-          "Square: TEXTUREKEY 0 segments.value = 32768 is out of range, 1000 used",
-          "Square: number_shadow_levels = 10000 is out of range, 64 used"})
+          "Square: length_sequence.sequence_offset = 2147483647 is out of range, 0 used",
+          "Square: curl_sequence.sequence_offset = -2147483648 is out of range, 0 used",
+          "Square: length_map_res = 2147483647 is out of range, 50 used",
+          "Square: TEXTUREKEY 0 segments.value = 32768 is out of range, 5 used",
+          "Square: number_shadow_levels = 10000 is out of range, 5 used"})
         EXPECT_NE(applied.err.find(expected), std::string::npos) << expected << "\n" << applied.err;
 
     const ProgramResult rendered = render();
@@ -90,17 +90,20 @@ TEST_F(HostileSettings, ValuesThatBrokeRendersAreBoundedWhenAppliedAndRenderSafe
     EXPECT_TRUE(pic_read_file(work.path() + "/out.1.pic"));
     const ProgramResult exported = host("export-fur", {"--surface", "Square", work.path() + "/back.txt"});
     EXPECT_EQ(exported.status, 0) << exported.err;
-    EXPECT_NE(test::read_file(work.path() + "/back.txt").find("number_shadow_levels           = \t 64"),
+    EXPECT_NE(test::read_file(work.path() + "/back.txt").find("number_shadow_levels           = \t 5\n"),
               std::string::npos);
 }
 
 TEST_F(HostileSettings, HairCountsBeyondMemoryGrowNothingAndEndTheRender) {
-    const std::string path = exported_with({{"number_of_hairs_pr_square_unit", "2147483647"}});
-    const ProgramResult applied = host("apply-fur", {"--surface", "Square", path});
+    const std::string refused = exported_with({{"number_of_hairs_pr_square_unit", "2147483647"}});
+    const ProgramResult applied = host("apply-fur", {"--surface", "Square", refused});
     ASSERT_EQ(applied.status, 0) << applied.err;
-    EXPECT_NE(applied.err.find("Square: number_of_hairs_pr_square_unit = 2147483647 is out of range"),
+    EXPECT_NE(applied.err.find("Square: number_of_hairs_pr_square_unit = 2147483647 is out of range, 0 used"),
               std::string::npos)
         << applied.err;
+    // The densest setting allowed, on a surface too large for its roots.
+    const std::string path = exported_with({{"number_of_hairs_pr_square_unit", "100000000"}});
+    ASSERT_EQ(host("apply-fur", {"--surface", "Square", path}).status, 0);
     const ProgramResult rendered = render();
     EXPECT_EQ(rendered.status, 0) << rendered.err;
     EXPECT_NE(rendered.err.find("Can't allocate more memory, grow hairs"), std::string::npos)

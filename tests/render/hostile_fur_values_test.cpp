@@ -123,16 +123,17 @@ TEST_F(HostileFurValues, OutOfRangeValuesAreReportedWithSurfaceAndSetting) {
     text = std::regex_replace(text, std::regex("(\tlength_map_res\\s+= \t ).*"), "$1 2147483647");
     apply_and_draw(text);
     const std::string log = message_text();
-    EXPECT_NE(log.find("WARNING: Square: number_shadow_levels = 10000 is out of range, 64 used"),
+    EXPECT_NE(log.find("WARNING: Square: number_shadow_levels = 10000 is out of range, 5 used"),
               std::string::npos)
         << log;
     EXPECT_NE(log.find("WARNING: Square: TEXTUREKEY 0 curl.value = nan is out of range, 0 used"),
               std::string::npos)
         << log;
-    EXPECT_NE(log.find("WARNING: Square: length_map_res = 2147483647 is out of range, 2048 used"),
+    EXPECT_NE(log.find("WARNING: Square: length_map_res = 2147483647 is out of range, 50 used"),
               std::string::npos)
         << log;
-    EXPECT_EQ(record().number_shadow_levels, kMaxShadowLevels);
+    EXPECT_EQ(record().number_shadow_levels, 5);
+    EXPECT_EQ(record().length_map_res, 50);
     EXPECT_EQ(record().texture_keys.front().curl.value, 0.0f);
     // Values within range stay as they were written.
     EXPECT_EQ(record().curl_map_res, 8);
