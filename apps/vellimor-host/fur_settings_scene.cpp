@@ -1,6 +1,9 @@
 #include "apps/vellimor-host/fur_settings_scene.h"
 
+#include <cstdio>
+
 #include "furdata/fur_data.h"
+#include "hair/placement.h"
 #include "host/configuration.h"
 #include "host/globals.h"
 #include "host/scene.h"
@@ -16,13 +19,18 @@ bool parse_fur_settings_args(const CommandLine &line, FurSettingsArgs &args) {
                 return false;
             }
             args.surface = line.args[++i];
+        } else if (line.args[i] == "--strict" && line.command == "apply-fur") {
+            args.strict = true;
+        } else if (line.args[i].starts_with("--")) {
+            report_error(line.command + ": unknown option \"" + line.args[i] + "\"");
+            return false;
         } else {
             files.push_back(line.args[i]);
         }
     }
     if (files.size() != 1 || files[0].empty()) {
         report_error(line.command + " needs one settings FILE: " + line.command +
-                     " -d DATABASE -s SCENE [--surface NAME] FILE");
+                     " -d DATABASE -s SCENE [--surface NAME] FILE (- for the standard stream)");
         return false;
     }
     args.file = files[0];
@@ -32,7 +40,10 @@ bool parse_fur_settings_args(const CommandLine &line, FurSettingsArgs &args) {
 bool open_fur_scene(const CommandLine &line) {
     SAA_Database database;
     SAA_Scene scene;
-    if (!open_scene(line, database, scene)) return false;
+    return open_scene(line, database, scene) && read_fur_records(line);
+}
+
+bool read_fur_records(const CommandLine &line) {
     // The host's scene is current: read it as the plug-in does inside a host, with every status
     // line on the error stream.
     run_state().run_mode = kRunModeInternal;
@@ -55,6 +66,20 @@ bool fur_surfaces(const CommandLine &line, const FurSettingsArgs &args, std::vec
     report_error(args.surface.empty() ? "scene " + line.scene + " has no fur surface"
                                       : "scene " + line.scene + " has no fur surface named " + args.surface);
     return false;
+}
+
+int estimated_hair_count(int i) {
+    Subdivide_patch(i);
+    return scene_state().patches[static_cast<size_t>(i)]->hair_count;
+}
+
+bool warn_if_no_hairs(int i) {
+    const PatchData &record = *scene_state().patches[static_cast<size_t>(i)];
+    if (record.deleted || estimated_hair_count(i) > 0) return false;
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: warning: surface %s grows no hairs (number_of_hairs_pr_square_unit = %d)\n", kProgram,
+                 record.name.c_str(), record.number_of_hairs_pr_square_unit);
+    return true;
 }
 
 std::string fur_summary(int i) {
