@@ -62,9 +62,13 @@ public:
     FileReader(std::FILE *file, int &errors, std::vector<FurTextNotice> &notices)
         : file_(file), errors_(errors), notices_(notices) {}
 
+    // The next line that is not a comment.
     FurLine next() {
-        FurLine line = read_fur_line(file_, errors_);
-        if (line.kind != kLineEndOfFile) ++line_number_;
+        FurLine line;
+        do {
+            line = read_fur_line(file_, errors_);
+            if (line.kind != kLineEndOfFile) ++line_number_;
+        } while (line.kind == kLineComment);
         return line;
     }
 
