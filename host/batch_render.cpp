@@ -121,9 +121,11 @@ int batch_render(const CommandLine &line, const BatchHooks &hooks) {
     const int failed = render_frames_batch(range.start, range.end, range.step,
                                            line.alpha ? kDrawRenderAlpha : kDrawRender,
                                            output.c_str(), hooks.write_frame);
+    const bool interrupted = platform::interrupt_seen();
     stop_interrupt_routing();
     offscreen_target_destroy();
     free_all();
+    if (interrupted) return kInterrupted;
     return failed > 0 ? kFrameFailure : 0;
 }
 

@@ -12,6 +12,8 @@ namespace vellimor {
 
 // A batch render that ran but could not save every frame.
 constexpr int kFrameFailure = 1;
+// A batch render stopped by Ctrl-C (the shells' status for an interrupted program).
+constexpr int kInterrupted = 130;
 
 // What a caller adds to the written batch render.
 struct BatchHooks {
@@ -20,8 +22,9 @@ struct BatchHooks {
 };
 
 // Renders the frames the command line asks for (else the play range) from the loaded scene,
-// then frees the scene's tables. 0 when every frame was saved; kUsageError when the range is
-// wrong or no offscreen target can be made; kFrameFailure when a frame was not saved.
+// then frees the scene's tables. 0 when every frame was saved; kUsageError when the range or
+// the render size is wrong or no offscreen target can be made; kFrameFailure when a frame was
+// not saved; kInterrupted when Ctrl-C stopped it (after the frame it came in).
 int batch_render(const CommandLine &line, const BatchHooks &hooks = {});
 
 }  // namespace vellimor

@@ -329,6 +329,7 @@ int render_frames_batch(int start, int end, int step, int mode, const char *base
         if (mode != kDrawExport && !save_batch_frame(frame, writer)) ++failed;
         status_message(kStatusPlain, "Last Frame Time: %10.2f sec", seconds_since(started));
         if (frame > end - step) break;  // the next step would overflow past the end
+        if (platform::interrupt_seen()) break;  // Ctrl-C ends the run after this frame
     }
     return failed;
 }

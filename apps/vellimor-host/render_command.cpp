@@ -17,6 +17,7 @@
 #include "host/globals.h"
 #include "host/scene.h"
 #include "host/status.h"
+#include "platform/key_state.h"
 #include "render/atomic_file.h"
 #include "render/pic_file.h"
 #include "render/png_image.h"
@@ -94,6 +95,7 @@ vellimor::CommandLine batch_command_line(const RenderOptions &options, const Com
     batch.has_antialias = options.has_antialias;
     batch.antialias = options.antialias;
     batch.alpha = options.alpha;
+    batch.persistent_all = options.rebuild_every_frame;
     batch.has_output = true;
     batch.output = base;
     return batch;
@@ -106,6 +108,8 @@ public:
         : base_(std::move(base)), format_(format), total_(total) {}
 
     bool write(int frame, const PicImage &picture) {
+        // A frame whose drawing Ctrl-C cut short is not a frame.
+        if (platform::interrupt_seen()) return false;
         std::string files;
         bool ok = true;
         if (format_ != PictureFormat::png) ok = save(frame_file(base_, frame, "pic"), picture, encode_pic, files);
@@ -206,6 +210,11 @@ int run_render(const CommandLine &line) {
     };
     const int result = run_stand_alone(batch_command_line(options, line, range, base), hooks);
 
+    if (result == kInterrupted) {
+        report_error("interrupted: " + std::to_string(files.written()) + " of " + std::to_string(range.count()) +
+                     " frames written");
+        return kInterrupted;
+    }
     if (files.failed() > 0) {
         report_error(std::to_string(files.failed()) + " of " + std::to_string(range.count()) +
                      " frames could not be written (see the ERROR lines above)");

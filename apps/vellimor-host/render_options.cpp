@@ -17,6 +17,8 @@ constexpr const char *kUsage =
     "  --aspect A                 camera aspect ratio (default: W/H with --size, else the camera's)\n"
     "  --aa LEVEL                 antialiasing level 0..7: 0, 2, 3, 4, 8, 15, 24 or 66 passes\n"
     "  --alpha                    render the alpha plane (hair coverage)\n"
+    "  --rebuild-every-frame      regrow every surface's hairs at each frame (moving surfaces;\n"
+    "                             else only surfaces marked presistant_rebuild)\n"
     "  --output DIR/NAME          frames become DIR/NAME.0001.png ... (DIR must exist;\n"
     "                             default: DATABASE/RENDER_PICTURES/SCENE)\n"
     "  --format pic|png|both      picture files to write (default: png)\n"
@@ -113,6 +115,10 @@ bool parse_option(const std::string &option, OptionReader &in, RenderOptions &o)
     if (option == "--output") return in.text(option, o.output);
     if (option == "--alpha") {
         o.alpha = true;
+        return true;
+    }
+    if (option == "--rebuild-every-frame") {
+        o.rebuild_every_frame = true;
         return true;
     }
     if (option == "--help" || option == "-h") {
