@@ -86,11 +86,11 @@ bool png_encode(const RgbaPixels &pixels, std::vector<uint8_t> *file, std::strin
     return true;
 }
 
-bool png_encode_picture(const PicImage &picture, std::vector<uint8_t> *file, std::string *error) {
+bool png_encode_picture(const PicImage &picture, bool with_alpha, std::vector<uint8_t> *file, std::string *error) {
     RgbaPixels pixels;
     pixels.width = picture.width;
     pixels.height = picture.height;
-    pixels.has_alpha = picture.has_plane(kPicAlpha);
+    pixels.has_alpha = with_alpha && picture.has_plane(kPicAlpha);
     const size_t count = picture.pixel_count();
     try {
         pixels.rgba.assign(count * 4, 0);

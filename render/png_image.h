@@ -23,8 +23,8 @@ bool png_encode(const RgbaPixels &pixels, std::vector<uint8_t> *file, std::strin
 
 struct PicImage;
 
-// Encodes a picture's planes as a PNG: RGBA when it has an alpha plane, else RGB; a colour plane
-// it lacks reads as zero.
-bool png_encode_picture(const PicImage &picture, std::vector<uint8_t> *file, std::string *error);
+// Encodes a picture's planes as a PNG: RGBA when it has an alpha plane and `with_alpha`, else
+// RGB; a colour plane it lacks reads as zero.
+bool png_encode_picture(const PicImage &picture, bool with_alpha, std::vector<uint8_t> *file, std::string *error);
 
 }  // namespace vellimor

@@ -104,8 +104,8 @@ vellimor::CommandLine batch_command_line(const RenderOptions &options, const Com
 // Writes each rendered frame as the asked formats, logs it and lists its files on stdout.
 class FrameFiles {
 public:
-    FrameFiles(std::string base, PictureFormat format, int total)
-        : base_(std::move(base)), format_(format), total_(total) {}
+    FrameFiles(std::string base, PictureFormat format, bool alpha, int total)
+        : base_(std::move(base)), format_(format), total_(total), encode_png_(alpha ? encode_rgba_png : encode_rgb_png) {}
 
     bool write(int frame, const PicImage &picture) {
         // A frame whose drawing Ctrl-C cut short is not a frame.
@@ -114,7 +114,7 @@ public:
         bool ok = true;
         if (format_ != PictureFormat::png) ok = save(frame_file(base_, frame, "pic"), picture, encode_pic, files);
         if (ok && format_ != PictureFormat::pic)
-            ok = save(frame_file(base_, frame, "png"), picture, encode_png, files);
+            ok = save(frame_file(base_, frame, "png"), picture, encode_png_, files);
         if (!ok) {
             ++failed_;
             return false;
@@ -136,8 +136,13 @@ private:
         *error = "the picture can't be encoded";
         return false;
     }
-    static bool encode_png(const PicImage &picture, std::vector<uint8_t> *bytes, std::string *error) {
-        return png_encode_picture(picture, bytes, error);
+    // The batch picture always has an alpha plane; without an alpha pass it is opaque, and the
+    // PNG leaves it out.
+    static bool encode_rgba_png(const PicImage &picture, std::vector<uint8_t> *bytes, std::string *error) {
+        return png_encode_picture(picture, true, bytes, error);
+    }
+    static bool encode_rgb_png(const PicImage &picture, std::vector<uint8_t> *bytes, std::string *error) {
+        return png_encode_picture(picture, false, bytes, error);
     }
 
     // The file appears whole or not at all.
@@ -161,6 +166,7 @@ private:
     std::string base_;
     PictureFormat format_;
     int total_;
+    Encoder encode_png_;
     int written_ = 0, failed_ = 0;
 };
 
@@ -200,7 +206,7 @@ int run_render(const CommandLine &line) {
     if (!folder_is_writable(folder)) return kExitFailure;
 
     app::set_host_environment();
-    FrameFiles files(base, options.format, range.count());
+    FrameFiles files(base, options.format, options.alpha, range.count());
     bool fur_grown = false;
     BatchHooks hooks;
     hooks.write_frame = [&files](int frame, const PicImage &picture) { return files.write(frame, picture); };
