@@ -31,7 +31,7 @@ void store(const TextFieldRef &ref, const FurLine &line) {
     }
 }
 
-// Keys the writer emits, those read back and those written for reference only.
+// Whether the writer emits the key, to be read back or for reference only.
 template <class Record>
 bool written_key(std::string_view key, std::span<const std::span<const TextField<Record>>> tables) {
     for (auto table : tables) {
@@ -217,7 +217,7 @@ private:
     }
 
     // A PICTURE header inside an object names the channel whose picture follows; a header with
-    // any other name is passed over (its settings are unknown keys of the object).
+    // any other name is passed over (its settings are unknown keys of the object) and noted.
     void read_channel_picture(const std::string &name, PatchData &record) {
         for (int c = 0; c < kRecordChannels; ++c) {
             if (name == channel_picture_key(c)) {
@@ -225,6 +225,7 @@ private:
                 return;
             }
         }
+        notices_.push_back({line_number_, name, ""});
     }
 
     std::FILE *file_;

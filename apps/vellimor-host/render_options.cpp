@@ -85,7 +85,7 @@ bool parse_frames(OptionReader &in, RenderOptions &o) {
 
 bool parse_size(OptionReader &in, RenderOptions &o) {
     if (!in.integer("--size W", o.width) || !in.integer("--size H", o.height)) return false;
-    if (o.width < 1 || o.height < 1 || o.width > kPicMaxDimension || o.height > kPicMaxDimension) {
+    if (!pic_size_valid(o.width, o.height)) {
         report_error("--size " + std::to_string(o.width) + " " + std::to_string(o.height) +
                      ": width and height must lie in 1.." + std::to_string(kPicMaxDimension) +
                      " (the largest PIC picture)");
