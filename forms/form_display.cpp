@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace vellimor {
 namespace {
@@ -98,20 +99,43 @@ void clear_buffers() {
     glPopAttrib();
 }
 
+// Saves the GL state of the current context and gives it back; matrices are kept by value so
+// that nested drawings do not depend on the depth of the matrix stacks.
+class GlStateScope {
+public:
+    GlStateScope() {
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+        glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+        glGetIntegerv(GL_MATRIX_MODE, &mode_);
+        glGetFloatv(GL_PROJECTION_MATRIX, projection_);
+        glGetFloatv(GL_MODELVIEW_MATRIX, modelview_);
+        glGetFloatv(GL_TEXTURE_MATRIX, texture_);
+    }
+    ~GlStateScope() {
+        load(GL_TEXTURE, texture_);
+        load(GL_MODELVIEW, modelview_);
+        load(GL_PROJECTION, projection_);
+        glMatrixMode(static_cast<GLenum>(mode_));
+        glPopClientAttrib();
+        glPopAttrib();
+    }
+    GlStateScope(const GlStateScope &) = delete;
+    GlStateScope &operator=(const GlStateScope &) = delete;
+
+private:
+    static void load(GLenum mode, const GLfloat *m) {
+        glMatrixMode(mode);
+        glLoadMatrixf(m);
+    }
+    GLint mode_ = GL_MODELVIEW;
+    GLfloat projection_[16], modelview_[16], texture_[16];
+};
+
 // Free objects may change any GL state while drawing; each object starts from the form's.
 void draw_object(FmObject *obj) {
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
+    GlStateScope scope;
     if (obj->handle) obj->handle(obj, FM_DRAW, 0, 0, 0);
     obj->redraw = false;
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glPopAttrib();
 }
 
 bool overlaps(const FmRect &a, const FmRect &b) {
@@ -124,21 +148,34 @@ FmRect united(const FmRect &a, const FmRect &b) {
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
-// A single-buffered window redraws, in its front buffer, only the objects that meet the area.
-void draw_area(FmForm *form, FmRect area) {
+// Draws the whole form, or (single-buffered) the objects that meet `area`, and shows the result.
+// The form counts as clean from the start, so that changes made while it draws are drawn next.
+// A redraw asked for while an object of the same form draws (a progress bar moved by a drawing
+// area) is drawn at once, nested, with the drawing object's GL state kept; deeper nesting waits.
+void paint(FmForm *form, const FmRect *area) {
+    if (form->drawing > 1) return;
     glutSetWindow(form->window);
+    std::optional<GlStateScope> outer;
+    if (form->drawing > 0) outer.emplace();
+    ++form->drawing;
+    mark_clean(form);
     set_form_projection(form);
-    glEnable(GL_SCISSOR_TEST);
-    int x0 = static_cast<int>(std::floor(area.x)), y0 = static_cast<int>(std::floor(area.y));
-    glScissor(x0, y0, static_cast<int>(std::ceil(area.x + area.w)) - x0 + 1,
-              static_cast<int>(std::ceil(area.y + area.h)) - y0 + 1);
+    if (area) {
+        glEnable(GL_SCISSOR_TEST);
+        int x0 = static_cast<int>(std::floor(area->x)), y0 = static_cast<int>(std::floor(area->y));
+        glScissor(x0, y0, static_cast<int>(std::ceil(area->x + area->w)) - x0 + 1,
+                  static_cast<int>(std::ceil(area->y + area->h)) - y0 + 1);
+    }
     clear_buffers();
     fm_for_each_object(form, [&](FmObject *obj) {
-        if (obj->visible && overlaps(fm_object_extent(obj), area)) draw_object(obj);
+        if (obj->visible && (!area || overlaps(fm_object_extent(obj), *area))) draw_object(obj);
     });
     glDisable(GL_SCISSOR_TEST);
-    glFlush();
-    mark_clean(form);
+    if (form->doublebuf)
+        glutSwapBuffers();
+    else
+        glFlush();
+    --form->drawing;
 }
 
 void rescale_to_window(FmForm *form) {
@@ -301,21 +338,10 @@ void fm_draw_form(FmForm *form) {
     if (!form || !form->visible) return;
     rescale_to_window(form);
     if (form->frozen > 0) return;
-    if (!drawable(form)) {  // windowless: nothing to draw, nothing waits
-        mark_clean(form);
-        return;
-    }
-    glutSetWindow(form->window);
-    set_form_projection(form);
-    clear_buffers();
-    fm_for_each_object(form, [](FmObject *obj) {
-        if (obj->visible) draw_object(obj);
-    });
-    if (form->doublebuf)
-        glutSwapBuffers();
+    if (drawable(form))
+        paint(form, nullptr);
     else
-        glFlush();
-    mark_clean(form);
+        mark_clean(form);  // windowless: nothing to draw, nothing waits
 }
 
 void fm_invalidate_form(FmForm *form) {
@@ -338,10 +364,12 @@ void fm_flush_redraws() {
         if (!form->dirty || form->frozen > 0) continue;
         switched = switched || drawable(form);
         if (form->dirty_whole || form->doublebuf || !drawable(form) ||
-            form->window_w != std::lround(form->w) || form->window_h != std::lround(form->h))
+            form->window_w != std::lround(form->w) || form->window_h != std::lround(form->h)) {
             fm_draw_form(form);
-        else
-            draw_area(form, form->dirty_area);
+        } else {
+            FmRect area = form->dirty_area;
+            paint(form, &area);
+        }
     }
     if (switched && current > 0 && glutGetWindow() != current) glutSetWindow(current);
 }

@@ -171,6 +171,7 @@ struct FmForm {
     bool dirty = false;
     bool dirty_whole = false;
     FmRect dirty_area;
+    int drawing = 0;  // nesting of drawings under way
     std::vector<std::unique_ptr<FmObject>> owned;
 };
 

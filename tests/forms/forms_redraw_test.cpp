@@ -276,5 +276,68 @@ TEST_F(FormsWindowed, SingleBufferedWindowsStillShowTheirChanges) {
     EXPECT_TRUE(filled_with(shot, kH, part(bar, 0.85f, 0.3f, 0.95f, 0.7f), FM_COL1)) << "empty part";
 }
 
+// A drawing area that reports progress while it draws, as the graphics view does during a long
+// drawing: it sets up its own viewport and projection, moves the progress bar, brings the window
+// up to date, and then draws with the set-up it made.
+struct ProgressArea {
+    FmObject *progress = nullptr;
+    float fraction = -1;  // reported while drawing when not negative
+    int draws = 0;
+};
+ProgressArea g_progress;
+
+int handle_progress_area(FmObject *obj, int event, float, float, int) {
+    if (event != FM_DRAW) return 0;
+    ++g_progress.draws;
+    glViewport(static_cast<GLint>(obj->x), static_cast<GLint>(obj->y), static_cast<GLsizei>(obj->w),
+               static_cast<GLsizei>(obj->h));
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, 1, 0, 1, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glColor3ub(255, 0, 0);
+    if (g_progress.fraction >= 0) {
+        fm_set_slider_value(g_progress.progress, g_progress.fraction);
+        fm_flush_redraws();
+    }
+    glRectf(0.5f, 0, 1, 1);  // the right half of the area, in its own units
+    return 0;
+}
+
+TEST_F(FormsWindowed, ProgressShowsAtOnceAlsoFromInsideADrawing) {
+    constexpr float kW = 300, kH = 160;
+    FmForm *form = fm_bgn_form(FM_UP_BOX, kW, kH);
+    FmObject *bar = fm_add_slider(FM_HOR_FILL_SLIDER, 20, 120, 260, 16, "");
+    FmObject *area = fm_add_free(FM_NORMAL_FREE, 20, 20, 200, 80, "", handle_progress_area);
+    fm_end_form();
+    FormGuard guard{form};
+    g_progress = {bar, -1, 0};
+    show_at(form, 700, 420);
+
+    // A long computation that does not return to the loop shows its progress with a flush.
+    fm_set_slider_value(bar, 0.8f);
+    fm_flush_redraws();
+    EXPECT_FALSE(fm_form_needs_redraw(form));
+    Snapshot shot = look(form);
+    EXPECT_TRUE(filled_with(shot, kH, part(bar, 0.6f, 0.3f, 0.75f, 0.7f), FM_SELECT_COL)) << "progress at 0.8";
+
+    // From inside the area's drawing: the bar moves and the area still draws where it meant to.
+    g_progress.fraction = 0.6f;
+    fm_redraw_object(area);
+    int draws = g_progress.draws;
+    fm_flush_redraws();
+    EXPECT_GT(g_progress.draws, draws);
+    shot = look(form);
+    EXPECT_TRUE(filled_with(shot, kH, part(bar, 0.4f, 0.3f, 0.55f, 0.7f), FM_SELECT_COL)) << "progress at 0.6";
+    EXPECT_TRUE(filled_with(shot, kH, part(bar, 0.7f, 0.3f, 0.9f, 0.7f), FM_COL1)) << "progress beyond 0.6";
+    EXPECT_EQ(pixels_of(shot, kH, part(area, 0.55f, 0.1f, 0.95f, 0.9f), {255, 0, 0}),
+              pixel_count(part(area, 0.55f, 0.1f, 0.95f, 0.9f)))
+        << "the area's own drawing after the nested redraw";
+    EXPECT_TRUE(filled_with(shot, kH, {230, 20, 60, 80}, FM_COL1)) << "background beside the area";
+    pump_for(50);
+    EXPECT_TRUE(filled_with(look(form), kH, {230, 20, 60, 80}, FM_COL1)) << "background after the loop";
+}
+
 }  // namespace
 }  // namespace vellimor
