@@ -96,7 +96,7 @@ vellimor::CommandLine batch_command_line(const RenderOptions &options, const Com
     batch.has_antialias = options.has_antialias;
     batch.antialias = options.antialias;
     batch.alpha = options.alpha;
-    batch.persistent_all = options.rebuild_every_frame;
+    batch.persistent_all = options.all_persistent;
     batch.has_output = true;
     batch.output = base;
     return batch;

@@ -17,7 +17,7 @@ constexpr const char *kUsage =
     "  --aspect A                 camera aspect ratio (default: W/H with --size, else the camera's)\n"
     "  --aa LEVEL                 antialiasing level 0..7: 0, 2, 3, 4, 8, 15, 24 or 66 passes\n"
     "  --alpha                    render the alpha plane (hair coverage)\n"
-    "  --rebuild-every-frame      regrow every surface's hairs at each frame (moving surfaces;\n"
+    "  --all-persistent           regrow every surface's hairs at each frame (moving surfaces;\n"
     "                             else only surfaces marked presistant_rebuild)\n"
     "  --output DIR/NAME          frames become DIR/NAME.0001.png ... (DIR must exist;\n"
     "                             default: DATABASE/RENDER_PICTURES/SCENE)\n"
@@ -117,8 +117,8 @@ bool parse_option(const std::string &option, OptionReader &in, RenderOptions &o)
         o.alpha = true;
         return true;
     }
-    if (option == "--rebuild-every-frame") {
-        o.rebuild_every_frame = true;
+    if (option == "--all-persistent") {
+        o.all_persistent = true;
         return true;
     }
     if (option == "--help" || option == "-h") {
