@@ -6,8 +6,9 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_TEST_SECONDS ?= 5
 FUZZ_SECONDS ?= 300
 JOBS       ?= $(shell nproc)
+PREFIX     ?= /usr/local
 
-.PHONY: all deps build demo test test-build fuzz fuzz-build bench clean
+.PHONY: all deps build demo test test-build fuzz fuzz-build bench install clean
 
 all: build
 
@@ -22,6 +23,11 @@ build: deps $(BUILD)/build.ninja
 
 demo: build
 	scripts/demo.sh $(BUILD)
+
+# Programs into PREFIX/bin, the plug-in and host library into PREFIX/lib, docs and the demo
+# database into PREFIX/share.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # The whole suite runs in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
 $(TEST_BUILD)/build.ninja: | deps

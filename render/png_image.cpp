@@ -1,10 +1,12 @@
-#include "png_image.h"
+#include "render/png_image.h"
 
 #include <png.h>
 
 #include <csetjmp>
 #include <cstdio>
 #include <new>
+
+#include "render/pic_file.h"
 
 namespace vellimor {
 namespace {
@@ -122,6 +124,33 @@ bool png_write_rows(int width, int height, bool has_alpha, const PngRowSource &s
     if (!state.sink_failed)
         *error = state.message[0] ? std::string("cannot encode PNG (") + state.message + ")"
                                   : std::string("cannot encode PNG");
+    return false;
+}
+
+bool png_encode_picture(const PicImage &picture, bool with_alpha, std::vector<uint8_t> *file, std::string *error) {
+    const bool alpha = with_alpha && picture.has_plane(kPicAlpha);
+    const size_t channels = alpha ? 4 : 3;
+    const size_t width = size_t(picture.width);
+    const auto fill_row = [&](int y, uint8_t *row) {
+        for (size_t c = 0; c < channels; ++c) {
+            const std::vector<uint8_t> &plane = picture.planes[c];  // a plane it lacks reads as zero
+            for (size_t x = 0; x < width; ++x) row[x * channels + c] = plane.empty() ? 0 : plane[size_t(y) * width + x];
+        }
+        return true;
+    };
+    bool memory_short = false;
+    const auto append = [&](const uint8_t *data, size_t size) {
+        try {
+            file->insert(file->end(), data, data + size);
+            return true;
+        } catch (const std::bad_alloc &) {
+            memory_short = true;
+            return false;
+        }
+    };
+    file->clear();
+    if (png_write_rows(picture.width, picture.height, alpha, fill_row, append, error)) return true;
+    if (memory_short) *error = "not enough memory for the PNG picture";
     return false;
 }
 

@@ -30,4 +30,10 @@ using PngByteSink = std::function<bool(const uint8_t *data, size_t size)>;
 bool png_write_rows(int width, int height, bool has_alpha, const PngRowSource &source,
                     const PngByteSink &sink, std::string *error);
 
+struct PicImage;
+
+// Encodes a picture's planes as a PNG: RGBA when it has an alpha plane and `with_alpha`, else
+// RGB; a colour plane it lacks reads as zero.
+bool png_encode_picture(const PicImage &picture, bool with_alpha, std::vector<uint8_t> *file, std::string *error);
+
 }  // namespace vellimor
