@@ -113,6 +113,14 @@ std::string shell_quoted(const std::string &text) {
     return out + "'";
 }
 
+// A value of an #SBATCH line: sbatch reads these lines itself, quoting only what needs it.
+std::string sbatch_value(const std::string &text) {
+    if (text.find_first_of(" \t\"'") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char c : text) out += c == '"' ? std::string("\\\"") : std::string(1, c);
+    return out + "\"";
+}
+
 std::string numbers(const std::vector<FrameChunk> &chunks, int FrameChunk::*field) {
     std::string out;
     for (const FrameChunk &c : chunks) out += (out.empty() ? "" : " ") + std::to_string(c.*field);
@@ -143,11 +151,11 @@ std::string batch_script(const Submission &s) {
     const RenderOptions &r = s.options.render;
     const std::string name = fs::path(s.base).filename().string();
     std::string out = "#!/bin/bash\n";
-    out += "#SBATCH --job-name=" + shell_quoted("vellimor-" + name) + "\n";
+    out += "#SBATCH --job-name=" + sbatch_value("vellimor-" + name) + "\n";
     out += "#SBATCH --array=0-" + std::to_string(s.chunks.size() - 1) + "\n";
     out += "#SBATCH --ntasks=1\n#SBATCH --cpus-per-task=1\n";
-    out += "#SBATCH --output=" + shell_quoted(s.base + ".slurm-%A_%a.log") + "\n";
-    if (!s.options.partition.empty()) out += "#SBATCH --partition=" + shell_quoted(s.options.partition) + "\n";
+    out += "#SBATCH --output=" + sbatch_value(s.base + ".slurm-%A_%a.log") + "\n";
+    if (!s.options.partition.empty()) out += "#SBATCH --partition=" + sbatch_value(s.options.partition) + "\n";
     out += "# Frames " + std::to_string(r.start) + ".." + std::to_string(r.end) + " by " + std::to_string(r.step) +
            " of scene " + s.line.scene + " in chunks of " + std::to_string(s.options.chunk) +
            ", the fur grown at frame " + std::to_string(s.fur_frame) + ".\n";
