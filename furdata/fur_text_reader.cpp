@@ -31,7 +31,7 @@ void store(const TextFieldRef &ref, const FurLine &line) {
     }
 }
 
-// Keys the writer emits, those read back and those written for reference only.
+// Whether the writer emits the key, to be read back or for reference only.
 template <class Record>
 bool written_key(std::string_view key, std::span<const std::span<const TextField<Record>>> tables) {
     for (auto table : tables) {
@@ -179,7 +179,7 @@ public:
                 if (!read_channel_picture(line.key, record)) apply_setting(line, record, object_tables());
                 break;
             case kLinePicture:
-                read_channel_picture(line.name, record);
+                if (!read_channel_picture(line.name, record)) notices_.push_back({line_number_, line.name, ""});
                 break;
             case kLineMainColorKey:
                 if (!valid_color_type(line.type)) {

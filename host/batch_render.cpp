@@ -59,10 +59,6 @@ bool open_offscreen_target(bool pixmap_only) {
     return false;
 }
 
-bool valid_picture_size(int width, int height) {
-    return width >= 1 && height >= 1 && width <= kPicMaxDimension && height <= kPicMaxDimension;
-}
-
 // The depth sorts draw their pivots from the process-wide 15-bit generator, whose state would
 // otherwise carry over from frame to frame: equal depths could then be ordered differently in a
 // frame drawn alone than in the same frame of a longer run. Every frame starts from this state.
@@ -114,7 +110,7 @@ int batch_render(const CommandLine &line, const BatchHooks &hooks) {
         SAA_sceneGetRenCtrlYRes(&s.scene, &run.render_yres);
     }
     // No frame of this size could be saved: say so before any work instead of after every frame.
-    if (!valid_picture_size(run.render_xres, run.render_yres)) {
+    if (!pic_size_valid(run.render_xres, run.render_yres)) {
         std::fprintf(stderr, "Unable to allocate picture\n");
         std::fprintf(stderr, "Render size %dx%d: a picture is 1 to %d pixels wide and high\n", run.render_xres,
                      run.render_yres, kPicMaxDimension);

@@ -45,10 +45,16 @@ void add_ring(const HairPoint &p, HairMeshArrays &out) {
         const float sign = corner < 2 ? -1.0f : 1.0f;
         const double thickness = std::sqrt(double(axis[0]) * axis[0] + double(axis[1]) * axis[1] +
                                            double(axis[2]) * axis[2]);
+        // A ring of no thickness keeps the directions of the ring before it: still of unit length.
+        const size_t start = out.normals.size();
+        const size_t ring_values = size_t(kRingSize) * kStride;
+        const bool inherit = !(thickness > 0.0) && start >= ring_values;
         for (int k = 0; k < 3; ++k) {
             const float offset = sign * axis[k];
             out.positions.push_back(p.position[k] + offset);
-            out.normals.push_back(thickness > 0.0 ? offset / thickness : 0.0);
+            if (thickness > 0.0) out.normals.push_back(offset / thickness);
+            else if (inherit) out.normals.push_back(out.normals[start - ring_values + size_t(k)]);
+            else out.normals.push_back(k == (corner % 2 == 0 ? 0 : 2) ? sign : 0.0f);
         }
         out.positions.push_back(0.0);
         out.normals.push_back(thickness);

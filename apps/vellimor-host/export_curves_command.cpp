@@ -31,7 +31,7 @@ constexpr const char *kUsage =
     "                             ply: OUT.0001.ply ... one file of vertices and edges per frame\n"
     "  --fur-frame F              frame at which surfaces not regrown every frame grow their fur\n"
     "                             (default: the play range's start, or START when earlier)\n"
-    "  --rebuild-every-frame      regrow every surface's hairs at each frame\n"
+    "  --all-persistent           regrow every surface's hairs at each frame\n"
     "Written files are listed on stdout. Exit status: 0 written, 1 failed, 2 wrong options.\n";
 
 enum class CurvesFormat { usda, ply };
@@ -67,7 +67,7 @@ bool parse_curves_options(const std::vector<std::string> &args, CurvesOptions &o
     for (bool unused : {o.render.has_size, o.render.has_aspect, o.render.has_antialias, o.render.alpha,
                         !o.render.output.empty(), o.render.jobs != 1}) {
         if (!unused) continue;
-        report_error("export-curves takes --frames, --format, --fur-frame and --rebuild-every-frame only");
+        report_error("export-curves takes --frames, --format, --fur-frame and --all-persistent only");
         return false;
     }
     if (o.out.empty()) {
@@ -185,7 +185,7 @@ int run_export_curves(const CommandLine &line) {
     batch.start = range.start;
     batch.end = range.end;
     batch.step = range.step;
-    batch.persistent_all = r.rebuild_every_frame;
+    batch.persistent_all = r.all_persistent;
 
     app::set_host_environment();
     CurvesWriter writer(options, scene_name_of(line.scene), frames_per_second);

@@ -38,7 +38,7 @@ constexpr const char *kUsage =
     "  --partition P       the partition to run in (default: the cluster's default)\n"
     "  --dry-run           print the batch script, write and submit nothing\n"
     "  --wait              return when every task has ended, with status 0 only when every frame is there\n"
-    "  render options      --size, --aspect, --aa, --alpha, --rebuild-every-frame, --output DIR/NAME,\n"
+    "  render options      --size, --aspect, --aa, --alpha, --all-persistent, --output DIR/NAME,\n"
     "                      --format, --fur-frame, as `vellimor-host render --help` gives them\n"
     "The batch script goes beside the frames (DIR/NAME.sbatch), the tasks' logs to\n"
     "DIR/NAME.slurm-JOB_TASK.log. Exit status: 0 submitted, 1 failed, 2 wrong options.\n";

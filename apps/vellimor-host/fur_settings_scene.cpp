@@ -1,5 +1,8 @@
 #include "apps/vellimor-host/fur_settings_scene.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 
 #include "furdata/fur_data.h"
@@ -9,6 +12,47 @@
 #include "host/scene.h"
 
 namespace vellimor::host_driver {
+namespace {
+
+// Holds back what the plug-in's scene reading writes on stderr while it runs: the chatter of its
+// start-up ("MY_read_scene", the processor count) is no news to a user of these commands. Its
+// warnings and errors are passed on; everything, when the reading failed.
+class StartupChatter {
+public:
+    StartupChatter() {
+        std::fflush(stderr);
+        kept_ = std::tmpfile();
+        saved_ = kept_ ? dup(STDERR_FILENO) : -1;
+        if (saved_ >= 0) dup2(fileno(kept_), STDERR_FILENO);
+    }
+    ~StartupChatter() { pass_on(true); }
+    StartupChatter(const StartupChatter &) = delete;
+    StartupChatter &operator=(const StartupChatter &) = delete;
+
+    // Restores stderr and writes what was held back: all of it, or its warnings and errors.
+    void pass_on(bool everything) {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        dup2(saved_, STDERR_FILENO);
+        close(saved_);
+        saved_ = -1;
+        std::rewind(kept_);
+        char buffer[1024];
+        while (std::fgets(buffer, sizeof buffer, kept_)) {
+            const std::string line = buffer;
+            size_t at = everything ? 0 : std::min(line.find("ERROR: "), line.find("WARNING: "));
+            if (at != std::string::npos) std::fputs(line.c_str() + at, stderr);
+        }
+        std::fclose(kept_);
+        kept_ = nullptr;
+    }
+
+private:
+    std::FILE *kept_ = nullptr;
+    int saved_ = -1;
+};
+
+}  // namespace
 
 bool parse_fur_settings_args(const CommandLine &line, FurSettingsArgs &args) {
     std::vector<std::string> files;
@@ -49,11 +93,14 @@ bool read_fur_records(const CommandLine &line) {
     run_state().run_mode = kRunModeInternal;
     run_state().batch = 1;
     open_message_file();
+    StartupChatter chatter;
     if (MY_read_scene(line.scene.c_str(), line.database.c_str()) != 0) {
+        chatter.pass_on(true);
         report_error("cannot read the surfaces of scene " + line.scene);
         return false;
     }
     read_fur_data(1);
+    chatter.pass_on(false);
     return true;
 }
 

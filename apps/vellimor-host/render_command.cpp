@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -33,7 +34,7 @@ constexpr const char *kRenderFolder = "RENDER_PICTURES";
 
 struct FrameRange {
     int start = 0, end = 0, step = 1;
-    int count() const { return (end - start) / step + 1; }
+    int count() const { return int((int64_t(end) - start) / step + 1); }
 };
 
 // The frames asked for, else the scene's play range (a step below 1 counts as 1).
@@ -96,7 +97,7 @@ vellimor::CommandLine batch_command_line(const RenderOptions &options, const Com
     batch.has_antialias = options.has_antialias;
     batch.antialias = options.antialias;
     batch.alpha = options.alpha;
-    batch.persistent_all = options.rebuild_every_frame;
+    batch.persistent_all = options.all_persistent;
     batch.has_output = true;
     batch.output = base;
     return batch;
@@ -106,7 +107,8 @@ vellimor::CommandLine batch_command_line(const RenderOptions &options, const Com
 class FrameFiles {
 public:
     FrameFiles(std::string base, PictureFormat format, bool alpha, int total)
-        : base_(std::move(base)), format_(format), total_(total), encode_png_(alpha ? encode_rgba_png : encode_rgb_png) {}
+        : base_(std::move(base)), format_(format), total_(total),
+          encode_png_(alpha ? encode_rgba_png : encode_rgb_png) {}
 
     bool write(int frame, const PicImage &picture) {
         // A frame whose drawing Ctrl-C cut short is not a frame.
@@ -184,6 +186,45 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The size the frames get: the option's, else the scene's; false after one line when no picture
+// can have it.
+bool picture_size_is_valid(const RenderOptions &options, const SAA_Scene &scene, const std::string &name) {
+    int width = options.width, height = options.height;
+    if (!options.has_size) {
+        SAA_sceneGetRenCtrlXRes(&scene, &width);
+        SAA_sceneGetRenCtrlYRes(&scene, &height);
+    }
+    if (pic_size_valid(width, height)) return true;
+    report_error("scene " + name + " renders at " + std::to_string(width) + "x" + std::to_string(height) +
+                 ", which no picture can hold: give --size W H");
+    return false;
+}
+
+// The exit status of a render, and its last line.
+int reported_outcome(int result, const FrameFiles &files, int count, bool fur_grown, const std::string &scene,
+                     const std::string &folder, double seconds) {
+    if (result == kInterrupted) {
+        report_error("interrupted: " + std::to_string(files.written()) + " of " + std::to_string(count) +
+                     " frames written");
+        return kInterrupted;
+    }
+    if (files.failed() > 0) {
+        report_error(std::to_string(files.failed()) + " of " + std::to_string(count) +
+                     " frames could not be written (see the ERROR lines above)");
+        return kExitFailure;
+    }
+    if (result != 0 || files.written() != count) {
+        const RunState &run = run_state();
+        report_error(!fur_grown ? "cannot read scene " + scene + " for rendering (see the lines above)"
+                                : "no offscreen picture of " + std::to_string(run.render_xres) + "x" +
+                                      std::to_string(run.render_yres) + " pixels can be made here");
+        return kExitFailure;
+    }
+    std::fprintf(stderr, "%d frame%s in %.1f s (%.2f s a frame) \u2192 %s\n", count, count == 1 ? "" : "s", seconds,
+                 seconds / count, folder.c_str());
+    return kExitSuccess;
+}
+
 }  // namespace
 
 int run_render(const CommandLine &line) {
@@ -202,6 +243,12 @@ int run_render(const CommandLine &line) {
     SAA_Scene scene{};
     if (!open_scene(line, database, scene)) return kExitFailure;
     const FrameRange range = frames_to_render(options, scene);
+    if (range.start > range.end) {
+        report_error("the play range of scene " + line.scene + " is empty (" + std::to_string(range.start) + ".." +
+                     std::to_string(range.end) + "): give --frames START END");
+        return kExitFailure;
+    }
+    if (!picture_size_is_valid(options, scene, line.scene)) return kExitFailure;
     const std::string base = frames_base(options, line);
     const std::string folder = folder_of(base);
     if (!folder_is_writable(folder)) return kExitFailure;
@@ -220,28 +267,7 @@ int run_render(const CommandLine &line) {
     };
     hooks.fur_frame = fur_frame;
     const int result = run_stand_alone(batch_command_line(options, line, range, base), hooks);
-
-    if (result == kInterrupted) {
-        report_error("interrupted: " + std::to_string(files.written()) + " of " + std::to_string(range.count()) +
-                     " frames written");
-        return kInterrupted;
-    }
-    if (files.failed() > 0) {
-        report_error(std::to_string(files.failed()) + " of " + std::to_string(range.count()) +
-                     " frames could not be written (see the ERROR lines above)");
-        return kExitFailure;
-    }
-    if (result != 0 || files.written() != range.count()) {
-        const RunState &run = run_state();
-        report_error(!fur_grown ? "cannot read scene " + line.scene + " for rendering (see the lines above)"
-                                : "no offscreen picture of " + std::to_string(run.render_xres) + "x" +
-                                      std::to_string(run.render_yres) + " pixels can be made here");
-        return kExitFailure;
-    }
-    const double seconds = seconds_since(started);
-    std::fprintf(stderr, "%d frame%s in %.1f s (%.2f s a frame) \u2192 %s\n", range.count(),
-                 range.count() == 1 ? "" : "s", seconds, seconds / range.count(), folder.c_str());
-    return kExitSuccess;
+    return reported_outcome(result, files, range.count(), fur_grown, line.scene, folder, seconds_since(started));
 }
 
 }  // namespace vellimor::host_driver

@@ -17,7 +17,7 @@ constexpr const char *kUsage =
     "  --aspect A                 camera aspect ratio (default: W/H with --size, else the camera's)\n"
     "  --aa LEVEL                 antialiasing level 0..7: 0, 2, 3, 4, 8, 15, 24 or 66 passes\n"
     "  --alpha                    render the alpha plane (hair coverage)\n"
-    "  --rebuild-every-frame      regrow every surface's hairs at each frame (moving surfaces;\n"
+    "  --all-persistent           regrow every surface's hairs at each frame (moving surfaces;\n"
     "                             else only surfaces marked presistant_rebuild)\n"
     "  --output DIR/NAME          frames become DIR/NAME.0001.png ... (DIR must exist;\n"
     "                             default: DATABASE/RENDER_PICTURES/SCENE)\n"
@@ -89,7 +89,7 @@ bool parse_frames(OptionReader &in, RenderOptions &o) {
 
 bool parse_size(OptionReader &in, RenderOptions &o) {
     if (!in.integer("--size W", o.width) || !in.integer("--size H", o.height)) return false;
-    if (o.width < 1 || o.height < 1 || o.width > kPicMaxDimension || o.height > kPicMaxDimension) {
+    if (!pic_size_valid(o.width, o.height)) {
         report_error("--size " + std::to_string(o.width) + " " + std::to_string(o.height) +
                      ": width and height must lie in 1.." + std::to_string(kPicMaxDimension) +
                      " (the largest PIC picture)");
@@ -121,8 +121,8 @@ bool parse_option(const std::string &option, OptionReader &in, RenderOptions &o)
         o.alpha = true;
         return true;
     }
-    if (option == "--rebuild-every-frame") {
-        o.rebuild_every_frame = true;
+    if (option == "--all-persistent") {
+        o.all_persistent = true;
         return true;
     }
     if (option == "--help" || option == "-h") {

@@ -19,7 +19,7 @@ struct RenderOptions {
     bool has_antialias = false;  // else the level stored with the scene
     int antialias = 0;
     bool alpha = false;
-    bool rebuild_every_frame = false;  // every surface regrows its hairs at each frame
+    bool all_persistent = false;  // every surface regrows its hairs at each frame
     std::string output;  // DIR/NAME; empty: DATABASE/RENDER_PICTURES/SCENE
     PictureFormat format = PictureFormat::png;
     bool help = false;

@@ -327,6 +327,10 @@ TEST_F(FurTextFile, CommentsArePassedOverAndDoubtfulSettingsNotedWithTheirLines)
     EXPECT_EQ(record->sub_res_v, 12);
     EXPECT_FLOAT_EQ(record->texture_keys.front().length.value, 1.5f);
     EXPECT_EQ(messages(), "Fetch data for ball\n");
+    // A picture block of no channel is noted by its name.
+    const FetchOutcome picture = fetch_text("OBJECT 1 ball\n\tPICTURE lenght_textures\n\tEND\nEND\n");
+    ASSERT_EQ(picture.notices.size(), 1u);
+    EXPECT_EQ(std::tie(picture.notices[0].line, picture.notices[0].key), std::make_tuple(2, std::string("lenght_textures")));
 }
 
 TEST_F(FurTextFile, AnyNameAppliesEveryObjectLastWins) {

@@ -80,6 +80,19 @@ TEST(HairMeshArrays, OneHairOfTwoSegmentsSharesItsMiddleRing) {
     EXPECT_EQ(a.normals.size(), 48u);
 }
 
+TEST(HairMeshArrays, ATipOfNoThicknessKeepsUnitNormals) {
+    HandMadeHairs hairs({2});
+    for (float &c : hairs.points[2].side) c = 0.0f;  // the tip thins to nothing
+    for (float &c : hairs.points[2].normal) c = 0.0f;
+    HairMeshArrays a;
+    ASSERT_TRUE(build_hair_mesh_arrays(hairs.polygons, hairs.count(), a));
+    for (int corner = 0; corner < 4; ++corner) {
+        const size_t tip = size_t(8 + corner) * 4, middle = size_t(4 + corner) * 4;
+        EXPECT_EQ(a.normals[tip + 3], 0.0) << "thickness";
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(a.normals[tip + size_t(k)], a.normals[middle + size_t(k)]) << corner;
+    }
+}
+
 TEST(HairMeshArrays, SeparateHairsShareNothing) {
     // Adjacent in memory like consecutive strands, but not linked: two hairs.
     HandMadeHairs hairs({1, 1});
