@@ -8,6 +8,7 @@
 #include <GL/freeglut.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "editor/designer_callbacks.h"
@@ -33,6 +34,7 @@ struct ViewPixels {
     bool draw_hairs = true;
     bool show_status = true;
     bool drawing = false;
+    bool window_changed = false;
 };
 
 ViewPixels &pixels() {
@@ -67,6 +69,8 @@ void set_gl_state() {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_DEPTH_TEST);
+    // The scene's objects are drawn twice at the same depth (a depth pass, then shaded).
+    glDepthFunc(GL_LEQUAL);
     glDepthMask(GL_TRUE);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -109,6 +113,9 @@ void draw_scene_into(FmObject *obj, int mode) {
     p.w = w;
     p.h = h;
     p.valid = true;
+    // Messages written while the scene was drawn came in the middle of the window's drawing;
+    // the window shows them at its next drawing.
+    p.window_changed = true;
 }
 
 void copy_kept_pixels(FmObject *obj) {
@@ -232,6 +239,8 @@ PictureViewport picture_viewport(int x, int y, int w, int h, float aspect) {
 bool graphics_view_pixels_valid() { return pixels().valid; }
 void graphics_view_forget_pixels() { pixels() = ViewPixels{}; }
 bool graphics_view_drawing() { return pixels().drawing; }
+
+bool graphics_view_take_window_changes() { return std::exchange(pixels().window_changed, false); }
 
 int graphics_view_handle(FmObject *obj, int event, float mx, float my, int key) {
     EditorState &e = editor_state();

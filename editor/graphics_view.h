@@ -18,5 +18,7 @@ bool graphics_view_pixels_valid();
 void graphics_view_forget_pixels();
 // True while the scene is being drawn into the view.
 bool graphics_view_drawing();
+// True (once) when the window changed while the view drew the scene: it must be drawn again.
+bool graphics_view_take_window_changes();
 
 }  // namespace vellimor
