@@ -76,7 +76,7 @@ void set_gl_state() {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
 }
 
-void draw_scene_into(FmObject *obj, int mode) {
+void draw_scene_into(const FmObject *obj, int mode) {
     ViewPixels &p = pixels();
     int x, y, w, h;
     view_rect(obj, x, y, w, h);
@@ -102,10 +102,10 @@ void draw_scene_into(FmObject *obj, int mode) {
     draw_fur(mode, -1, p.draw_hairs, p.show_status);
     p.drawing = false;
     glDisable(GL_SCISSOR_TEST);
-    if (view.single_buffered) glDrawBuffer(GL_BACK);
-
-    // Keep the result for the window's later drawings.
-    glReadBuffer(view.single_buffered ? GL_FRONT : GL_BACK);
+    // Keep the result for the window's later drawings: read from where it was drawn.
+    GLint drawn_to = GL_BACK;
+    glGetIntegerv(GL_DRAW_BUFFER, &drawn_to);
+    glReadBuffer(GLenum(drawn_to));
     p.rgba.resize(size_t(w) * size_t(h) * 4);
     glReadPixels(x, y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, p.rgba.data());
     p.x = x;
@@ -116,6 +116,7 @@ void draw_scene_into(FmObject *obj, int mode) {
     // Messages written while the scene was drawn came in the middle of the window's drawing;
     // the window shows them at its next drawing.
     p.window_changed = true;
+    if (view.single_buffered) glDrawBuffer(GL_BACK);
 }
 
 void copy_kept_pixels(FmObject *obj) {
@@ -235,6 +236,8 @@ PictureViewport picture_viewport(int x, int y, int w, int h, float aspect) {
     v.y = y + (h - v.h) / 2;
     return v;
 }
+
+void graphics_view_draw_now(const FmObject *area, int mode) { draw_scene_into(area, mode); }
 
 bool graphics_view_pixels_valid() { return pixels().valid; }
 void graphics_view_forget_pixels() { pixels() = ViewPixels{}; }

@@ -10,6 +10,11 @@ struct PictureViewport {
 };
 PictureViewport picture_viewport(int x, int y, int w, int h, float aspect);
 
+struct FmObject;
+
+// Draws the scene in draw mode `mode` into the area's rectangle of the current GL context at
+// once and keeps the picture (what every requested redraw of the view does).
+void graphics_view_draw_now(const FmObject *area, int mode);
 // Draws the main window now (a requested drawing of the view happens in it).
 void graphics_view_flush();
 // True once the view has drawn the scene and keeps its pixels.
