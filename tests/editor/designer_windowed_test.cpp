@@ -445,3 +445,72 @@ TEST_F(DesignerWindowed, HelpShowsTheTextOfTheControlUnderThePointer) {
 
 }  // namespace
 }  // namespace vellimor
+
+namespace vellimor {
+namespace {
+
+// The programs open the designer as a person starts it; "Exit" and Return (the dialog's first
+// answer, "Exit") end it.
+class DesignerPrograms : public testing::Test {
+protected:
+    // Runs the program on its own thread, waits for its window, leaves through "Exit".
+    test::ProgramResult open_and_exit(const std::string &program, std::vector<std::string> args) {
+        const std::string db = work.path() + "/db";
+        if (!fs::exists(db)) fs::copy(test::demo_database(), db, fs::copy_options::recursive);
+        args.insert(args.end(), {"-d", db, "-s", "furball"});
+        test::ProgramResult result;
+        std::atomic<bool> done{false};
+        std::thread runner([&] {
+            result = test::run_program(program, args,
+                                       // The GL driver is unloaded before the leak check, which then can't
+                                       // tell its allocations from ours; the in-process tests check ours.
+                                       {{"TEMP", work.path()}, {"FUR_SIZE", "800, 640"}, {"VELLIMOR_PLUGIN", std::nullopt},
+                                        {"ASAN_OPTIONS", "detect_leaks=0"}},
+                                       work.path());
+            done = true;
+        });
+        XDriver x;
+        const int before = x.mapped_toplevel_count();
+        unsigned long window = 0;
+        const bool shown = wait_for([&] {
+            return done || (x.mapped_toplevel_count() > before && (window = x.topmost_toplevel()) != 0);
+        });
+        if (shown && !done) {
+            std::this_thread::sleep_for(std::chrono::seconds(2));  // the first drawing of the view
+            shot = x.grab_rgb(window, &shot_w, &shot_h);
+            int ox = 0, oy = 0;
+            x.window_origin(window, &ox, &oy);
+            // "Exit" is the last button of the bottom row (design 1280 x 1024 scaled to 800 x 640),
+            // then "Exit" in the dialog.
+            x.click(ox + 800 - 15, oy + 640 - 8);
+            unsigned long dialog = 0;
+            if (wait_for([&] { return (dialog = x.topmost_toplevel()) != window && dialog != 0; })) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                click_in(x, dialog, dialog_answer(3, 1));
+            }
+        }
+        runner.join();
+        return result;
+    }
+
+    test::TempDir work;
+    std::vector<unsigned char> shot;
+    int shot_w = 0, shot_h = 0;
+};
+
+TEST_F(DesignerPrograms, StandAloneInternalAndEditOpenTheDesigner) {
+    for (const auto &[program, args] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {"vellimor", {}}, {"vellimor-host", {"internal"}}, {"vellimor-host", {"edit"}}}) {
+        const test::ProgramResult r = open_and_exit(program, args);
+        EXPECT_EQ(r.status, 0) << program << ": " << r.err;
+        ASSERT_EQ(shot_w, 800) << program;
+        ASSERT_EQ(shot_h, 640) << program;
+        // The window shows the scene above and the controls below, not a black window.
+        int lit = 0;
+        for (size_t i = 0; i + 2 < shot.size(); i += 3) lit += shot[i] + shot[i + 1] + shot[i + 2] > 30 ? 1 : 0;
+        EXPECT_GT(lit, shot_w * shot_h / 3) << program;
+    }
+}
+
+}  // namespace
+}  // namespace vellimor
