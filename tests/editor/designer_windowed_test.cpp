@@ -304,6 +304,42 @@ TEST_F(DesignerWindowed, OrbitPanAndDollyMoveTheHostCamera) {
     EXPECT_GT(std::fabs(distance(eye1, at1) - distance(eye0, at0)), 0.05f) << "dolly";
 }
 
+TEST_F(DesignerWindowed, NeverDrawsFurOnlyOnAPlainClick) {
+    open_designer();
+    x.focus(main_window());
+    click(main().all);
+    ASSERT_TRUE(pump_until([&] { return last_message().find("#hairs") != std::string::npos; }));
+    DisplayWindowObjects &d = designer_windows().display;
+    fm_set_button(d.redraw_never, 1);
+    display_settings_callback(d.redraw_never, 0);
+    ASSERT_TRUE(pump_until([&] { return last_message().find("#hairs") == std::string::npos; })) << last_message();
+    const FmObject *view = main().graphics;
+    auto view_pixels = [&] {
+        const Image image = grab();
+        std::vector<unsigned char> part;
+        for (int y = int(main().form->h - view->y - view->h); y < int(main().form->h - view->y); ++y)
+            part.insert(part.end(), image.at(0, y), image.at(0, y) + image.w * 3);
+        return part;
+    };
+    pump_for(300);
+    const auto without_fur = view_pixels();
+    // A drag moves the camera and draws the scene without fur.
+    gesture("o", 60, 0);
+    EXPECT_EQ(last_message().find("#hairs"), std::string::npos) << last_message();
+    gesture("o", -60, 0);  // back where it was
+    pump_for(300);
+    // A plain click draws the fur once.
+    click(main().graphics);
+    EXPECT_TRUE(pump_until([&] { return last_message().find("#hairs") != std::string::npos; })) << last_message();
+    pump_for(300);
+    const auto with_fur = view_pixels();
+    ASSERT_EQ(with_fur.size(), without_fur.size());
+    int changed = 0;
+    for (size_t i = 0; i < with_fur.size(); i += 3)
+        changed += std::abs(with_fur[i] - without_fur[i]) + std::abs(with_fur[i + 1] - without_fur[i + 1]) > 60 ? 1 : 0;
+    EXPECT_GT(changed, 1000);
+}
+
 TEST_F(DesignerWindowed, FrameFieldClampsToThePlayRange) {
     open_designer();
     const SceneState &s = scene_state();
