@@ -456,6 +456,30 @@ TEST_F(DesignerWindowed, ShiftHeldAtStartLoadsTheHoldFile) {
     EXPECT_EQ(scene_state().patches[1]->presistant_rebuild, 0);
 }
 
+TEST_F(DesignerWindowed, ShiftHeldAndNoStartsFromDefaultFur) {
+    x.key_down("Shift_L");
+    std::atomic<bool> released{false};
+    std::thread driver([&] {
+        XDriver d;
+        unsigned long question = 0;
+        if (!wait_for([&] { return (question = d.topmost_toplevel()) != 0 && d.window_viewable(question); })) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        d.key_up("Shift_L");
+        released = true;
+        click_in(d, question, dialog_answer(2, 2));  // "No"
+    });
+    const bool opened_ok = designer_open();
+    driver.join();
+    if (!released) x.key_up("Shift_L");
+    ASSERT_TRUE(opened_ok);
+    opened = true;
+    // The scene stores keyed fur for every surface; default records have one unplaced key.
+    for (const auto &p : scene_state().patches) {
+        ASSERT_EQ(p->texture_keys.size(), 1u) << p->name;
+        EXPECT_LT(p->texture_keys.front().u, 0.0f) << p->name;
+    }
+}
+
 TEST_F(DesignerWindowed, HelpShowsTheTextOfTheControlUnderThePointer) {
     open_designer();
     click(main().help);
