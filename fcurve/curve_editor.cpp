@@ -123,8 +123,9 @@ bool pick_is_live() {
 void set_tool(CurveTool tool) {
     CurveEditor &e = curve_editor();
     e.tool = tool;
-    FmObject *button = e.tools[static_cast<int>(tool)];
-    if (button) fm_set_button(button, 1);
+    // Setting a radio button does not release the others of its group.
+    for (int t = 0; t < kCurveToolCount; ++t)
+        if (e.tools[t]) fm_set_button(e.tools[t], t == static_cast<int>(tool) ? 1 : 0);
 }
 
 // The ending every list callback shares; `frame` also frames the view.
@@ -137,12 +138,8 @@ void after_list_change(bool frame) {
 }
 
 void on_list(FmObject *, long) {
-    CurveEditor &e = curve_editor();
-    const int clicked = std::abs(fm_get_browser(e.list));
-    if (clicked >= 1 && clicked <= static_cast<int>(e.entries.size()) && e.entries[clicked - 1].kind == 0) {
-        auto g = resolve_curve_group(e.entries[clicked - 1]);
-        if (g && g->key_selected) *g->key_selected = curve_editor_line_selected(clicked) ? 1 : 0;
-    }
+    // The clicked line is the one whose key disagrees with it now.
+    keys_follow_lines();
     reselect_key_lines();
     after_list_change(true);
 }

@@ -33,7 +33,7 @@ struct CurveEditor {
     FmObject *texture = nullptr, *dynamics = nullptr;
     FmObject *animate = nullptr, *make_static = nullptr;
     FmObject *all = nullptr, *none = nullptr, *invert = nullptr, *del = nullptr;
-    FmObject *tools[7] = {};  // by CurveTool value
+    FmObject *tools[kCurveToolCount] = {};  // by CurveTool value
     FmObject *frame_field = nullptr, *value_field = nullptr;
     FmObject *close = nullptr;
 

@@ -10,6 +10,7 @@ namespace vellimor {
 
 // Tools of the curve editor; each acts on the next press in the area, then Move is back.
 enum class CurveTool { kMove = 0, kDelete = 1, kBreak = 2, kTangent = 3, kLinear = 4, kInsert = 5, kContin = 6 };
+constexpr int kCurveToolCount = 7;
 
 // Navigation gestures in the area.
 enum class CurveGesture {
