@@ -1,0 +1,68 @@
+#include "x_screen.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <memory>
+
+namespace vellimor::test {
+
+XScreen::XScreen() { display_ = XOpenDisplay(nullptr); }
+
+XScreen::~XScreen() {
+    if (display_) XCloseDisplay(display_);
+}
+
+void XScreen::hold_key(const char *keysym_name, bool down) {
+    const KeyCode code = XKeysymToKeycode(display_, XStringToKeysym(keysym_name));
+    if (code == 0) return;
+    XTestFakeKeyEvent(display_, code, down ? True : False, CurrentTime);
+    XSync(display_, False);
+}
+
+unsigned long XScreen::search(unsigned long window, const std::string &prefix, int depth) {
+    char *name = nullptr;
+    if (XFetchName(display_, window, &name) && name) {
+        const bool match = std::string(name).rfind(prefix, 0) == 0;
+        XFree(name);
+        XWindowAttributes attrs;
+        if (match && XGetWindowAttributes(display_, window, &attrs) && attrs.map_state == IsViewable) return window;
+    }
+    if (depth > 2) return 0;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display_, window, &root, &parent, &children, &count)) return 0;
+    unsigned long found = 0;
+    for (unsigned int i = 0; i < count && !found; ++i) found = search(children[i], prefix, depth + 1);
+    if (children) XFree(children);
+    return found;
+}
+
+unsigned long XScreen::find_window(const std::string &prefix) {
+    return search(DefaultRootWindow(display_), prefix, 0);
+}
+
+WindowPixels XScreen::read(unsigned long window) {
+    WindowPixels pixels;
+    XWindowAttributes attrs;
+    if (!XGetWindowAttributes(display_, window, &attrs)) return pixels;
+    auto destroy = [](XImage *image) { XDestroyImage(image); };
+    std::unique_ptr<XImage, decltype(destroy)> image(
+        XGetImage(display_, window, 0, 0, attrs.width, attrs.height, AllPlanes, ZPixmap), destroy);
+    if (!image) return pixels;
+    pixels.width = attrs.width;
+    pixels.height = attrs.height;
+    pixels.rgb.resize(static_cast<size_t>(attrs.width) * attrs.height * 3);
+    for (int y = 0; y < attrs.height; ++y)
+        for (int x = 0; x < attrs.width; ++x) {
+            const unsigned long p = XGetPixel(image.get(), x, y);
+            uint8_t *out = &pixels.rgb[(static_cast<size_t>(y) * attrs.width + x) * 3];
+            out[0] = static_cast<uint8_t>((p & image->red_mask) >> 16);
+            out[1] = static_cast<uint8_t>((p & image->green_mask) >> 8);
+            out[2] = static_cast<uint8_t>(p & image->blue_mask);
+        }
+    return pixels;
+}
+
+}  // namespace vellimor::test
