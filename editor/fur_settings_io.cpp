@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "editor/command_hooks.h"
+#include "editor/designer_objects.h"
 #include "forms/forms.h"
 #include "furdata/display_settings.h"
 #include "furdata/fur_text_file.h"
@@ -28,16 +29,8 @@ std::optional<std::string> choose_file(const char *title) {
 }  // namespace
 
 std::optional<int> single_selected_surface() {
-    const SceneState &s = scene_state();
-    int count = 0, first = -1;
-    for (int i = 0; i < static_cast<int>(s.patches.size()); ++i) {
-        const PatchData *p = s.patches[i].get();
-        if (!p || !p->is_selected) continue;
-        if (count++ == 0) first = i;
-    }
-    if (count == 0) status_warning("No objects selected");
-    if (count > 1) status_warning("More than one object is selected");
-    if (count != 1) {
+    int first = -1;
+    if (count_selected(1, 1, &first, 1) != 1) {
         only_one_surface_alert();
         return std::nullopt;
     }

@@ -344,6 +344,7 @@ FmForm *create_curve_editor() {
     e.make_static = fm_add_button(FM_NORMAL_BUTTON, kColumnX + half, 70, half, kButtonH, "Static");
     fm_set_call_back(e.animate, on_animate, 0);
     fm_set_call_back(e.make_static, on_static, 0);
+    e.help_timer = fm_add_timer(FM_HIDDEN_TIMER, 0, 0, 1, 1, "");
     fm_end_form();
 
     set_tool(CurveTool::kMove);

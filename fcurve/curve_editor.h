@@ -36,6 +36,7 @@ struct CurveEditor {
     FmObject *tools[kCurveToolCount] = {};  // by CurveTool value
     FmObject *frame_field = nullptr, *value_field = nullptr;
     FmObject *close = nullptr;
+    FmObject *help_timer = nullptr;
 
     CurveListSource source = CurveListSource::kTexture;
     CurveListSource listed = CurveListSource::kTexture;  // what the list holds now
