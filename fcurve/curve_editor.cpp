@@ -294,7 +294,7 @@ FmForm *create_curve_editor() {
     if (e.form) return e.form;
     e.form = fm_bgn_form(FM_FLAT_BOX, kCurveEditorWidth, kCurveEditorHeight);
     e.form->title = kTitle;
-    e.area = fm_add_free(FM_ALL_FREE, kCurveAreaX, kCurveAreaY, kCurveAreaWidth, kCurveAreaHeight, "",
+    e.area = fm_add_free(FM_INPUT_FREE, kCurveAreaX, kCurveAreaY, kCurveAreaWidth, kCurveAreaHeight, "",
                          curve_area_handle);
 
     // The tools, one radio group, in the order of their buttons.
