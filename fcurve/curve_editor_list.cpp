@@ -210,8 +210,11 @@ std::vector<Herm *> collect_displayed_curves(const std::vector<CurveListEntry> &
         std::optional<CurveGroupRef> g = resolve_curve_group(entries[i]);
         FCurve *f = g ? fcurve_find(*g->fcurve_id) : nullptr;
         if (!f || *g->fcurve_id == 0) continue;
-        for (int c = 0; c < f->nb_curves && c < kFCurveMaxComponents; ++c)
-            if (f->use[c] && f->limits[c].curve) out.push_back(f->limits[c].curve.get());
+        for (int c = 0; c < f->nb_curves && c < kFCurveMaxComponents; ++c) {
+            if (!f->use[c] || !f->limits[c].curve) continue;
+            if (out.size() < kMaxDisplayedCurves) out.push_back(f->limits[c].curve.get());
+            else out.back() = f->limits[c].curve.get();  // a full list reuses its last slot
+        }
     }
     return out;
 }

@@ -3,6 +3,7 @@
 // operations on the chosen lines.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,6 +62,9 @@ std::optional<CurveGroupRef> resolve_curve_group(const CurveListEntry &entry);
 bool entry_has_curve(const CurveListEntry &entry);
 // "*text" for a line with a curve, else the text.
 std::string entry_line_text(const CurveListEntry &entry);
+
+// The display list holds at most this many component curves.
+constexpr size_t kMaxDisplayedCurves = 1024;
 
 // Component curves to draw: of each shown line whose group has a curve, every used component.
 std::vector<Herm *> collect_displayed_curves(const std::vector<CurveListEntry> &entries,

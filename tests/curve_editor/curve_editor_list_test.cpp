@@ -314,3 +314,23 @@ TEST_F(CurveEditorArea, KeyAFramesEveryShownCurve) {
 
 }  // namespace
 }  // namespace vellimor
+
+namespace vellimor {
+namespace {
+
+TEST_F(CurveEditorList, TheDisplayListHoldsAtMost1024Curves) {
+    PatchData &sphere = *scene_state().patches[0];
+    for (int k = 0; k < 520; ++k) sphere.texture_keys.push_back(texture_key_new());
+    fill_list();
+    press(curve_editor().all);
+    press(curve_editor().animate);
+    const std::vector<Herm *> shown = curve_editor_displayed();
+    ASSERT_EQ(shown.size(), kMaxDisplayedCurves);
+    // Ground's key comes last in the list; its random curve took the last slot.
+    const FCurve *ground = fcurve_find(key(2, 0).length.fcurve_id);
+    ASSERT_NE(ground, nullptr);
+    EXPECT_EQ(shown.back(), ground->limits[1].curve.get());
+}
+
+}  // namespace
+}  // namespace vellimor
