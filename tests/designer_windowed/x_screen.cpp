@@ -5,13 +5,41 @@
 #include <X11/extensions/XTest.h>
 
 #include <memory>
+#include <mutex>
+#include <set>
 
 namespace vellimor::test {
+namespace {
 
-XScreen::XScreen() { display_ = XOpenDisplay(nullptr); }
+// A window may go away between finding and reading it; errors on the screens' own connections
+// are expected then and must not end the process. Others go to the handler that was there.
+std::mutex screens_mutex;
+std::set<Display *> screens;
+XErrorHandler previous_handler = nullptr;
+
+int ignore_screen_errors(Display *display, XErrorEvent *event) {
+    {
+        std::lock_guard<std::mutex> lock(screens_mutex);
+        if (screens.count(display)) return 0;
+    }
+    return previous_handler ? previous_handler(display, event) : 0;
+}
+
+}  // namespace
+
+XScreen::XScreen() {
+    display_ = XOpenDisplay(nullptr);
+    if (!display_) return;
+    std::lock_guard<std::mutex> lock(screens_mutex);
+    if (screens.empty()) previous_handler = XSetErrorHandler(ignore_screen_errors);
+    screens.insert(display_);
+}
 
 XScreen::~XScreen() {
-    if (display_) XCloseDisplay(display_);
+    if (!display_) return;
+    XCloseDisplay(display_);
+    std::lock_guard<std::mutex> lock(screens_mutex);
+    screens.erase(display_);
 }
 
 void XScreen::hold_key(const char *keysym_name, bool down) {
