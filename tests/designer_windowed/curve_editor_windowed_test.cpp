@@ -145,5 +145,34 @@ TEST_F(CurveEditorWindowed, ToolButtonActsOnceThenMoveIsBack) {
     EXPECT_FALSE(key_colour_at(screen.read(test::native_window(e.form)), window_pixel(20, 0.8f)));
 }
 
+TEST_F(CurveEditorWindowed, ZWithTheLeftButtonPansAndTheKeyAFramesAgain) {
+    CurveEditor &e = curve_editor();
+    const test::Pixel from = on_screen(8, 0.5f), to = on_screen(8, 0.5f);
+    // A click first gives the area the keyboard.
+    driver.click(from.x, from.y);
+    pump_for(100);
+    screen.hold_key("z", true);
+    pump_for(100);
+    driver.drag(from.x, from.y, to.x + 120, to.y + 40);
+    const bool panned = pump_until([&] { return e.view.px > 0.5f; });
+    screen.hold_key("z", false);
+    pump_for(100);
+    ASSERT_TRUE(panned) << e.view.px;
+    // The data follow the pointer: right, and down.
+    EXPECT_NEAR(e.view.px, 120 * e.view.ux, 2 * e.view.ux);
+    EXPECT_LT(e.view.py, 0.0f);
+    EXPECT_EQ(curve->points[0].x, 1.0f);  // no key was dragged
+    EXPECT_EQ(curve->points[1].x, 20.0f);
+    // The key is drawn where the moved view puts it.
+    pump_for(200);
+    const test::WindowPixels moved = screen.read(test::native_window(e.form));
+    EXPECT_TRUE(key_colour_at(moved, window_pixel(20, 0.8f)));
+
+    driver.type("a");
+    ASSERT_TRUE(pump_until([&] { return e.view.px == 0.0f && e.view.py == 0.0f; }));
+    EXPECT_FLOAT_EQ(e.view.x0, 1);
+    EXPECT_FLOAT_EQ(e.view.x1, 30);
+}
+
 }  // namespace
 }  // namespace vellimor
