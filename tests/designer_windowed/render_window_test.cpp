@@ -12,6 +12,7 @@
 #include "fcurve/fcurve_list.h"
 #include "host/globals.h"
 #include "host/test_env.h"
+#include "support/paths.h"
 #include "host/scene.h"
 #include "render/fur_test_scene.h"
 #include "render/pic_file.h"
@@ -66,6 +67,9 @@ TEST(RenderWindow, ShowsTheRenderedFramesAndSavesThem) {
     fm_set_input(w.output, output.c_str());
     fm_set_input(w.x, "240");
     w.x->callback(w.x, 0);
+    pump_for(100);
+    fs::create_directories(test::build_dir() + "/artefacts");
+    EXPECT_TRUE(driver.save_png(test::native_window(w.form), test::build_dir() + "/artefacts/render-settings.png"));
 
     // A second connection watches the "Rendering" window while the loop renders.
     std::atomic<int> best{0};
