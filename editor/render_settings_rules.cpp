@@ -12,6 +12,8 @@ namespace vellimor {
 namespace {
 
 constexpr int kSmallestSide = 2;
+// A side computed from the other and the aspect ratio is never empty: a picture needs a pixel.
+constexpr int kSmallestDerivedSide = 1;
 
 }  // namespace
 
@@ -33,10 +35,10 @@ RenderResolution apply_resolution(RenderResolution typed, ResolutionField change
     }
     if (changed == ResolutionField::kY) {
         r.y = std::max(r.y, kSmallestSide);
-        r.x = width_for(r.y, r.aspect);
+        r.x = std::max(width_for(r.y, r.aspect), kSmallestDerivedSide);
     } else {
         r.x = std::max(r.x, kSmallestSide);
-        r.y = height_for(r.x, r.aspect);
+        r.y = std::max(height_for(r.x, r.aspect), kSmallestDerivedSide);
     }
     return r;
 }

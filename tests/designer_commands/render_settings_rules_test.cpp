@@ -39,6 +39,10 @@ TEST_F(RenderSettingsRules, ResolutionFollowsTheAspectRatio) {
     EXPECT_EQ(r.y, 2);
     EXPECT_EQ(r.x, 5);
 
+    // A very wide aspect ratio still leaves one row.
+    r = apply_resolution({2, 999, 100.0f}, ResolutionField::kAspect, 1.25f);
+    EXPECT_EQ(r.y, 1);
+
     // A changed aspect ratio recomputes Y from X.
     r = apply_resolution({400, 999, 2.0f}, ResolutionField::kAspect, 1.25f);
     EXPECT_EQ(r.y, 200);
