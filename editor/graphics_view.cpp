@@ -317,9 +317,6 @@ RedrawHook &redraw_curve_area_hook() {
     return hook;
 }
 
-void graphics_view_flush() {
-    FmForm *form = designer_windows().main.form;
-    if (form && form->visible) fm_redraw_form(form);
-}
+void graphics_view_flush() { fm_flush_redraws(); }
 
 }  // namespace vellimor

@@ -92,6 +92,7 @@ void connect_designer_output() {
         // While the view draws the scene the window is not drawn over it.
         if (!bar || graphics_view_drawing()) return;
         fm_set_slider_value(bar, fraction);
+        fm_flush_redraws();  // long work does not return to the loop meanwhile
     };
     out.show_patch_list = [](const std::vector<PatchListLine> &) { browser_fill(); };
     out.refresh_controls = designer_refresh_controls;

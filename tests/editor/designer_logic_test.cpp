@@ -254,6 +254,39 @@ TEST_F(DesignerLogic, DisplaySettingsControlsWriteTheRecord) {
     EXPECT_EQ(fm_get_button(d.antialias[5]), 1);
 }
 
+TEST_F(DesignerLogic, RightDragRescalesAOneSidedSliderAroundItsValue) {
+    FmObject *slider = main().length;  // one-sided
+    fm_set_slider_bounds(slider, 0, 10);
+    pair_set(slider, 1);
+    const float y = slider->y + slider->h / 2;
+    fm_handle_object(slider, FM_PUSH, slider->x + slider->w * 0.3f, y, 3);
+    EXPECT_FALSE(pair_values_valid());  // fur-changing callbacks wait meanwhile
+    fm_handle_object(slider, FM_MOUSE, slider->x + slider->w * 0.5f, y, 3);
+    const float knob = fm_get_slider_value(slider);
+    ASSERT_GT(knob, 2.0f);
+    fm_handle_object(slider, FM_RELEASE, slider->x + slider->w * 0.5f, y, 3);
+    float lo = -1, hi = -1;
+    fm_get_slider_bounds(slider, &lo, &hi);
+    EXPECT_FLOAT_EQ(lo, 0.0f);
+    EXPECT_NEAR(hi, 10.0f / knob, 1e-4f);
+    EXPECT_FLOAT_EQ(fm_get_slider_value(slider), 1.0f);
+    EXPECT_EQ(std::string(fm_get_input(main().length_field)), "1.00");
+    EXPECT_TRUE(pair_values_valid());
+
+    // A fixed-range slider does not rescale; its field follows the knob.
+    FmObject *fixed = main().density;
+    fm_handle_object(fixed, FM_PUSH, fixed->x + fixed->w * 0.5f, fixed->y + fixed->h / 2, 3);
+    fm_handle_object(fixed, FM_RELEASE, fixed->x + fixed->w * 0.5f, fixed->y + fixed->h / 2, 3);
+    fm_get_slider_bounds(fixed, &lo, &hi);
+    EXPECT_FLOAT_EQ(hi, 1.0f);
+    EXPECT_EQ(std::string(fm_get_input(main().density_field)), pair_format(fm_get_slider_value(fixed), 2));
+
+    // Typing in a field sets its slider.
+    fm_set_input(main().wave_field, "0.25");
+    pair_field_callback(main().wave_field, 0);
+    EXPECT_FLOAT_EQ(fm_get_slider_value(main().wave), 0.25f);
+}
+
 TEST_F(DesignerLogic, StatusTextWindowReadsTheMessageFile) {
     status_line("a line for the status window");
     message_button_callback(main().message_button, 0);

@@ -304,6 +304,42 @@ TEST_F(DesignerWindowed, OrbitPanAndDollyMoveTheHostCamera) {
     EXPECT_GT(std::fabs(distance(eye1, at1) - distance(eye0, at0)), 0.05f) << "dolly";
 }
 
+TEST_F(DesignerWindowed, NeverDrawsFurOnlyOnAPlainClick) {
+    open_designer();
+    x.focus(main_window());
+    click(main().all);
+    ASSERT_TRUE(pump_until([&] { return last_message().find("#hairs") != std::string::npos; }));
+    DisplayWindowObjects &d = designer_windows().display;
+    fm_set_button(d.redraw_never, 1);
+    display_settings_callback(d.redraw_never, 0);
+    ASSERT_TRUE(pump_until([&] { return last_message().find("#hairs") == std::string::npos; })) << last_message();
+    const FmObject *view = main().graphics;
+    auto view_pixels = [&] {
+        const Image image = grab();
+        std::vector<unsigned char> part;
+        for (int y = int(main().form->h - view->y - view->h); y < int(main().form->h - view->y); ++y)
+            part.insert(part.end(), image.at(0, y), image.at(0, y) + image.w * 3);
+        return part;
+    };
+    pump_for(300);
+    const auto without_fur = view_pixels();
+    // A drag moves the camera and draws the scene without fur.
+    gesture("o", 60, 0);
+    EXPECT_EQ(last_message().find("#hairs"), std::string::npos) << last_message();
+    gesture("o", -60, 0);  // back where it was
+    pump_for(300);
+    // A plain click draws the fur once.
+    click(main().graphics);
+    EXPECT_TRUE(pump_until([&] { return last_message().find("#hairs") != std::string::npos; })) << last_message();
+    pump_for(300);
+    const auto with_fur = view_pixels();
+    ASSERT_EQ(with_fur.size(), without_fur.size());
+    int changed = 0;
+    for (size_t i = 0; i < with_fur.size(); i += 3)
+        changed += std::abs(with_fur[i] - without_fur[i]) + std::abs(with_fur[i + 1] - without_fur[i + 1]) > 60 ? 1 : 0;
+    EXPECT_GT(changed, 1000);
+}
+
 TEST_F(DesignerWindowed, FrameFieldClampsToThePlayRange) {
     open_designer();
     const SceneState &s = scene_state();
@@ -441,6 +477,75 @@ TEST_F(DesignerWindowed, HelpShowsTheTextOfTheControlUnderThePointer) {
     EXPECT_TRUE(pump_until([&] { return first_line().rfind("These are object groups.", 0) == 0; })) << first_line();
     EXPECT_GT(fm_get_browser_maxline(text), 3);
     for (int i = 1; i <= fm_get_browser_maxline(text); ++i) EXPECT_LT(std::string(fm_get_browser_line(text, i)).size(), 56u);
+}
+
+}  // namespace
+}  // namespace vellimor
+
+namespace vellimor {
+namespace {
+
+// The programs open the designer as a person starts it; "Exit" and Return (the dialog's first
+// answer, "Exit") end it.
+class DesignerPrograms : public testing::Test {
+protected:
+    // Runs the program on its own thread, waits for its window, leaves through "Exit".
+    test::ProgramResult open_and_exit(const std::string &program, std::vector<std::string> args) {
+        const std::string db = work.path() + "/db";
+        if (!fs::exists(db)) fs::copy(test::demo_database(), db, fs::copy_options::recursive);
+        args.insert(args.end(), {"-d", db, "-s", "furball"});
+        test::ProgramResult result;
+        std::atomic<bool> done{false};
+        std::thread runner([&] {
+            result = test::run_program(program, args,
+                                       // The GL driver is unloaded before the leak check, which then can't
+                                       // tell its allocations from ours; the in-process tests check ours.
+                                       {{"TEMP", work.path()}, {"FUR_SIZE", "800, 640"}, {"VELLIMOR_PLUGIN", std::nullopt},
+                                        {"ASAN_OPTIONS", "detect_leaks=0"}},
+                                       work.path());
+            done = true;
+        });
+        XDriver x;
+        const int before = x.mapped_toplevel_count();
+        unsigned long window = 0;
+        const bool shown = wait_for([&] {
+            return done || (x.mapped_toplevel_count() > before && (window = x.topmost_toplevel()) != 0);
+        });
+        if (shown && !done) {
+            std::this_thread::sleep_for(std::chrono::seconds(2));  // the first drawing of the view
+            shot = x.grab_rgb(window, &shot_w, &shot_h);
+            int ox = 0, oy = 0;
+            x.window_origin(window, &ox, &oy);
+            // "Exit" is the last button of the bottom row (design 1280 x 1024 scaled to 800 x 640),
+            // then "Exit" in the dialog.
+            x.click(ox + 800 - 15, oy + 640 - 8);
+            unsigned long dialog = 0;
+            if (wait_for([&] { return (dialog = x.topmost_toplevel()) != window && dialog != 0; })) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                click_in(x, dialog, dialog_answer(3, 1));
+            }
+        }
+        runner.join();
+        return result;
+    }
+
+    test::TempDir work;
+    std::vector<unsigned char> shot;
+    int shot_w = 0, shot_h = 0;
+};
+
+TEST_F(DesignerPrograms, StandAloneInternalAndEditOpenTheDesigner) {
+    for (const auto &[program, args] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {"vellimor", {}}, {"vellimor-host", {"internal"}}, {"vellimor-host", {"edit"}}}) {
+        const test::ProgramResult r = open_and_exit(program, args);
+        EXPECT_EQ(r.status, 0) << program << ": " << r.err;
+        ASSERT_EQ(shot_w, 800) << program;
+        ASSERT_EQ(shot_h, 640) << program;
+        // The window shows the scene above and the controls below, not a black window.
+        int lit = 0;
+        for (size_t i = 0; i + 2 < shot.size(); i += 3) lit += shot[i] + shot[i + 1] + shot[i + 2] > 30 ? 1 : 0;
+        EXPECT_GT(lit, shot_w * shot_h / 3) << program;
+    }
 }
 
 }  // namespace
