@@ -2,7 +2,9 @@
 // drawn, so selection, frame controls, messages, help and slider pairs can be checked directly.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -14,6 +16,8 @@
 #include "forms/forms.h"
 #include "furdata/display_settings.h"
 #include "furdata/fur_data.h"
+#include "furdata/fur_text_file.h"
+#include "furdata/patch_data.h"
 #include "host/configuration.h"
 #include "host/designer_link.h"
 #include "host/globals.h"
@@ -226,6 +230,45 @@ TEST_F(DesignerLogic, HelpShowsTheTextOrSaysThereIsNone) {
             EXPECT_NE(help_text(obj), nullptr) << obj->label;
         }
     }
+}
+
+TEST_F(DesignerLogic, EveryControlOfEveryWindowHasHelp) {
+    const DesignerWindows &w = designer_windows();
+    for (const FmForm *form : {w.main.form, w.display.form, w.help.form, w.status.form, w.selected.form,
+                               w.dynamic.form}) {
+        for (FmObject *obj = form->first; obj; obj = obj->next) {
+            const bool control = obj->objclass == FM_BUTTON || obj->objclass == FM_LIGHTBUTTON ||
+                                 obj->objclass == FM_SLIDER || obj->objclass == FM_VALSLIDER ||
+                                 obj->objclass == FM_INPUT || obj->objclass == FM_BROWSER ||
+                                 obj->objclass == FM_POSITIONER || obj->objclass == FM_COUNTER ||
+                                 obj->objclass == FM_CHOICE || obj->objclass == FM_FREE;
+            if (!control || obj == w.main.message_area) continue;
+            const char *text = help_text(obj);
+            EXPECT_TRUE(text && std::strlen(text) >= 3) << form->title << ": " << obj->label;
+        }
+    }
+}
+
+// Fetching a surface's settings from a file shows them in the controls at once.
+TEST_F(DesignerLogic, FetchedFurDataReachesTheControls) {
+    fm_select_browser_line(main().browser, 1);
+    selection_sync(0);
+    PatchData &sphere = *scene_state().patches[0];
+    TextureKey &key = sphere.texture_keys.front();
+    const float stored = key.length.value;
+    key.length.value = 0.77f;
+    const std::string file = work.path() + "/sphere.fur";
+    std::FILE *out = std::fopen(file.c_str(), "w");
+    ASSERT_NE(out, nullptr);
+    write_object(out, 0);
+    std::fclose(out);
+    key.length.value = stored;
+    selection_sync(0);
+    EXPECT_FLOAT_EQ(fm_get_slider_value(main().length), stored);
+    ASSERT_TRUE(fetch_fur_data(0, file.c_str(), 0));
+    EXPECT_FLOAT_EQ(scene_state().patches[0]->texture_keys.front().length.value, 0.77f);
+    EXPECT_FLOAT_EQ(fm_get_slider_value(main().length), 0.77f);
+    EXPECT_EQ(std::string(fm_get_input(main().length_field)), "0.77");
 }
 
 TEST_F(DesignerLogic, DisplaySettingsControlsWriteTheRecord) {
