@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "editor/designer_callbacks.h"
+#include "editor/designer_commands.h"
 #include "editor/designer_objects.h"
 #include "editor/graphics_view.h"
 #include "editor/slider_panel.h"
@@ -169,6 +170,7 @@ bool designer_open() {
     e.quit = 0;
     fm_init();
     create_windows();                     // 1, 2: windows and drawing areas
+    designer_commands_attach();
     e.double_buffer = 1;                  // 3
     config().single_buffer = 1;
     set_frame_controls();
