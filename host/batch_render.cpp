@@ -1,11 +1,13 @@
 #include "host/batch_render.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "furdata/display_settings.h"
 #include "furdata/fur_data.h"
 #include "hair/placement.h"
+#include "hair/random_generators.h"
 #include "host/configuration.h"
 #include "host/globals.h"
 #include "host/scene.h"
@@ -19,6 +21,8 @@ namespace vellimor {
 namespace {
 
 constexpr const char *kDefaultOutputName = "offscreen";
+// Draw mode 8 draws into a target of this many pixels a side: it only grows the hairs.
+constexpr int kExportTargetSize = 10;
 
 struct FrameRange {
     int start = 0, end = 0, step = 1;
@@ -55,6 +59,23 @@ bool open_offscreen_target(bool pixmap_only) {
     return false;
 }
 
+// The depth sorts draw their pivots from the process-wide 15-bit generator, whose state would
+// otherwise carry over from frame to frame: equal depths could then be ordered differently in a
+// frame drawn alone than in the same frame of a longer run. Every frame starts from this state.
+constexpr uint32_t kFrameRandomSeed = 1;
+
+void start_frame_random_state() { standard_srand(kFrameRandomSeed); }
+
+// The frame writer, resetting the random state for the frame that follows.
+FrameWriter frames_from_one_random_state(const FrameWriter &write) {
+    start_frame_random_state();
+    return [write](int frame, const PicImage &picture) {
+        const bool written = write(frame, picture);
+        start_frame_random_state();
+        return written;
+    };
+}
+
 void stop_interrupt_routing() {
     platform::stop_routing_interrupt_to_escape();
     platform::clear_interrupt();
@@ -70,15 +91,18 @@ int batch_render(const CommandLine &line, const BatchHooks &hooks) {
         free_all();
         return kUsageError;
     }
-    s.current_frame = range.start;
+    s.current_frame = hooks.fur_frame.value_or(range.start);
     double time = 0.0;
-    SAA_frame2Seconds(&s.scene, range.start, &time);
+    SAA_frame2Seconds(&s.scene, s.current_frame, &time);
     SAA_updatelistEvalScene(&s.scene, time);
     config().single_buffer = 1;
 
     read_fur_data(1);
     display_settings()->use_opengl = 1;
-    if (line.has_size) {
+    if (hooks.export_hairs) {
+        run.render_xres = kExportTargetSize;
+        run.render_yres = kExportTargetSize;
+    } else if (line.has_size) {
         run.render_xres = line.xres;
         run.render_yres = line.yres;
     } else {
@@ -114,9 +138,18 @@ int batch_render(const CommandLine &line, const BatchHooks &hooks) {
         free_all();
         return kUsageError;
     }
-    const int failed = render_frames_batch(range.start, range.end, range.step,
-                                           line.alpha ? kDrawRenderAlpha : kDrawRender,
-                                           output.c_str(), hooks.write_frame);
+    const ScopedHairExportWriter export_writer(hooks.export_hairs);
+    const int mode = hooks.export_hairs ? kDrawExport : line.alpha ? kDrawRenderAlpha : kDrawRender;
+    const bool chunk_safe = hooks.fur_frame && hooks.write_frame;
+    if (chunk_safe && range.start > *hooks.fur_frame) {
+        const int previous = std::max(range.start - range.step, *hooks.fur_frame);
+        std::fprintf(stderr, "Pre-roll: frame %d drawn, not saved\n", previous);
+        render_frames_batch(previous, previous, 1, mode, output.c_str(),
+                            frames_from_one_random_state([](int, const PicImage &) { return true; }));
+    }
+    const int failed =
+        render_frames_batch(range.start, range.end, range.step, mode, output.c_str(),
+                            chunk_safe ? frames_from_one_random_state(hooks.write_frame) : hooks.write_frame);
     const bool interrupted = platform::interrupt_seen();
     stop_interrupt_routing();
     offscreen_target_destroy();

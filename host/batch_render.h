@@ -4,9 +4,11 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include "host/command_line.h"
 #include "render/frame_render.h"
+#include "render/hair_export.h"
 
 namespace vellimor {
 
@@ -19,6 +21,13 @@ constexpr int kInterrupted = 130;
 struct BatchHooks {
     FrameWriter write_frame;          // empty: "<output>.<frame>.pic"
     std::function<void()> fur_grown;  // after every surface has grown its hairs
+    // Chunk-safe frames: the fur of surfaces not regrown every frame grows at this frame instead
+    // of the first rendered one, and every frame is drawn from one random state, so a frame's
+    // picture depends neither on where its run starts nor on the frames drawn before it. Unset:
+    // the written batch render. Needs write_frame.
+    std::optional<int> fur_frame;
+    // Set: draw mode 8, no pictures; every frame's hairs go to this writer.
+    HairExportWriter export_hairs;
 };
 
 // Renders the frames the command line asks for (else the play range) from the loaded scene,

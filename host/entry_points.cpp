@@ -105,7 +105,8 @@ int run_stand_alone(const CommandLine &line, const BatchHooks &hooks) {
     if (!line.batch) {
         designer_start();
         free_all();
-        return 0;
+        // Without a display the designer could not open: a failure, not a success.
+        return designer_failed() ? kUsageError : 0;
     }
     return batch_render(line, hooks);
 }
@@ -126,6 +127,7 @@ int run_init_internal(void *) {
     MY_read_scene("", "");  // a failure leaves whatever was read
     if (run.run_mode == kRunModeInternal) {
         designer_start();
+        if (designer_failed()) return kUsageError;
     } else if (run.run_mode == kRunModePersistent) {
         // Hairs are grown by updatePer, for the surfaces marked for persistent rebuild only.
         read_fur_data(1);
@@ -192,7 +194,7 @@ int run_edit_persistent(void *) {
     destroy_hair_mesh_element();
     designer_start();
     free_all();
-    return 0;
+    return designer_failed() ? kUsageError : 0;
 }
 
 }  // namespace vellimor

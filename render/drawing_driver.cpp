@@ -11,6 +11,7 @@
 #include "render/draw.h"
 #include "render/frame_render.h"
 #include "render/hair_draw_gl.h"
+#include "render/hair_export.h"
 #include "render/hair_geometry.h"
 #include "render/light_table.h"
 #include "render/mesh_export.h"
@@ -100,8 +101,8 @@ int drawing_driver(int mode, int frame) {
             if (mode == kDrawExport) {
                 // The export records are complete; writing them out is the save plug-in's part.
                 status_line("Writing hair object");
+                if (write_hair_export(drawing, frame)) hairs = drawing.hair_total;
                 status_line("Done writing");
-                hairs = drawing.hair_total;
             } else if (build_polygon_list(drawing.strands, drawing.point_total, list)) {
                 if (mode == kDrawSaveHairMesh) {
                     status_line("Saving hair object");

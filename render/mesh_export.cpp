@@ -1,6 +1,7 @@
 #include "render/mesh_export.h"
 
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -36,18 +37,28 @@ HairMeshElement &hair_mesh() {
 
 const SAA_Scene *host_scene() { return &scene_state().scene; }
 
-// Appends the ring of point p: its corners at -S, -N, +S, +N, facing outwards.
+// Appends the ring of point p: its corners at -S, -N, +S, +N, facing outwards. Normals are of
+// unit length (what other tools expect of a mesh); the thickness the vectors were scaled by goes
+// into the spare fourth component, so it is not lost.
 void add_ring(const HairPoint &p, HairMeshArrays &out) {
     for (int corner = 0; corner < kRingSize; ++corner) {
         const float *axis = (corner % 2 == 0) ? p.side : p.normal;
         const float sign = corner < 2 ? -1.0f : 1.0f;
+        const double thickness = std::sqrt(double(axis[0]) * axis[0] + double(axis[1]) * axis[1] +
+                                           double(axis[2]) * axis[2]);
+        // A ring of no thickness keeps the directions of the ring before it: still of unit length.
+        const size_t start = out.normals.size();
+        const size_t ring_values = size_t(kRingSize) * kStride;
+        const bool inherit = !(thickness > 0.0) && start >= ring_values;
         for (int k = 0; k < 3; ++k) {
             const float offset = sign * axis[k];
             out.positions.push_back(p.position[k] + offset);
-            out.normals.push_back(offset);
+            if (thickness > 0.0) out.normals.push_back(offset / thickness);
+            else if (inherit) out.normals.push_back(out.normals[start - ring_values + size_t(k)]);
+            else out.normals.push_back(k == (corner % 2 == 0 ? 0 : 2) ? sign : 0.0f);
         }
         out.positions.push_back(0.0);
-        out.normals.push_back(0.0);
+        out.normals.push_back(thickness);
         for (int k = 0; k < 4; ++k) out.colors.push_back(color_component_byte(p.color[k]));
     }
 }

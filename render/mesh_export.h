@@ -12,7 +12,7 @@ namespace vellimor {
 // The arrays of one hair mesh in the layout the host takes them.
 struct HairMeshArrays {
     std::vector<double> positions;      // x, y, z and a spare per vertex
-    std::vector<double> normals;        // x, y, z and a spare per vertex
+    std::vector<double> normals;        // unit x, y, z and the hair's thickness per vertex
     std::vector<unsigned char> colors;  // R, G, B, A per vertex
     std::vector<int> sizes;             // 4 per polygon
     std::vector<int> indices;           // 4 per polygon

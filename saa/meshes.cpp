@@ -46,6 +46,7 @@ int build_mesh(int nb_vertices, const double *positions, int nb_polygons, const 
     for (int i = 0; i < nb_vertices; ++i)
         for (int k = 0; k < 3; ++k) built.positions[static_cast<std::size_t>(i)][k] = positions[i * kPositionStride + k];
     built.normals.assign(built.positions.size(), Vec3{0, 0, 0});
+    built.thickness.assign(built.positions.size(), 0.0);
     built.colors.assign(built.positions.size(), Rgba{255, 255, 255, 255});
     built.sizes.assign(sizes, sizes + nb_polygons);
     built.indices.assign(indices, indices + corners);
@@ -229,8 +230,11 @@ extern "C" int SAA_ctrlVertexSetNormals(const SAA_Scene *scene, const SAA_Elem *
             if (!std::isfinite(normals[kPositionStride * i + k])) return fail(SAA_ERR_ARGUMENT, "normals must be finite");
     }
     for (int i = 0; i < count; ++i) {
-        Vec3 &n = m->mesh->normals[static_cast<std::size_t>(*corner_of(s, mesh, ctrl_vertices[i]))];
+        const auto v = static_cast<std::size_t>(*corner_of(s, mesh, ctrl_vertices[i]));
+        Vec3 &n = m->mesh->normals[v];
         for (int k = 0; k < 3; ++k) n[k] = normals[kPositionStride * i + k];
+        const double w = normals[kPositionStride * i + 3];
+        if (v < m->mesh->thickness.size()) m->mesh->thickness[v] = std::isfinite(w) ? w : 0.0;
     }
     return SAA_OK;
 }

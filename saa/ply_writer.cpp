@@ -24,15 +24,16 @@ std::string ply_bytes(const Mesh &mesh) {
     const bool byte_counts = largest <= 255;
     std::string out = "ply\nformat binary_little_endian 1.0\ncomment Vellimor host mesh\n";
     out += "element vertex " + std::to_string(mesh.positions.size()) + "\n";
-    for (const char *p : {"x", "y", "z", "nx", "ny", "nz"}) out += std::string("property float ") + p + "\n";
+    for (const char *p : {"x", "y", "z", "nx", "ny", "nz", "thickness"}) out += std::string("property float ") + p + "\n";
     for (const char *p : {"red", "green", "blue", "alpha"}) out += std::string("property uchar ") + p + "\n";
     out += "element face " + std::to_string(mesh.sizes.size()) + "\n";
     out += byte_counts ? "property list uchar int vertex_indices\n" : "property list int int vertex_indices\n";
     out += "end_header\n";
-    out.reserve(out.size() + mesh.positions.size() * 28 + mesh.indices.size() * 4 + mesh.sizes.size() * 4);
+    out.reserve(out.size() + mesh.positions.size() * 32 + mesh.indices.size() * 4 + mesh.sizes.size() * 4);
     for (std::size_t i = 0; i < mesh.positions.size(); ++i) {
         for (double c : mesh.positions[i]) put_float(out, c);
         for (double c : mesh.normals[i]) put_float(out, c);
+        put_float(out, i < mesh.thickness.size() ? mesh.thickness[i] : 0.0);
         for (std::uint8_t c : mesh.colors[i]) out += static_cast<char>(c);
     }
     for (std::size_t p = 0; p < mesh.sizes.size(); ++p) {

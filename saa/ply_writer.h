@@ -1,4 +1,4 @@
-// Polygon meshes as binary PLY: x y z nx ny nz (float) red green blue alpha (uchar) per vertex,
+// Polygon meshes as binary PLY: x y z nx ny nz thickness (float) red green blue alpha (uchar) per vertex,
 // faces as index lists.
 #pragma once
 

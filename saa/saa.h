@@ -231,7 +231,9 @@ int SAA_polyCtrlVertexSetColors(const SAA_Scene *scene, const SAA_Elem *mesh, in
                                 const SAA_Elem *ctrl_vertices, const unsigned char *rgba);
 int SAA_ctrlVertexSetNormals(const SAA_Scene *scene, const SAA_Elem *mesh, int count,
                              const SAA_Elem *ctrl_vertices, const double *normals);
-/* Writes a mesh as binary PLY (x y z nx ny nz red green blue alpha per vertex, faces) to
+/* A normal's fourth component is kept with its vertex as the vertex's thickness (the width of the
+ * hair a vertex belongs to; 0 unless set). It is not stored in the scene file.
+ * Writes a mesh as binary PLY (x y z nx ny nz thickness red green blue alpha per vertex, faces) to
  * MODELS/<name>.ply of the current database, under its element name or the given name. A given
  * name containing '/' is a file path of its own; a ".hrc" ending becomes ".ply". Atomic. */
 int SAA_elementSave(const SAA_Scene *scene, const SAA_Elem *element);

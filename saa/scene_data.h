@@ -68,6 +68,7 @@ using Rgba = std::array<std::uint8_t, 4>;
 struct Mesh {
     std::vector<Vec3> positions;
     std::vector<Vec3> normals;
+    std::vector<double> thickness;  // the fourth component of each normal (0 unless set)
     std::vector<Rgba> colors;
     std::vector<int> sizes;
     std::vector<int> starts;

@@ -40,6 +40,10 @@ bool open_scene(const CommandLine &line, SAA_Database &database, SAA_Scene &scen
 int run_info(const CommandLine &line);
 // The batch render of a scene into numbered picture files.
 int run_render(const CommandLine &line);
+// The hairs of frames as curves: a USD text layer or PLY files of vertices and edges.
+int run_export_curves(const CommandLine &line);
+// Frames sent to a Slurm cluster as one job array of render chunks.
+int run_farm_submit(const CommandLine &line);
 // The plug-in's run modes: internal, persistent over a frame range, editing a persistent effect.
 int run_internal(const CommandLine &line);
 int run_persistent(const CommandLine &line);

@@ -17,6 +17,8 @@ struct Command {
 // One line per subcommand.
 constexpr Command kCommands[] = {
     {"render", run_render, "render frames to PIC or PNG files: [--frames START END [STEP]] [--size W H] ..."},
+    {"export-curves", run_export_curves, "write the hairs as curves: [--frames START END] [--format usda|ply] OUT"},
+    {"farm-submit", run_farm_submit, "render on a Slurm cluster: --slurm --frames START END [--chunk K] [--dry-run] ..."},
     {"info", run_info, "print the play range, cameras, lights, models and each surface's fur"},
     {"internal", run_internal, "run the plug-in's internal mode (initInt, cleanupInt)"},
     {"persistent", run_persistent, "run the persistent effect: --frames START END [--save] [--export-each-frame]\n"

@@ -13,6 +13,7 @@
 
 #include "apps/common/plugin_loader.h"
 #include "apps/vellimor-host/commands.h"
+#include "apps/vellimor-host/render_chunks.h"
 #include "apps/vellimor-host/render_options.h"
 #include "host/entry_points.h"
 #include "host/globals.h"
@@ -251,6 +252,9 @@ int run_render(const CommandLine &line) {
     const std::string base = frames_base(options, line);
     const std::string folder = folder_of(base);
     if (!folder_is_writable(folder)) return kExitFailure;
+    const int fur_frame = fur_frame_of(options, scene, range.start);
+    if (options.jobs > 1 && range.count() > 1)
+        return render_in_processes(line, options, {range.start, range.end, range.step}, fur_frame, folder);
 
     app::set_host_environment();
     FrameFiles files(base, options.format, options.alpha, range.count());
@@ -261,6 +265,7 @@ int run_render(const CommandLine &line) {
         fur_grown = true;
         warn_of_bare_surfaces();
     };
+    hooks.fur_frame = fur_frame;
     const int result = run_stand_alone(batch_command_line(options, line, range, base), hooks);
     return reported_outcome(result, files, range.count(), fur_grown, line.scene, folder, seconds_since(started));
 }

@@ -22,6 +22,10 @@ constexpr const char *kUsage =
     "  --output DIR/NAME          frames become DIR/NAME.0001.png ... (DIR must exist;\n"
     "                             default: DATABASE/RENDER_PICTURES/SCENE)\n"
     "  --format pic|png|both      picture files to write (default: png)\n"
+    "  --jobs N                   render in N processes side by side, each a chunk of the frames\n"
+    "                             (the same pictures as one process)\n"
+    "  --fur-frame F              frame at which surfaces not regrown every frame grow their fur\n"
+    "                             (default: the play range's start, or START when earlier)\n"
     "Written files are listed on stdout, the log goes to stderr. Exit status: 0 every frame\n"
     "written, 1 a frame or the scene failed, 2 wrong options.\n";
 
@@ -134,6 +138,15 @@ bool parse_option(const std::string &option, OptionReader &in, RenderOptions &o)
         o.has_aspect = true;
         return true;
     }
+    if (option == "--jobs") {
+        if (!in.integer(option, o.jobs)) return false;
+        if (o.jobs < 1) {
+            report_error("--jobs must be 1 or more");
+            return false;
+        }
+        return true;
+    }
+    if (option == "--fur-frame") return o.has_fur_frame = in.integer(option, o.fur_frame);
     if (option == "--aa") {
         if (!in.integer(option, o.antialias)) return false;
         if (o.antialias < 0 || o.antialias > kMaxAntialiasLevel) {

@@ -23,6 +23,9 @@ struct RenderOptions {
     std::string output;  // DIR/NAME; empty: DATABASE/RENDER_PICTURES/SCENE
     PictureFormat format = PictureFormat::png;
     bool help = false;
+    int jobs = 1;  // processes rendering chunks of the range side by side
+    bool has_fur_frame = false;  // else the scene's play start (the range's start when earlier)
+    int fur_frame = 0;
 };
 
 // Reads the render options from the command's arguments. False after one line saying what is

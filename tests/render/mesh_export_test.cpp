@@ -82,6 +82,19 @@ TEST(HairMeshArrays, OneHairOfTwoSegmentsSharesItsMiddleRing) {
     EXPECT_EQ(a.normals.size(), 48u);
 }
 
+TEST(HairMeshArrays, ATipOfNoThicknessKeepsUnitNormals) {
+    HandMadeHairs hairs({2});
+    for (float &c : hairs.points[2].side) c = 0.0f;  // the tip thins to nothing
+    for (float &c : hairs.points[2].normal) c = 0.0f;
+    HairMeshArrays a;
+    ASSERT_TRUE(build_hair_mesh_arrays(hairs.polygons, hairs.count(), a));
+    for (int corner = 0; corner < 4; ++corner) {
+        const size_t tip = size_t(8 + corner) * 4, middle = size_t(4 + corner) * 4;
+        EXPECT_EQ(a.normals[tip + 3], 0.0) << "thickness";
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(a.normals[tip + size_t(k)], a.normals[middle + size_t(k)]) << corner;
+    }
+}
+
 TEST(HairMeshArrays, SeparateHairsShareNothing) {
     // Adjacent in memory like consecutive strands, but not linked: two hairs.
     HandMadeHairs hairs({1, 1});
@@ -112,8 +125,10 @@ TEST(HairMeshArrays, RingsSitAroundThePointWithOutwardNormals) {
     ASSERT_TRUE(build_hair_mesh_arrays(hairs.polygons, hairs.count(), a));
     // Ring of point 1 at (0, 1, 0), side (0.2, 0, 0), normal (0, 0, 0.2): -S, -N, +S, +N.
     const double expected_positions[4][3] = {{-0.2, 1, 0}, {0, 1, -0.2}, {0.2, 1, 0}, {0, 1, 0.2}};
-    const double expected_normals[4][3] = {{-0.2, 0, 0}, {0, 0, -0.2}, {0.2, 0, 0}, {0, 0, 0.2}};
+    // Normals of unit length, the thickness beside them.
+    const double expected_normals[4][3] = {{-1, 0, 0}, {0, 0, -1}, {1, 0, 0}, {0, 0, 1}};
     for (int c = 0; c < 4; ++c) {
+        EXPECT_NEAR(a.normals[(4 + c) * 4 + 3], 0.2, 1e-6) << c;
         for (int k = 0; k < 3; ++k) {
             EXPECT_NEAR(a.positions[(4 + c) * 4 + k], expected_positions[c][k], 1e-6) << c << k;
             EXPECT_NEAR(a.normals[(4 + c) * 4 + k], expected_normals[c][k], 1e-6) << c << k;
@@ -200,9 +215,11 @@ TEST_F(HairMeshInScene, SavedModelCarriesTheColoursAndNormals) {
     ASSERT_EQ(ply->faces.size(), 8u);
     EXPECT_EQ(ply->faces[4], (std::vector<int>{9, 8, 4, 5}));
     // Middle ring (point 1, thickness 0.2) and tip ring (point 2, thickness 0.3).
-    EXPECT_NEAR(ply->normals[4][0], -0.2f, 1e-6);
-    EXPECT_NEAR(ply->normals[7][2], 0.2f, 1e-6);
-    EXPECT_NEAR(ply->normals[9][2], -0.3f, 1e-6);
+    EXPECT_NEAR(ply->normals[4][0], -1.0f, 1e-6);
+    EXPECT_NEAR(ply->normals[7][2], 1.0f, 1e-6);
+    EXPECT_NEAR(ply->normals[9][2], -1.0f, 1e-6);
+    EXPECT_NEAR(ply->thickness[4], 0.2f, 1e-6);
+    EXPECT_NEAR(ply->thickness[9], 0.3f, 1e-6);
     EXPECT_NEAR(ply->positions[10][0], 0.3f, 1e-6);
     EXPECT_NEAR(ply->positions[10][1], 2.0f, 1e-6);
     for (const auto &c : ply->colors) EXPECT_EQ(c, (std::array<std::uint8_t, 4>{255, 255, 255, 255}));

@@ -1,5 +1,5 @@
 // A small reader of the binary little-endian PLY meshes the host writes (vertex x y z nx ny nz
-// as floats and red green blue alpha as bytes, faces as index lists), so tests can check a
+// thickness as floats and red green blue alpha as bytes, faces as index lists), so tests can check a
 // saved model the way another tool would see it.
 #pragma once
 
@@ -16,6 +16,7 @@ namespace vellimor::test {
 struct PlyMesh {
     std::vector<std::array<float, 3>> positions;
     std::vector<std::array<float, 3>> normals;
+    std::vector<float> thickness;
     std::vector<std::array<std::uint8_t, 4>> colors;
     std::vector<std::vector<int>> faces;
 };
@@ -51,7 +52,7 @@ inline std::optional<PlyMesh> read_ply(const std::string &bytes) {
         }
     }
     const std::vector<std::string> expected = {"float x", "float y", "float z", "float nx", "float ny",
-                                               "float nz", "uchar red", "uchar green", "uchar blue",
+                                               "float nz", "float thickness", "uchar red", "uchar green", "uchar blue",
                                                "uchar alpha"};
     if (vertex_properties != expected || vertices < 0 || faces < 0) return std::nullopt;
     std::size_t at = header_end + end_marker.size();
@@ -81,6 +82,9 @@ inline std::optional<PlyMesh> read_ply(const std::string &bytes) {
             if (!take_float(x)) return std::nullopt;
         for (float &x : n)
             if (!take_float(x)) return std::nullopt;
+        float thickness = 0.0f;
+        if (!take_float(thickness)) return std::nullopt;
+        mesh.thickness.push_back(thickness);
         if (!take(c.data(), 4)) return std::nullopt;
         mesh.positions.push_back(p);
         mesh.normals.push_back(n);

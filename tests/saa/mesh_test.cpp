@@ -67,7 +67,7 @@ TEST_F(Meshes, PolygonsAndControlVerticesComeBackInTheGivenOrder) {
         for (const SAA_Elem &cv : cvs) {
             int v = kIndices[corner++];
             unsigned char rgba[4] = {static_cast<unsigned char>(40 * v), 7, 9, 255};
-            double normal[4] = {0, 0, static_cast<double>(v), 0};
+            double normal[4] = {0, 0, static_cast<double>(v), 0.5 * v};
             ASSERT_EQ(SAA_polyCtrlVertexSetColors(&db_.scene, &mesh_, 1, &cv, rgba), SAA_OK);
             ASSERT_EQ(SAA_ctrlVertexSetNormals(&db_.scene, &mesh_, 1, &cv, normal), SAA_OK);
         }
@@ -78,19 +78,20 @@ TEST_F(Meshes, PolygonsAndControlVerticesComeBackInTheGivenOrder) {
     EXPECT_NE(ply.header.find("format binary_little_endian 1.0"), std::string::npos);
     EXPECT_NE(ply.header.find("element vertex 6\n"), std::string::npos);
     EXPECT_NE(ply.header.find("element face 2\n"), std::string::npos);
-    for (const char *p : {"x", "y", "z", "nx", "ny", "nz"})
+    for (const char *p : {"x", "y", "z", "nx", "ny", "nz", "thickness"})
         EXPECT_NE(ply.header.find(std::string("property float ") + p + "\n"), std::string::npos) << p;
     for (const char *p : {"red", "green", "blue", "alpha"})
         EXPECT_NE(ply.header.find(std::string("property uchar ") + p + "\n"), std::string::npos) << p;
-    const std::size_t vertex_bytes = 6 * 4 + 4;
+    const std::size_t vertex_bytes = 7 * 4 + 4;
     ASSERT_EQ(ply.body.size(), 6 * vertex_bytes + 2 * (1 + 4 * 4));
     for (int v = 0; v < 6; ++v) {
         std::size_t at = static_cast<std::size_t>(v) * vertex_bytes;
         EXPECT_EQ(float_at(ply.body, at), static_cast<float>(kPositions[static_cast<std::size_t>(4 * v)]));
         EXPECT_EQ(float_at(ply.body, at + 4), static_cast<float>(kPositions[static_cast<std::size_t>(4 * v + 1)]));
         EXPECT_EQ(float_at(ply.body, at + 20), static_cast<float>(v)) << "normal z";
-        EXPECT_EQ(static_cast<unsigned char>(ply.body[at + 24]), 40 * v) << "red";
-        EXPECT_EQ(static_cast<unsigned char>(ply.body[at + 27]), 255) << "alpha";
+        EXPECT_EQ(float_at(ply.body, at + 24), 0.5f * float(v)) << "thickness: the normal's fourth component";
+        EXPECT_EQ(static_cast<unsigned char>(ply.body[at + 28]), 40 * v) << "red";
+        EXPECT_EQ(static_cast<unsigned char>(ply.body[at + 31]), 255) << "alpha";
     }
     std::size_t faces = 6 * vertex_bytes;
     EXPECT_EQ(ply.body[faces], 4);

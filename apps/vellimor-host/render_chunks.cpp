@@ -1,0 +1,208 @@
+#include "apps/vellimor-host/render_chunks.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+extern char **environ;
+
+namespace vellimor::host_driver {
+namespace {
+
+constexpr int kInterruptedStatus = 130;  // the shells' status of a program ended by Ctrl-C
+
+std::string real_text(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", double(value));
+    return text;
+}
+
+const char *format_name(PictureFormat format) {
+    switch (format) {
+    case PictureFormat::pic: return "pic";
+    case PictureFormat::both: return "both";
+    case PictureFormat::png: break;
+    }
+    return "png";
+}
+
+// A signal that reached this process while its children render; passed on to them.
+volatile std::sig_atomic_t g_signal = 0;
+void remember_signal(int signal) { g_signal = signal; }
+
+// Catches Ctrl-C and termination for as long as it lives, so the children are waited for and
+// the outcome is reported.
+class SignalsForwarded {
+public:
+    SignalsForwarded() {
+        struct sigaction action {};
+        action.sa_handler = remember_signal;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &interrupt_);
+        sigaction(SIGTERM, &action, &terminate_);
+    }
+    ~SignalsForwarded() {
+        sigaction(SIGINT, &interrupt_, nullptr);
+        sigaction(SIGTERM, &terminate_, nullptr);
+    }
+    SignalsForwarded(const SignalsForwarded &) = delete;
+    SignalsForwarded &operator=(const SignalsForwarded &) = delete;
+
+private:
+    struct sigaction interrupt_ {}, terminate_ {};
+};
+
+struct ChunkProcess {
+    FrameChunk chunk;
+    pid_t pid = -1;
+    int status = -1;  // exit status once ended; -1 while running or when it never started
+};
+
+bool spawn(const std::vector<std::string> &arguments, pid_t &pid) {
+    std::vector<char *> argv;
+    for (const std::string &a : arguments) argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    const int error = posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+    if (error == 0) return true;
+    report_error("cannot start " + arguments[0] + ": " + std::strerror(error));
+    return false;
+}
+
+int exit_status_of(int wait_status) {
+    if (WIFEXITED(wait_status)) return WEXITSTATUS(wait_status);
+    if (WIFSIGNALED(wait_status)) return 128 + WTERMSIG(wait_status);
+    return 1;
+}
+
+std::string chunk_text(const FrameChunk &chunk) {
+    return std::to_string(chunk.start) + ".." + std::to_string(chunk.end);
+}
+
+}  // namespace
+
+int FrameChunk::count() const { return end < start ? 0 : (end - start) / step + 1; }
+
+std::vector<FrameChunk> split_into_chunks(int start, int end, int step, int chunks) {
+    const FrameChunk all{start, end, step};
+    const int frames = all.count();
+    chunks = std::clamp(chunks, 1, std::max(frames, 1));
+    std::vector<FrameChunk> out;
+    int first = start;
+    for (int c = 0; c < chunks && frames > 0; ++c) {
+        const int size = frames / chunks + (c < frames % chunks ? 1 : 0);
+        out.push_back({first, first + (size - 1) * step, step});
+        first += size * step;
+    }
+    return out;
+}
+
+std::vector<FrameChunk> chunks_of_size(int start, int end, int step, int size) {
+    const int frames = FrameChunk{start, end, step}.count();
+    size = std::max(size, 1);
+    std::vector<FrameChunk> out;
+    for (int done = 0; done < frames; done += size) {
+        const int first = start + done * step;
+        out.push_back({first, first + (std::min(size, frames - done) - 1) * step, step});
+    }
+    return out;
+}
+
+int fur_frame_of(const RenderOptions &options, const SAA_Scene &scene, int range_start) {
+    if (options.has_fur_frame) return options.fur_frame;
+    int play_start = range_start;
+    if (SAA_sceneGetPlayCtrlStartFrame(&scene, &play_start) != SAA_OK) return range_start;
+    return std::min(play_start, range_start);
+}
+
+std::vector<std::string> chunk_render_arguments(const CommandLine &line, const RenderOptions &options,
+                                                const FrameChunk &chunk, int fur_frame) {
+    std::vector<std::string> a = {"-d", line.database, "-s", line.scene};
+    a.insert(a.end(), {"--frames", std::to_string(chunk.start), std::to_string(chunk.end),
+                       std::to_string(chunk.step), "--fur-frame", std::to_string(fur_frame)});
+    if (options.has_size) a.insert(a.end(), {"--size", std::to_string(options.width), std::to_string(options.height)});
+    if (options.has_aspect) a.insert(a.end(), {"--aspect", real_text(options.aspect)});
+    if (options.has_antialias) a.insert(a.end(), {"--aa", std::to_string(options.antialias)});
+    if (options.alpha) a.emplace_back("--alpha");
+    if (options.all_persistent) a.emplace_back("--all-persistent");
+    if (!options.output.empty()) a.insert(a.end(), {"--output", options.output});
+    a.insert(a.end(), {"--format", format_name(options.format)});
+    return a;
+}
+
+int render_in_processes(const CommandLine &line, const RenderOptions &options, const FrameChunk &range,
+                        int fur_frame, const std::string &folder) {
+    const auto started = std::chrono::steady_clock::now();
+    const std::vector<FrameChunk> chunks = split_into_chunks(range.start, range.end, range.step, options.jobs);
+    const int status = render_chunks_in_processes(line, options, chunks, fur_frame, options.jobs);
+    if (status != kExitSuccess) return status;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::fprintf(stderr, "%d frames in %.1f s by %zu processes (%.2f s a frame) \u2192 %s\n", range.count(),
+                 seconds, chunks.size(), seconds / range.count(), folder.c_str());
+    return kExitSuccess;
+}
+
+std::string this_program() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string(kProgram) : program.string();
+}
+
+int render_chunks_in_processes(const CommandLine &line, const RenderOptions &options,
+                               const std::vector<FrameChunk> &chunks, int fur_frame, int jobs) {
+    const SignalsForwarded signals;
+    std::vector<ChunkProcess> processes;
+    for (const FrameChunk &chunk : chunks) processes.push_back({chunk});
+    std::fprintf(stderr, "Rendering %zu chunks in %d processes, fur grown at frame %d\n", chunks.size(),
+                 std::min(jobs, int(chunks.size())), fur_frame);
+    const std::string program = this_program();
+    // At most `jobs` children at once: start the next chunk whenever one ends.
+    size_t next = 0;
+    std::vector<ChunkProcess *> running;
+    while (next < processes.size() || !running.empty()) {
+        while (g_signal == 0 && next < processes.size() && int(running.size()) < jobs) {
+            ChunkProcess &p = processes[next++];
+            std::vector<std::string> arguments = {program, "render"};
+            for (std::string &a : chunk_render_arguments(line, options, p.chunk, fur_frame))
+                arguments.push_back(std::move(a));
+            std::fflush(stdout);
+            std::fflush(stderr);
+            if (spawn(arguments, p.pid)) running.push_back(&p);
+            else p.status = 1;
+        }
+        if (running.empty()) break;
+        int wait_status = 0;
+        const pid_t ended = waitpid(-1, &wait_status, 0);
+        if (ended < 0) {
+            if (errno != EINTR) break;
+            for (ChunkProcess *p : running) kill(p->pid, g_signal);
+            continue;
+        }
+        const auto it = std::find_if(running.begin(), running.end(), [ended](ChunkProcess *p) { return p->pid == ended; });
+        if (it == running.end()) continue;
+        (*it)->status = exit_status_of(wait_status);
+        running.erase(it);
+    }
+
+    std::string failed;
+    bool interrupted = g_signal != 0;
+    for (const ChunkProcess &p : processes) {
+        if (p.status == 0) continue;
+        if (p.status == kInterruptedStatus) interrupted = true;
+        failed += (failed.empty() ? "" : ", ") + chunk_text(p.chunk) +
+                  (p.status < 0 ? " (not started)" : " (status " + std::to_string(p.status) + ")");
+    }
+    g_signal = 0;
+    if (failed.empty()) return kExitSuccess;
+    report_error(std::string(interrupted ? "interrupted" : "failed") + ": frames " + failed);
+    return interrupted ? kInterruptedStatus : kExitFailure;
+}
+
+}  // namespace vellimor::host_driver

@@ -1,0 +1,127 @@
+// Frames that split safely: a render of frames 4..6 gives the bytes of frames 4..6 of a render of
+// 1..6, and --jobs 2 the bytes of one process; farm-submit writes the batch script of a job array
+// whose tasks render those chunks.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "host/test_env.h"
+#include "run_program.h"
+
+namespace vellimor {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ProgramResult;
+
+class RenderChunks : public ::testing::Test {
+protected:
+    std::map<std::string, std::optional<std::string>> environment() const {
+        return {{"TEMP", work.path()}, {"SI_LOCATION", std::nullopt}, {"DISPLAY", std::nullopt},
+                {"VELLIMOR_PLUGIN", std::nullopt}, {"SLURM_CONF", std::nullopt}};
+    }
+    ProgramResult host(const std::string &command, std::vector<std::string> args) {
+        std::vector<std::string> all = {command, "-d", test::demo_database(), "-s", "furball"};
+        all.insert(all.end(), args.begin(), args.end());
+        return test::run_program("vellimor-host", all, environment(), work.path());
+    }
+    // The demo's frames at a small size into DIR/f.NNNN.png.
+    ProgramResult render(const std::string &dir, int first, int last, std::vector<std::string> more = {}) {
+        fs::create_directories(fs::path(work.path()) / dir);
+        std::vector<std::string> args = {"--frames", std::to_string(first), std::to_string(last), "--size", "96",
+                                         "72", "--output", (fs::path(work.path()) / dir / "f").string()};
+        args.insert(args.end(), more.begin(), more.end());
+        return host("render", args);
+    }
+    std::string frame(const std::string &dir, int number) const {
+        char name[32];
+        std::snprintf(name, sizeof name, "f.%04d.png", number);
+        return test::slurp((fs::path(work.path()) / dir / name).string());
+    }
+
+    test::TempDir work;
+};
+
+TEST_F(RenderChunks, AChunkAndTwoProcessesGiveTheBytesOfOneRun) {
+    const ProgramResult whole = render("whole", 1, 6);
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    const ProgramResult chunk = render("chunk", 4, 6);
+    ASSERT_EQ(chunk.status, 0) << chunk.err;
+    // The chunk grows its fur where the whole run does and draws the frame before its first.
+    EXPECT_NE(chunk.err.find("Pre-roll: frame 3 drawn, not saved"), std::string::npos) << chunk.err;
+    const ProgramResult jobs = render("jobs", 1, 6, {"--jobs", "2"});
+    ASSERT_EQ(jobs.status, 0) << jobs.err;
+    EXPECT_NE(jobs.err.find("6 frames in"), std::string::npos) << jobs.err;
+    EXPECT_NE(jobs.err.find("by 2 processes"), std::string::npos) << jobs.err;
+
+    for (int f = 1; f <= 6; ++f) {
+        const std::string expected = frame("whole", f);
+        ASSERT_FALSE(expected.empty()) << "frame " << f;
+        EXPECT_TRUE(frame("jobs", f) == expected) << "--jobs 2 differs at frame " << f;
+        if (f >= 4) EXPECT_TRUE(frame("chunk", f) == expected) << "frames 4..6 alone differ at frame " << f;
+    }
+    // Every written file is listed once on stdout, whichever process wrote it.
+    for (int f = 1; f <= 6; ++f)
+        EXPECT_NE(jobs.out.find("/jobs/f.000" + std::to_string(f) + ".png\n"), std::string::npos) << jobs.out;
+    EXPECT_FALSE(fs::exists(fs::path(work.path()) / "chunk" / "f.0003.png")) << "the pre-roll frame is not saved";
+}
+
+TEST_F(RenderChunks, WrongJobsAndAMissingFolderFailBeforeAnyProcessStarts) {
+    // No chunk starts when the frames could not be written at all.
+    const ProgramResult r = host("render", {"--frames", "1", "2", "--jobs", "2", "--size", "8", "8", "--output",
+                                            (fs::path(work.path()) / "none" / "f").string()});
+    EXPECT_EQ(r.status, 1);
+    const ProgramResult bad = host("render", {"--jobs", "0"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("--jobs must be 1 or more"), std::string::npos) << bad.err;
+}
+
+TEST_F(RenderChunks, FarmSubmitWritesAJobArrayOfChunks) {
+    const std::string out = (fs::path(work.path()) / "it's here" / "f").string();
+    const ProgramResult r = host("farm-submit", {"--slurm", "--frames", "1", "7", "--chunk", "3", "--partition",
+                                                 "render", "--size", "96", "72", "--output", out, "--dry-run"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string &script = r.out;
+    EXPECT_EQ(script.rfind("#!/bin/bash\n", 0), 0u) << script;
+    EXPECT_NE(script.find("#SBATCH --array=0-2\n"), std::string::npos) << script;
+    EXPECT_NE(script.find("#SBATCH --partition=render\n"), std::string::npos) << script;
+    EXPECT_NE(script.find("firsts=(1 4 7)\nlasts=(3 6 7)\n"), std::string::npos) << script;
+    EXPECT_NE(script.find("'--frames' \"$first\" \"$last\" '1' '--fur-frame' '1'"), std::string::npos) << script;
+    // Paths the tasks use are absolute and quoted for the shell, whatever they hold.
+    EXPECT_NE(script.find("'--output' '" + fs::path(work.path()).string() + "/it'\\''s here/f'"), std::string::npos)
+        << script;
+    EXPECT_NE(script.find("'-d' '/"), std::string::npos) << script;
+    EXPECT_FALSE(fs::exists(fs::path(work.path()) / "it's here")) << "a dry run writes nothing";
+
+    // The script's shell part runs as written: bash reads it, and task 1 asks for frames 4..6.
+    const std::string file = (fs::path(work.path()) / "job.sh").string();
+    std::string dry = script;
+    dry.replace(dry.find("exec "), 5, "echo ");
+    std::ofstream(file) << dry;
+    const ProgramResult task = test::run_executable("/bin/bash", {file}, {{"SLURM_ARRAY_TASK_ID", "1"}}, work.path());
+    ASSERT_EQ(task.status, 0) << task.err;
+    EXPECT_NE(task.out.find(" render -d /"), std::string::npos) << task.out;
+    EXPECT_NE(task.out.find("--frames 4 6 1 --fur-frame 1"), std::string::npos) << task.out;
+}
+
+TEST_F(RenderChunks, FarmSubmitRefusesWhatItCannotSend) {
+    EXPECT_EQ(host("farm-submit", {"--frames", "1", "6"}).status, 2);  // no --slurm
+    const ProgramResult no_frames = host("farm-submit", {"--slurm", "--dry-run"});
+    EXPECT_EQ(no_frames.status, 2);
+    EXPECT_NE(no_frames.err.find("farm-submit needs --frames"), std::string::npos) << no_frames.err;
+    EXPECT_EQ(host("farm-submit", {"--slurm", "--frames", "1", "6", "--chunk", "0"}).status, 2);
+    // Without sbatch on the path the submission fails with a line that says what to do.
+    auto env = environment();
+    env["PATH"] = "/nonexistent";
+    const ProgramResult r = test::run_program(
+        "vellimor-host",
+        {"farm-submit", "-d", test::demo_database(), "-s", "furball", "--slurm", "--frames", "1", "2", "--output",
+         (fs::path(work.path()) / "f").string()},
+        env, work.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot run sbatch"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace vellimor
