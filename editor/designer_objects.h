@@ -280,6 +280,11 @@ void redraw_keymap();
 void redraw_color_area();
 // The graphics, KeyMap and colour views, and the curve area when the curve editor is shown.
 void redraw_views();
+// Hooks the curve editor sets: the redraw of its curve area and the refill of its curve list
+// (called by redraw_views and selection_sync while they are set).
+using RedrawHook = void (*)();
+RedrawHook &redraw_curve_area_hook();
+RedrawHook &fcurve_list_refresh_hook();
 // Sets the frame controls from scene_state().current_frame.
 void frame_controls_update();
 // The main window's controls from the current patch and the display settings (fetch, load).
@@ -293,8 +298,11 @@ void pair_set_decimals(FmObject *slider, int decimals);
 float pair_get(FmObject *slider);
 void pair_set(FmObject *slider, float value);
 // False while a right-button rescaling of a slider is under way; the callbacks that change fur
-// data do nothing then. Reading it sets it again.
+// data do nothing then. The next pair_get sets it again.
 bool pair_values_valid();
+// The upper bound after a right-button rescaling: the value `before` the drag lands where the
+// knob was released (`knob`) on the range [lo, hi]; limited to 0.005 .. 4 * hi.
+float pair_rescaled_bound(float before, float lo, float hi, float knob, int mode);
 // The text a pair's field shows for a value (decimals adapted to its size).
 std::string pair_format(float value, int decimals);
 

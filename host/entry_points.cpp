@@ -175,7 +175,8 @@ int run_init(int argc, const char *const *argv) {
     if (!line.batch) {
         designer_start();
         free_all();
-        return 0;
+        // Without a display the designer could not open: a failure, not a success.
+        return designer_failed() ? kUsageError : 0;
     }
     return batch_render(line);
 }
@@ -196,6 +197,7 @@ int run_init_internal(void *) {
     MY_read_scene("", "");  // a failure leaves whatever was read
     if (run.run_mode == kRunModeInternal) {
         designer_start();
+        if (designer_failed()) return kUsageError;
     } else if (run.run_mode == kRunModePersistent) {
         read_fur_data(1);
         // Every surface grows its hairs once here, so the effect's mesh holds all the fur of the
@@ -262,7 +264,7 @@ int run_edit_persistent(void *) {
     destroy_hair_mesh_element();
     designer_start();
     free_all();
-    return 0;
+    return designer_failed() ? kUsageError : 0;
 }
 
 }  // namespace vellimor

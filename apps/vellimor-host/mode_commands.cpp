@@ -223,9 +223,9 @@ int run_edit(const CommandLine &line) {
         plugin.call("cleanupPer", context);
         return rc;
     }
-    plugin.call("editPer", context);
+    const int result = checked("editPer", plugin.call("editPer", context));
     plugin.call("cleanupPer", context);
-    return 0;
+    return result;
 }
 
 }  // namespace vellimor::host_driver
