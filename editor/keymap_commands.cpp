@@ -1,6 +1,5 @@
 #include "editor/keymap_commands.h"
 
-#include "editor/designer_objects.h"
 #include "furdata/display_settings.h"
 #include "fcurve/fcurve_autokey.h"
 #include "hair/channel_maps.h"

@@ -12,6 +12,7 @@
 #include "editor/designer_callbacks.h"
 #include "editor/designer_objects.h"
 #include "editor/graphics_view.h"
+#include "editor/keymap_editor.h"
 #include "editor/slider_panel.h"
 #include "editor/windows.h"
 #include "forms/forms.h"
@@ -164,6 +165,7 @@ bool designer_open() {
     e.quit = 0;
     fm_init();
     create_windows();                     // 1, 2: windows and drawing areas
+    keymap_editor_attach();               //       the KeyMap and colour areas' editors
     e.double_buffer = 1;                  // 3
     config().single_buffer = 1;
     set_frame_controls();
