@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
 #include <cmath>
 #include <numbers>
 
@@ -25,7 +26,7 @@ enum Gesture { kNoGesture, kPan, kZoomIn, kZoomOut, kBand, kMoving, kShaping };
 
 constexpr int kLeft = 1, kMiddle = 2, kRight = 3;
 constexpr float kMarkerHalf = 3.0f;  // key markers are 7 x 7 pixels
-constexpr float kBackground = 0.6f;  // grey of the area around the map
+constexpr float kBackground = 0.4f;  // grey of the area around the map
 
 struct AreaState {
     KeyMapView view;
@@ -45,7 +46,9 @@ MainWindowObjects &objects() { return designer_windows().main; }
 
 PatchData &record_of(int p) { return *scene_state().patches[size_t(p)]; }
 
-bool held(char letter) { return getbutton(letter) != 0; }
+// Letters are asked for in lower case: some upper-case codes name other keys ('S' is 83, the
+// code of the space bar).
+bool held(char letter) { return getbutton(std::tolower(static_cast<unsigned char>(letter))) != 0; }
 
 int show_flags_fallback[kChannelCount] = {};
 ChannelView channel_view() {

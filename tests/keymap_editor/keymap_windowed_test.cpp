@@ -1,6 +1,7 @@
 // The KeyMap area of the designer driven with the pointer and keys on the demo scene, looked at
 // through its pixels: placing the first key, adding, moving, deleting, flipping and zooming.
 #include "designer_session.h"
+#include "editor/keymap_keys.h"
 
 #include "../e2e/run_program.h"
 #include "furdata/fur_data.h"
@@ -89,6 +90,50 @@ TEST_F(KeyMapWindowed, KeysArePlacedAddedMovedAndDeletedWithTheMouse) {
     ASSERT_TRUE(pump_until([&] { return near(r.texture_keys.front().u, placed_u, 1e-6f); }));
     pump_for(100);
     EXPECT_TRUE(red(map_pixel(0.3f, 0.6f)));
+}
+
+TEST_F(KeyMapWindowed, LettersHeldWithTheButtonsShapeBoxAndToggleKeys) {
+    const int sphere = patch_index("Sphere");
+    select_only({"Sphere"});
+    reset_surface(sphere);
+    selection_sync(1);
+    pump_for(100);
+    PatchData &r = record("Sphere");
+    click(map_screen(0.3f, 0.3f));
+    click(map_screen(0.6f, 0.6f));
+    ASSERT_TRUE(pump_until([&] { return r.texture_keys.size() == 2; }));
+    TextureKey &first = r.texture_keys.front(), &second = r.texture_keys.back();
+    const float pixel = 1.5f / main->keymap_area->w;
+
+    // R: the key under the pointer becomes a circle whose radius follows the drag.
+    hold("r");
+    drag(map_screen(0.6f, 0.6f), map_screen(0.75f, 0.6f));
+    let_go("r");
+    ASSERT_TRUE(pump_until([&] { return second.key_mode == kShapeCircle; }));
+    EXPECT_NEAR(second.w, 0.15f, 2 * pixel);
+    EXPECT_FALSE(first.selected);
+    pump_for(100);
+    EXPECT_TRUE(red(map_pixel(0.6f + second.w, 0.6f)));  // the circle is drawn
+
+    // V with the right button: a directed key turned towards the pointer.
+    hold("v");
+    drag(map_screen(0.6f, 0.6f), map_screen(0.6f, 0.4f), 3);
+    let_go("v");
+    ASSERT_TRUE(pump_until([&] { return second.key_mode == kShapeDirected; }));
+    EXPECT_NEAR(second.ang, -1.5707964f, 0.05f);
+
+    // T: a rubber band selects the visible keys inside it; S toggles the key under the pointer.
+    hold("t");
+    drag(map_screen(0.1f, 0.1f), map_screen(0.9f, 0.9f));
+    let_go("t");
+    ASSERT_TRUE(pump_until([&] { return first.selected && second.selected; }));
+    hold("s");
+    click(map_screen(0.3f, 0.3f));
+    let_go("s");
+    ASSERT_TRUE(pump_until([&] { return !first.selected; }));
+    EXPECT_TRUE(second.selected);
+    pump_for(100);
+    EXPECT_TRUE(yellow(map_pixel(0.3f, 0.3f)));
 }
 
 TEST_F(KeyMapWindowed, ZoomingKeepsThePointUnderThePointerAndKeyAResets) {
