@@ -93,6 +93,7 @@ protected:
     }
 
     void TearDown() override {
+        if (!driver.ok()) return;  // nothing was started
         for (const char *k : {"z", "m", "t", "s", "r", "b", "v", "Delete", "Shift_L"}) driver.key_up(k);
         designer_close();
         free_all();

@@ -233,6 +233,10 @@ TEST_F(KeyMapWindowed, FurPaintedOnTheSphereShowsInTheSavedBatchRender) {
     ASSERT_TRUE(pump_until([&] { return painted.color_keys[kColorDiffuse][1].B == 0.1f; }));
     EXPECT_EQ(painted.color_keys[kColorDiffuse][1].R, 0.95f);
     EXPECT_NE(first.color_keys[kColorDiffuse][1].R, 0.95f);
+    pump_for(200);
+    const std::filesystem::path artefacts = std::filesystem::path(test::build_dir()) / "artefacts";
+    std::filesystem::create_directories(artefacts);
+    EXPECT_TRUE(driver.save_png(window(), (artefacts / "keymap-painted-sphere.png").string()));
     ASSERT_EQ(write_fur_data(1), 0);
 
     const auto after = batch_frame(database, dir, "after");
