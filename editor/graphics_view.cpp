@@ -8,6 +8,7 @@
 #include <GL/freeglut.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "editor/designer_callbacks.h"
@@ -33,6 +34,7 @@ struct ViewPixels {
     bool draw_hairs = true;
     bool show_status = true;
     bool drawing = false;
+    bool window_changed = false;
 };
 
 ViewPixels &pixels() {
@@ -67,12 +69,14 @@ void set_gl_state() {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_DEPTH_TEST);
+    // The scene's objects are drawn twice at the same depth (a depth pass, then shaded).
+    glDepthFunc(GL_LEQUAL);
     glDepthMask(GL_TRUE);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
 }
 
-void draw_scene_into(FmObject *obj, int mode) {
+void draw_scene_into(const FmObject *obj, int mode) {
     ViewPixels &p = pixels();
     int x, y, w, h;
     view_rect(obj, x, y, w, h);
@@ -98,10 +102,10 @@ void draw_scene_into(FmObject *obj, int mode) {
     draw_fur(mode, -1, p.draw_hairs, p.show_status);
     p.drawing = false;
     glDisable(GL_SCISSOR_TEST);
-    if (view.single_buffered) glDrawBuffer(GL_BACK);
-
-    // Keep the result for the window's later drawings.
-    glReadBuffer(view.single_buffered ? GL_FRONT : GL_BACK);
+    // Keep the result for the window's later drawings: read from where it was drawn.
+    GLint drawn_to = GL_BACK;
+    glGetIntegerv(GL_DRAW_BUFFER, &drawn_to);
+    glReadBuffer(GLenum(drawn_to));
     p.rgba.resize(size_t(w) * size_t(h) * 4);
     glReadPixels(x, y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, p.rgba.data());
     p.x = x;
@@ -109,6 +113,10 @@ void draw_scene_into(FmObject *obj, int mode) {
     p.w = w;
     p.h = h;
     p.valid = true;
+    // Messages written while the scene was drawn came in the middle of the window's drawing;
+    // the window shows them at its next drawing.
+    p.window_changed = true;
+    if (view.single_buffered) glDrawBuffer(GL_BACK);
 }
 
 void copy_kept_pixels(FmObject *obj) {
@@ -229,9 +237,13 @@ PictureViewport picture_viewport(int x, int y, int w, int h, float aspect) {
     return v;
 }
 
+void graphics_view_draw_now(const FmObject *area, int mode) { draw_scene_into(area, mode); }
+
 bool graphics_view_pixels_valid() { return pixels().valid; }
 void graphics_view_forget_pixels() { pixels() = ViewPixels{}; }
 bool graphics_view_drawing() { return pixels().drawing; }
+
+bool graphics_view_take_window_changes() { return std::exchange(pixels().window_changed, false); }
 
 int graphics_view_handle(FmObject *obj, int event, float mx, float my, int key) {
     EditorState &e = editor_state();
@@ -305,9 +317,6 @@ RedrawHook &redraw_curve_area_hook() {
     return hook;
 }
 
-void graphics_view_flush() {
-    FmForm *form = designer_windows().main.form;
-    if (form && form->visible) fm_redraw_form(form);
-}
+void graphics_view_flush() { fm_flush_redraws(); }
 
 }  // namespace vellimor

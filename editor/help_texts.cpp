@@ -199,6 +199,8 @@ void help_fill_settings() {
     set(d.redraw_allways, "Draws the fur on every redraw, also while you move the camera.");
     set(d.redraw_auto, "Draws the fur on redraws, but not while you move the camera.");
     set(d.redraw_never, "Draws the scene without fur. A click in the graphics view draws the fur once.");
+    set(d.use_opengl, "Draws the hairs as OpenGL quad strips.");
+    set(d.use_irisgl, "Draws the hairs as separate quads, the older way.");
     set(d.close, "Hides the display settings.");
 
     const HelpWindowObjects &h = w.help;

@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -89,7 +90,9 @@ void connect_designer_output() {
     out.set_progress = [](float fraction) {
         FmObject *bar = designer_windows().main.progress;
         // While the view draws the scene the window is not drawn over it.
-        if (bar && !graphics_view_drawing()) fm_set_slider_value(bar, fraction);
+        if (!bar || graphics_view_drawing()) return;
+        fm_set_slider_value(bar, fraction);
+        fm_flush_redraws();  // long work does not return to the loop meanwhile
     };
     out.show_patch_list = [](const std::vector<PatchListLine> &) { browser_fill(); };
     out.refresh_controls = designer_refresh_controls;
@@ -151,6 +154,8 @@ void message_area_add(const char *line) {
     if (last && std::string(last) == line) return;  // a repeat is shown once
     fm_add_browser_line(area, line);
     while (fm_get_browser_maxline(area) > kMessageLines) fm_delete_browser_line(area, 1);
+    const int lines = fm_get_browser_maxline(area);
+    fm_set_browser_topline(area, std::max(1, lines - fm_get_browser_screenlines(area) + 1));
 }
 
 void designer_refresh_controls() {
@@ -188,6 +193,7 @@ bool designer_open() {
 void designer_turn() {
     if (!fm_headless()) glutHandleEvents();
     fm_check_forms();
+    if (graphics_view_take_window_changes()) fm_redraw_object(designer_windows().main.message_area);
 }
 
 void designer_close() {

@@ -151,25 +151,25 @@ void add_channel_column(MainWindowObjects &m) {
     fm_set_button(m.channel[1], 1);
     fm_set_button(m.channel_add[1], 1);
 
-    m.map_resolution_field = layout_field(1182, 234, 96, kRow - 2, "");
-    m.map_resolution = layout_slider(1182, 214, 96, kRow - 2, "");
+    m.map_resolution_field = layout_field(1182, 234, 40, kRow - 2, "");
+    m.map_resolution = layout_slider(1224, 234, 54, kRow - 2, "");
     fm_set_slider_bounds(m.map_resolution, 1, 200);
     pair_register(m.map_resolution, m.map_resolution_field);
     pair_set_decimals(m.map_resolution, 0);
-    m.interp = layout_button(FM_TOGGLE_BUTTON, 1182, 192, 96, kRow, "Interp", nullptr, 0);
-    m.tile_u = layout_button(FM_TOGGLE_BUTTON, 1182, 170, 47, kRow, "Tile U", nullptr, 0);
-    m.tile_v = layout_button(FM_TOGGLE_BUTTON, 1231, 170, 47, kRow, "Tile V", nullptr, 0);
-    m.flip_u = layout_button(FM_NORMAL_BUTTON, 1182, 148, 47, kRow, "Flip U", nullptr, 0);
-    m.flip_v = layout_button(FM_NORMAL_BUTTON, 1231, 148, 47, kRow, "Flip V", nullptr, 0);
-    m.copy_object = layout_button(FM_NORMAL_BUTTON, 1182, 126, 96, kRow, "Copy object", nullptr, 0);
-    m.paste_object = layout_button(FM_NORMAL_BUTTON, 1182, 104, 96, kRow, "Paste object", nullptr, 0);
+    m.interp = layout_button(FM_TOGGLE_BUTTON, 1182, 212, 96, kRow, "Interp", nullptr, 0);
+    m.tile_u = layout_button(FM_TOGGLE_BUTTON, 1182, 190, 47, kRow, "Tile U", nullptr, 0);
+    m.tile_v = layout_button(FM_TOGGLE_BUTTON, 1231, 190, 47, kRow, "Tile V", nullptr, 0);
+    m.flip_u = layout_button(FM_NORMAL_BUTTON, 1182, 168, 47, kRow, "Flip U", nullptr, 0);
+    m.flip_v = layout_button(FM_NORMAL_BUTTON, 1231, 168, 47, kRow, "Flip V", nullptr, 0);
+    m.copy_object = layout_button(FM_NORMAL_BUTTON, 1182, 146, 96, kRow, "Copy object", nullptr, 0);
+    m.paste_object = layout_button(FM_NORMAL_BUTTON, 1182, 124, 96, kRow, "Paste object", nullptr, 0);
 }
 
 void add_message_area(MainWindowObjects &m) {
-    m.message_area = fm_add_browser(FM_NORMAL_BROWSER, 1000, 28, 278, 74, "");
-    fm_set_browser_fontsize(m.message_area, 9);
+    m.message_area = fm_add_browser(FM_NORMAL_BROWSER, 1000, 28, 278, 88, "");
+    fm_set_browser_fontsize(m.message_area, 8);
     // "M" covers the area: a click anywhere on the messages opens the status text window.
-    m.message_button = fm_add_button(FM_HIDDEN_BUTTON, 1000, 28, 278, 74, "M");
+    m.message_button = fm_add_button(FM_HIDDEN_BUTTON, 1000, 28, 278, 88, "M");
     fm_set_call_back(m.message_button, message_button_callback, 0);
 }
 

@@ -92,8 +92,10 @@ void create_selected_window() {
     w.hilight_intensity = slider(136, 132, 120, "Hilight intensity", 0, 1, cb);
     w.shadow_resolution = slider(8, 98, 120, "Resolution", 2, 20, cb);
     w.shadow_levels = slider(136, 98, 120, "Levels", 1, 20, cb);
-    fm_set_slider_step(w.shadow_resolution, 1);
-    fm_set_slider_step(w.shadow_levels, 1);
+    for (FmObject *whole : {w.subdivisions_u, w.subdivisions_v, w.shadow_resolution, w.shadow_levels}) {
+        fm_set_slider_step(whole, 1);
+        fm_set_slider_precision(whole, 0);
+    }
     w.ray_traced_shadows = toggle(8, 66, 248, "Ray traced shadows", cb);
     fm_bgn_group();
     w.exact = radio(8, 42, 122, "Exact", cb);

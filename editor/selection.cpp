@@ -145,7 +145,6 @@ void browser_callback(FmObject *obj, long) {
             else
                 fm_select_browser_line(obj, -line);
             reset_patch(i);
-            status_message(kStatusPlain, "Object: %s reset to default fur", patch(i)->name.c_str());
         }
     }
     selection_sync(1);

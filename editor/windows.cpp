@@ -3,6 +3,8 @@
 
 #include <GL/freeglut.h>
 
+#include <algorithm>
+
 #include "editor/designer_callbacks.h"
 #include "editor/designer_objects.h"
 #include "editor/graphics_view.h"
@@ -53,6 +55,21 @@ void toggle(FmForm *form, const char *title) {
     fm_show_form(form, FM_PLACE_POSITION, 1, title);
 }
 
+// The settings windows open side by side along the top right of the screen, the status text
+// window at the top left; the help window has its own place.
+void place_settings_windows(int screen_w) {
+    DesignerWindows &w = designer_windows();
+    constexpr int kGap = 8;
+    int right = screen_w - kGap;
+    for (FmForm *form : {w.display.form, w.selected.form, w.dynamic.form}) {
+        if (!form || form->x >= 0) continue;  // a window keeps where it was last
+        right -= int(form->w);
+        fm_set_form_position(form, std::max(0, right), kGap);
+        right -= kGap;
+    }
+    if (w.status.form && w.status.form->x < 0) fm_set_form_position(w.status.form, kGap, kGap);
+}
+
 }  // namespace
 
 void designer_screen_size(int &w, int &h) {
@@ -92,6 +109,7 @@ void scale_windows_to_screen() {
             fm_scale_form(form, float(sw) / kDesignWidth, float(sh) / kDesignHeight);
     }
     scaled = true;
+    place_settings_windows(sw);
 }
 
 std::vector<FmObject *> help_timers() {

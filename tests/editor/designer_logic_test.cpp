@@ -2,7 +2,9 @@
 // drawn, so selection, frame controls, messages, help and slider pairs can be checked directly.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -14,6 +16,8 @@
 #include "forms/forms.h"
 #include "furdata/display_settings.h"
 #include "furdata/fur_data.h"
+#include "furdata/fur_text_file.h"
+#include "furdata/patch_data.h"
 #include "host/configuration.h"
 #include "host/designer_link.h"
 #include "host/globals.h"
@@ -228,6 +232,45 @@ TEST_F(DesignerLogic, HelpShowsTheTextOrSaysThereIsNone) {
     }
 }
 
+TEST_F(DesignerLogic, EveryControlOfEveryWindowHasHelp) {
+    const DesignerWindows &w = designer_windows();
+    for (const FmForm *form : {w.main.form, w.display.form, w.help.form, w.status.form, w.selected.form,
+                               w.dynamic.form}) {
+        for (FmObject *obj = form->first; obj; obj = obj->next) {
+            const bool control = obj->objclass == FM_BUTTON || obj->objclass == FM_LIGHTBUTTON ||
+                                 obj->objclass == FM_SLIDER || obj->objclass == FM_VALSLIDER ||
+                                 obj->objclass == FM_INPUT || obj->objclass == FM_BROWSER ||
+                                 obj->objclass == FM_POSITIONER || obj->objclass == FM_COUNTER ||
+                                 obj->objclass == FM_CHOICE || obj->objclass == FM_FREE;
+            if (!control || obj == w.main.message_area) continue;
+            const char *text = help_text(obj);
+            EXPECT_TRUE(text && std::strlen(text) >= 3) << form->title << ": " << obj->label;
+        }
+    }
+}
+
+// Fetching a surface's settings from a file shows them in the controls at once.
+TEST_F(DesignerLogic, FetchedFurDataReachesTheControls) {
+    fm_select_browser_line(main().browser, 1);
+    selection_sync(0);
+    PatchData &sphere = *scene_state().patches[0];
+    TextureKey &key = sphere.texture_keys.front();
+    const float stored = key.length.value;
+    key.length.value = 0.77f;
+    const std::string file = work.path() + "/sphere.fur";
+    std::FILE *out = std::fopen(file.c_str(), "w");
+    ASSERT_NE(out, nullptr);
+    write_object(out, 0);
+    std::fclose(out);
+    key.length.value = stored;
+    selection_sync(0);
+    EXPECT_FLOAT_EQ(fm_get_slider_value(main().length), stored);
+    ASSERT_TRUE(fetch_fur_data(0, file.c_str(), 0));
+    EXPECT_FLOAT_EQ(scene_state().patches[0]->texture_keys.front().length.value, 0.77f);
+    EXPECT_FLOAT_EQ(fm_get_slider_value(main().length), 0.77f);
+    EXPECT_EQ(std::string(fm_get_input(main().length_field)), "0.77");
+}
+
 TEST_F(DesignerLogic, DisplaySettingsControlsWriteTheRecord) {
     DisplayWindowObjects &d = designer_windows().display;
     DisplaySettings &s = *display_settings();
@@ -252,6 +295,39 @@ TEST_F(DesignerLogic, DisplaySettingsControlsWriteTheRecord) {
     display_settings_fill();
     EXPECT_EQ(fm_get_button(d.beep_on_error), 0);
     EXPECT_EQ(fm_get_button(d.antialias[5]), 1);
+}
+
+TEST_F(DesignerLogic, RightDragRescalesAOneSidedSliderAroundItsValue) {
+    FmObject *slider = main().length;  // one-sided
+    fm_set_slider_bounds(slider, 0, 10);
+    pair_set(slider, 1);
+    const float y = slider->y + slider->h / 2;
+    fm_handle_object(slider, FM_PUSH, slider->x + slider->w * 0.3f, y, 3);
+    EXPECT_FALSE(pair_values_valid());  // fur-changing callbacks wait meanwhile
+    fm_handle_object(slider, FM_MOUSE, slider->x + slider->w * 0.5f, y, 3);
+    const float knob = fm_get_slider_value(slider);
+    ASSERT_GT(knob, 2.0f);
+    fm_handle_object(slider, FM_RELEASE, slider->x + slider->w * 0.5f, y, 3);
+    float lo = -1, hi = -1;
+    fm_get_slider_bounds(slider, &lo, &hi);
+    EXPECT_FLOAT_EQ(lo, 0.0f);
+    EXPECT_NEAR(hi, 10.0f / knob, 1e-4f);
+    EXPECT_FLOAT_EQ(fm_get_slider_value(slider), 1.0f);
+    EXPECT_EQ(std::string(fm_get_input(main().length_field)), "1.00");
+    EXPECT_TRUE(pair_values_valid());
+
+    // A fixed-range slider does not rescale; its field follows the knob.
+    FmObject *fixed = main().density;
+    fm_handle_object(fixed, FM_PUSH, fixed->x + fixed->w * 0.5f, fixed->y + fixed->h / 2, 3);
+    fm_handle_object(fixed, FM_RELEASE, fixed->x + fixed->w * 0.5f, fixed->y + fixed->h / 2, 3);
+    fm_get_slider_bounds(fixed, &lo, &hi);
+    EXPECT_FLOAT_EQ(hi, 1.0f);
+    EXPECT_EQ(std::string(fm_get_input(main().density_field)), pair_format(fm_get_slider_value(fixed), 2));
+
+    // Typing in a field sets its slider.
+    fm_set_input(main().wave_field, "0.25");
+    pair_field_callback(main().wave_field, 0);
+    EXPECT_FLOAT_EQ(fm_get_slider_value(main().wave), 0.25f);
 }
 
 TEST_F(DesignerLogic, StatusTextWindowReadsTheMessageFile) {

@@ -78,7 +78,7 @@ void XDriver::key_up(const char *keysym_name) {
     pause_briefly();
 }
 
-std::vector<unsigned char> XDriver::grab(unsigned long window, int *width, int *height) {
+std::vector<unsigned char> XDriver::grab_rgb(unsigned long window, int *width, int *height) {
     XWindowAttributes attrs;
     if (!XGetWindowAttributes(display_, window, &attrs)) return {};
     auto destroy = [](XImage *image) { XDestroyImage(image); };
