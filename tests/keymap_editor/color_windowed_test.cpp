@@ -15,7 +15,7 @@ protected:
     const MainColorKey *keys_of(PatchData &r) { return r.main_color_keys[kColorDiffuse]; }
     int count(PatchData &r) { return r.nbColorKeys[kColorDiffuse]; }
     // The key bar of main key k: bright red when selected, dark red otherwise.
-    test::Rgb8 bar(PatchData &r, int k) {
+    test::Rgb bar(PatchData &r, int k) {
         const FmObject *a = main->color_area;
         const float y = std::min(keys_of(r)[k].where, 0.985f) * a->h + 2.0f;
         return object_pixel(a, 0.5f, y / a->h);

@@ -45,10 +45,6 @@ struct ScreenPoint {
     int x = 0, y = 0;
 };
 
-struct Rgb8 {
-    int r = 0, g = 0, b = 0;
-};
-
 // A connection to the X server held for the session: a server whose last client leaves resets
 // itself and refuses connections for a moment, so the session waits for the server once and
 // keeps it from resetting between its own connections.
@@ -165,24 +161,18 @@ protected:
         map_position(u, v, &fx, &fy);
         return screen_point(fx, fy);
     }
-    Rgb8 map_pixel(float u, float v) {
+    Rgb map_pixel(float u, float v) {
         float fx, fy;
         map_position(u, v, &fx, &fy);
         const ScreenPoint p = window_point(fx, fy);
         return pixel(p);
     }
     // A window pixel, read back from the X server.
-    Rgb8 pixel(const ScreenPoint &p) {
-        int w = 0, h = 0;
-        const std::vector<unsigned char> rgb = driver.grab(window(), &w, &h);
-        if (p.x < 0 || p.y < 0 || p.x >= w || p.y >= h) return {-1, -1, -1};
-        const unsigned char *c = &rgb[(std::size_t(p.y) * std::size_t(w) + std::size_t(p.x)) * 3];
-        return {c[0], c[1], c[2]};
-    }
+    Rgb pixel(const ScreenPoint &p) { return driver.grab(window()).at(p.x, p.y); }
     ScreenPoint object_screen(const FmObject *obj, float fx = 0.5f, float fy = 0.5f) {
         return screen_point(obj->x + obj->w * fx, obj->y + obj->h * fy);
     }
-    Rgb8 object_pixel(const FmObject *obj, float fx, float fy) {
+    Rgb object_pixel(const FmObject *obj, float fx, float fy) {
         return pixel(window_point(obj->x + obj->w * fx, obj->y + obj->h * fy));
     }
 
@@ -225,8 +215,8 @@ protected:
         driver.type(text + "\r");
     }
 
-    static bool red(Rgb8 c) { return c.r > 200 && c.g < 70 && c.b < 70; }
-    static bool yellow(Rgb8 c) { return c.r > 200 && c.g > 200 && c.b < 70; }
+    static bool red(Rgb c) { return c.r > 200 && c.g < 70 && c.b < 70; }
+    static bool yellow(Rgb c) { return c.r > 200 && c.g > 200 && c.b < 70; }
 
     XServerHold hold_server;
     XDriver driver;
