@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "editor/designer_callbacks.h"
+#include "editor/designer_commands.h"
 #include "editor/designer_objects.h"
 #include "editor/graphics_view.h"
 #include "editor/keymap_editor.h"
@@ -171,6 +172,7 @@ bool designer_open() {
     fm_init();
     create_windows();                     // 1, 2: windows and drawing areas
     keymap_editor_attach();               //       the KeyMap and colour areas' editors
+    designer_commands_attach();           //       curve editor, scene and render commands
     e.double_buffer = 1;                  // 3
     config().single_buffer = 1;
     set_frame_controls();

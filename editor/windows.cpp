@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "editor/designer_callbacks.h"
+#include "editor/designer_commands.h"
 #include "editor/designer_objects.h"
 #include "editor/graphics_view.h"
 #include "editor/window_layout.h"
@@ -22,7 +23,9 @@ constexpr int kSmallScreenHeight = 1024;
 
 std::vector<FmForm *> designer_forms() {
     DesignerWindows &w = designer_windows();
-    return {w.main.form, w.display.form, w.help.form, w.status.form, w.selected.form, w.dynamic.form};
+    std::vector<FmForm *> forms = {w.main.form, w.display.form, w.help.form, w.status.form, w.selected.form, w.dynamic.form};
+    for (FmForm *form : command_forms()) forms.push_back(form);
+    return forms;
 }
 
 bool is_slider(const FmObject *obj) {
@@ -88,13 +91,13 @@ void create_windows() {
     if (w.created) return;
     create_main_window();
     create_display_window();
-    // The render settings window is built by the render settings part.
+    create_render_settings_windows();
     create_help_window();
     create_status_window();
     create_selected_window();
     create_dynamic_window();
-    // The function curve editor, the texture file selector and the scene menu are built by
-    // their own parts.
+    // The texture file selector is built by its own part.
+    create_curve_and_scene_windows();
     w.created = true;
 }
 
@@ -114,8 +117,10 @@ void scale_windows_to_screen() {
 
 std::vector<FmObject *> help_timers() {
     DesignerWindows &w = designer_windows();
-    return {w.main.help_timer, w.display.help_timer, w.help.help_timer, w.status.help_timer,
-            w.selected.help_timer, w.dynamic.help_timer};
+    std::vector<FmObject *> timers = {w.main.help_timer, w.display.help_timer, w.help.help_timer,
+                                      w.status.help_timer, w.selected.help_timer, w.dynamic.help_timer};
+    for (FmObject *timer : command_help_timers()) timers.push_back(timer);
+    return timers;
 }
 
 void show_window(int code) {
@@ -145,7 +150,7 @@ void show_window(int code) {
         status_text_load();
         break;
     default:
-        // "File", "Render" and "FCurve" open windows of the scene, render and curve parts.
+        show_command_window(code);
         break;
     }
 }
