@@ -14,6 +14,7 @@
 #include "editor/designer_commands.h"
 #include "editor/designer_objects.h"
 #include "editor/graphics_view.h"
+#include "editor/keymap_editor.h"
 #include "editor/slider_panel.h"
 #include "editor/windows.h"
 #include "forms/forms.h"
@@ -170,7 +171,8 @@ bool designer_open() {
     e.quit = 0;
     fm_init();
     create_windows();                     // 1, 2: windows and drawing areas
-    designer_commands_attach();
+    keymap_editor_attach();               //       the KeyMap and colour areas' editors
+    designer_commands_attach();           //       curve editor, scene and render commands
     e.double_buffer = 1;                  // 3
     config().single_buffer = 1;
     set_frame_controls();
