@@ -168,7 +168,7 @@ void grow_hair(SurfacePass &pass, const HairRoot &root, int root_index, HairChan
             ? &r.dynamics_state[size_t(root_index)]
             : nullptr;
     sample_hair_key_values(r, root.u, root.v, pass.keys);
-    pass.shading.root = &root;
+    pass.shading.begin_hair(root);
 
     const Vec3 normal = load(root.normal);
     const Vec3 tangent_v = load(root.tangent_v);
