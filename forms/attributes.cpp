@@ -15,20 +15,18 @@ bool present(const FmObject *obj, const char *where, const char *message) {
     return false;
 }
 
-// Runs `change` and redraws what the object covered before and covers after (labels may sit
-// outside the object and change size).
+// Runs `change` and marks what the object covered before and covers after for redrawing (labels
+// may sit outside the object and change size).
 template <class Change>
 void change_and_redraw(FmObject *obj, Change change) {
     FmRect before = fm_object_extent(obj);
     bool was_visible = obj->visible;
     change();
     if (!obj->form) return;
-    if (obj->frozen || obj->form->frozen > 0 || !obj->form->visible) {
-        obj->redraw = true;
-        return;
-    }
-    if (was_visible) fm_redraw_region(obj->form, before);
-    if (obj->visible) fm_redraw_region(obj->form, fm_object_extent(obj));
+    obj->redraw = true;
+    if (obj->frozen) return;
+    if (was_visible) fm_invalidate_area(obj->form, before);
+    if (obj->visible) fm_invalidate_area(obj->form, fm_object_extent(obj));
 }
 
 }  // namespace
@@ -62,6 +60,10 @@ void fm_set_object_lcol(FmObject *obj, int lcol) {
 
 void fm_set_object_lsize(FmObject *obj, float lsize) {
     if (!present(obj, "fm_set_object_lsize", "Setting label size of NULL object.")) return;
+    if (!fm_font_size_exists(lsize)) {
+        fm_show_error("fm_set_object_lsize", "Font does not exist.");
+        return;
+    }
     change_and_redraw(obj, [&] { obj->lsize = lsize; });
 }
 
@@ -151,10 +153,7 @@ void fm_freeze_object(FmObject *obj) {
 void fm_unfreeze_object(FmObject *obj) {
     if (!present(obj, "fm_unfreeze_object", "Unfreezing NULL object.")) return;
     obj->frozen = false;
-    if (obj->redraw) {
-        obj->redraw = false;
-        fm_redraw_object(obj);
-    }
+    if (obj->redraw) fm_redraw_object(obj);
 }
 
 }  // namespace vellimor

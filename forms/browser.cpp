@@ -194,17 +194,15 @@ void fm_clear_browser(FmObject *obj) {
 }
 
 void fm_add_browser_line(FmObject *obj, const char *text) {
-    if (auto *d = browser(obj, "fm_add_browser_line")) {
-        d->lines.push_back({text ? text : ""});
-        fm_redraw_object(obj);
-    }
+    auto *d = browser(obj, "fm_add_browser_line");
+    if (d && fm_allocating([&] { d->lines.push_back({text ? text : ""}); })) fm_redraw_object(obj);
 }
 
 void fm_insert_browser_line(FmObject *obj, int n, const char *text) {
     auto *d = browser(obj, "fm_insert_browser_line");
     if (!d || n < 1) return;
     n = std::min(n, static_cast<int>(d->lines.size()) + 1);
-    d->lines.insert(d->lines.begin() + (n - 1), Line{text ? text : ""});
+    if (!fm_allocating([&] { d->lines.insert(d->lines.begin() + (n - 1), Line{text ? text : ""}); })) return;
     if (d->selected != 0 && std::abs(d->selected) >= n) d->selected += d->selected > 0 ? 1 : -1;
     fm_redraw_object(obj);
 }
@@ -291,7 +289,12 @@ int fm_get_browser_screenlines(FmObject *obj) {
 }
 
 void fm_set_browser_fontsize(FmObject *obj, float size) {
-    if (auto *d = browser(obj, "fm_set_browser_fontsize")) {
+    auto *d = browser(obj, "fm_set_browser_fontsize");
+    if (d && !fm_font_size_exists(size)) {
+        fm_show_error("fm_set_browser_fontsize", "Font does not exist.");
+        return;
+    }
+    if (d) {
         d->fontsize = size;
         fm_redraw_object(obj);
     }

@@ -72,7 +72,13 @@ void form_keyboard(FmForm *form, float mx, float my, int key) {
         fm_handle_object(obj, FM_RELEASE, cx, cy, key);
     });
     FmObject *focus = form->focusobj;
-    if (shortcut || !focus) return;
+    if (shortcut) return;
+    if (!focus) {
+        // Drawing areas that take input get keys under the pointer without a click first.
+        FmObject *under = fm_find_object(form, mx, my);
+        if (under && under->objclass == FM_FREE && under->input) fm_handle_object(under, FM_KEYBOARD, mx, my, key);
+        return;
+    }
     if (key == kFmTab || key == kFmReturn) {
         FmObject *next = next_input(form, focus);
         fm_handle_object(focus, FM_UNFOCUS, mx, my, 0);
@@ -174,7 +180,7 @@ bool handle_device(const FmDeviceEvent &ev) {
         for (FmForm *form : std::vector<FmForm *>(tk.shown)) form_event(form, FM_STEP, 0);
         return true;
     case FM_DEV_REDRAW:
-        fm_draw_form(fm_form_of_window(ev.value));
+        fm_invalidate_form(fm_form_of_window(ev.value));
         return true;
     case FM_DEV_MOTION:
         if (event_form) enter_form(event_form);
@@ -280,7 +286,10 @@ void fm_process_events(bool blocking) {
     if (tk.device_queue.empty()) {
         double now = platform::seconds_since_start();
         if (now - tk.last_step < kStepInterval) {
-            if (!blocking) return;
+            if (!blocking) {
+                fm_flush_redraws();
+                return;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             pump_window_system();
         }
@@ -292,25 +301,26 @@ void fm_process_events(bool blocking) {
         tk.device_queue.pop_front();
     }
     dispatch_one(ev);
+    // Once the pending events are handled, the windows show their result.
+    if (tk.device_queue.empty()) fm_flush_redraws();
 }
 
 FmObject *fm_check_forms() {
     FmToolkit &tk = fm_toolkit();
-    for (;;) {
-        if (!tk.returned.empty()) return tk.returned.pop();
+    while (tk.returned.empty()) {
         bool pending = !tk.device_queue.empty();
         fm_process_events(false);
         if (!pending && tk.device_queue.empty()) break;
     }
+    fm_flush_redraws();
     return tk.returned.empty() ? nullptr : tk.returned.pop();
 }
 
 FmObject *fm_do_forms() {
     FmToolkit &tk = fm_toolkit();
-    for (;;) {
-        if (!tk.returned.empty()) return tk.returned.pop();
-        fm_process_events(true);
-    }
+    while (tk.returned.empty()) fm_process_events(true);
+    fm_flush_redraws();
+    return tk.returned.pop();
 }
 
 FmObject *fm_find_object(FmForm *form, float x, float y) {

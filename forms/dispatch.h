@@ -47,7 +47,15 @@ void fm_window_resized(int window, int w, int h);
 int fm_handle_object(FmObject *obj, int event, float mx, float my, int key);
 
 // Non-blocking: handles what is pending and returns a changed object without callback, or
-// nullptr. Blocking: runs until such an object exists and returns it.
+// nullptr. Blocking: runs until such an object exists and returns it. Both bring every changed
+// window up to date before they return (fm_flush_redraws).
+//
+// Keys: a key (a character, or FM_KEY_LEFT .. FM_KEY_UP for the arrows) reaches an object as
+// FM_KEYBOARD (8), free objects included; FM_MOVE (10) is only pointer motion. A key first
+// pushes and releases every object whose shortcut holds it; otherwise it goes to the focus object
+// of the form under the pointer (Tab and Return move the focus on). When that form has no focus
+// object, a free object that takes input (FM_INPUT_FREE, FM_ALL_FREE) under the pointer gets the
+// key, so drawing areas take keys without a click; a click on one gives it the focus.
 FmObject *fm_check_forms();
 FmObject *fm_do_forms();
 // One turn of the loop without taking objects from the ring (dialogs wait with it).

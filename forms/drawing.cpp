@@ -233,6 +233,8 @@ float fm_text_width(const std::string &text, float size, int style) {
     return w;
 }
 
+bool fm_font_size_exists(float size) { return std::isfinite(size) && size > 0; }
+
 float fm_text_height(float size, int style) { return font_for(size, style).height; }
 
 void fm_draw_text(int align, float x, float y, float w, float h, int col, float size, int style,

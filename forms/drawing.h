@@ -7,10 +7,6 @@
 
 namespace vellimor {
 
-struct FmRect {
-    float x = 0, y = 0, w = 0, h = 0;
-};
-
 constexpr float kFmBevel = 2.0f;  // width of the raised and sunken box edges
 
 void fm_color(int index);
@@ -19,6 +15,8 @@ void fm_rect_outline(float x, float y, float w, float h, int col);
 void fm_line(float x0, float y0, float x1, float y1, int col);
 void fm_draw_box(int boxtype, float x, float y, float w, float h, int col);
 
+// True when a font of that size exists (any positive size: the nearest bitmap font is taken).
+bool fm_font_size_exists(float size);
 float fm_text_width(const std::string &text, float size, int style);
 float fm_text_height(float size, int style);
 // Draws one or more lines ('\n') aligned inside the rectangle: FM_ALIGN_LEFT, FM_ALIGN_RIGHT or

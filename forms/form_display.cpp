@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace vellimor {
 namespace {
@@ -27,6 +28,12 @@ bool present(const FmForm *form, const char *where, const char *message) {
 
 bool drawable(const FmForm *form) {
     return form->visible && form->frozen == 0 && !fm_toolkit().headless && form->window > 0;
+}
+
+void mark_clean(FmForm *form) {
+    form->dirty = false;
+    form->dirty_whole = false;
+    form->dirty_area = {};
 }
 
 void place_window(FmForm *form, int place, int &x, int &y) {
@@ -55,7 +62,8 @@ void place_window(FmForm *form, int place, int &x, int &y) {
 int open_window(FmForm *form, int x, int y, bool border) {
     FmToolkit &tk = fm_toolkit();
     if (tk.headless) return tk.next_headless_window++;
-    glutInitDisplayMode(GLUT_RGBA | (form->doublebuf ? GLUT_DOUBLE : GLUT_SINGLE));
+    // Drawing areas draw depth-tested scenes, so every form window has a depth buffer.
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DEPTH | (form->doublebuf ? GLUT_DOUBLE : GLUT_SINGLE));
     glutInitWindowPosition(x, y);
     glutInitWindowSize(static_cast<int>(std::lround(form->w)), static_cast<int>(std::lround(form->h)));
     int window = glutCreateWindow(form->title.c_str());
@@ -73,29 +81,101 @@ void set_form_projection(const FmForm *form) {
     gluOrtho2D(-0.5, form->w - 0.5, -0.5, form->h - 0.5);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
+    for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING, GL_TEXTURE_1D, GL_TEXTURE_2D, GL_BLEND, GL_FOG, GL_CULL_FACE,
+                       GL_STENCIL_TEST, GL_ALPHA_TEST, GL_SCISSOR_TEST})
+        glDisable(cap);
+    glDrawBuffer(form->doublebuf ? GL_BACK : GL_FRONT);
 }
+
+// Depth is cleared to the far plane for the drawing areas, colour to black so that nothing of an
+// earlier frame survives where no object draws; within the scissor box when one is on.
+void clear_buffers() {
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glClearColor(0, 0, 0, 1);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glPopAttrib();
+}
+
+// Saves the GL state of the current context and gives it back; matrices are kept by value so
+// that nested drawings do not depend on the depth of the matrix stacks.
+class GlStateScope {
+public:
+    GlStateScope() {
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+        glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+        glGetIntegerv(GL_MATRIX_MODE, &mode_);
+        glGetFloatv(GL_PROJECTION_MATRIX, projection_);
+        glGetFloatv(GL_MODELVIEW_MATRIX, modelview_);
+        glGetFloatv(GL_TEXTURE_MATRIX, texture_);
+    }
+    ~GlStateScope() {
+        load(GL_TEXTURE, texture_);
+        load(GL_MODELVIEW, modelview_);
+        load(GL_PROJECTION, projection_);
+        glMatrixMode(static_cast<GLenum>(mode_));
+        glPopClientAttrib();
+        glPopAttrib();
+    }
+    GlStateScope(const GlStateScope &) = delete;
+    GlStateScope &operator=(const GlStateScope &) = delete;
+
+private:
+    static void load(GLenum mode, const GLfloat *m) {
+        glMatrixMode(mode);
+        glLoadMatrixf(m);
+    }
+    GLint mode_ = GL_MODELVIEW;
+    GLfloat projection_[16], modelview_[16], texture_[16];
+};
 
 // Free objects may change any GL state while drawing; each object starts from the form's.
 void draw_object(FmObject *obj) {
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
+    GlStateScope scope;
     if (obj->handle) obj->handle(obj, FM_DRAW, 0, 0, 0);
     obj->redraw = false;
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glPopAttrib();
 }
 
 bool overlaps(const FmRect &a, const FmRect &b) {
     return a.x <= b.x + b.w && b.x <= a.x + a.w && a.y <= b.y + b.h && b.y <= a.y + a.h;
+}
+
+FmRect united(const FmRect &a, const FmRect &b) {
+    float x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+    float x1 = std::max(a.x + a.w, b.x + b.w), y1 = std::max(a.y + a.h, b.y + b.h);
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+// Draws the whole form, or (single-buffered) the objects that meet `area`, and shows the result.
+// The form counts as clean from the start, so that changes made while it draws are drawn next.
+// A redraw asked for while an object of the same form draws (a progress bar moved by a drawing
+// area) is drawn at once, nested, with the drawing object's GL state kept; deeper nesting waits.
+void paint(FmForm *form, const FmRect *area) {
+    if (form->drawing > 1) return;
+    glutSetWindow(form->window);
+    std::optional<GlStateScope> outer;
+    if (form->drawing > 0) outer.emplace();
+    ++form->drawing;
+    mark_clean(form);
+    set_form_projection(form);
+    if (area) {
+        glEnable(GL_SCISSOR_TEST);
+        int x0 = static_cast<int>(std::floor(area->x)), y0 = static_cast<int>(std::floor(area->y));
+        glScissor(x0, y0, static_cast<int>(std::ceil(area->x + area->w)) - x0 + 1,
+                  static_cast<int>(std::ceil(area->y + area->h)) - y0 + 1);
+    }
+    clear_buffers();
+    fm_for_each_object(form, [&](FmObject *obj) {
+        if (obj->visible && (!area || overlaps(fm_object_extent(obj), *area))) draw_object(obj);
+    });
+    glDisable(GL_SCISSOR_TEST);
+    if (form->doublebuf)
+        glutSwapBuffers();
+    else
+        glFlush();
+    --form->drawing;
 }
 
 void rescale_to_window(FmForm *form) {
@@ -137,6 +217,7 @@ int fm_show_form(FmForm *form, int place, int border, const char *title) {
     form->window_h = static_cast<int>(std::lround(form->h));
     form->visible = true;
     tk.shown.push_back(form);
+    fm_invalidate_form(form);
     fm_post_device_event({FM_DEV_REDRAW, form->window, form->window});
     return form->window;
 }
@@ -176,6 +257,7 @@ void fm_hide_form(FmForm *form) {
     if (tk.mouse_form == form) tk.mouse_form = nullptr;
     form->window = -1;
     form->visible = false;
+    mark_clean(form);
 }
 
 void fm_set_form_position(FmForm *form, int x, int y) {
@@ -219,7 +301,7 @@ void fm_deactivate_all_forms() {
 
 void fm_redraw_form(FmForm *form) {
     if (!present(form, "fm_redraw_form", "Drawing NULL form.")) return;
-    if (form->visible && form->frozen == 0) fm_draw_form(form);
+    fm_invalidate_form(form);
 }
 
 void fm_freeze_form(FmForm *form) {
@@ -229,7 +311,7 @@ void fm_freeze_form(FmForm *form) {
 
 void fm_unfreeze_form(FmForm *form) {
     if (!present(form, "fm_unfreeze_form", "Unfreezing NULL form.")) return;
-    if (form->frozen > 0 && --form->frozen == 0 && form->visible) fm_draw_form(form);
+    if (form->frozen > 0 && --form->frozen == 0) fm_invalidate_form(form);
 }
 
 void fm_scale_form(FmForm *form, float sx, float sy) {
@@ -255,39 +337,43 @@ int fm_shown_form_count() { return static_cast<int>(fm_toolkit().shown.size()); 
 void fm_draw_form(FmForm *form) {
     if (!form || !form->visible) return;
     rescale_to_window(form);
-    if (!drawable(form)) return;
-    glutSetWindow(form->window);
-    set_form_projection(form);
-    glDrawBuffer(form->doublebuf ? GL_BACK : GL_FRONT);
-    fm_for_each_object(form, [](FmObject *obj) {
-        if (obj->visible) draw_object(obj);
-    });
-    if (form->doublebuf)
-        glutSwapBuffers();
+    if (form->frozen > 0) return;
+    if (drawable(form))
+        paint(form, nullptr);
     else
-        glFlush();
+        mark_clean(form);  // windowless: nothing to draw, nothing waits
 }
 
-void fm_redraw_region(FmForm *form, FmRect area) {
-    if (!form || !drawable(form)) return;
-    if (form->window_w != std::lround(form->w) || form->window_h != std::lround(form->h)) {
-        fm_draw_form(form);
-        return;
-    }
-    glutSetWindow(form->window);
-    set_form_projection(form);
-    // Both buffers get the change so that the next full swap shows nothing stale.
-    glDrawBuffer(form->doublebuf ? GL_FRONT_AND_BACK : GL_FRONT);
-    glEnable(GL_SCISSOR_TEST);
-    int x0 = static_cast<int>(std::floor(area.x)), y0 = static_cast<int>(std::floor(area.y));
-    glScissor(x0, y0, static_cast<int>(std::ceil(area.x + area.w)) - x0 + 1,
-              static_cast<int>(std::ceil(area.y + area.h)) - y0 + 1);
-    fm_for_each_object(form, [&](FmObject *obj) {
-        if (obj->visible && overlaps(fm_object_extent(obj), area)) draw_object(obj);
-    });
-    glDisable(GL_SCISSOR_TEST);
-    glFlush();
-    glDrawBuffer(form->doublebuf ? GL_BACK : GL_FRONT);
+void fm_invalidate_form(FmForm *form) {
+    if (!form) return;
+    form->dirty = form->dirty_whole = true;
+    fm_for_each_object(form, [](FmObject *obj) { obj->redraw = true; });
 }
+
+void fm_invalidate_area(FmForm *form, FmRect area) {
+    if (!form) return;
+    form->dirty_area = form->dirty && !form->dirty_whole ? united(form->dirty_area, area) : area;
+    form->dirty = true;
+}
+
+void fm_flush_redraws() {
+    FmToolkit &tk = fm_toolkit();
+    int current = tk.headless ? 0 : glutGetWindow();
+    bool switched = false;
+    for (FmForm *form : std::vector<FmForm *>(tk.shown)) {
+        if (!form->dirty || form->frozen > 0) continue;
+        switched = switched || drawable(form);
+        if (form->dirty_whole || form->doublebuf || !drawable(form) ||
+            form->window_w != std::lround(form->w) || form->window_h != std::lround(form->h)) {
+            fm_draw_form(form);
+        } else {
+            FmRect area = form->dirty_area;
+            paint(form, &area);
+        }
+    }
+    if (switched && current > 0 && glutGetWindow() != current) glutSetWindow(current);
+}
+
+bool fm_form_needs_redraw(const FmForm *form) { return form && form->dirty; }
 
 }  // namespace vellimor

@@ -11,6 +11,11 @@ namespace vellimor {
 struct FmForm;
 struct FmObject;
 
+// A rectangle in form units, origin lower left.
+struct FmRect {
+    float x = 0, y = 0, w = 0, h = 0;
+};
+
 // Object events passed to handle functions.
 enum FmEvent {
     FM_DRAW = 0,
@@ -137,7 +142,10 @@ struct FmObject {
     bool focus = false;
     bool belowmouse = false;
     bool frozen = false;
-    bool redraw = false;    // a redraw was asked for while it could not happen
+    // Set when the object itself asked to be redrawn (or its whole form did); cleared when it is
+    // drawn. During FM_DRAW it tells a costly drawing area whether its picture changed or it is
+    // only repainted because something else in its double-buffered window changed.
+    bool redraw = false;
     FmObject *next = nullptr;
     FmObject *prev = nullptr;
     FmForm *form = nullptr;
@@ -158,6 +166,12 @@ struct FmForm {
     long argument = 0;
     std::string title;
     int window_w = 0, window_h = 0;  // size of the shown window in pixels
+    // Redraws wait for the next turn of the event loop (fm_flush_redraws): `dirty` says one is
+    // due, for the whole window or only for `dirty_area` (single-buffered windows).
+    bool dirty = false;
+    bool dirty_whole = false;
+    FmRect dirty_area;
+    int drawing = 0;  // nesting of drawings under way
     std::vector<std::unique_ptr<FmObject>> owned;
 };
 

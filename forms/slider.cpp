@@ -19,6 +19,7 @@ constexpr float kValueBoxHeight = 20.0f;
 struct SliderData : FmClassData {
     float value = 0.5f, min = 0.0f, max = 1.0f, step = 0.0f, size = 0.12f;
     int precision = 2;
+    bool tracking = false;  // the press that started the gesture hit the track
 };
 
 bool horizontal(const FmObject *obj) { return obj->type == FM_HOR_SLIDER || obj->type == FM_HOR_FILL_SLIDER; }
@@ -97,6 +98,12 @@ float value_at(const FmObject *obj, const SliderData *d, float mx, float my) {
     return clamp_value(d, d->min + t * (d->max - d->min));
 }
 
+bool on_track(const FmObject *obj, float mx, float my) {
+    FmRect vbox, track;
+    layout(obj, vbox, track);
+    return mx >= track.x && mx <= track.x + track.w && my >= track.y && my <= track.y + track.h;
+}
+
 int handle_slider(FmObject *obj, int event, float mx, float my, int key) {
     auto *d = fm_data<SliderData>(obj);
     switch (event) {
@@ -106,6 +113,9 @@ int handle_slider(FmObject *obj, int event, float mx, float my, int key) {
     case FM_PUSH:
     case FM_MOUSE: {
         if (key == 0 && event == FM_PUSH) return 1;  // keyboard shortcut: report, do not move
+        // Only a press on the track moves the value; one on the number box leaves it.
+        if (event == FM_PUSH) d->tracking = on_track(obj, mx, my);
+        if (!d->tracking) return 0;
         float v = value_at(obj, d, mx, my);
         bool changed = v != d->value;
         if (changed) {
@@ -114,6 +124,9 @@ int handle_slider(FmObject *obj, int event, float mx, float my, int key) {
         }
         return event == FM_PUSH || changed;
     }
+    case FM_RELEASE:
+        d->tracking = false;
+        return 0;
     default:
         return 0;
     }

@@ -93,6 +93,12 @@ void fm_show_error(const char *where, const char *message) {
     }
 }
 
+void *fm_malloc(std::size_t size) {
+    void *memory = std::malloc(size > 0 ? size : 1);
+    if (!memory) fm_show_error("fm_malloc", "Cannot allocate memory.");
+    return memory;
+}
+
 const std::string &fm_last_error() { return fm_toolkit().last_error; }
 
 }  // namespace vellimor

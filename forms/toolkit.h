@@ -1,6 +1,8 @@
 // Start-up of the toolkit, its colour map and its error reporting.
 #pragma once
 
+#include <cstddef>
+#include <new>
 #include <string>
 
 namespace vellimor {
@@ -19,6 +21,22 @@ void fm_getmcolor(int index, int *r, int *g, int *b);
 // Reports a failed check of operation `where`: always on the error stream, and in the error box
 // ("Continue", "Exit", "Hide Errors") while a display is open and errors are not hidden.
 void fm_show_error(const char *where, const char *message);
+// Memory that the toolkit (or the application) asks for: nullptr, with "Cannot allocate memory."
+// reported, when there is none. Released with std::free.
+void *fm_malloc(std::size_t size);
+// Runs `grow`, code that allocates; when memory runs out reports "Cannot allocate memory." as
+// fm_malloc does and returns false (the standard containers keep what they held).
+template <class Grow>
+bool fm_allocating(Grow grow) {
+    try {
+        grow();
+        return true;
+    } catch (const std::bad_alloc &) {
+        fm_show_error("fm_malloc", "Cannot allocate memory.");
+        return false;
+    }
+}
+
 // The last message reported through fm_show_error (empty when none yet).
 const std::string &fm_last_error();
 

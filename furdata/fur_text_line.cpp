@@ -59,13 +59,14 @@ std::vector<Word> split_words(std::string_view line, size_t max_words) {
 }
 
 // The value of a setting: from its first character to the end of the line, so that a text
-// with blanks in it (a file name) comes back whole.
+// with blanks in it (a file name) comes back whole; blanks and tabs after it are not part of it.
 std::string value_to_end_of_line(std::string_view line, size_t start) {
     std::string_view value = line.substr(start);
-    while (!value.empty() && (value.back() == '\r' || value.back() == '\n')) value.remove_suffix(1);
-    return std::string(value);
+    const size_t last = value.find_last_not_of(kBlanks);
+    return std::string(value.substr(0, last == std::string_view::npos ? 0 : last + 1));
 }
 
+// The first word stays with the error, so that the block readers can name the line.
 FurLine malformed(const std::string &line, const char *message, const char *line_format, int &errors) {
     status_message(kStatusError, "%s", message);
     // The line follows as plain text, under the message.
@@ -73,6 +74,8 @@ FurLine malformed(const std::string &line, const char *message, const char *line
     ++errors;
     FurLine result;
     result.kind = kLineError;
+    const std::vector<Word> words = split_words(line, 1);
+    if (!words.empty()) result.first_word = std::string(words[0].text);
     return result;
 }
 

@@ -135,7 +135,8 @@ public:
              line = next()) {
             switch (line.kind) {
             case kLineSetting:
-                apply_setting(line, record, object_tables());
+                // "length_textures = ..." opens that channel's picture block as its header does.
+                if (!read_channel_picture(line.key, record)) apply_setting(line, record, object_tables());
                 break;
             case kLinePicture:
                 read_channel_picture(line.name, record);
@@ -177,14 +178,16 @@ private:
     }
 
     // A PICTURE header inside an object names the channel whose picture follows; a header with
-    // any other name is passed over (its settings are unknown keys of the object).
-    void read_channel_picture(const std::string &name, PatchData &record) {
+    // any other name is passed over (its settings are unknown keys of the object). False when
+    // the name is no channel's.
+    bool read_channel_picture(const std::string &name, PatchData &record) {
         for (int c = 0; c < kRecordChannels; ++c) {
             if (name == channel_picture_key(c)) {
                 channel_picture(record, RecordChannel(c)).picture = read_picture();
-                return;
+                return true;
             }
         }
+        return false;
     }
 
     std::FILE *file_;

@@ -59,7 +59,9 @@ std::optional<std::string> sequence_name_for(const std::string &base, int n, int
     std::string last_tried;
     std::optional<std::string> found;
     switch (error_handling) {
-    case kTextureUseKeyArea: return std::nullopt;
+    case kTextureUseKeyArea:
+        *loaded_frame_nr = n;  // the KeyMap stands for this number until the frame changes
+        return std::nullopt;
     case kTextureNext: return search_sequence(base, n, 1, range, loaded_frame_nr, &last_tried);
     case kTexturePrevious: return search_sequence(base, n, -1, range, loaded_frame_nr, &last_tried);
     case kTextureNextThenPrevious:

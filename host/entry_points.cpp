@@ -197,11 +197,9 @@ int run_init_internal(void *) {
     if (run.run_mode == kRunModeInternal) {
         designer_start();
     } else if (run.run_mode == kRunModePersistent) {
+        // Hairs are grown by updatePer, for the surfaces marked for persistent rebuild only.
         read_fur_data(1);
-        // Every surface grows its hairs once here, so the effect's mesh holds all the fur of the
-        // scene: unmarked surfaces keep these hairs, marked ones rebuild them every frame. (The
-        // shadows computed next need the hairs too.)
-        build_all_patches(0, 0);
+        quant_patches();
     }
     return 0;
 }

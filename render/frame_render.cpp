@@ -246,7 +246,6 @@ int draw_antialiased(const PolygonList &list, bool alpha, int level, int mode, i
         draw_scene(frame, mode);
         if (opengl) {
             glDisable(GL_LIGHTING);
-            glEnable(GL_CULL_FACE);
             if (!draw_hair_polygons(list, alpha)) {
                 result = 0;
                 break;

@@ -163,12 +163,14 @@ int draw_hair_polygons(const PolygonList &list, bool alpha) {
     const DisplaySettings *settings = display_settings();
     const bool opengl = !settings || settings->use_opengl != 0;
     int result = 1;
+    // The drawing driver's culling, set again here: the alpha and antialiasing passes draw the
+    // scene (which turns culling off) before the hairs, and every path must draw the same faces.
+    glEnable(GL_CULL_FACE);
+    glCullFace(opengl ? GL_BACK : GL_FRONT);
     if (opengl) {
         if (alpha) prepare_alpha_background();
         result = draw_pattern(list, kTube, GL_QUAD_STRIP, alpha);
     } else {
-        glEnable(GL_CULL_FACE);
-        glCullFace(GL_FRONT);
         if (alpha) {
             prepare_alpha_background();
             progress_stage(3, int(list.size()));

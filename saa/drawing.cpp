@@ -229,13 +229,21 @@ void begin_mode(const Scene &scene, int mode) {
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_CULL_FACE);
     glDisable(GL_LIGHTING);
+    // The host draws an element again over its own depth (a depth-only pass, then shaded or
+    // matte), so a fragment at the depth already stored passes.
+    glDepthFunc(GL_LEQUAL);
     switch (mode) {
     case kDepthOnly:
         glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
         glDepthMask(GL_TRUE);
         break;
     case kShaded: set_up_lighting(scene); break;
-    case kMatte: glColor4f(0, 0, 0, 0); break;
+    case kMatte:
+        // Matte writes its black and zero alpha as they are: blended, alpha 0 would leave
+        // whatever lies behind.
+        glDisable(GL_BLEND);
+        glColor4f(0, 0, 0, 0);
+        break;
     default: break;
     }
 }

@@ -194,7 +194,9 @@ int SAA_cameraFitElement(const SAA_Scene *scene, const SAA_Elem *camera, const S
  * 3 matte (black with alpha 0, depth written). Surfaces are tessellated, meshes drawn with their
  * vertex colours, nulls as their three axes (scaled), lights as small crosses (SAA_elementDraw
  * of a light). Drawing uses the matrices loaded by SAA_grCameraApply and restores every OpenGL
- * state it changes; SAA_grStateInit only checks its arguments. */
+ * state it changes; SAA_grStateInit only checks its arguments. Depth is compared "less or equal",
+ * so an element drawn depth only and then shaded or matte shows; matte replaces colour and alpha
+ * even when blending is on. */
 int SAA_gpropsAlloc(SAA_GrProps *props);
 int SAA_gpropsDispose(SAA_GrProps *props);
 int SAA_gpropsReset(SAA_GrProps *props);

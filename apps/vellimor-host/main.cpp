@@ -18,7 +18,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"info", run_info, "print the play range, cameras, lights and models of a scene"},
     {"internal", run_internal, "run the plug-in's internal mode (initInt, cleanupInt)"},
-    {"persistent", run_persistent, "run the persistent effect: --frames START END [--save] [--export-each-frame]"},
+    {"persistent", run_persistent, "run the persistent effect: --frames START END [--save] [--export-each-frame]\n"
+     "               [--all-persistent] (every surface rebuilt at every frame, not only the marked ones)"},
     {"edit", run_edit, "open the designer on a persistent effect (initPer, editPer)"},
     {"export-fur", run_export_fur, "write the fur settings of the surfaces: [--surface NAME] FILE"},
     {"apply-fur", run_apply_fur, "apply a fur settings file and save the scene: [--surface NAME] FILE"},

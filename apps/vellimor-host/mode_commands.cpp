@@ -11,6 +11,7 @@
 
 #include "apps/common/plugin_loader.h"
 #include "apps/vellimor-host/commands.h"
+#include "apps/vellimor-host/persistent_marks.h"
 
 namespace vellimor::host_driver {
 namespace {
@@ -49,6 +50,7 @@ struct PersistentOptions {
     int start = 0, end = 0;
     bool save = false;
     bool export_each_frame = false;
+    bool all_persistent = false;  // every surface rebuilt at every frame, as batch -p
 };
 
 bool parse_integer(const std::string &text, int &value) {
@@ -66,6 +68,8 @@ bool parse_persistent_options(const CommandLine &line, PersistentOptions &option
             options.save = true;
         } else if (args[i] == "--export-each-frame") {
             options.export_each_frame = true;
+        } else if (args[i] == "--all-persistent") {
+            options.all_persistent = true;
         } else if (args[i] == "--frames") {
             if (i + 2 >= args.size() || !parse_integer(args[i + 1], options.start) ||
                 !parse_integer(args[i + 2], options.end)) {
@@ -183,9 +187,14 @@ int run_persistent(const CommandLine &line) {
     if (!plugin.ready()) return kCommandFailure;
     SAA_CustomContext context{};
     go_to_frame(scene, options.start);
-    if (int rc = checked("initPer", plugin.call("initPer", context))) {
+    // The marks hold for this run only: the scene keeps (and --save stores) its own.
+    PersistentMarks marks;
+    if (options.all_persistent && !marks.mark_all(scene)) return kCommandFailure;
+    const int init_result = checked("initPer", plugin.call("initPer", context));
+    marks.restore(scene);
+    if (init_result != 0) {
         plugin.call("cleanupPer", context);
-        return rc;
+        return init_result;
     }
     // Scene names never hold a '/', so the exported files stay in the database's MODELS folder.
     const bool exportable = line.scene.find('/') == std::string::npos;

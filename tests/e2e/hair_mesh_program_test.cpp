@@ -1,6 +1,7 @@
 // The persistent effect's hair mesh end to end: the host driver runs the effect over frames on a
 // copy of the demo with thinner fur, saves the scene and exports the mesh of every frame; the
-// test reads the scene and the model files back as another tool would.
+// test reads the scene and the model files back as another tool would. A batch render of the
+// same copy shows the demo's surfaces under that fur.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <regex>
 
 #include "host/test_env.h"
+#include "render/pic_file.h"
 #include "render/ply_reader.h"
 #include "run_program.h"
 
@@ -21,7 +23,8 @@ using test::ProgramResult;
 
 std::string furball() { return test::demo_database(); }
 
-// The demo's fur with few hairs per square unit; the moving Flag rebuilds its hairs every frame.
+// The demo's fur with few hairs per square unit; the moving Flag, marked in its settings,
+// rebuilds its hairs every frame.
 std::string thin_fur() {
     const std::pair<const char *, int> surfaces[] = {{"Sphere", 4}, {"Ground", 1}, {"Flag", 30}};
     std::string all;
@@ -29,8 +32,6 @@ std::string thin_fur() {
         std::string text = test::read_file(furball() + "/fur/" + name + ".fur");
         text = std::regex_replace(text, std::regex("number_of_hairs_pr_square_unit = [0-9]+"),
                                   "number_of_hairs_pr_square_unit = " + std::to_string(density));
-        if (std::string(name) == "Flag")
-            text = std::regex_replace(text, std::regex("(OBJECT [0-9]+ Flag\n)"), "$1\tpresistant_rebuild = 1\n");
         all += text;
     }
     return all;
@@ -171,28 +172,54 @@ std::vector<std::array<float, 3>> hair_roots(const test::PlyMesh &mesh) {
     return roots;
 }
 
-TEST_F(HairMeshProgram, UnmarkedSurfacesKeepTheirRootsWhileTheMarkedFlagFollowsItsMotion) {
+std::size_t occurrences(const std::string &text, const std::string &what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+TEST_F(HairMeshProgram, OnlyTheMarkedFlagIsBuiltAndItsHairsFollowItsMotion) {
     const ProgramResult r = run({"persistent", "--frames", "1", "4", "--export-each-frame"});
     ASSERT_EQ(r.status, 0) << r.err;
+    const std::string messages = test::read_file(work.path() + "/fur_message");
+    EXPECT_EQ(occurrences(messages, "Building hairs on: Flag"), 4u);
+    EXPECT_EQ(occurrences(messages, "Building hairs on: Sphere"), 0u);
+    EXPECT_EQ(occurrences(messages, "Building hairs on: Ground"), 0u);
     const auto first = test::read_ply(test::read_file(model_file(1)));
     const auto last = test::read_ply(test::read_file(model_file(4)));
     ASSERT_TRUE(first && last);
     const auto before = hair_roots(*first), after = hair_roots(*last);
+    ASSERT_FALSE(before.empty());
     ASSERT_EQ(before.size(), after.size());
-    // Hairs come surface by surface: the Sphere's and the Ground's roots stay where they grew
-    // (the wind still moves the hairs), the Flag's moved with it.
+    for (std::size_t h = 0; h < before.size(); ++h) EXPECT_NE(before[h], after[h]) << h;
+}
+
+TEST_F(HairMeshProgram, AllPersistentBuildsEverySurfaceForThatRunOnly) {
+    const ProgramResult r =
+        run({"persistent", "--frames", "1", "3", "--all-persistent", "--save", "--export-each-frame"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string messages = test::read_file(work.path() + "/fur_message");
+    for (const char *surface : {"Sphere", "Ground", "Flag"})
+        EXPECT_EQ(occurrences(messages, std::string("Building hairs on: ") + surface), 3u) << surface;
+    const auto first = test::read_ply(test::read_file(model_file(1)));
+    const auto last = test::read_ply(test::read_file(model_file(3)));
+    ASSERT_TRUE(first && last);
+    const auto before = hair_roots(*first), after = hair_roots(*last);
+    ASSERT_EQ(before.size(), after.size());
+    // Hairs come surface by surface: the still Sphere and Ground grow theirs at the same places
+    // every frame, the Flag's move with it.
     std::size_t same = 0;
     while (same < before.size() && before[same] == after[same]) ++same;
     EXPECT_GT(same, 0u);
     EXPECT_LT(same, before.size());
     for (std::size_t h = same; h < before.size(); ++h) EXPECT_NE(before[h], after[h]) << h;
-    EXPECT_NE(first->positions, last->positions);
-}
-
-std::size_t occurrences(const std::string &text, const std::string &what) {
-    std::size_t n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
+    // The saved scene has the hair mesh and its own marks: a plain run builds the Flag alone.
+    ASSERT_EQ(scene_meshes().size(), 1u);
+    std::ofstream(work.path() + "/fur_message", std::ios::trunc);
+    ASSERT_EQ(run({"persistent", "--frames", "1", "1"}).status, 0);
+    const std::string again = test::read_file(work.path() + "/fur_message");
+    EXPECT_EQ(occurrences(again, "Building hairs on: Sphere"), 0u);
+    EXPECT_EQ(occurrences(again, "Building hairs on: Flag"), 1u);
 }
 
 TEST_F(HairMeshProgram, BatchWithPersistentRebuildGrowsEverySurfaceAgainEveryFrame) {
@@ -216,6 +243,29 @@ TEST_F(HairMeshProgram, BatchWithPersistentRebuildGrowsEverySurfaceAgainEveryFra
     EXPECT_EQ(occurrences(all.err, "Building hairs on: Ground"), 3u);
     for (int frame = 1; frame <= 3; ++frame)
         EXPECT_TRUE(fs::is_regular_file(work.path() + "/all." + std::to_string(frame) + ".pic")) << frame;
+}
+
+TEST_F(HairMeshProgram, BatchRenderShowsTheDemoSurfacesUnderTheFur) {
+    const ProgramResult r = test::run_program(
+        "vellimor", {"-b", "-d", db, "-s", "furball", "-n", "1", "1", "1", "-S", "64", "48", "-o", work.path() + "/demo"},
+        {{"TEMP", work.path()}, {"DISPLAY", std::nullopt}, {"FUR_LOCATION", "/fur"}, {"VELLIMOR_PLUGIN", std::nullopt}},
+        work.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto p = pic_read_file(work.path() + "/demo.1.pic");
+    ASSERT_TRUE(p);
+    // The sphere fills the middle of the picture (about 12 pixels round): with its few hairs the
+    // lit sphere shows all over, and the ground below it.
+    for (int y = 21; y <= 27; ++y)
+        for (int x = 29; x <= 35; ++x) {
+            const size_t i = size_t(y) * size_t(p->width) + size_t(x);
+            EXPECT_GT(int(p->red()[i]) + p->green()[i] + p->blue()[i], 60) << x << "," << y;
+        }
+    int lit_ground = 0;
+    for (int x = 0; x < p->width; ++x) {
+        const size_t i = size_t(p->height - 2) * size_t(p->width) + size_t(x);
+        lit_ground += int(p->red()[i]) + p->green()[i] + p->blue()[i] > 30;
+    }
+    EXPECT_GT(lit_ground, p->width / 2);
 }
 
 TEST_F(HairMeshProgram, ExportFailureIsReportedAndWritesNothing) {

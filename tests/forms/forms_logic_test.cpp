@@ -5,11 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 #include <vector>
+
+// The sanitizer lets a failed allocation return null, as the C library does.
+extern "C" const char *__asan_default_options() { return "allocator_may_return_null=1"; }
 
 namespace vellimor {
 namespace {
@@ -523,6 +528,146 @@ TEST_F(FormsLogic, FrozenFormsAndHiddenFormsLetGoOfTheirObjects) {
     EXPECT_EQ(form->focusobj, in);  // kept for the next showing
     fm_post_device_event(at(form, FM_DEV_LEFTMOUSE, 0, 20, 20));
     EXPECT_EQ(fm_check_forms(), nullptr);
+}
+
+TEST_F(FormsLogic, ValueSliderMovesOnlyForPressesOnItsTrack) {
+    FmForm *form = begin(300, 100);
+    FmObject *slider = fm_add_valslider(FM_HOR_SLIDER, 10, 40, 200, 20, "v");
+    fm_end_form();
+    fm_set_slider_bounds(slider, 0, 10);
+    fm_set_slider_value(slider, 5);
+    fm_set_call_back(slider, count_call, 0);
+    show(form);
+    g_calls = 0;
+
+    click(slider, 0.1f);  // the number box
+    fm_check_forms();
+    EXPECT_FLOAT_EQ(fm_get_slider_value(slider), 5);
+    EXPECT_EQ(g_calls, 0);
+
+    // A drag that starts on the number box does not take the knob along either.
+    fm_post_device_event(at(form, FM_DEV_LEFTMOUSE, 1, 20, 50));
+    fm_post_device_event(at(form, FM_DEV_MOTION, 0, 150, 50));
+    fm_check_forms();
+    fm_post_device_event(at(form, FM_DEV_MOTION, 0, 205, 50));
+    fm_post_device_event(at(form, FM_DEV_LEFTMOUSE, 0, 205, 50));
+    fm_check_forms();
+    EXPECT_FLOAT_EQ(fm_get_slider_value(slider), 5);
+    EXPECT_EQ(g_calls, 0);
+
+    click(slider, 0.999f);  // the track's far end
+    fm_check_forms();
+    EXPECT_FLOAT_EQ(fm_get_slider_value(slider), 10);
+    EXPECT_EQ(g_calls, 1);
+}
+
+struct SeenEvent {
+    int event, key;
+};
+std::vector<SeenEvent> g_seen;
+
+int record_events(FmObject *, int event, float, float, int key) {
+    if (event != FM_DRAW) g_seen.push_back({event, key});
+    return 0;
+}
+
+std::vector<int> keys_seen() {
+    std::vector<int> keys;
+    for (const SeenEvent &e : g_seen)
+        if (e.event == FM_KEYBOARD) keys.push_back(e.key);
+    return keys;
+}
+
+TEST_F(FormsLogic, KeysReachDrawingAreasAsKeyboardEvents) {
+    FmForm *form = begin(400, 200);
+    FmObject *area = fm_add_free(FM_INPUT_FREE, 10, 10, 150, 150, "", record_events);
+    FmObject *plain = fm_add_free(FM_NORMAL_FREE, 170, 10, 100, 150, "", record_events);
+    FmObject *field = fm_add_input(FM_NORMAL_INPUT, 280, 10, 110, 30, "");
+    fm_end_form();
+    show(form);
+    g_seen.clear();
+    auto key_at = [&](int key, const FmObject *obj) {
+        fm_post_device_event(at(form, FM_DEV_KEYBD, key, obj->x + 5, obj->y + 5));
+        fm_check_forms();
+    };
+
+    // Without a focus object, the drawing area under the pointer takes keys; a plain one does not.
+    key_at('a', area);
+    fm_post_device_event(at(form, FM_DEV_LEFTARROW, 1, 20, 20));
+    fm_check_forms();
+    key_at('b', plain);
+    EXPECT_EQ(keys_seen(), (std::vector<int>{'a', FM_KEY_LEFT}));
+    for (const SeenEvent &e : g_seen) EXPECT_NE(e.event, FM_MOVE) << "a key is never a move";
+
+    // An input field with the focus takes the keys, wherever the pointer is.
+    click(field);
+    fm_check_forms();
+    g_seen.clear();
+    key_at('x', area);
+    EXPECT_TRUE(keys_seen().empty());
+    EXPECT_STREQ(fm_get_input(field), "x");
+
+    // A click on the drawing area gives it the focus: keys follow it off the area.
+    click(area);
+    fm_check_forms();
+    EXPECT_EQ(form->focusobj, area);
+    key_at('f', field);
+    EXPECT_EQ(keys_seen(), (std::vector<int>{'f'}));
+    EXPECT_STREQ(fm_get_input(field), "x");
+}
+
+TEST_F(FormsLogic, RedrawsWaitForTheNextTurnOfTheLoop) {
+    FmForm *form = begin();
+    FmObject *slider = fm_add_slider(FM_HOR_FILL_SLIDER, 10, 10, 200, 20, "");
+    fm_end_form();
+    EXPECT_FALSE(fm_form_needs_redraw(form));
+    show(form);
+    EXPECT_FALSE(fm_form_needs_redraw(form));
+
+    fm_set_slider_value(slider, 0.3f);
+    EXPECT_TRUE(fm_form_needs_redraw(form));
+    EXPECT_EQ(fm_check_forms(), nullptr);
+    EXPECT_FALSE(fm_form_needs_redraw(form));
+
+    fm_redraw_form(form);
+    EXPECT_TRUE(fm_form_needs_redraw(form));
+    fm_flush_redraws();
+    EXPECT_FALSE(fm_form_needs_redraw(form));
+
+    // A frozen form waits until it is unfrozen.
+    fm_freeze_form(form);
+    fm_set_slider_value(slider, 0.6f);
+    fm_check_forms();
+    EXPECT_TRUE(fm_form_needs_redraw(form));
+    fm_unfreeze_form(form);
+    fm_check_forms();
+    EXPECT_FALSE(fm_form_needs_redraw(form));
+
+    // A hidden form has nothing waiting.
+    fm_set_slider_value(slider, 0.9f);
+    fm_hide_form(form);
+    EXPECT_FALSE(fm_form_needs_redraw(form));
+}
+
+TEST_F(FormsLogic, MissingFontsAndMemoryAreReported) {
+    begin();
+    FmObject *text = fm_add_text(0, 10, 10, 100, 20, "t");
+    FmObject *list = fm_add_browser(FM_NORMAL_BROWSER, 10, 40, 100, 100, "");
+    fm_end_form();
+    for (float size : {0.0f, -4.0f, std::nanf("")}) {
+        fm_set_object_lsize(text, 14);
+        fm_set_object_lsize(text, size);
+        EXPECT_EQ(fm_last_error(), "Font does not exist.");
+        EXPECT_EQ(text->lsize, 14);
+    }
+    fm_set_browser_fontsize(list, 0);
+    EXPECT_EQ(fm_last_error(), "Font does not exist.");
+
+    EXPECT_EQ(fm_malloc(SIZE_MAX), nullptr);
+    EXPECT_EQ(fm_last_error(), "Cannot allocate memory.");
+    void *memory = fm_malloc(16);
+    EXPECT_NE(memory, nullptr);
+    std::free(memory);
 }
 
 TEST(FormsQueries, UnknownValuatorAndButtons) {

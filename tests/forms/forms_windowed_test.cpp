@@ -1,7 +1,7 @@
 // The toolkit on a real X server (Xvfb), driven by XTest pointer and key events as a person
 // would: the demo form's classes, the choice pop-up, the dialogs and the file selector.
 #include "demo_form.h"
-#include "x_driver.h"
+#include "windowed_support.h"
 
 #include "platform/window_system.h"
 
@@ -31,80 +31,7 @@ const bool kDriverKept = [] {
 namespace vellimor {
 namespace {
 
-using test::XDriver;
-using Clock = std::chrono::steady_clock;
-constexpr auto kTimeout = std::chrono::seconds(10);
-
-// Runs the toolkit's loop until `done` holds or the time is up.
-bool pump_until(const std::function<bool()> &done) {
-    auto end = Clock::now() + kTimeout;
-    while (Clock::now() < end) {
-        fm_check_forms();
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
-}
-
-void pump_for(int ms) {
-    auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < end) {
-        fm_check_forms();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-}
-
-// Polls from a driver thread (no toolkit calls there) until the condition holds.
-std::filesystem::path artefact(const char *name) {
-    const char *build_dir = std::getenv("VELLIMOR_BUILD_DIR");
-    std::filesystem::path dir = std::filesystem::path(build_dir ? build_dir : ".") / "artefacts";
-    std::filesystem::create_directories(dir);
-    return dir / name;
-}
-
-bool wait_for(const std::function<bool()> &done) {
-    auto end = Clock::now() + kTimeout;
-    while (Clock::now() < end) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
-unsigned long native_window(const FmForm *form) {
-    glutSetWindow(form->window);
-    return glutGetHWND(0);
-}
-
-struct ScreenPoint {
-    int x, y;
-};
-
-// The screen pixel of a point given as fractions of the object's rectangle.
-ScreenPoint on_screen(XDriver &x, const FmObject *obj, float fx = 0.5f, float fy = 0.5f) {
-    int ox = 0, oy = 0;
-    x.window_origin(native_window(obj->form), &ox, &oy);
-    float px = obj->x + obj->w * fx, py = obj->y + obj->h * fy;
-    return {ox + static_cast<int>(std::lround(px)), oy + static_cast<int>(std::lround(obj->form->h - 1 - py))};
-}
-
-class FormsWindowed : public ::testing::Test {
-protected:
-    void SetUp() override {
-        fm_init();
-        ASSERT_FALSE(fm_headless()) << "no X display";
-        ASSERT_TRUE(driver_.ok());
-    }
-
-    void show_at(FmForm *form, int x, int y) {
-        fm_set_form_position(form, x, y);
-        fm_show_form(form, FM_PLACE_POSITION, 1, "forms test");
-        ASSERT_TRUE(pump_until([&] { return driver_.window_viewable(native_window(form)); }));
-        pump_for(100);
-    }
-
-    XDriver driver_;
-};
+using namespace test;
 
 TEST_F(FormsWindowed, DemoFormAnswersThePointerAndTheKeyboard) {
     DemoForm demo = make_demo_form();
@@ -211,6 +138,8 @@ TEST_F(FormsWindowed, DemoFormAnswersThePointerAndTheKeyboard) {
     EXPECT_STREQ(fm_get_choice_text(demo.choice), "Textured");
     EXPECT_EQ(demo_calls(demo.choice), 1);
     EXPECT_EQ(fm_shown_form_count(), 1);  // the pop-up is gone
+    pump_for(100);
+    EXPECT_TRUE(shows_demo_background(driver_.grab(native_window(demo.form)))) << "after the pop-up";
 
     fm_hide_form(demo.form);
     fm_free_form(demo.form);
@@ -301,10 +230,72 @@ TEST_F(FormsWindowed, DemoProgramShowsItsFormAndQuits) {
     }
     bool shown = wait_for([&] { return driver_.mapped_toplevel_count() > windows_before; });
     EXPECT_TRUE(shown);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    // The demo form is centred; "Quit" sits at its upper right.
+    // The demo form is centred; the same layout made here tells where its objects are.
+    DemoForm layout = make_demo_form();
     int left = static_cast<int>((1280 - kDemoWidth) / 2), top = static_cast<int>((1024 - kDemoHeight) / 2);
-    driver_.click(left + 596, top + static_cast<int>(kDemoHeight - 1 - 494));
+    auto screen = [&](const FmObject *obj, float fx = 0.5f, float fy = 0.5f) {
+        return ScreenPoint{left + static_cast<int>(obj->x + obj->w * fx),
+                           top + static_cast<int>(kDemoHeight - 1 - (obj->y + obj->h * fy))};
+    };
+    // Left alone for 2 s with its timer counting, it still shows its whole form.
+    sleep_ms(2000);
+    unsigned long window = driver_.topmost_toplevel();
+    // The program runs on its own: a busy machine may take a moment to bring it up to date.
+    auto shows_whole_form = [&](const char *when) {
+        Snapshot shot;
+        wait_for([&] { return shows_demo_background(shot = driver_.grab(window)); });
+        EXPECT_TRUE(shows_demo_background(shot)) << when;
+        auto inner = [](const FmObject *obj) {
+            return FmRect{obj->x + 4, obj->y + 4, obj->w - 8, obj->h - 8};
+        };
+        EXPECT_GT(dark_pixels(shot, kDemoHeight, inner(layout.quit_button)), 20) << "the Quit label " << when;
+        EXPECT_GT(pixels_of(shot, kDemoHeight, inner(layout.progress), map_color(FM_SELECT_COL)), 100)
+            << "the progress bar " << when;
+        EXPECT_GT(pixels_of(shot, kDemoHeight, inner(layout.slider), map_color(FM_TOP_BCOL)), 10)
+            << "the slider's knob " << when;
+        EXPECT_GT(pixels_of(shot, kDemoHeight, inner(layout.browser), map_color(FM_FIELD_COL)), 5000)
+            << "the browser " << when;
+        EXPECT_GT(dark_pixels(shot, kDemoHeight, inner(layout.browser)), 200) << "the browser's lines " << when;
+        return shot;
+    };
+    shows_whole_form("after 2 s");
+    driver_.save_png(window, artefact("forms-demo-program.png").string());
+    // Driven by clicks, drags and keys, it still does.
+    driver_.focus(window);
+    for (const FmObject *obj : {layout.button, layout.toggle, layout.radio[2], layout.counter, layout.browser}) {
+        ScreenPoint p = screen(obj, 0.7f);
+        driver_.click(p.x, p.y);
+    }
+    ScreenPoint s0 = screen(layout.slider, 0.2f), s1 = screen(layout.slider, 0.6f);
+    driver_.drag(s0.x, s0.y, s1.x, s1.y);
+    ScreenPoint p0 = screen(layout.positioner), p1 = screen(layout.positioner, 0.8f, 0.8f);
+    driver_.drag(p0.x, p0.y, p1.x, p1.y, 3);
+    ScreenPoint field = screen(layout.input, 0.9f);
+    driver_.click(field.x, field.y);
+    driver_.type("abc\t");
+    driver_.key("Down");
+    shows_whole_form("after clicks, drags and keys");
+    // Dialogs over it come and go: "Continue" in the question box, "Cancel" in the file selector.
+    auto dialog_shown = [&] { return driver_.topmost_toplevel() != window; };
+    ScreenPoint question = screen(layout.question_button);
+    driver_.click(question.x, question.y);
+    EXPECT_TRUE(wait_for(dialog_shown)) << "the question box";
+    sleep_ms(300);
+    driver_.click((1280 - 400) / 2 + 200, (1024 - 138) / 2 + 138 - 1 - 29);
+    sleep_ms(300);
+    ScreenPoint file = screen(layout.file_button);
+    driver_.click(file.x, file.y);
+    EXPECT_TRUE(wait_for(dialog_shown)) << "the file selector";
+    sleep_ms(300);
+    driver_.click(static_cast<int>((1280 + kFmFileSelectorWidth) / 2 - 120 + 53),
+                  static_cast<int>((1024 + kFmFileSelectorHeight) / 2 - 1 - 30));
+    sleep_ms(500);
+    EXPECT_EQ(driver_.topmost_toplevel(), window) << "the dialogs are gone";
+    shows_whole_form("after dialogs over it");
+    // "Quit" ends the program.
+    ScreenPoint quit = screen(layout.quit_button);
+    fm_free_form(layout.form);
+    driver_.click(quit.x, quit.y);
     int status = -1;
     bool ended = wait_for([&] { return waitpid(child, &status, WNOHANG) == child; });
     if (!ended) {

@@ -128,13 +128,33 @@ bool XDriver::window_viewable(unsigned long window) {
     return XGetWindowAttributes(display_, window, &attrs) && attrs.map_state == IsViewable;
 }
 
-bool XDriver::save_png(unsigned long window, const std::string &path) {
+Snapshot XDriver::grab(unsigned long window) {
     XWindowAttributes attrs;
-    if (!XGetWindowAttributes(display_, window, &attrs)) return false;
+    if (!XGetWindowAttributes(display_, window, &attrs)) return {};
     auto destroy = [](XImage *image) { XDestroyImage(image); };
     std::unique_ptr<XImage, decltype(destroy)> image(
         XGetImage(display_, window, 0, 0, attrs.width, attrs.height, AllPlanes, ZPixmap), destroy);
-    if (!image) return false;
+    if (!image) return {};
+    auto channel = [](unsigned long pixel, unsigned long mask) {
+        int shift = 0;
+        while (mask && !(mask & 1)) {
+            mask >>= 1;
+            ++shift;
+        }
+        return mask ? static_cast<int>(((pixel >> shift) & mask) * 255 / mask) : 0;
+    };
+    Snapshot shot(attrs.width, attrs.height);
+    for (int y = 0; y < attrs.height; ++y)
+        for (int x = 0; x < attrs.width; ++x) {
+            unsigned long p = XGetPixel(image.get(), x, y);
+            shot.set(x, y, {channel(p, image->red_mask), channel(p, image->green_mask), channel(p, image->blue_mask)});
+        }
+    return shot;
+}
+
+bool XDriver::save_png(unsigned long window, const std::string &path) {
+    Snapshot shot = grab(window);
+    if (shot.empty()) return false;
     std::unique_ptr<FILE, int (*)(FILE *)> file(std::fopen(path.c_str(), "wb"), std::fclose);
     if (!file) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -143,21 +163,21 @@ bool XDriver::save_png(unsigned long window, const std::string &path) {
         png_destroy_write_struct(&png, nullptr);
         return false;
     }
-    std::vector<png_byte> row(static_cast<std::size_t>(attrs.width) * 3);
+    std::vector<png_byte> row(static_cast<std::size_t>(shot.width()) * 3);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         return false;
     }
     png_init_io(png, file.get());
-    png_set_IHDR(png, info, attrs.width, attrs.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, shot.width(), shot.height(), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < attrs.height; ++y) {
-        for (int x = 0; x < attrs.width; ++x) {
-            unsigned long p = XGetPixel(image.get(), x, y);
-            row[x * 3 + 0] = static_cast<png_byte>((p & image->red_mask) >> 16);
-            row[x * 3 + 1] = static_cast<png_byte>((p & image->green_mask) >> 8);
-            row[x * 3 + 2] = static_cast<png_byte>(p & image->blue_mask);
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            Rgb c = shot.at(x, y);
+            row[x * 3 + 0] = static_cast<png_byte>(c.r);
+            row[x * 3 + 1] = static_cast<png_byte>(c.g);
+            row[x * 3 + 2] = static_cast<png_byte>(c.b);
         }
         png_write_row(png, row.data());
     }

@@ -3,11 +3,37 @@
 // of its own while the toolkit's loop runs on the main thread.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 struct _XDisplay;
 
 namespace vellimor::test {
+
+struct Rgb {
+    int r = 0, g = 0, b = 0;
+};
+
+// A window's pixels as read back from the X server (what the window shows on the screen).
+class Snapshot {
+public:
+    Snapshot() = default;
+    Snapshot(int width, int height) : width_(width), height_(height), rgb_(width * height) {}
+    int width() const { return width_; }
+    int height() const { return height_; }
+    bool empty() const { return rgb_.empty(); }
+    // Window pixel, origin upper left; black outside the window.
+    Rgb at(int x, int y) const {
+        if (x < 0 || y < 0 || x >= width_ || y >= height_) return {};
+        return rgb_[static_cast<std::size_t>(y) * width_ + x];
+    }
+    void set(int x, int y, Rgb c) { rgb_[static_cast<std::size_t>(y) * width_ + x] = c; }
+
+private:
+    int width_ = 0, height_ = 0;
+    std::vector<Rgb> rgb_;
+};
 
 class XDriver {
 public:
@@ -35,6 +61,8 @@ public:
     // Screen position of a window's upper-left corner.
     void window_origin(unsigned long window, int *x, int *y);
     bool window_viewable(unsigned long window);
+    // The window's contents (empty when it cannot be read).
+    Snapshot grab(unsigned long window);
     // Writes the window's contents as an RGB PNG; false on failure.
     bool save_png(unsigned long window, const std::string &path);
 

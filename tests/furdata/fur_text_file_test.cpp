@@ -226,9 +226,42 @@ TEST_F(FurTextFile, MalformedLineInsideAnObjectIsReportedAndSkipped) {
     EXPECT_EQ(record->sub_res_v, 4);
     EXPECT_EQ(record->sub_res_u, 10);
     const std::string m = messages();
-    EXPECT_NE(m.find("ERROR: Fetch OBJECT wrong command , 9\n"), std::string::npos) << m;
+    // The malformed line is named by its first word; a line without words has none.
+    EXPECT_NE(m.find("ERROR: Fetch OBJECT wrong command sub_res_u, 9\n"), std::string::npos) << m;
     EXPECT_NE(m.find("ERROR: Fetch OBJECT wrong command , 8\n"), std::string::npos) << m;
     EXPECT_NE(m.find("ERROR: Fetch OBJECT wrong command COLORKEY, 3\n"), std::string::npos) << m;
+    fetch_text("OBJECT 1 ball\n\tTEXTUREKEY 0\n\t\tu 0.5\n\t\tv = 0.25\n\tEND\nEND\n");
+    EXPECT_EQ(record->texture_keys.front().v, 0.25f);
+    EXPECT_NE(messages().find("ERROR: Fetch TEXTURE wrong command u, 9\n"), std::string::npos) << messages();
+}
+
+TEST_F(FurTextFile, BlanksAfterAValueAreNotPartOfIt) {
+    auto image = pic_create(4, 2, false);
+    ASSERT_TRUE(pic_write_file(path("skin.pic"), *image));
+    const FetchOutcome o = fetch_text("OBJECT 1 ball  \n\tsub_res_u = 7 \t\n\tPICTURE length_textures \n"
+                                      "\t\ttexture_filename = \t " + path("skin.pic") + "  \t \n\tEND\t\nEND \n");
+    EXPECT_TRUE(o.ok);
+    EXPECT_EQ(o.errors, 0) << messages();
+    EXPECT_EQ(record->sub_res_u, 7);
+    ASSERT_NE(record->length_picture, nullptr);
+    EXPECT_EQ(record->length_picture->texture_filename, path("skin.pic"));
+    ASSERT_NE(record->length_picture->image, nullptr);
+    EXPECT_EQ(record->length_picture->image->width, 4);
+}
+
+TEST_F(FurTextFile, ChannelPictureKeyAsASettingOpensItsBlock) {
+    auto image = pic_create(4, 2, false);
+    ASSERT_TRUE(pic_write_file(path("skin.pic"), *image));
+    const FetchOutcome o =
+        fetch_text("OBJECT 1 ball\n\tcurl_textures = picture\n\t\ttexture_filename = " + path("skin.pic") +
+                   "\n\t\ttileu = 3\n\tEND\n\tsub_res_v = 4\nEND\n");
+    EXPECT_TRUE(o.ok);
+    ASSERT_NE(record->curl_picture, nullptr);
+    EXPECT_EQ(record->curl_picture->tileu, 3);
+    ASSERT_NE(record->curl_picture->image, nullptr);
+    // The block's END closed the picture, not the object.
+    EXPECT_EQ(record->sub_res_v, 4);
+    EXPECT_EQ(record->length_picture, nullptr);
 }
 
 TEST_F(FurTextFile, LongLinesAreMalformedNotSplit) {

@@ -46,5 +46,18 @@ TEST_F(PictureSequence, MapsFollowTheFrameAndFallBackToKeys) {
     EXPECT_NEAR(length_at_frame(1), 1.0f, 1e-5f);
 }
 
+TEST_F(PictureSequence, KeyAreaModeRecordsTheFrameSoItsMapIsBuiltOnce) {
+    record().length_sequence.error_handling = 4;  // the keys, without a message
+    EXPECT_NEAR(length_at_frame(1), 3.0f, 1e-4f);
+    EXPECT_EQ(record().length_sequence.loaded_frame_nr, 1);
+    EXPECT_EQ(record().length_sequence.picture_was_found, 0);
+    // A key changed without marking the map: the frame's map stays as it was built.
+    record().texture_keys.front().length.value = 5.0f;
+    EXPECT_NEAR(length_at_frame(1), 3.0f, 1e-4f);
+    // The next frame builds it again.
+    EXPECT_NEAR(length_at_frame(2), 5.0f, 1e-4f);
+    EXPECT_EQ(record().length_sequence.loaded_frame_nr, 2);
+}
+
 }  // namespace
 }  // namespace vellimor

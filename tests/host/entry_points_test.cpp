@@ -117,12 +117,16 @@ TEST_F(PersistentMode, UpdateRebuildsOnlyMarkedPatches) {
     ASSERT_EQ(SAA_sceneSetPlayCtrlCurrentFrame(&db.scene, 3), 0);
     EXPECT_EQ(run_update_persistent(&context), 0);
     EXPECT_EQ(scene_state().current_frame, 3);
-    // Every surface grew its hairs once at the start (frame 1); unmarked ones keep them.
-    EXPECT_EQ(scene_state().patches[0]->last_built_frame, 1);
+    // The start only reads the records; nothing is marked, so nothing has grown.
+    for (const auto &p : scene_state().patches) {
+        EXPECT_EQ(p->last_built_frame, -1);
+        EXPECT_TRUE(p->hairs.empty());
+    }
     scene_state().patches[1]->presistant_rebuild = 1;
     ASSERT_EQ(SAA_sceneSetPlayCtrlCurrentFrame(&db.scene, 4), 0);
     EXPECT_EQ(run_update_persistent(&context), 0);
-    EXPECT_EQ(scene_state().patches[0]->last_built_frame, 1);
+    EXPECT_EQ(scene_state().patches[0]->last_built_frame, -1);
+    EXPECT_TRUE(scene_state().patches[0]->hairs.empty());
     EXPECT_EQ(scene_state().patches[1]->last_built_frame, 4);
     const std::string file = message_file();
     EXPECT_NE(file.find("Update Persistent\n"), std::string::npos);

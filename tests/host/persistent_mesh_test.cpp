@@ -1,8 +1,10 @@
 // The persistent effect's hair mesh through the entry points, on a copy of the demo scene: the
-// first frame creates the mesh, later frames edit it, savePer removes or rewrites it and
-// cleanupPer takes it away; unmarked surfaces keep their hairs.
+// start grows nothing, every frame builds the marked surface (the moving Flag) alone, the first
+// frame creates the mesh, later frames edit it, savePer removes or rewrites it and cleanupPer
+// takes it away.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 
 #include "furdata/display_settings.h"
@@ -65,9 +67,12 @@ protected:
 };
 
 TEST_F(PersistentMesh, FramesEditOneMeshAndSavePerRemovesOrRewritesIt) {
-    const std::vector<HairRoot> sphere_roots = scene_state().patches[0]->hairs;
-    ASSERT_FALSE(sphere_roots.empty());
-    scene_state().patches[kFlag]->presistant_rebuild = 1;
+    // The demo stores the mark on its moving surface only; the start grew no hairs.
+    const auto &patches = scene_state().patches;
+    for (int p = 0; p < 3; ++p) {
+        EXPECT_EQ(patches[size_t(p)]->presistant_rebuild, p == kFlag ? 1 : 0) << p;
+        EXPECT_TRUE(patches[size_t(p)]->hairs.empty()) << p;
+    }
     EXPECT_TRUE(meshes().empty());
 
     update_at(2);
@@ -76,16 +81,25 @@ TEST_F(PersistentMesh, FramesEditOneMeshAndSavePerRemovesOrRewritesIt) {
     const int polygons = polygons_of(mesh);
     EXPECT_GT(polygons, 0);
     EXPECT_EQ(polygons % 4, 0);
+    const std::vector<HairRoot> flag_roots = patches[kFlag]->hairs;
+    ASSERT_FALSE(flag_roots.empty());
 
     update_at(3);
     ASSERT_EQ(meshes().size(), 1u);
     EXPECT_EQ(meshes()[0].id, mesh.id);  // edited, not created again
-    EXPECT_EQ(scene_state().patches[kFlag]->last_built_frame, 3);
-    // The unmarked sphere kept the roots it grew at the start.
-    const std::vector<HairRoot> &now = scene_state().patches[0]->hairs;
-    ASSERT_EQ(now.size(), sphere_roots.size());
-    for (std::size_t i = 0; i < now.size(); i += 50)
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(now[i].position[k], sphere_roots[i].position[k]);
+    EXPECT_EQ(patches[kFlag]->last_built_frame, 3);
+    // Only the marked surface was built; its roots moved with it.
+    for (int p = 0; p < kFlag; ++p) {
+        EXPECT_TRUE(patches[size_t(p)]->hairs.empty()) << p;
+        EXPECT_EQ(patches[size_t(p)]->last_built_frame, -1) << p;
+    }
+    const std::vector<HairRoot> &moved = patches[kFlag]->hairs;
+    ASSERT_EQ(moved.size(), flag_roots.size());
+    for (std::size_t i = 0; i < moved.size(); i += 25) {
+        float distance = 0.0f;
+        for (int k = 0; k < 3; ++k) distance += std::abs(moved[i].position[k] - flag_roots[i].position[k]);
+        EXPECT_GT(distance, 1e-4f) << i;
+    }
 
     const int last_polygons = polygons_of(mesh);
     context.state = 7;

@@ -32,6 +32,10 @@ struct FurSceneOptions {
     int start = 1, end = 6;
     int xres = 64, yres = 48;
     unsigned background = 0x00000000u;  // packed, red in the lowest byte
+    int display_mode = 2;  // how the square itself is drawn: "Shade"
+    // With a display mode: a second, hairless surface "Screen" standing upright between the
+    // camera and the square, hiding the whole left half of the picture.
+    int screen_mode = -1;
     // Camera in front of the square, which stands upright in the x-z plane with hairs towards
     // the camera's side... the square lies in z = 0; the camera looks along -y from above.
     std::string camera = R"({"name": "Camera", "position": [0, -4, 2.2], "interest": [0, 0, 0.3],
@@ -53,7 +57,12 @@ inline void write_fur_scene(const std::filesystem::path &database, const FurScen
                    "shadow_type": 1, "start": 0, "end": 100000})";
     dsc << R"(], "models": [{"name": "Square", "type": 1, "wire_type": 0,
         "patch": {"u": {"type": 0, "count": 2}, "v": {"type": 0, "count": 2},
-                  "vertices": [[-1,1,0], [1,1,0], [-1,-1,0], [1,-1,0]]}}]})";
+                  "vertices": [[-1,1,0], [1,1,0], [-1,-1,0], [1,-1,0]]}})";
+    if (o.screen_mode >= 0)
+        dsc << R"(, {"name": "Screen", "type": 1, "wire_type": 0,
+        "patch": {"u": {"type": 0, "count": 2}, "v": {"type": 0, "count": 2},
+                  "vertices": [[-3,-2,4], [0,-2,4], [-3,-2,-2], [0,-2,-2]]}})";
+    dsc << "]}";
     std::ofstream(database / "SCENES" / "fur.dsc") << dsc.str();
 
     // The fur goes in through the records, as the designer would store it.
@@ -62,8 +71,10 @@ inline void write_fur_scene(const std::filesystem::path &database, const FurScen
     ASSERT_EQ(MY_read_scene("fur", database.c_str()), 0);
     read_fur_data(0);
     SceneState &s = scene_state();
-    ASSERT_EQ(s.patches.size(), 1u);
+    ASSERT_EQ(s.patches.size(), o.screen_mode >= 0 ? 2u : 1u);
+    if (o.screen_mode >= 0) s.patches[1]->Patch_display_mode = o.screen_mode;
     PatchData &r = *s.patches[0];
+    r.Patch_display_mode = o.display_mode;
     r.number_of_hairs_pr_square_unit = o.hairs_per_unit;
     r.casts_shadow = 0;
     TextureKey &key = r.texture_keys.front();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <vector>
@@ -318,6 +319,81 @@ TEST_F(GeometryFixture, TheWindCurlsTheHairWithTheNoiseAtItsRoot) {
     grow();
     EXPECT_NE(drawing.strands[0].points[6].position[0], still_tip);
     expect_segments_of_length(2.0f / 6.0f);
+}
+
+}  // namespace
+}  // namespace vellimor
+
+namespace vellimor {
+namespace {
+
+// Hair shapes worked out by hand from the growth rules for a root at the fixture's place (normal
+// +z, first tangent +x, second tangent +y), two segments of length 1: the direction of point i is
+// the normal turned about the second tangent by t·bend U + grow U, then about the first tangent
+// by t·bend V + grow V (t = i/2), and point i = point i−1 + that direction.
+struct HandWorkedHair : GeometryFixture {
+    void SetUp() override {
+        GeometryFixture::SetUp();
+        set_channels(2.0f, 2.0f);
+    }
+    // Point i of the only hair, relative to its root.
+    std::array<float, 3> offset(int i) const {
+        const HairPoint &p = drawing.strands.at(0).points[i];
+        const HairRoot &root = record->hairs[0];
+        return {p.position[0] - root.position[0], p.position[1] - root.position[1],
+                p.position[2] - root.position[2]};
+    }
+    void expect_offsets(const std::array<std::array<float, 3>, 2> &expected) {
+        ASSERT_EQ(grow(), GeometryResult::kDone);
+        ASSERT_EQ(drawing.strands.at(0).segments, 2);
+        for (int i = 1; i <= 2; ++i)
+            for (int k = 0; k < 3; ++k)
+                EXPECT_NEAR(offset(i)[k], expected[size_t(i - 1)][size_t(k)], 1e-4f) << "point " << i << " axis " << k;
+    }
+};
+
+constexpr float kHalfPi = 1.5707963f;
+
+TEST_F(HandWorkedHair, BendUTurnsAboutTheSecondTangentTowardsTheFirst) {
+    fill(record->bend_map_u, kHalfPi);
+    // t = 1/2: 45 degrees, (sin, 0, cos); t = 1: along +x.
+    expect_offsets({{{0.70711f, 0.0f, 0.70711f}, {1.70711f, 0.0f, 0.70711f}}});
+}
+
+TEST_F(HandWorkedHair, BendVTurnsAboutTheFirstTangentAwayFromTheSecond) {
+    fill(record->bend_map_v, kHalfPi);
+    expect_offsets({{{0.0f, -0.70711f, 0.70711f}, {0.0f, -1.70711f, 0.70711f}}});
+}
+
+TEST_F(HandWorkedHair, GrowUThenBendVTurnInThatOrder) {
+    fill(record->grow_map_u, 0.3f);
+    fill(record->bend_map_v, 0.6f);
+    // (sin 0.3, 0, cos 0.3) turned about x by 0.3, then by 0.6.
+    expect_offsets({{{0.29552f, -0.28232f, 0.91267f}, {0.59104f, -0.82175f, 1.70115f}}});
+}
+
+TEST_F(HandWorkedHair, GravityNullPullsEachPointAndKeepsTheSegmentLength) {
+    set_channels(2.0f, 2.0f, 0.0f, 1.0f);
+    const HairRoot &root = record->hairs[0];
+    GravityNull null;
+    null.position[0] = root.position[0] + 1.0f;
+    null.position[2] = root.position[2] + 1.0f;
+    null.position[1] = root.position[1];
+    null.scaling[0] = 0.5f;
+    scene_state().gravity_cache.assign(1, null);
+    // Point 1 (t = 1/2, r = √½): the trial point (0, 0, 1) sees the null 1 away along +x,
+    // f = 0.5·√½ = 0.35355, squared 0.125: (0.125, 0, 1) normalised = (0.12403, 0, 0.99228).
+    // Point 2 (r = 1): trial (0.12403, 0, 1.99228), the null at (0.87597, 0, −0.99228) from it,
+    // distance² 1.75193, f = 0.28540, squared 0.08145: (0.07135, 0, 0.91918) normalised
+    // = (0.07739, 0, 0.99700), added to point 1.
+    expect_offsets({{{0.12403f, 0.0f, 0.99228f}, {0.20143f, 0.0f, 1.98928f}}});
+}
+
+TEST_F(HandWorkedHair, WindGrowLeansEveryStepAlongTheWindDirection) {
+    record->wind_grow = {1, 1.0f, 0.0f, 0.0f, 0};  // amount 1 whatever the noise
+    // Each step (0, 0, 1) + the frame's wind direction (0.3, 0.1, 0), normalised.
+    const float n = std::sqrt(1.1f);
+    expect_offsets({{{0.3f / n, 0.1f / n, 1.0f / n}, {0.6f / n, 0.2f / n, 2.0f / n}}});
 }
 
 }  // namespace

@@ -116,6 +116,31 @@ TEST_F(Drawing, DepthOnlyWritesDepthButNoColour) {
     EXPECT_EQ(mask[0], GL_TRUE) << "colour writes come back on";
 }
 
+TEST_F(Drawing, ShadedOrMatteOverItsOwnDepthShows) {
+    clear();
+    draw_scene(1);
+    const float depth = depth_at(kSize / 2, kSize / 2);
+    ASSERT_LT(depth, 1.0f);
+    draw_scene(2);  // the same surfaces again, at the depth they left
+    const unsigned char *centre = pixel(kSize / 2, kSize / 2);
+    EXPECT_GT(centre[0] + centre[1] + centre[2], 60);
+    EXPECT_EQ(depth_at(kSize / 2, kSize / 2), depth);
+    // Matte over a coloured, opaque picture: black with no alpha, even with blending on.
+    glClearColor(0, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    draw_scene(3);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(centre[k], 0) << k;
+    EXPECT_EQ(pixel(0, kSize - 1)[2], 255) << "the sky keeps its colour";
+    GLint function = 0;
+    glGetIntegerv(GL_DEPTH_FUNC, &function);
+    EXPECT_EQ(function, GL_LESS) << "drawing leaves the caller's depth comparison";
+    GLboolean blend = GL_FALSE;
+    glGetBooleanv(GL_BLEND, &blend);
+    EXPECT_EQ(blend, GL_TRUE);
+}
+
 TEST_F(Drawing, WireframeDrawsLinesInTheWireColour) {
     clear();
     draw_scene(0);
