@@ -1,5 +1,5 @@
 # Renders the strands peer_strands wrote with Blender's Workbench, as hair curves, at 1280 x 720:
-#   blender -b --factory-startup -P bench/blender_peer.py -- STRANDS AA OUTPUT.png
+#   blender -b --factory-startup --python-exit-code 1 -P bench/blender_peer.py -- STRANDS AA OUTPUT.png
 # AA is Workbench's render_aa: OFF (no antialiasing) or 8 (eight samples, our level 4).
 import array
 import math
@@ -8,7 +8,7 @@ import sys
 import time
 
 import bpy
-from mathutils import Vector
+from mathutils import Matrix, Vector
 
 def read_strands(path):
     with open(path, "rb") as f:
@@ -39,22 +39,49 @@ def main():
 
     bpy.ops.wm.read_factory_settings(use_empty=True)
     scene = bpy.context.scene
-    curves = bpy.data.hair_curves.new("Fur")
-    curves.add_curves(sizes)
-    curves.position_data.foreach_set("vector", positions)
-    radius = curves.attributes.get("radius") or curves.attributes.new("radius", "FLOAT", "POINT")
-    radius.data.foreach_set("value", radii)
-    colour = curves.attributes.new("color", "FLOAT_COLOR", "POINT")
-    colour.data.foreach_set("color", colours)
-    fur = bpy.data.objects.new("Fur", curves)
+    # Blender 3.4 cannot size hair curves from Python: the strands go in as a mesh of edge
+    # chains, and a hair curves object turns them into curves with geometry nodes.
+    total = sum(sizes)
+    mesh = bpy.data.meshes.new("Strands")
+    mesh.vertices.add(total)
+    mesh.vertices.foreach_set("co", positions)
+    edges = array.array("i")
+    first = 0
+    for n in sizes:
+        for k in range(first, first + n - 1):
+            edges.append(k)
+            edges.append(k + 1)
+        first += n
+    mesh.edges.add(len(edges) // 2)
+    mesh.edges.foreach_set("vertices", edges)
+    mesh.attributes.new("radius", "FLOAT", "POINT").data.foreach_set("value", radii)
+    mesh.attributes.new("color", "FLOAT_COLOR", "POINT").data.foreach_set("color", colours)
+    strands_object = bpy.data.objects.new("Strands", mesh)
+    scene.collection.objects.link(strands_object)
+    strands_object.hide_render = True
+
+    fur = bpy.data.objects.new("Fur", bpy.data.hair_curves.new("Fur"))
     scene.collection.objects.link(fur)
+    tree = bpy.data.node_groups.new("Fur", "GeometryNodeTree")
+    tree.outputs.new("NodeSocketGeometry", "Geometry")
+    group_output = tree.nodes.new("NodeGroupOutput")
+    info = tree.nodes.new("GeometryNodeObjectInfo")
+    info.inputs["Object"].default_value = strands_object
+    to_curves = tree.nodes.new("GeometryNodeMeshToCurve")
+    tree.links.new(info.outputs["Geometry"], to_curves.inputs["Mesh"])
+    tree.links.new(to_curves.outputs["Curve"], group_output.inputs[0])
+    fur.modifiers.new("Fur", "NODES").node_group = tree
 
     camera_data = bpy.data.cameras.new("Camera")
     camera_data.sensor_fit = "VERTICAL"
     camera_data.angle_y = math.radians(fov)
     camera = bpy.data.objects.new("Camera", camera_data)
     camera.location = eye
-    camera.rotation_euler = (Vector(interest) - Vector(eye)).to_track_quat("-Z", "Y").to_euler()
+    # Looking from the eye at the interest with +y up, as the scene's camera does.
+    forward = (Vector(interest) - Vector(eye)).normalized()
+    right = forward.cross(Vector((0.0, 1.0, 0.0))).normalized()
+    up = right.cross(forward)
+    camera.rotation_euler = Matrix((right, up, -forward)).transposed().to_euler()
     scene.collection.objects.link(camera)
     scene.camera = camera
     lamp = bpy.data.objects.new("Light", bpy.data.lights.new("Light", "POINT"))

@@ -59,12 +59,13 @@ for count in "${counts[@]}"; do
   settings "$database/fur/Sphere.fur" "$density" > "$work/Sphere.fur"
   "$build/bin/vellimor-host" apply-fur -d "$database" -s furball "$work/Sphere.fur" >/dev/null
   strands=$work/strands.$count
-  "$build/bin/peer_strands" "$database" furball "$strands" >/dev/null
+  "$build/bin/peer_strands" "$database" furball "$strands" >"$work/strands.log" 2>&1 ||
+    { cat "$work/strands.log" >&2; exit 1; }
   for level in 0 4; do
     ours=$(seconds "$build/bin/vellimor" -b -d "$database" -s furball -n 1 1 1 -S 1280 720 \
              -j "$level" -o "$work/ours")
     samples=$([ "$level" = 0 ] && echo OFF || echo 8)
-    theirs=$(seconds "${blender_run[@]}" -b --factory-startup -P "$source_dir/bench/blender_peer.py" \
+    theirs=$(seconds "${blender_run[@]}" -b --factory-startup --python-exit-code 1 -P "$source_dir/bench/blender_peer.py" \
                -- "$strands" "$samples" "$work/blender.png")
     printf "%-9s %-4s %9.2fs %9.2fs %8.2f\n" "$count" "$level" "$ours" "$theirs" \
            "$(echo "$ours / $theirs" | bc -l)"
