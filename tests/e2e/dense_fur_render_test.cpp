@@ -37,6 +37,7 @@ protected:
         read_fur_data(1);
         for (auto &record : scene_state().patches) {
             PatchData &r = *record;
+            r.Patch_display_mode = 0;  // "Hidden": only the fur shows
             if (r.name != "Sphere") {
                 r.number_of_hairs_pr_square_unit = 0;
                 continue;
