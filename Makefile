@@ -2,8 +2,9 @@
 BUILD      ?= build
 TEST_BUILD ?= build-test
 JOBS       ?= $(shell nproc)
+PREFIX     ?= /usr/local
 
-.PHONY: all deps build demo test test-build bench clean
+.PHONY: all deps build demo test test-build bench install clean
 
 all: build
 
@@ -18,6 +19,11 @@ build: deps $(BUILD)/build.ninja
 
 demo: build
 	scripts/demo.sh $(BUILD)
+
+# Programs into PREFIX/bin, the plug-in and host library into PREFIX/lib, docs and the demo
+# database into PREFIX/share.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # The whole suite runs in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
 $(TEST_BUILD)/build.ninja: | deps

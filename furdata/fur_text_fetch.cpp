@@ -2,6 +2,7 @@
 #include "furdata/fur_text_file.h"
 #include "hair/placement.h"
 #include "hair/shadows.h"
+#include "host/designer_link.h"
 #include "host/scene.h"
 #include "host/status.h"
 
@@ -20,6 +21,7 @@ bool fetch_fur_data(int i, const char *path, int any_name) {
     });
     if (!outcome.finished) return false;
     quant_patches();
+    if (designer_up() && designer_output().refresh_controls) designer_output().refresh_controls();
     return outcome.ok;
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "furdata/patch_data.h"
 
@@ -22,6 +23,13 @@ int write_hold_file();
 // Forgets that a hold file could not be written (a fresh library load; tests).
 void hold_file_reset();
 
+// A setting the reader passed over: a key it does not know, or a value that is not a number.
+struct FurTextNotice {
+    int line = 0;       // counted from 1
+    std::string key;
+    std::string value;  // the value that is not a number; empty for an unknown key
+};
+
 // What reading a settings file did.
 struct FetchOutcome {
     bool ok = false;     // false: the file can't be opened, a malformed line at the top level, or
@@ -29,6 +37,7 @@ struct FetchOutcome {
     int objects = 0;     // OBJECT blocks read into the record
     int errors = 0;      // errors reported while reading
     bool finished = false;  // the file was read to its end or to a malformed top-level line
+    std::vector<FurTextNotice> notices;  // in the objects read, in file order
 };
 
 // Reads into *slot every OBJECT block whose name equals the record's name (every block with

@@ -110,6 +110,10 @@ FurLine read_fur_line(std::FILE *file, int &errors) {
         return line;
     }
     const std::string_view first = words[0].text;
+    if (first.starts_with('#')) {
+        line.kind = kLineComment;
+        return line;
+    }
     const size_t more = words.size() - 1;
     line.first_word = std::string(first);
     auto word = [&](size_t k) { return std::string(words[k].text); };

@@ -16,7 +16,8 @@ enum FurLineKind {
     kLineTextureKey = 6,    // TEXTUREKEY index
     kLineEndOfFile = 7,
     kLineNothing = 8,       // a line without words
-    kLineError = 9          // a malformed line, already reported
+    kLineError = 9,         // a malformed line, already reported
+    kLineComment = 10       // a line whose first word begins with '#': a note for people
 };
 
 // Longest line the format has: longer lines are malformed.

@@ -1,7 +1,10 @@
 // Reading the fur settings text file into a fur record: a small recursive-descent reader over
 // the typed lines of the line reader. Unknown keys are ignored; malformed lines are reported.
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
+#include <string_view>
 
 #include "furdata/fur_text_fields.h"
 #include "furdata/fur_text_file.h"
@@ -28,18 +31,27 @@ void store(const TextFieldRef &ref, const FurLine &line) {
     }
 }
 
-// Sets the field the setting names when one of the tables has it; other keys are ignored.
+// Whether the writer emits the key, to be read back or for reference only.
 template <class Record>
-void apply_setting(const FurLine &line, Record &record,
-                   std::span<const std::span<const TextField<Record>>> tables) {
-    if (const TextField<Record> *f = find_text_field<Record>(line.key, tables))
-        store(f->field(record), line);
+bool written_key(std::string_view key, std::span<const std::span<const TextField<Record>>> tables) {
+    for (auto table : tables) {
+        for (const TextField<Record> &f : table) {
+            if (key == f.key) return true;
+        }
+    }
+    return false;
 }
 
-template <class Record>
-void apply_setting(const FurLine &line, Record &record,
-                   std::initializer_list<std::span<const TextField<Record>>> tables) {
-    apply_setting<Record>(line, record, std::span(tables.begin(), tables.size()));
+// A value is a number when its leading number is all there is, blanks aside.
+bool is_number(const std::string &text) {
+    const char *start = text.c_str();
+    char *stop = nullptr;
+    std::strtod(start, &stop);
+    if (stop == start) return false;
+    for (; *stop; ++stop) {
+        if (!std::isspace(static_cast<unsigned char>(*stop))) return false;
+    }
+    return true;
 }
 
 bool valid_color_type(int type) { return type >= 0 && type < kColorTypes; }
@@ -47,9 +59,37 @@ bool valid_color_index(int index) { return index >= 0 && index <= kMaxColorKeyCo
 
 class FileReader {
 public:
-    FileReader(std::FILE *file, int &errors) : file_(file), errors_(errors) {}
+    FileReader(std::FILE *file, int &errors, std::vector<FurTextNotice> &notices)
+        : file_(file), errors_(errors), notices_(notices) {}
 
-    FurLine next() { return read_fur_line(file_, errors_); }
+    // The next line that is not a comment.
+    FurLine next() {
+        FurLine line;
+        do {
+            line = read_fur_line(file_, errors_);
+            if (line.kind != kLineEndOfFile) ++line_number_;
+        } while (line.kind == kLineComment);
+        return line;
+    }
+
+    // Sets the field the setting names when one of the tables has it. Unknown keys and values
+    // that are not numbers are read as ever (ignored, or as their leading number), and noted.
+    template <class Record>
+    void apply_setting(const FurLine &line, Record &record,
+                       std::span<const std::span<const TextField<Record>>> tables) {
+        if (const TextField<Record> *f = find_text_field<Record>(line.key, tables)) {
+            store(f->field(record), line);
+            if (!is_number(line.value_text)) notices_.push_back({line_number_, line.key, line.value_text});
+        } else if (!written_key<Record>(line.key, tables)) {
+            notices_.push_back({line_number_, line.key, ""});
+        }
+    }
+
+    template <class Record>
+    void apply_setting(const FurLine &line, Record &record,
+                       std::initializer_list<std::span<const TextField<Record>>> tables) {
+        apply_setting<Record>(line, record, std::span(tables.begin(), tables.size()));
+    }
 
     template <class... Args>
     void error(const char *format, Args... args) {
@@ -139,7 +179,7 @@ public:
                 if (!read_channel_picture(line.key, record)) apply_setting(line, record, object_tables());
                 break;
             case kLinePicture:
-                read_channel_picture(line.name, record);
+                if (!read_channel_picture(line.name, record)) notices_.push_back({line_number_, line.name, ""});
                 break;
             case kLineMainColorKey:
                 if (!valid_color_type(line.type)) {
@@ -192,6 +232,8 @@ private:
 
     std::FILE *file_;
     int &errors_;
+    std::vector<FurTextNotice> &notices_;
+    int line_number_ = 0;
 };
 
 // A new record for a fetched object: every default, the name and host geometry kept.
@@ -238,7 +280,7 @@ FetchOutcome fetch_into_record(std::unique_ptr<PatchData> &slot, const std::stri
         outcome.errors = 1;
         return outcome;
     }
-    FileReader reader(file.get(), outcome.errors);
+    FileReader reader(file.get(), outcome.errors, outcome.notices);
     FurLine line = reader.next();
     for (; line.kind != kLineEndOfFile && line.kind != kLineError; line = reader.next()) {
         if (line.kind != kLineObject || (!any_name && line.name != slot->name)) continue;

@@ -24,6 +24,7 @@ struct DesignerOutput {
     std::function<void()> unfreeze_form;
     std::function<void(float fraction)> set_progress;
     std::function<void(const std::vector<PatchListLine> &lines)> show_patch_list;
+    std::function<void()> refresh_controls;  // after fur data was fetched from a file
 };
 
 void designer_connect(DesignerOutput output);

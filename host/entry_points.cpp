@@ -10,6 +10,7 @@
 #include "hair/noise.h"
 #include "hair/placement.h"
 #include "hair/shadows.h"
+#include "host/batch_render.h"
 #include "host/command_line.h"
 #include "host/configuration.h"
 #include "host/globals.h"
@@ -28,98 +29,16 @@ namespace {
 
 constexpr const char *kSdkVersion = "SDKv1.71.6";
 constexpr const char *kWindowProgramName = "Vellimor";
-constexpr const char *kDefaultOutputName = "offscreen";
-constexpr int kMaxAntialiasLevel = 7;
 // Host custom-effect states that savePer reacts to.
 constexpr int kStateRemoveHairs = 7;
 constexpr int kStateSaveHairs = 8;
+constexpr int kReasonLength = 1024;
 
-struct FrameRange {
-    int start = 0, end = 0, step = 1;
-};
-
-// The frames of a batch render: the command line's, else the play range. False (after the
-// messages) when the start lies after the end.
-bool batch_frames(const CommandLine &line, FrameRange &range) {
-    const SceneState &s = scene_state();
-    if (!line.has_frames) {
-        range = {s.start_frame, s.end_frame, s.frame_step};
-        return true;
-    }
-    range = {line.start, line.end, line.step < 1 ? 1 : line.step};
-    if (range.start > range.end) {
-        std::fprintf(stderr, "Render sequence error: start %d end %d\n", range.start, range.end);
-        std::fprintf(stderr,
-                     "Check the start and end frames in the host, \nit is not possible to render "
-                     "frames outside the limits set in the host\n");
-        return false;
-    }
-    return true;
-}
-
-bool open_offscreen_target(bool pixmap_only) {
-    const RunState &run = run_state();
-    if (!pixmap_only) {
-        if (offscreen_target_create(run.render_xres, run.render_yres, OffscreenKind::PBuffer))
-            return true;
-        std::fprintf(stderr, "Can't open PBuffer offscreen image, trying PixMap");
-    }
-    if (offscreen_target_create(run.render_xres, run.render_yres, OffscreenKind::PixMap)) return true;
-    std::fprintf(stderr, "Can't open PixMap offscreen image");
-    return false;
-}
-
-int batch_render(const CommandLine &line) {
-    SceneState &s = scene_state();
-    RunState &run = run_state();
-    FrameRange range;
-    if (!batch_frames(line, range)) {
-        free_all();
-        return kUsageError;
-    }
-    s.current_frame = range.start;
-    double time = 0.0;
-    SAA_frame2Seconds(&s.scene, range.start, &time);
-    SAA_updatelistEvalScene(&s.scene, time);
-    config().single_buffer = 1;
-
-    read_fur_data(1);
-    display_settings()->use_opengl = 1;
-    if (line.persistent_all) {
-        for (auto &p : s.patches) {
-            if (p) p->presistant_rebuild = 1;
-        }
-    }
-    // Ctrl-C aborts the hair build and the render the way Escape does.
-    platform::route_interrupt_to_escape();
-    build_all_patches(0, 0);
-
-    const std::string output = line.has_output ? line.output : kDefaultOutputName;
-    if (line.has_size) {
-        run.render_xres = line.xres;
-        run.render_yres = line.yres;
-    } else {
-        SAA_sceneGetRenCtrlXRes(&s.scene, &run.render_xres);
-        SAA_sceneGetRenCtrlYRes(&s.scene, &run.render_yres);
-    }
-    if (line.has_aspect) SAA_cameraSetAspectRatio(&s.scene, &s.camera, line.aspect);
-    if (line.has_antialias) {
-        const bool valid = line.antialias >= 0 && line.antialias <= kMaxAntialiasLevel;
-        display_settings()->antialias_level = valid ? line.antialias : 0;
-    }
-    if (!open_offscreen_target(line.pixmap_only)) {
-        platform::stop_routing_interrupt_to_escape();
-        platform::clear_interrupt();
-        free_all();
-        return kUsageError;
-    }
-    render_frames_batch(range.start, range.end, range.step,
-                        line.alpha ? kDrawRenderAlpha : kDrawRender, output.c_str());
-    platform::stop_routing_interrupt_to_escape();
-    platform::clear_interrupt();
-    offscreen_target_destroy();
-    free_all();
-    return 0;
+// The host's reason for its last failure, or an empty text.
+std::string host_reason() {
+    char reason[kReasonLength] = {};
+    SAA_hostGetLastError(kReasonLength, reason);
+    return reason;
 }
 
 void show_persistent_status(const char *text) { status_line(text); }
@@ -146,7 +65,6 @@ int run_init(int argc, const char *const *argv) {
         std::fflush(nullptr);
         std::exit(-1);
     }
-    run.batch = line.batch ? 1 : 0;
     const bool names_given = !line.scene.empty() && !line.database.empty();
     if (line.batch && !names_given) {
         std::fprintf(stderr,
@@ -154,7 +72,14 @@ int run_init(int argc, const char *const *argv) {
         print_usage();
         return kUsageError;
     }
+    return run_stand_alone(line);
+}
 
+int run_stand_alone(const CommandLine &line, const BatchHooks &hooks) {
+    RunState &run = run_state();
+    run.run_mode = kRunModeStandAlone;
+    run.batch = line.batch ? 1 : 0;
+    const bool names_given = !line.scene.empty() && !line.database.empty();
     noise_init();
     version_banner();
     open_message_file();
@@ -168,6 +93,9 @@ int run_init(int argc, const char *const *argv) {
             // Reported as a failure so that scripts see it.
             std::fprintf(stderr, "\nCan't load scene %s - %s\n", line.scene.c_str(),
                          line.database.c_str());
+            // The host knows why; the line after says it.
+            if (const std::string reason = host_reason(); !reason.empty())
+                std::fprintf(stderr, "%s\n", reason.c_str());
             free_all();
             return rc;
         }
@@ -175,9 +103,10 @@ int run_init(int argc, const char *const *argv) {
     if (!line.batch) {
         designer_start();
         free_all();
-        return 0;
+        // Without a display the designer could not open: a failure, not a success.
+        return designer_failed() ? kUsageError : 0;
     }
-    return batch_render(line);
+    return batch_render(line, hooks);
 }
 
 int run_init_internal(void *) {
@@ -196,6 +125,7 @@ int run_init_internal(void *) {
     MY_read_scene("", "");  // a failure leaves whatever was read
     if (run.run_mode == kRunModeInternal) {
         designer_start();
+        if (designer_failed()) return kUsageError;
     } else if (run.run_mode == kRunModePersistent) {
         // Hairs are grown by updatePer, for the surfaces marked for persistent rebuild only.
         read_fur_data(1);
@@ -260,7 +190,7 @@ int run_edit_persistent(void *) {
     destroy_hair_mesh_element();
     designer_start();
     free_all();
-    return 0;
+    return designer_failed() ? kUsageError : 0;
 }
 
 }  // namespace vellimor

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include <unistd.h>
+
 #include "furdata/display_settings.h"
 #include "host/configuration.h"
 #include "host/designer_link.h"
@@ -35,6 +37,7 @@ StatusState &state() {
 }
 
 struct ProgressState {
+    std::optional<bool> terminal;  // stderr is a terminal; asked once
     float fraction[3] = {1.0f, 0.0f, 0.0f};
     int interval = 0;
     int threshold = 0;
@@ -96,6 +99,14 @@ void status_prefixed(const char *format, const char *text) {
     std::snprintf(line, sizeof line, format, text ? text : "");
     if (beeps_on_error()) status_beep();
     status_line(line);
+}
+
+// Percentages overwrite each other on a terminal; a log file gets none, so that it holds whole
+// lines only (the status lines already mark every stage and frame).
+bool progress_to_terminal() {
+    std::optional<bool> &terminal = progress().terminal;
+    if (!terminal) terminal = isatty(STDERR_FILENO) != 0;
+    return *terminal;
 }
 
 void set_progress_slider(float fraction) {
@@ -188,6 +199,8 @@ void progress_stage(int k, int total) {
 
 void progress_reset() { progress().threshold = 0; }
 
+void progress_assume_terminal(bool terminal) { progress().terminal = terminal; }
+
 void progress_step(int i) {
     if (run_state().run_mode == kRunModePersistent) return;
     ProgressState &p = progress();
@@ -195,7 +208,8 @@ void progress_step(int i) {
     p.threshold += p.interval;
     const float done = static_cast<float>(i) * p.scale + p.base;
     if (!designer_up()) {
-        std::fprintf(stderr, "%d%%\r", static_cast<int>(std::trunc(done * 100.0f)));
+        if (progress_to_terminal())
+            std::fprintf(stderr, "%d%%\r", static_cast<int>(std::trunc(done * 100.0f)));
     } else {
         set_progress_slider(done);
     }
@@ -204,7 +218,7 @@ void progress_step(int i) {
 void progress_done() {
     if (run_state().run_mode == kRunModePersistent) return;
     if (!designer_up()) {
-        std::fprintf(stderr, "100%%\r");
+        if (progress_to_terminal()) std::fprintf(stderr, "100%%\r");
     } else {
         set_progress_slider(0.0f);
     }

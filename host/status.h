@@ -26,11 +26,14 @@ void status_beep();
 void status_reset();
 
 // Progress of one long task in up to three weighted stages ("%d%%\r" on stderr without the
-// designer, the designer's progress slider with it, nothing in the persistent run mode).
+// designer when stderr is a terminal, nothing when it is a file or pipe, the designer's progress
+// slider with the designer, nothing in the persistent run mode).
 void progress_weights(float w1, float w2, float w3);
 void progress_stage(int k, int total);
 void progress_reset();
 void progress_step(int i);
 void progress_done();
+// Decides whether stderr counts as a terminal for the percentages (tests; else it is asked).
+void progress_assume_terminal(bool terminal);
 
 }  // namespace vellimor

@@ -73,4 +73,6 @@ void stop_routing_interrupt_to_escape() {
 
 void clear_interrupt() { interrupted = false; }
 
+bool interrupt_seen() { return interrupted; }
+
 }  // namespace vellimor::platform

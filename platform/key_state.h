@@ -17,5 +17,7 @@ void route_interrupt_to_escape();
 void stop_routing_interrupt_to_escape();
 // Forgets an interrupt that was seen (after the computation it aborted has stopped).
 void clear_interrupt();
+// An interrupt arrived while interrupts were routed to Escape, and was not cleared since.
+bool interrupt_seen();
 
 }  // namespace vellimor::platform

@@ -120,6 +120,23 @@ std::string frame_file_name(const std::string &base, int frame) {
     return name;
 }
 
+// Reads the offscreen target back and saves the frame's picture through the writer, else as
+// "<base>.<frame>.pic". False when the frame is not saved.
+bool save_batch_frame(int frame, const FrameWriter &writer) {
+    const std::string name = frame_file_name(output_base_name(), frame);
+    if (!writer) status_message(kStatusPlain, "Saving image: %s\n", name.c_str());
+    const std::unique_ptr<PicImage> picture = offscreen_target_read_picture(
+        stored_alpha_image(offscreen_target_width(), offscreen_target_height()));
+    if (!picture) {
+        std::fprintf(stderr, "Unable to allocate picture\n");
+        return false;
+    }
+    if (writer) return writer(frame, *picture);
+    if (pic_save(name, *picture)) return true;
+    status_message(kStatusError, "Can't write %s", name.c_str());
+    return false;
+}
+
 }  // namespace
 
 RenderSettings &render_settings() {
@@ -287,8 +304,10 @@ void save_frame_image(int x0, int x1, int y0, int y1, int frame) {
     if (!pic_save(name, *picture)) status_message(kStatusError, "Can't write %s", name.c_str());
 }
 
-int render_frames_batch(int start, int end, int step, int mode, const char *base_name) {
+int render_frames_batch(int start, int end, int step, int mode, const char *base_name,
+                        const FrameWriter &writer) {
     SceneState &s = scene_state();
+    int failed = 0;
     if (step < 1) step = 1;
     output_base_name() = base_name ? base_name : "offscreen";
     offscreen_target_make_current();
@@ -306,18 +325,12 @@ int render_frames_batch(int start, int end, int step, int mode, const char *base
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         draw_fur(mode, frame, true, false);
-        if (mode != kDrawExport) {
-            const std::string name = frame_file_name(output_base_name(), frame);
-            status_message(kStatusPlain, "Saving image: %s\n", name.c_str());
-            const int saved = offscreen_target_save(
-                name, stored_alpha_image(offscreen_target_width(), offscreen_target_height()));
-            if (saved < 0) std::fprintf(stderr, "Unable to allocate picture\n");
-            else if (saved == 0) status_message(kStatusError, "Can't write %s", name.c_str());
-        }
+        if (mode != kDrawExport && !save_batch_frame(frame, writer)) ++failed;
         status_message(kStatusPlain, "Last Frame Time: %10.2f sec", seconds_since(started));
         if (frame > end - step) break;  // the next step would overflow past the end
+        if (platform::interrupt_seen()) break;  // Ctrl-C ends the run after this frame
     }
-    return 0;
+    return failed;
 }
 
 void render_frames_interactive() {

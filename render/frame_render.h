@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,12 @@
 
 namespace vellimor {
 
+struct PicImage;
+
 constexpr int kMaxAntialiasLevel = 7;
+
+// Writes the picture of one rendered frame; false, after saying why, when it could not.
+using FrameWriter = std::function<bool(int frame, const PicImage &picture)>;
 
 // What the designer's render settings give an interactive render.
 struct RenderSettings {
@@ -32,8 +38,10 @@ int antialias_passes(int level);
 void antialias_jitter(int level, int pass, float &dx, float &dy);
 
 // Renders frames start..end by step in draw mode 5, 6 or 8 into the offscreen target, one
-// "<base_name>.<frame>.pic" per frame (none in mode 8). Returns 0.
-int render_frames_batch(int start, int end, int step, int mode, const char *base_name);
+// "<base_name>.<frame>.pic" per frame (none in mode 8), or each picture handed to `writer`.
+// Returns the number of frames that could not be saved.
+int render_frames_batch(int start, int end, int step, int mode, const char *base_name,
+                        const FrameWriter &writer = {});
 
 // The designer's render command: frames of render_settings() into a "Rendering" window.
 void render_frames_interactive();

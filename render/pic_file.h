@@ -36,6 +36,11 @@ constexpr int kPicHeaderSize = 104;       // up to the first packet
 constexpr int kPicMaxDimension = 32767;   // width and height are signed 16-bit
 constexpr int kPicMaxPackets = 16;        // longer chains are damage, not pictures
 
+// Whether a picture can have this size.
+constexpr bool pic_size_valid(int width, int height) {
+    return width > 0 && height > 0 && width <= kPicMaxDimension && height <= kPicMaxDimension;
+}
+
 // One channel packet of the chain.
 struct PicPacket {
     uint8_t chained = 0;   // non-zero when another packet follows

@@ -11,6 +11,11 @@ namespace vellimor::host_driver {
 
 constexpr const char *kProgram = "vellimor-host";
 
+// Exit statuses of every command: done, failed (one line says why), used wrongly.
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
 struct CommandLine {
     std::string command;
     std::string database;  // -d DATABASE
@@ -21,12 +26,18 @@ struct CommandLine {
 // Prints "vellimor-host: TEXT" as the one error line on stderr.
 void report_error(const std::string &text);
 
+// An option's value as a whole number or a finite real; false when the text is anything else.
+bool parse_integer(const std::string &text, int &value);
+bool parse_real(const std::string &text, float &value);
+
 // Initialises the host, opens -d and loads -s as the current scene. On failure reports one error
 // line naming the database or scene file and returns false.
 bool open_scene(const CommandLine &line, SAA_Database &database, SAA_Scene &scene);
 
 // Subcommands: each returns the process exit status.
 int run_info(const CommandLine &line);
+// The batch render of a scene into numbered picture files.
+int run_render(const CommandLine &line);
 // The plug-in's run modes: internal, persistent over a frame range, editing a persistent effect.
 int run_internal(const CommandLine &line);
 int run_persistent(const CommandLine &line);

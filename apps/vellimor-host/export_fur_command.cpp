@@ -23,6 +23,10 @@ bool write_whole_file(const std::string &path, const std::string &text) {
     return true;
 }
 
+bool write_standard_output(const std::string &text) {
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+}
+
 }  // namespace
 
 int run_export_fur(const CommandLine &line) {
@@ -32,13 +36,17 @@ int run_export_fur(const CommandLine &line) {
     if (!open_fur_scene(line) || !fur_surfaces(line, args, patches)) return kFurCommandFailure;
     std::string text;
     for (int i : patches) text += object_text(*scene_state().patches[static_cast<size_t>(i)]);
-    if (!write_whole_file(args.file, text)) {
-        report_error("cannot write " + args.file);
+    // On standard output the settings are the whole output; what was exported goes to stderr.
+    const bool to_stdout = args.file == kStandardStream;
+    const bool written = to_stdout ? write_standard_output(text) : write_whole_file(args.file, text);
+    if (!written) {
+        report_error("cannot write " + (to_stdout ? std::string("standard output") : args.file));
         return kFurCommandFailure;
     }
     for (int i : patches) {
-        std::printf("%s: exported to %s (%s)\n", scene_state().patches[static_cast<size_t>(i)]->name.c_str(),
-                    args.file.c_str(), fur_summary(i).c_str());
+        std::fprintf(to_stdout ? stderr : stdout, "%s: exported to %s (%s)\n",
+                     scene_state().patches[static_cast<size_t>(i)]->name.c_str(),
+                     to_stdout ? "standard output" : args.file.c_str(), fur_summary(i).c_str());
     }
     return 0;
 }

@@ -1,9 +1,11 @@
-// "info": what a scene holds, one line per camera, light and model.
+// "info": what a scene holds, one line per camera, light and model, and one per fur surface.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "apps/vellimor-host/commands.h"
+#include "apps/vellimor-host/fur_settings_scene.h"
+#include "host/scene.h"
 
 namespace vellimor::host_driver {
 
@@ -90,22 +92,36 @@ void print_model(const SAA_Scene &scene, const SAA_Elem &model) {
                 animated ? "animated" : "static", user_data_list(scene, model).c_str());
 }
 
+// One line per fur surface; a surface that grows no hairs is also warned of on stderr.
+void print_fur(const SceneState &s) {
+    for (int i = 0; i < s.patch_count(); ++i) {
+        const PatchData &record = *s.patches[static_cast<size_t>(i)];
+        std::printf("fur %s: %d hairs per square unit, %zu texture keys, about %d hairs%s\n", record.name.c_str(),
+                    record.number_of_hairs_pr_square_unit, record.texture_keys.size(), estimated_hair_count(i),
+                    record.deleted ? " (deleted: not drawn)" : "");
+        warn_if_no_hairs(i);
+    }
+}
+
 }  // namespace
 
 int run_info(const CommandLine &line) {
     if (!line.args.empty()) {
         report_error("info takes no argument \"" + line.args.front() + "\"");
-        return 2;
+        return kExitUsage;
     }
     SAA_Database database;
     SAA_Scene scene;
-    if (!open_scene(line, database, scene)) return 1;
+    if (!open_scene(line, database, scene)) return kExitFailure;
     std::printf("scene %s\n", line.scene.c_str());
     print_play_control(scene);
     for (const SAA_Elem &c : elements(scene, SAA_sceneGetNbCameras, SAA_sceneGetCameras)) print_camera(scene, c);
     for (const SAA_Elem &l : elements(scene, SAA_sceneGetNbLights, SAA_sceneGetLights)) print_light(scene, l);
     for (const SAA_Elem &m : elements(scene, SAA_sceneGetNbModels, SAA_sceneGetModels)) print_model(scene, m);
-    return 0;
+    std::fflush(stdout);
+    if (!read_fur_records(line)) return kExitFailure;
+    print_fur(scene_state());
+    return kExitSuccess;
 }
 
 }  // namespace vellimor::host_driver

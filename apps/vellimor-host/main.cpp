@@ -16,20 +16,22 @@ struct Command {
 
 // One line per subcommand.
 constexpr Command kCommands[] = {
-    {"info", run_info, "print the play range, cameras, lights and models of a scene"},
+    {"render", run_render, "render frames to PIC or PNG files: [--frames START END [STEP]] [--size W H] ..."},
+    {"info", run_info, "print the play range, cameras, lights, models and each surface's fur"},
     {"internal", run_internal, "run the plug-in's internal mode (initInt, cleanupInt)"},
     {"persistent", run_persistent, "run the persistent effect: --frames START END [--save] [--export-each-frame]\n"
      "               [--all-persistent] (every surface rebuilt at every frame, not only the marked ones)"},
     {"edit", run_edit, "open the designer on a persistent effect (initPer, editPer)"},
-    {"export-fur", run_export_fur, "write the fur settings of the surfaces: [--surface NAME] FILE"},
-    {"apply-fur", run_apply_fur, "apply a fur settings file and save the scene: [--surface NAME] FILE"},
+    {"export-fur", run_export_fur, "write the fur settings of the surfaces: [--surface NAME] FILE|-"},
+    {"apply-fur", run_apply_fur, "apply a fur settings file and save the scene: [--strict] [--surface NAME] FILE|-"},
 };
 
-constexpr int kUsageStatus = 2;
-
-void print_usage() {
-    std::fprintf(stderr, "usage: %s COMMAND -d DATABASE -s SCENE [options]\ncommands:\n", kProgram);
-    for (const Command &c : kCommands) std::fprintf(stderr, "  %-12s %s\n", c.name, c.summary);
+void print_usage(std::FILE *out) {
+    std::fprintf(out, "usage: %s COMMAND -d DATABASE -s SCENE [options]\n"
+                      "       %s --help | --version\ncommands:\n", kProgram, kProgram);
+    for (const Command &c : kCommands) std::fprintf(out, "  %-12s %s\n", c.name, c.summary);
+    std::fprintf(out, "Each command says more with --help where it has options (render --help).\n"
+                      "Exit status: 0 done, 1 failed (the last line says why), 2 wrong usage.\n");
 }
 
 enum class Parse { ok, usage, bad_option };
@@ -58,13 +60,21 @@ Parse parse(int argc, char **argv, CommandLine &line) {
 int main(int argc, char **argv) {
     CommandLine line;
     switch (parse(argc, argv, line)) {
-    case Parse::usage: print_usage(); return kUsageStatus;
-    case Parse::bad_option: return kUsageStatus;
+    case Parse::usage: print_usage(stderr); return kExitUsage;
+    case Parse::bad_option: return kExitUsage;
     case Parse::ok: break;
+    }
+    if (line.command == "--help" || line.command == "-h" || line.command == "help") {
+        print_usage(stdout);
+        return kExitSuccess;
+    }
+    if (line.command == "--version") {
+        std::printf("%s (Vellimor) %s\n", kProgram, VELLIMOR_VERSION);
+        return kExitSuccess;
     }
     for (const Command &c : kCommands)
         if (line.command == c.name) return c.run(line);
     report_error("unknown command \"" + line.command + "\"");
-    print_usage();
-    return kUsageStatus;
+    print_usage(stderr);
+    return kExitUsage;
 }

@@ -18,7 +18,7 @@ namespace {
 
 // The host's custom-effect state that asks the effect to save its hairs into the scene.
 constexpr int kStateSaveHairs = 8;
-constexpr int kCommandFailure = 1;
+constexpr int kCommandFailure = kExitFailure;
 
 using EntryPoint = int (*)(void *);
 
@@ -52,14 +52,6 @@ struct PersistentOptions {
     bool export_each_frame = false;
     bool all_persistent = false;  // every surface rebuilt at every frame, as batch -p
 };
-
-bool parse_integer(const std::string &text, int &value) {
-    char *stop = nullptr;
-    const long n = std::strtol(text.c_str(), &stop, 10);
-    if (text.empty() || *stop != '\0' || n < -1000000000L || n > 1000000000L) return false;
-    value = static_cast<int>(n);
-    return true;
-}
 
 bool parse_persistent_options(const CommandLine &line, PersistentOptions &options) {
     const auto &args = line.args;
@@ -164,7 +156,8 @@ int checked(const char *name, int result) {
 int run_internal(const CommandLine &line) {
     SAA_Database database{};
     SAA_Scene scene{};
-    if (!no_extra_arguments(line) || !open_scene(line, database, scene)) return kCommandFailure;
+    if (!no_extra_arguments(line)) return kExitUsage;
+    if (!open_scene(line, database, scene)) return kCommandFailure;
     PluginSession plugin;
     if (!plugin.ready()) return kCommandFailure;
     SAA_CustomContext context{};
@@ -175,7 +168,7 @@ int run_internal(const CommandLine &line) {
 
 int run_persistent(const CommandLine &line) {
     PersistentOptions options;
-    if (!parse_persistent_options(line, options)) return kCommandFailure;
+    if (!parse_persistent_options(line, options)) return kExitUsage;
     SAA_Database database{};
     SAA_Scene scene{};
     if (!open_scene(line, database, scene)) return kCommandFailure;
@@ -224,7 +217,8 @@ int run_persistent(const CommandLine &line) {
 int run_edit(const CommandLine &line) {
     SAA_Database database{};
     SAA_Scene scene{};
-    if (!no_extra_arguments(line) || !open_scene(line, database, scene)) return kCommandFailure;
+    if (!no_extra_arguments(line)) return kExitUsage;
+    if (!open_scene(line, database, scene)) return kCommandFailure;
     PluginSession plugin;
     if (!plugin.ready()) return kCommandFailure;
     SAA_CustomContext context{};
@@ -232,9 +226,9 @@ int run_edit(const CommandLine &line) {
         plugin.call("cleanupPer", context);
         return rc;
     }
-    plugin.call("editPer", context);
+    const int result = checked("editPer", plugin.call("editPer", context));
     plugin.call("cleanupPer", context);
-    return 0;
+    return result;
 }
 
 }  // namespace vellimor::host_driver

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "png_image.h"
 #include "render/atomic_file.h"
 #include "render/pic_file.h"
+#include "render/png_image.h"
 
 namespace vellimor {
 namespace {
@@ -14,12 +14,17 @@ constexpr char kProgram[] = "vellimor-pic";
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-int usage() {
-    std::fprintf(stderr,
+void print_usage(std::FILE *out) {
+    std::fprintf(out,
                  "usage: %s info FILE\n"
                  "       %s to-png IN.pic OUT.png\n"
-                 "       %s from-png IN.png OUT.pic\n",
-                 kProgram, kProgram, kProgram);
+                 "       %s from-png IN.png OUT.pic\n"
+                 "       %s --help | --version\n",
+                 kProgram, kProgram, kProgram, kProgram);
+}
+
+int usage() {
+    print_usage(stderr);
     return kExitUsage;
 }
 
@@ -111,6 +116,14 @@ int png_to_pic(const std::string &in, const std::string &out) {
 int main(int argc, char **argv) {
     using namespace vellimor;
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        print_usage(stdout);
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::printf("%s (Vellimor) %s\n", kProgram, VELLIMOR_VERSION);
+        return 0;
+    }
     if (args.size() == 2 && args[0] == "info") return show_info(args[1]);
     if (args.size() == 3 && args[0] == "to-png") return pic_to_png(args[1], args[2]);
     if (args.size() == 3 && args[0] == "from-png") return png_to_pic(args[1], args[2]);

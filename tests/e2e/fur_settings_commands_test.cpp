@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "host/test_env.h"
+#include "render/pic_file.h"
 #include "run_program.h"
 
 namespace vellimor {
@@ -167,6 +168,142 @@ TEST_F(FurSettingsCommands, DemoSceneCarriesFurOnEverySurface) {
         ++surfaces;
     }
     EXPECT_GE(surfaces, 3) << messages;
+}
+
+// The line of a text (from 1) that holds `what`, and the text with that line replaced.
+int line_of(const std::string &text, const std::string &what) {
+    const size_t at = text.find(what);
+    EXPECT_NE(at, std::string::npos) << what;
+    return at == std::string::npos ? 0 : 1 + int(std::count(text.begin(), text.begin() + long(at), '\n'));
+}
+
+std::string replaced(std::string text, const std::string &from, const std::string &to) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+// The text with the first line that holds `what` replaced whole by `line`.
+std::string with_line_replaced(const std::string &text, const std::string &what, const std::string &line) {
+    const size_t at = text.find(what);
+    EXPECT_NE(at, std::string::npos) << what;
+    if (at == std::string::npos) return text;
+    const size_t start = text.rfind('\n', at) + 1, end = text.find('\n', at);
+    return text.substr(0, start) + line + text.substr(end);
+}
+
+TEST_F(FurSettingsCommands, DoubtfulSettingsAreWarnedOfAndStrictChangesNothing) {
+    ASSERT_EQ(run("export-fur", {"--surface", "Flag", path("flag.txt")}).status, 0);
+    std::string text = test::read_file(path("flag.txt"));
+    text = replaced(text, "number_of_hairs_pr_square_unit ", "number_of_hairs_pr_squre_unit  ");
+    text = with_line_replaced(text, "\t\tlength.value ", "\t\tlength.value = lots");
+    write("typo.txt", text);
+    const int typo_line = line_of(text, "number_of_hairs_pr_squre_unit");
+    const int lots_line = line_of(text, "length.value = lots");
+
+    const std::string before = scene_text();
+    const ProgramResult strict = run("apply-fur", {"--strict", "--surface", "Flag", path("typo.txt")});
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_EQ(strict.out, "");
+    EXPECT_EQ(scene_text(), before);
+    const std::string where = "vellimor-host: warning: " + path("typo.txt") + ":";
+    EXPECT_NE(strict.err.find(where + std::to_string(typo_line) +
+                              ": unknown key \"number_of_hairs_pr_squre_unit\" (ignored)\n"),
+              std::string::npos)
+        << strict.err;
+    EXPECT_NE(strict.err.find(where + std::to_string(lots_line) + ": length.value = lots is not a number (read as 0)\n"),
+              std::string::npos)
+        << strict.err;
+    EXPECT_TRUE(strict.err.ends_with("vellimor-host: " + path("typo.txt") +
+                                     " has 2 settings that can't be read as written; with --strict scene furball is "
+                                     "left as it was\n"))
+        << strict.err;
+
+    // Without --strict the same warnings, and the file is applied as it reads: the misspelt
+    // density is no density, which the command and info both say.
+    const ProgramResult applied = run("apply-fur", {"--surface", "Flag", path("typo.txt")});
+    EXPECT_EQ(applied.status, 0) << applied.err;
+    EXPECT_NE(applied.err.find(where + std::to_string(typo_line) + ": unknown key"), std::string::npos);
+    EXPECT_NE(applied.err.find("vellimor-host: warning: surface Flag grows no hairs (number_of_hairs_pr_square_unit "
+                               "= 0)\n"),
+              std::string::npos)
+        << applied.err;
+    EXPECT_NE(scene_text(), before);
+    const ProgramResult info = run("info", {});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("fur Sphere: 450 hairs per square unit, 4 texture keys, about "), std::string::npos)
+        << info.out;
+    EXPECT_NE(info.out.find("fur Flag: 0 hairs per square unit, 2 texture keys, about 0 hairs\n"), std::string::npos)
+        << info.out;
+    EXPECT_NE(info.err.find("warning: surface Flag grows no hairs"), std::string::npos);
+    EXPECT_EQ(info.err.find("warning: surface Sphere"), std::string::npos);
+}
+
+TEST_F(FurSettingsCommands, DashIsStandardOutputAndInputThroughAPipe) {
+    const ProgramResult to_stdout = run("export-fur", {"--surface", "Sphere", "-"});
+    ASSERT_EQ(to_stdout.status, 0) << to_stdout.err;
+    ASSERT_EQ(run("export-fur", {"--surface", "Sphere", path("sphere.txt")}).status, 0);
+    EXPECT_EQ(to_stdout.out, test::read_file(path("sphere.txt")));
+    EXPECT_NE(to_stdout.err.find("Sphere: exported to standard output"), std::string::npos) << to_stdout.err;
+    EXPECT_FALSE(fs::exists(path("-")));
+
+    const std::string host = test::build_dir() + "/bin/vellimor-host";
+    const std::string pipeline = host + " export-fur -d " + db + " -s furball --surface Sphere - | " + host +
+                                 " apply-fur -d " + db + " -s furball --surface Flag -";
+    const ProgramResult piped = test::run_executable(
+        "/bin/sh", {"-c", pipeline}, {{"TEMP", work.path()}, {"DISPLAY", std::nullopt}, {"FUR_LOCATION", "/fur"}},
+        work.path());
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out, "Flag: fur applied from standard input (4 texture keys, 450 hairs per square unit)\n");
+    ASSERT_EQ(run("export-fur", {"--surface", "Flag", path("flag.txt")}).status, 0);
+    EXPECT_EQ(fur_only(test::read_file(path("flag.txt"))), fur_only(test::read_file(path("sphere.txt"))));
+    EXPECT_FALSE(fs::exists(path("-")));
+}
+
+TEST_F(FurSettingsCommands, StarterFileGivesEverySurfaceOfTheDemoFur) {
+    const std::string starter = test::source_dir() + "/examples/starter.fur";
+    EXPECT_NE(test::read_file(test::source_dir() + "/docs/fur-settings.md").find("examples/starter.fur"),
+              std::string::npos);
+    const auto render = [&](const std::string &name) {
+        return test::run_program("vellimor-host",
+                                 {"render", "-d", db, "-s", "furball", "--frames", "1", "1", "--size", "120", "90",
+                                  "--format", "pic", "--output", path(name)},
+                                 {{"TEMP", work.path()}, {"DISPLAY", std::nullopt}, {"FUR_LOCATION", "/fur"}},
+                                 work.path());
+    };
+    // The same coat without hairs, for a picture to compare with.
+    write("bare.fur", replaced(test::read_file(starter), "number_of_hairs_pr_square_unit = 400",
+                               "number_of_hairs_pr_square_unit = 0"));
+    for (const char *surface : {"Sphere", "Ground", "Flag"})
+        ASSERT_EQ(run("apply-fur", {"--surface", surface, path("bare.fur")}).status, 0);
+    ASSERT_EQ(render("bare").status, 0);
+
+    for (const char *surface : {"Sphere", "Ground", "Flag"}) {
+        const ProgramResult applied = run("apply-fur", {"--strict", "--surface", surface, starter});
+        EXPECT_EQ(applied.status, 0) << applied.err;
+        EXPECT_EQ(applied.out, std::string(surface) + ": fur applied from " + starter +
+                                   " (1 texture keys, 400 hairs per square unit)\n");
+        EXPECT_EQ(applied.err.find("warning"), std::string::npos) << applied.err;
+    }
+    const ProgramResult furry = render("furry");
+    ASSERT_EQ(furry.status, 0) << furry.err;
+    const std::regex built("Done building ([0-9]+) hairs on ([0-9]+)\\.");
+    int surfaces = 0;
+    for (std::sregex_iterator m(furry.err.begin(), furry.err.end(), built), end; m != end; ++m) {
+        EXPECT_GT(std::stoi((*m)[1]), 100) << (*m)[0];
+        ++surfaces;
+    }
+    EXPECT_EQ(surfaces, 3) << furry.err;
+    auto bare = pic_read_file(path("bare.0001.pic")), fur = pic_read_file(path("furry.0001.pic"));
+    ASSERT_TRUE(bare && fur);
+    int changed = 0;
+    for (size_t i = 0; i < fur->pixel_count(); ++i) {
+        int difference = 0;
+        for (int c = 0; c < 3; ++c) difference = std::max(difference, std::abs(fur->planes[c][i] - bare->planes[c][i]));
+        changed += difference > 30;
+    }
+    EXPECT_GT(changed, int(fur->pixel_count()) / 10);
 }
 
 }  // namespace

@@ -33,10 +33,10 @@ inline std::string slurp(const std::string &path) {
     return s.str();
 }
 
-// env: name -> value, or nullopt to remove the variable.
-inline ProgramResult run_program(const std::string &program, const std::vector<std::string> &args,
-                                 const std::map<std::string, std::optional<std::string>> &env,
-                                 const std::string &work_dir) {
+// Runs the executable at `path`. env: name -> value, or nullopt to remove the variable.
+inline ProgramResult run_executable(const std::string &path, const std::vector<std::string> &args,
+                                    const std::map<std::string, std::optional<std::string>> &env,
+                                    const std::string &work_dir) {
     std::map<std::string, std::string> vars;
     for (char **e = environ; *e; ++e) {
         const std::string entry = *e;
@@ -56,7 +56,6 @@ inline ProgramResult run_program(const std::string &program, const std::vector<s
     for (auto &s : env_strings) envp.push_back(s.data());
     envp.push_back(nullptr);
 
-    const std::string path = build_dir() + "/bin/" + program;
     std::vector<std::string> argv_strings = {path};
     argv_strings.insert(argv_strings.end(), args.begin(), args.end());
     std::vector<char *> argv;
@@ -80,6 +79,13 @@ inline ProgramResult run_program(const std::string &program, const std::vector<s
     result.out = slurp(out_path);
     result.err = slurp(err_path);
     return result;
+}
+
+// Runs one of the built programs (build/bin/PROGRAM).
+inline ProgramResult run_program(const std::string &program, const std::vector<std::string> &args,
+                                 const std::map<std::string, std::optional<std::string>> &env,
+                                 const std::string &work_dir) {
+    return run_executable(build_dir() + "/bin/" + program, args, env, work_dir);
 }
 
 }  // namespace vellimor::test

@@ -141,6 +141,15 @@ TEST_F(VellimorProgram, BatchStartAfterEndIsRefused) {
     EXPECT_FALSE(std::filesystem::exists(work.path() + "/offscreen.1.pic"));
 }
 
+TEST_F(VellimorProgram, DesignerWithoutADisplaySaysSoAndFails) {
+    const ProgramResult r = run({"-d", furball(), "-s", "furball"});
+    EXPECT_NE(r.status, 0);
+    const std::string line = "Can't open a window: no X display available\n";
+    const size_t at = r.err.find(line);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(line, at + 1), std::string::npos);
+}
+
 TEST_F(VellimorProgram, MissingSceneIsAFailure) {
     const ProgramResult r = run({"-b", "-d", furball(), "-s", "no_such_scene"});
     EXPECT_NE(r.status, 0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "furdata/fur_text_fields.h"
 #include "furdata/fur_text_test_support.h"
@@ -294,6 +295,42 @@ TEST_F(FurTextFile, UnknownKeysAndForeignObjectsAreIgnored) {
     EXPECT_EQ(record->sub_res_v, 6);
     // The unknown picture's END ends the object.
     EXPECT_EQ(record->sub_res_u, 10);
+}
+
+TEST_F(FurTextFile, CommentsArePassedOverAndDoubtfulSettingsNotedWithTheirLines) {
+    const FetchOutcome o = fetch_text(
+        "# a note for people\n"                     // line 1
+        "OBJECT 2 ball\n"                           // 2
+        "\t# comments may stand inside blocks\n"    // 3
+        "\tnumber_of_hairs_pr_squre_unit = 500\n"   // 4: misspelt
+        "\tsub_res_u = lots\n"                      // 5: not a number
+        "\tsurfacetype = 1\n"                       // 6: written for reference, not a doubt
+        "\tsub_res_v = 12 \t\n"                     // 7: blanks after a number are fine
+        "\tTEXTUREKEY 0\n"                          // 8
+        "\t\tlenght.value = 2\n"                    // 9: misspelt
+        "\t\tlength.value = 1.5cm\n"                // 10: a number and more
+        "\tEND\n"
+        "END\n"
+        "OBJECT 1 other\n\tbogus = 1\nEND\n");      // another surface's object is not read
+    EXPECT_TRUE(o.ok);
+    EXPECT_EQ(o.errors, 0);
+    EXPECT_EQ(o.objects, 1);
+    ASSERT_EQ(o.notices.size(), 4u);
+    const std::tuple<int, std::string, std::string> expected[] = {
+        {4, "number_of_hairs_pr_squre_unit", ""}, {5, "sub_res_u", "lots"}, {9, "lenght.value", ""},
+        {10, "length.value", "1.5cm"}};
+    for (size_t i = 0; i < o.notices.size(); ++i)
+        EXPECT_EQ(std::tie(o.notices[i].line, o.notices[i].key, o.notices[i].value), expected[i]) << i;
+    // Read as ever: unknown keys change nothing, a value counts by its leading number.
+    EXPECT_EQ(record->number_of_hairs_pr_square_unit, 0);
+    EXPECT_EQ(record->sub_res_u, 0);
+    EXPECT_EQ(record->sub_res_v, 12);
+    EXPECT_FLOAT_EQ(record->texture_keys.front().length.value, 1.5f);
+    EXPECT_EQ(messages(), "Fetch data for ball\n");
+    // A picture block of no channel is noted by its name.
+    const FetchOutcome picture = fetch_text("OBJECT 1 ball\n\tPICTURE lenght_textures\n\tEND\nEND\n");
+    ASSERT_EQ(picture.notices.size(), 1u);
+    EXPECT_EQ(std::tie(picture.notices[0].line, picture.notices[0].key), std::make_tuple(2, std::string("lenght_textures")));
 }
 
 TEST_F(FurTextFile, AnyNameAppliesEveryObjectLastWins) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "furdata/display_settings.h"
+#include "host/command_line.h"
 #include "host/configuration.h"
 #include "host/globals.h"
 #include "host/scene.h"
@@ -137,22 +138,25 @@ TEST_F(PersistentMode, UpdateRebuildsOnlyMarkedPatches) {
     run_cleanup_persistent(&context);
 }
 
+// Without a display the designer can't open: editPer says so, fails, and still frees the records.
 TEST_F(PersistentMode, EditPerFreesTheRecords) {
     SAA_CustomContext context{};
     CaptureStderr();
     ASSERT_EQ(run_init_persistent(&context), 0);
-    EXPECT_EQ(run_edit_persistent(&context), 0);
-    GetCapturedStderr();
+    EXPECT_EQ(run_edit_persistent(&context), kUsageError);
+    EXPECT_NE(GetCapturedStderr().find("Can't open a window: no X display available\n"), std::string::npos);
     EXPECT_TRUE(scene_state().patches.empty());
     EXPECT_NE(message_file().find("Edit Persistent\n"), std::string::npos);
 }
 
-TEST_F(PersistentMode, InternalModeRunsWithoutADisplay) {
+// The scene is read; the designer can't open without a display, which initInt reports.
+TEST_F(PersistentMode, InternalModeWithoutADisplayReadsTheSceneAndFails) {
     SAA_CustomContext context{};
     CaptureStderr();
-    EXPECT_EQ(run_init_internal(&context), 0);
+    EXPECT_EQ(run_init_internal(&context), kUsageError);
     const std::string err = GetCapturedStderr();
     EXPECT_EQ(err.rfind("Fur internal version\nFur build: 2000", 0), 0u);
+    EXPECT_NE(err.find("Can't open a window: no X display available\n"), std::string::npos);
     EXPECT_EQ(run_state().run_mode, kRunModeInternal);
     EXPECT_EQ(scene_state().patch_count(), 2);
     EXPECT_EQ(run_cleanup_internal(&context), 0);

@@ -50,6 +50,7 @@ protected:
     void SetUp() override {
         reset_globals();
         status_reset();
+        progress_assume_terminal(true);  // the percentages as a terminal shows them
         display_settings_create();
         env.set("TEMP", dir.path());
         open_message_file();
@@ -214,6 +215,16 @@ TEST_F(Status, ProgressStagesAddTheirBase) {
     CaptureStderr();
     for (int i = 1; i <= 4; ++i) progress_step(i);
     EXPECT_EQ(GetCapturedStderr(), "62%\r75%\r87%\r100%\r");
+}
+
+TEST_F(Status, ProgressLeavesALogFileWholeLinesOnly) {
+    progress_assume_terminal(false);
+    progress_weights(1.0f, 0.0f, 0.0f);
+    progress_stage(1, 10);
+    CaptureStderr();
+    for (int i = 0; i < 10; ++i) progress_step(i);
+    progress_done();
+    EXPECT_EQ(GetCapturedStderr(), "");
 }
 
 TEST_F(Status, ProgressWithoutStepsOrWeightIsHarmless) {

@@ -1,8 +1,10 @@
-#include "png_image.h"
+#include "render/png_image.h"
 
 #include <png.h>
 
 #include <new>
+
+#include "render/pic_file.h"
 
 namespace vellimor {
 namespace {
@@ -82,6 +84,26 @@ bool png_encode(const RgbaPixels &pixels, std::vector<uint8_t> *file, std::strin
     }
     file->resize(size);
     return true;
+}
+
+bool png_encode_picture(const PicImage &picture, bool with_alpha, std::vector<uint8_t> *file, std::string *error) {
+    RgbaPixels pixels;
+    pixels.width = picture.width;
+    pixels.height = picture.height;
+    pixels.has_alpha = with_alpha && picture.has_plane(kPicAlpha);
+    const size_t count = picture.pixel_count();
+    try {
+        pixels.rgba.assign(count * 4, 0);
+    } catch (const std::bad_alloc &) {
+        *error = "not enough memory for the PNG picture";
+        return false;
+    }
+    for (int c = 0; c < kPicChannelCount; ++c) {
+        if (!picture.has_plane(c)) continue;
+        const std::vector<uint8_t> &plane = picture.planes[size_t(c)];
+        for (size_t i = 0; i < count; ++i) pixels.rgba[i * 4 + size_t(c)] = plane[i];
+    }
+    return png_encode(pixels, file, error);
 }
 
 }  // namespace vellimor

@@ -21,4 +21,10 @@ bool png_decode(const std::vector<uint8_t> &file, int max_dimension, RgbaPixels 
 // Encodes 8-bit pixels as a PNG (RGBA when `has_alpha`, else RGB).
 bool png_encode(const RgbaPixels &pixels, std::vector<uint8_t> *file, std::string *error);
 
+struct PicImage;
+
+// Encodes a picture's planes as a PNG: RGBA when it has an alpha plane and `with_alpha`, else
+// RGB; a colour plane it lacks reads as zero.
+bool png_encode_picture(const PicImage &picture, bool with_alpha, std::vector<uint8_t> *file, std::string *error);
+
 }  // namespace vellimor

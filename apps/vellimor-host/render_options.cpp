@@ -1,0 +1,172 @@
+#include "apps/vellimor-host/render_options.h"
+
+#include <cstdio>
+
+#include "apps/vellimor-host/commands.h"
+#include "render/frame_render.h"
+#include "render/pic_file.h"
+
+namespace vellimor::host_driver {
+namespace {
+
+constexpr const char *kUsage =
+    "usage: vellimor-host render -d DATABASE -s SCENE [options]\n"
+    "Renders frames of the scene with its fur into picture files, as `vellimor -b` does.\n"
+    "  --frames START END [STEP]  frames to render (default: the scene's play range)\n"
+    "  --size W H                 picture size in pixels, 1..32767 (default: the scene's)\n"
+    "  --aspect A                 camera aspect ratio (default: W/H with --size, else the camera's)\n"
+    "  --aa LEVEL                 antialiasing level 0..7: 0, 2, 3, 4, 8, 15, 24 or 66 passes\n"
+    "  --alpha                    render the alpha plane (hair coverage)\n"
+    "  --all-persistent           regrow every surface's hairs at each frame (moving surfaces;\n"
+    "                             else only surfaces marked presistant_rebuild)\n"
+    "  --output DIR/NAME          frames become DIR/NAME.0001.png ... (DIR must exist;\n"
+    "                             default: DATABASE/RENDER_PICTURES/SCENE)\n"
+    "  --format pic|png|both      picture files to write (default: png)\n"
+    "Written files are listed on stdout, the log goes to stderr. Exit status: 0 every frame\n"
+    "written, 1 a frame or the scene failed, 2 wrong options.\n";
+
+// Reads the next argument as an integer of the option; reports and fails otherwise.
+class OptionReader {
+public:
+    explicit OptionReader(const std::vector<std::string> &args) : args_(args) {}
+    bool done() const { return i_ >= args_.size(); }
+    const std::string &next() { return args_[i_++]; }
+    bool integer(const std::string &option, int &value) {
+        if (!done() && parse_integer(args_[i_], value)) {
+            ++i_;
+            return true;
+        }
+        report_error(option + " needs a whole number" + (done() ? "" : ", not \"" + args_[i_] + "\""));
+        return false;
+    }
+    bool real(const std::string &option, float &value) {
+        if (!done() && parse_real(args_[i_], value)) {
+            ++i_;
+            return true;
+        }
+        report_error(option + " needs a number" + (done() ? "" : ", not \"" + args_[i_] + "\""));
+        return false;
+    }
+    bool text(const std::string &option, std::string &value) {
+        if (!done() && !args_[i_].empty()) {
+            value = args_[i_++];
+            return true;
+        }
+        report_error(option + " needs a value");
+        return false;
+    }
+    // An optional integer: taken when the next argument is one.
+    bool optional_integer(int &value) {
+        if (done() || !parse_integer(args_[i_], value)) return false;
+        ++i_;
+        return true;
+    }
+
+private:
+    const std::vector<std::string> &args_;
+    size_t i_ = 0;
+};
+
+bool parse_frames(OptionReader &in, RenderOptions &o) {
+    if (!in.integer("--frames START", o.start) || !in.integer("--frames END", o.end)) return false;
+    if (!in.optional_integer(o.step)) o.step = 1;
+    if (o.start > o.end) {
+        report_error("--frames: the start frame " + std::to_string(o.start) + " lies after the end frame " +
+                     std::to_string(o.end));
+        return false;
+    }
+    if (o.step < 1) {
+        report_error("--frames: the step must be 1 or more");
+        return false;
+    }
+    o.has_frames = true;
+    return true;
+}
+
+bool parse_size(OptionReader &in, RenderOptions &o) {
+    if (!in.integer("--size W", o.width) || !in.integer("--size H", o.height)) return false;
+    if (!pic_size_valid(o.width, o.height)) {
+        report_error("--size " + std::to_string(o.width) + " " + std::to_string(o.height) +
+                     ": width and height must lie in 1.." + std::to_string(kPicMaxDimension) +
+                     " (the largest PIC picture)");
+        return false;
+    }
+    o.has_size = true;
+    return true;
+}
+
+bool parse_format(OptionReader &in, RenderOptions &o) {
+    std::string name;
+    if (!in.text("--format", name)) return false;
+    if (name == "pic") o.format = PictureFormat::pic;
+    else if (name == "png") o.format = PictureFormat::png;
+    else if (name == "both") o.format = PictureFormat::both;
+    else {
+        report_error("--format must be pic, png or both, not \"" + name + "\"");
+        return false;
+    }
+    return true;
+}
+
+bool parse_option(const std::string &option, OptionReader &in, RenderOptions &o) {
+    if (option == "--frames") return parse_frames(in, o);
+    if (option == "--size") return parse_size(in, o);
+    if (option == "--format") return parse_format(in, o);
+    if (option == "--output") return in.text(option, o.output);
+    if (option == "--alpha") {
+        o.alpha = true;
+        return true;
+    }
+    if (option == "--all-persistent") {
+        o.all_persistent = true;
+        return true;
+    }
+    if (option == "--help" || option == "-h") {
+        o.help = true;
+        return true;
+    }
+    if (option == "--aspect") {
+        if (!in.real(option, o.aspect)) return false;
+        if (o.aspect <= 0.0f) {
+            report_error("--aspect must be above 0");
+            return false;
+        }
+        o.has_aspect = true;
+        return true;
+    }
+    if (option == "--aa") {
+        if (!in.integer(option, o.antialias)) return false;
+        if (o.antialias < 0 || o.antialias > kMaxAntialiasLevel) {
+            report_error("--aa must lie in 0.." + std::to_string(kMaxAntialiasLevel));
+            return false;
+        }
+        o.has_antialias = true;
+        return true;
+    }
+    report_error("render: unknown option \"" + option + "\" (vellimor-host render --help lists them)");
+    return false;
+}
+
+}  // namespace
+
+bool parse_render_options(const std::vector<std::string> &args, RenderOptions &options) {
+    OptionReader in(args);
+    while (!in.done()) {
+        if (!parse_option(in.next(), in, options)) return false;
+    }
+    if (!options.output.empty() && options.output.back() == '/') {
+        report_error("--output names the frames DIR/NAME, not only a folder: " + options.output);
+        return false;
+    }
+    return true;
+}
+
+const char *render_usage() { return kUsage; }
+
+std::string frame_file(const std::string &base, int frame, const char *extension) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%04d", frame);
+    return base + "." + number + "." + extension;
+}
+
+}  // namespace vellimor::host_driver

@@ -1,0 +1,38 @@
+// The options of "vellimor-host render": what to render and where the frames go. Parsed once
+// here; the command turns them into the stand-alone batch render of the same pictures.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vellimor::host_driver {
+
+enum class PictureFormat { pic, png, both };
+
+struct RenderOptions {
+    bool has_frames = false;  // else the scene's play range
+    int start = 0, end = 0, step = 1;
+    bool has_size = false;  // else the scene's render size
+    int width = 0, height = 0;
+    bool has_aspect = false;  // else width / height when a size is given, the camera's otherwise
+    float aspect = 0.0f;
+    bool has_antialias = false;  // else the level stored with the scene
+    int antialias = 0;
+    bool alpha = false;
+    bool all_persistent = false;  // every surface regrows its hairs at each frame
+    std::string output;  // DIR/NAME; empty: DATABASE/RENDER_PICTURES/SCENE
+    PictureFormat format = PictureFormat::png;
+    bool help = false;
+};
+
+// Reads the render options from the command's arguments. False after one line saying what is
+// wrong.
+bool parse_render_options(const std::vector<std::string> &args, RenderOptions &options);
+
+// The option summary that --help prints.
+const char *render_usage();
+
+// The file of one frame: "<base>.<frame, at least four digits>.<extension>".
+std::string frame_file(const std::string &base, int frame, const char *extension);
+
+}  // namespace vellimor::host_driver

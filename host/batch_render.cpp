@@ -1,0 +1,128 @@
+#include "host/batch_render.h"
+
+#include <cstdio>
+#include <string>
+
+#include "furdata/display_settings.h"
+#include "furdata/fur_data.h"
+#include "hair/placement.h"
+#include "host/configuration.h"
+#include "host/globals.h"
+#include "host/scene.h"
+#include "platform/key_state.h"
+#include "render/draw.h"
+#include "render/offscreen_target.h"
+#include "render/pic_file.h"
+#include "saa/saa.h"
+
+namespace vellimor {
+namespace {
+
+constexpr const char *kDefaultOutputName = "offscreen";
+
+struct FrameRange {
+    int start = 0, end = 0, step = 1;
+};
+
+// The frames of a batch render: the command line's, else the play range. False (after the
+// messages) when the start lies after the end.
+bool batch_frames(const CommandLine &line, FrameRange &range) {
+    const SceneState &s = scene_state();
+    if (!line.has_frames) {
+        range = {s.start_frame, s.end_frame, s.frame_step};
+        return true;
+    }
+    range = {line.start, line.end, line.step < 1 ? 1 : line.step};
+    if (range.start > range.end) {
+        std::fprintf(stderr, "Render sequence error: start %d end %d\n", range.start, range.end);
+        std::fprintf(stderr,
+                     "Check the start and end frames in the host, \nit is not possible to render "
+                     "frames outside the limits set in the host\n");
+        return false;
+    }
+    return true;
+}
+
+bool open_offscreen_target(bool pixmap_only) {
+    const RunState &run = run_state();
+    if (!pixmap_only) {
+        if (offscreen_target_create(run.render_xres, run.render_yres, OffscreenKind::PBuffer))
+            return true;
+        std::fprintf(stderr, "Can't open PBuffer offscreen image, trying PixMap");
+    }
+    if (offscreen_target_create(run.render_xres, run.render_yres, OffscreenKind::PixMap)) return true;
+    std::fprintf(stderr, "Can't open PixMap offscreen image");
+    return false;
+}
+
+void stop_interrupt_routing() {
+    platform::stop_routing_interrupt_to_escape();
+    platform::clear_interrupt();
+}
+
+}  // namespace
+
+int batch_render(const CommandLine &line, const BatchHooks &hooks) {
+    SceneState &s = scene_state();
+    RunState &run = run_state();
+    FrameRange range;
+    if (!batch_frames(line, range)) {
+        free_all();
+        return kUsageError;
+    }
+    s.current_frame = range.start;
+    double time = 0.0;
+    SAA_frame2Seconds(&s.scene, range.start, &time);
+    SAA_updatelistEvalScene(&s.scene, time);
+    config().single_buffer = 1;
+
+    read_fur_data(1);
+    display_settings()->use_opengl = 1;
+    if (line.has_size) {
+        run.render_xres = line.xres;
+        run.render_yres = line.yres;
+    } else {
+        SAA_sceneGetRenCtrlXRes(&s.scene, &run.render_xres);
+        SAA_sceneGetRenCtrlYRes(&s.scene, &run.render_yres);
+    }
+    // No frame of this size could be saved: say so before any work instead of after every frame.
+    if (!pic_size_valid(run.render_xres, run.render_yres)) {
+        std::fprintf(stderr, "Unable to allocate picture\n");
+        std::fprintf(stderr, "Render size %dx%d: a picture is 1 to %d pixels wide and high\n", run.render_xres,
+                     run.render_yres, kPicMaxDimension);
+        free_all();
+        return kUsageError;
+    }
+    if (line.persistent_all) {
+        for (auto &p : s.patches) {
+            if (p) p->presistant_rebuild = 1;
+        }
+    }
+    // Ctrl-C aborts the hair build and the render the way Escape does.
+    platform::route_interrupt_to_escape();
+    build_all_patches(0, 0);
+    if (hooks.fur_grown) hooks.fur_grown();
+
+    const std::string output = line.has_output ? line.output : kDefaultOutputName;
+    if (line.has_aspect) SAA_cameraSetAspectRatio(&s.scene, &s.camera, line.aspect);
+    if (line.has_antialias) {
+        const bool valid = line.antialias >= 0 && line.antialias <= kMaxAntialiasLevel;
+        display_settings()->antialias_level = valid ? line.antialias : 0;
+    }
+    if (!open_offscreen_target(line.pixmap_only)) {
+        stop_interrupt_routing();
+        free_all();
+        return kUsageError;
+    }
+    const int failed = render_frames_batch(range.start, range.end, range.step,
+                                           line.alpha ? kDrawRenderAlpha : kDrawRender,
+                                           output.c_str(), hooks.write_frame);
+    const bool interrupted = platform::interrupt_seen();
+    stop_interrupt_routing();
+    offscreen_target_destroy();
+    free_all();
+    if (interrupted) return kInterrupted;
+    return failed > 0 ? kFrameFailure : 0;
+}
+
+}  // namespace vellimor

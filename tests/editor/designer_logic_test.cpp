@@ -1,0 +1,346 @@
+// The designer's operations without a display: its windows are built and dispatched but never
+// drawn, so selection, frame controls, messages, help and slider pairs can be checked directly.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "editor/designer_callbacks.h"
+#include "editor/designer_objects.h"
+#include "editor/graphics_view.h"
+#include "editor/main_loop.h"
+#include "editor/windows.h"
+#include "forms/forms.h"
+#include "furdata/display_settings.h"
+#include "furdata/fur_data.h"
+#include "furdata/fur_text_file.h"
+#include "furdata/patch_data.h"
+#include "host/configuration.h"
+#include "host/designer_link.h"
+#include "host/globals.h"
+#include "host/scene.h"
+#include "host/status.h"
+#include "host/test_env.h"
+#include "support/paths.h"
+
+namespace vellimor {
+namespace {
+
+namespace fs = std::filesystem;
+
+const bool kNoDisplay = [] {
+    unsetenv("DISPLAY");
+    return true;
+}();
+
+std::vector<std::string> lines_of(FmObject *browser) {
+    std::vector<std::string> lines;
+    for (int i = 1; i <= fm_get_browser_maxline(browser); ++i) lines.push_back(fm_get_browser_line(browser, i));
+    return lines;
+}
+
+TEST(HelpText, LongTextsWrapAtWordsUnder56Characters) {
+    const std::string text =
+        "This is the object browser. It lists all the PATCH objects in the scene. Multiple objects can be "
+        "selected at a time, and all tagged keys on that object will be changed, when you drag a slider.";
+    const auto lines = help_wrap(text.c_str());
+    ASSERT_GT(lines.size(), 2u);
+    std::string joined;
+    for (const std::string &line : lines) {
+        EXPECT_LT(line.size(), 56u) << line;
+        EXPECT_FALSE(line.empty());
+        joined += (joined.empty() ? "" : " ") + line;
+    }
+    EXPECT_EQ(joined, text);  // no word cut or lost
+    EXPECT_EQ(help_wrap("one\ntwo three"), (std::vector<std::string>{"one", "two three"}));
+    // A word longer than a line is cut rather than overflowing it.
+    const auto cut = help_wrap(std::string(130, 'x').c_str());
+    ASSERT_EQ(cut.size(), 3u);
+    for (const std::string &line : cut) EXPECT_LT(line.size(), 56u);
+}
+
+TEST(SliderPairs, FieldDecimalsFollowTheValue) {
+    EXPECT_EQ(pair_format(150.0f, 2), "150");
+    EXPECT_EQ(pair_format(0.005f, 2), "0.0050");
+    EXPECT_EQ(pair_format(0.05f, 2), "0.050");
+    EXPECT_EQ(pair_format(0.5f, 2), "0.50");
+    EXPECT_EQ(pair_format(12.0f, 2), "12.0");
+    EXPECT_EQ(pair_format(3.0f, 0), "3");
+    EXPECT_EQ(pair_format(-150.5f, 2), "-150");
+}
+
+TEST(SliderPairs, RightButtonRescalingPutsTheValueUnderTheKnob) {
+    // Value 1 on 0..10, knob released at 5: the range becomes 0..2.
+    EXPECT_FLOAT_EQ(pair_rescaled_bound(1, 0, 10, 5, kPairOneSided), 2.0f);
+    // Symmetric: half of it.
+    EXPECT_FLOAT_EQ(pair_rescaled_bound(1, -10, 10, 5, kPairSymmetric), 2.0f);
+    EXPECT_FLOAT_EQ(pair_rescaled_bound(0, 0, 10, 5, kPairOneSided), 0.005f);
+    EXPECT_FLOAT_EQ(pair_rescaled_bound(1, 0, 10, 0.01f, kPairOneSided), 40.0f);  // at most 4 x hi
+    EXPECT_FLOAT_EQ(pair_rescaled_bound(1, 0, 10, 0, kPairOneSided), 0.005f);    // knob at 0: no division
+}
+
+TEST(PictureViewport, KeepsTheRenderAspectCentred) {
+    const PictureViewport narrow = picture_viewport(0, 257, 1280, 767, 4.0f / 3.0f);
+    EXPECT_EQ(narrow.h, 767);
+    EXPECT_EQ(narrow.w, 1022);
+    EXPECT_EQ(narrow.x, (1280 - 1022) / 2);
+    EXPECT_EQ(narrow.y, 257);
+    const PictureViewport wide = picture_viewport(0, 0, 1000, 500, 2.5f);
+    EXPECT_EQ(wide.w, 1000);
+    EXPECT_EQ(wide.h, 400);
+    EXPECT_EQ(wide.y, 50);
+}
+
+// The demo scene read as the stand-alone program reads it, with the designer's windows built.
+class DesignerLogic : public testing::Test {
+protected:
+    void SetUp() override {
+        env.set("TEMP", work.path());
+        env.unset("FUR_SIZE");
+        reset_globals();
+        run_state().run_mode = kRunModeStandAlone;
+        database = work.path() + "/db";
+        fs::copy(test::demo_database(), database, fs::copy_options::recursive);
+        open_message_file();
+        ASSERT_EQ(MY_read_scene("furball", database.c_str()), 0);
+        ASSERT_TRUE(designer_open());
+    }
+    void TearDown() override {
+        designer_quit();
+        designer_close();
+        free_all();
+        close_message_file();
+        status_reset();
+        reset_globals();
+    }
+    MainWindowObjects &main() { return designer_windows().main; }
+    std::vector<std::string> messages() { return lines_of(main().message_area); }
+
+    test::ScopedEnv env;
+    test::TempDir work;
+    std::string database;
+};
+
+TEST_F(DesignerLogic, BrowserListsTheSurfacesAndSelectionFollowsIt) {
+    EXPECT_EQ(lines_of(main().browser), (std::vector<std::string>{"Sphere", "Ground", "Flag"}));
+    EXPECT_EQ(scene_state().current_patch, -1);
+    EXPECT_EQ(count_selected(0, 0, nullptr, 0), 0);
+
+    select_all_callback(main().all, 0);
+    int first[3] = {-1, -1, -1};
+    EXPECT_EQ(count_selected(0, 0, first, 3), 3);
+    EXPECT_EQ(first[2], 2);
+    EXPECT_EQ(scene_state().current_patch, 0);
+
+    select_invert_callback(main().inv, 0);
+    EXPECT_EQ(count_selected(1, 0, nullptr, 0), 0);
+    EXPECT_EQ(messages().back(), "WARNING: No objects selected");
+
+    fm_select_browser_line(main().browser, 2);
+    fm_select_browser_line(main().browser, 3);
+    browser_callback(main().browser, 0);
+    EXPECT_EQ(scene_state().current_patch, 1);
+    EXPECT_EQ(count_selected(0, 1, nullptr, 0), 2);
+    EXPECT_EQ(messages().back(), "WARNING: More than one object is selected");
+
+    // "Del" takes the selected surfaces out of the list; they keep their records.
+    delete_callback(main().del, 0);
+    EXPECT_EQ(lines_of(main().browser), (std::vector<std::string>{"Sphere"}));
+    EXPECT_EQ(scene_state().patches[1]->deleted, 1);
+    EXPECT_EQ(count_selected(0, 0, nullptr, 0), 0);
+}
+
+TEST_F(DesignerLogic, GroupButtonsRecallTheirSurfaces) {
+    scene_state().patches[0]->group = 1 << 2;  // in G3
+    scene_state().patches[2]->group = 1 << 2;
+    group_callback(main().group[2], 2);
+    EXPECT_TRUE(fm_isselected_browser_line(main().browser, 1));
+    EXPECT_FALSE(fm_isselected_browser_line(main().browser, 2));
+    EXPECT_TRUE(fm_isselected_browser_line(main().browser, 3));
+    EXPECT_EQ(count_selected(0, 0, nullptr, 0), 2);
+    group_callback(main().group[0], 0);  // G1 is empty
+    EXPECT_EQ(count_selected(0, 0, nullptr, 0), 0);
+}
+
+TEST_F(DesignerLogic, PersistentFollowsTheSelectedSurfaces) {
+    fm_select_browser_line(main().browser, 1);
+    selection_sync(0);
+    fm_set_button(main().persistent, 1);
+    persistent_callback(main().persistent, 0);
+    EXPECT_EQ(scene_state().patches[0]->presistant_rebuild, 1);
+    EXPECT_EQ(scene_state().patches[1]->presistant_rebuild, 0);
+    select_none_callback(main().none, 0);
+    fm_select_browser_line(main().browser, 1);
+    selection_sync(0);
+    EXPECT_EQ(fm_get_button(main().persistent), 1);  // shown from the current surface
+}
+
+TEST_F(DesignerLogic, FrameControlsStayInThePlayRange) {
+    const SceneState &s = scene_state();
+    ASSERT_LT(s.start_frame, s.end_frame);
+    fm_set_input(main().frame_field, "-50");
+    frame_field_callback(main().frame_field, 0);
+    EXPECT_EQ(s.current_frame, s.start_frame);
+    EXPECT_EQ(std::string(fm_get_input(main().frame_field)), std::to_string(s.start_frame));
+    EXPECT_FLOAT_EQ(fm_get_slider_value(main().frame_slider), 0.0f);
+    EXPECT_EQ(editor_state().camera_mode, kCameraFrameChanged);
+
+    fm_set_input(main().frame_field, "100000");
+    frame_field_callback(main().frame_field, 0);
+    EXPECT_EQ(s.current_frame, s.end_frame);
+    frame_arrow_callback(main().frame_next, 1);
+    EXPECT_EQ(s.current_frame, s.end_frame);
+    frame_arrow_callback(main().frame_prev, -1);
+    EXPECT_EQ(s.current_frame, s.end_frame - 1);
+
+    fm_set_slider_value(main().frame_slider, 0.5f);
+    frame_slider_callback(main().frame_slider, 0);
+    EXPECT_EQ(s.current_frame, s.start_frame + (s.end_frame - s.start_frame) / 2);
+    EXPECT_EQ(std::string(fm_get_input(main().frame_field)), std::to_string(s.current_frame));
+}
+
+TEST_F(DesignerLogic, MessageAreaKeepsSixLinesAndDropsRepeats) {
+    for (int i = 1; i <= 8; ++i) status_line(("line " + std::to_string(i)).c_str());
+    EXPECT_EQ(messages(), (std::vector<std::string>{"line 3", "line 4", "line 5", "line 6", "line 7", "line 8"}));
+    status_line("line 8");
+    status_message(kStatusPlain, "%s", "line 8");
+    EXPECT_EQ(messages().size(), 6u);
+    EXPECT_EQ(messages().back(), "line 8");
+    for (int i = 0; i < 10; ++i) status_message(kStatusPlain, "message %d", i);
+    EXPECT_EQ(messages().size(), 6u);
+    EXPECT_EQ(messages().back(), "message 9");
+}
+
+TEST_F(DesignerLogic, HelpShowsTheTextOrSaysThereIsNone) {
+    help_show(help_text(main().exit));
+    EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"This button Exits the program."}));
+    help_show(help_text(main().form->first));  // the background box has no help
+    EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"No help for this object"}));
+    help_show("ok");
+    EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"No help for this object"}));
+    // Every control a person can use has a text.
+    for (FmObject *obj = main().form->first; obj; obj = obj->next) {
+        const bool control = obj->objclass == FM_BUTTON || obj->objclass == FM_SLIDER ||
+                             obj->objclass == FM_INPUT || obj->objclass == FM_BROWSER ||
+                             obj->objclass == FM_POSITIONER || obj->objclass == FM_FREE;
+        if (control && obj != main().message_area) {
+            EXPECT_NE(help_text(obj), nullptr) << obj->label;
+        }
+    }
+}
+
+TEST_F(DesignerLogic, EveryControlOfEveryWindowHasHelp) {
+    const DesignerWindows &w = designer_windows();
+    for (const FmForm *form : {w.main.form, w.display.form, w.help.form, w.status.form, w.selected.form,
+                               w.dynamic.form}) {
+        for (FmObject *obj = form->first; obj; obj = obj->next) {
+            const bool control = obj->objclass == FM_BUTTON || obj->objclass == FM_LIGHTBUTTON ||
+                                 obj->objclass == FM_SLIDER || obj->objclass == FM_VALSLIDER ||
+                                 obj->objclass == FM_INPUT || obj->objclass == FM_BROWSER ||
+                                 obj->objclass == FM_POSITIONER || obj->objclass == FM_COUNTER ||
+                                 obj->objclass == FM_CHOICE || obj->objclass == FM_FREE;
+            if (!control || obj == w.main.message_area) continue;
+            const char *text = help_text(obj);
+            EXPECT_TRUE(text && std::strlen(text) >= 3) << form->title << ": " << obj->label;
+        }
+    }
+}
+
+// Fetching a surface's settings from a file shows them in the controls at once.
+TEST_F(DesignerLogic, FetchedFurDataReachesTheControls) {
+    fm_select_browser_line(main().browser, 1);
+    selection_sync(0);
+    PatchData &sphere = *scene_state().patches[0];
+    TextureKey &key = sphere.texture_keys.front();
+    const float stored = key.length.value;
+    key.length.value = 0.77f;
+    const std::string file = work.path() + "/sphere.fur";
+    std::FILE *out = std::fopen(file.c_str(), "w");
+    ASSERT_NE(out, nullptr);
+    write_object(out, 0);
+    std::fclose(out);
+    key.length.value = stored;
+    selection_sync(0);
+    EXPECT_FLOAT_EQ(fm_get_slider_value(main().length), stored);
+    ASSERT_TRUE(fetch_fur_data(0, file.c_str(), 0));
+    EXPECT_FLOAT_EQ(scene_state().patches[0]->texture_keys.front().length.value, 0.77f);
+    EXPECT_FLOAT_EQ(fm_get_slider_value(main().length), 0.77f);
+    EXPECT_EQ(std::string(fm_get_input(main().length_field)), "0.77");
+}
+
+TEST_F(DesignerLogic, DisplaySettingsControlsWriteTheRecord) {
+    DisplayWindowObjects &d = designer_windows().display;
+    DisplaySettings &s = *display_settings();
+    fm_set_button(d.redraw_never, 1);
+    display_settings_callback(d.redraw_never, 0);
+    EXPECT_EQ(s.redraw_auto, 0);
+    EXPECT_EQ(s.redraw_always, 0);
+    fm_set_button(d.redraw_allways, 1);
+    display_settings_callback(d.redraw_allways, 0);
+    EXPECT_EQ(s.redraw_auto, 1);
+    EXPECT_EQ(s.redraw_always, 1);
+    fm_set_button(d.antialias[5], 1);
+    display_settings_callback(d.antialias[5], 0);
+    EXPECT_EQ(s.antialias_level, 5);
+    fm_set_slider_value(d.background_red, 1.0f);
+    display_settings_callback(d.background_red, 0);
+    EXPECT_EQ(s.background_color & 0xFF, 0xFF);
+    fm_set_button(d.show_matte, 1);
+    display_settings_callback(d.show_matte, 0);
+    EXPECT_EQ(s.other_display_mode, 5);
+    s.beep_on_error = 0;
+    display_settings_fill();
+    EXPECT_EQ(fm_get_button(d.beep_on_error), 0);
+    EXPECT_EQ(fm_get_button(d.antialias[5]), 1);
+}
+
+TEST_F(DesignerLogic, RightDragRescalesAOneSidedSliderAroundItsValue) {
+    FmObject *slider = main().length;  // one-sided
+    fm_set_slider_bounds(slider, 0, 10);
+    pair_set(slider, 1);
+    const float y = slider->y + slider->h / 2;
+    fm_handle_object(slider, FM_PUSH, slider->x + slider->w * 0.3f, y, 3);
+    EXPECT_FALSE(pair_values_valid());  // fur-changing callbacks wait meanwhile
+    fm_handle_object(slider, FM_MOUSE, slider->x + slider->w * 0.5f, y, 3);
+    const float knob = fm_get_slider_value(slider);
+    ASSERT_GT(knob, 2.0f);
+    fm_handle_object(slider, FM_RELEASE, slider->x + slider->w * 0.5f, y, 3);
+    float lo = -1, hi = -1;
+    fm_get_slider_bounds(slider, &lo, &hi);
+    EXPECT_FLOAT_EQ(lo, 0.0f);
+    EXPECT_NEAR(hi, 10.0f / knob, 1e-4f);
+    EXPECT_FLOAT_EQ(fm_get_slider_value(slider), 1.0f);
+    EXPECT_EQ(std::string(fm_get_input(main().length_field)), "1.00");
+    EXPECT_TRUE(pair_values_valid());
+
+    // A fixed-range slider does not rescale; its field follows the knob.
+    FmObject *fixed = main().density;
+    fm_handle_object(fixed, FM_PUSH, fixed->x + fixed->w * 0.5f, fixed->y + fixed->h / 2, 3);
+    fm_handle_object(fixed, FM_RELEASE, fixed->x + fixed->w * 0.5f, fixed->y + fixed->h / 2, 3);
+    fm_get_slider_bounds(fixed, &lo, &hi);
+    EXPECT_FLOAT_EQ(hi, 1.0f);
+    EXPECT_EQ(std::string(fm_get_input(main().density_field)), pair_format(fm_get_slider_value(fixed), 2));
+
+    // Typing in a field sets its slider.
+    fm_set_input(main().wave_field, "0.25");
+    pair_field_callback(main().wave_field, 0);
+    EXPECT_FLOAT_EQ(fm_get_slider_value(main().wave), 0.25f);
+}
+
+TEST_F(DesignerLogic, StatusTextWindowReadsTheMessageFile) {
+    status_line("a line for the status window");
+    message_button_callback(main().message_button, 0);
+    const auto lines = lines_of(designer_windows().status.text);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "a line for the status window"), lines.end());
+    config().message_file_path = work.path() + "/missing/fur_message";
+    status_text_load();
+    EXPECT_EQ(lines_of(designer_windows().status.text), (std::vector<std::string>{"Can't load status file"}));
+    status_level_callback(designer_windows().status.debug, 3);
+    EXPECT_EQ(display_settings()->debug_level, 3);
+}
+
+}  // namespace
+}  // namespace vellimor
