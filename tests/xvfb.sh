@@ -8,7 +8,9 @@ case "${1:-}" in
 start)
   if [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; then exit 0; fi
   rm -f /tmp/.X$display-lock
-  setsid Xvfb :$display -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  # -noreset: the probe below is the last client to leave, and a reset then would refuse the first
+  # test's connection.
+  setsid Xvfb :$display -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   echo $! > "$pidfile"
   for _ in $(seq 50); do
     if DISPLAY=:$display xdpyinfo >/dev/null 2>&1; then exit 0; fi

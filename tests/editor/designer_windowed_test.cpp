@@ -107,6 +107,26 @@ void click_in(XDriver &x, unsigned long window, Point p) {
     x.click(ox + p.x, oy + p.y);
 }
 
+// Answers the two-answer question box that opens while Shift is held at start, letting Shift go
+// first. Windows the designer creates are mapped for a moment, so the box is told by its size, and
+// the click is repeated until the box is gone: a click that lands while it is being mapped is lost.
+bool answer_start_question(XDriver &d, int answer) {
+    auto question_on_top = [&]() -> unsigned long {
+        const unsigned long top = d.topmost_toplevel();
+        int w = 0, h = 0;
+        return top && d.window_viewable(top) && d.window_size(top, &w, &h) && w == 400 && h == 138 ? top : 0;
+    };
+    if (!wait_for([&] { return question_on_top() != 0; })) return false;
+    d.key_up("Shift_L");
+    for (int tries = 0; tries < 40; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const unsigned long question = question_on_top();
+        if (!question) return true;
+        click_in(d, question, dialog_answer(2, answer));
+    }
+    return false;
+}
+
 class DesignerWindowed : public testing::Test {
 protected:
     void SetUp() override {
@@ -434,14 +454,14 @@ TEST_F(DesignerWindowed, ShiftHeldAtStartLoadsTheHoldFile) {
     std::atomic<bool> released{false};
     std::thread driver([&] {
         XDriver d;
-        unsigned long question = 0;
-        if (!wait_for([&] { return (question = d.topmost_toplevel()) != 0 && d.window_viewable(question); })) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        d.key_up("Shift_L");
-        released = true;
-        click_in(d, question, dialog_answer(2, 1));  // "Yes"
+        released = answer_start_question(d, 1);  // "Yes"
+        if (!released) return;
         unsigned long selector = 0;
-        if (!wait_for([&] { return (selector = d.topmost_toplevel()) != 0 && selector != question && d.window_viewable(selector); }))
+        int w = 0, h = 0;
+        if (!wait_for([&] {
+                return (selector = d.topmost_toplevel()) != 0 && d.window_viewable(selector) &&
+                       d.window_size(selector, &w, &h) && !(w == 400 && h == 138);
+            }))
             return;
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         click_in(d, selector, {300, 480 - 72});  // "File name:"
@@ -461,12 +481,7 @@ TEST_F(DesignerWindowed, ShiftHeldAndNoStartsFromDefaultFur) {
     std::atomic<bool> released{false};
     std::thread driver([&] {
         XDriver d;
-        unsigned long question = 0;
-        if (!wait_for([&] { return (question = d.topmost_toplevel()) != 0 && d.window_viewable(question); })) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        d.key_up("Shift_L");
-        released = true;
-        click_in(d, question, dialog_answer(2, 2));  // "No"
+        released = answer_start_question(d, 2);  // "No"
     });
     const bool opened_ok = designer_open();
     driver.join();

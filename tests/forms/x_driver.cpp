@@ -162,6 +162,14 @@ bool XDriver::window_viewable(unsigned long window) {
     return XGetWindowAttributes(display_, window, &attrs) && attrs.map_state == IsViewable;
 }
 
+bool XDriver::window_size(unsigned long window, int *width, int *height) {
+    XWindowAttributes attrs;
+    if (!XGetWindowAttributes(display_, window, &attrs)) return false;
+    *width = attrs.width;
+    *height = attrs.height;
+    return true;
+}
+
 Snapshot XDriver::grab(unsigned long window) {
     XWindowAttributes attrs;
     if (!XGetWindowAttributes(display_, window, &attrs)) return {};

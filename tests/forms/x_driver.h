@@ -66,6 +66,8 @@ public:
     // Screen position of a window's upper-left corner.
     void window_origin(unsigned long window, int *x, int *y);
     bool window_viewable(unsigned long window);
+    // The window's size in pixels; false when it cannot be asked.
+    bool window_size(unsigned long window, int *width, int *height);
     // The window's contents (empty when it cannot be read).
     Snapshot grab(unsigned long window);
     // Writes the window's contents as an RGB PNG; false on failure.
