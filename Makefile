@@ -1,10 +1,14 @@
 # The two commands a fresh clone needs: `make demo` and `make test`. Each installs what it needs.
 BUILD      ?= build
 TEST_BUILD ?= build-test
+FUZZ_BUILD ?= build-fuzz
+# Seconds each fuzz target runs: briefly in `make test`, longer in `make fuzz`.
+FUZZ_TEST_SECONDS ?= 5
+FUZZ_SECONDS ?= 300
 JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
 
-.PHONY: all deps build demo test test-build bench install clean
+.PHONY: all deps build demo test test-build fuzz fuzz-build bench install clean
 
 all: build
 
@@ -33,8 +37,19 @@ $(TEST_BUILD)/build.ninja: | deps
 test-build: deps $(TEST_BUILD)/build.ninja
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 
-test: test-build
+test: test-build fuzz-build
 	cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+	scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_TEST_SECONDS)
+
+# The fuzz targets (fuzz/), built with clang's libFuzzer and sanitizers in a build of their own.
+$(FUZZ_BUILD)/build.ninja: | deps
+	CXX=clang++ cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug
+
+fuzz-build: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+fuzz: fuzz-build
+	scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: deps
 	cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELLIMOR_TESTS=OFF -DVELLIMOR_BENCH=ON
@@ -42,4 +57,4 @@ bench: deps
 	scripts/bench.sh $(BUILD)-bench
 
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) $(BUILD)-bench
+	rm -rf $(BUILD) $(TEST_BUILD) $(FUZZ_BUILD) $(BUILD)-bench

@@ -5,9 +5,16 @@
 #include <filesystem>
 #include <string>
 
+#include <GL/gl.h>
+
+#include <algorithm>
+
 #include "furdata/fur_data.h"
+#include "hair/placement.h"
 #include "host/globals.h"
 #include "host/scene.h"
+#include "render/draw_fur.h"
+#include "render/offscreen_target.h"
 #include "saa/saa.h"
 
 namespace vellimor::bench {
@@ -39,6 +46,49 @@ inline int open_demo_surface(const char *surface) {
     for (int p = 0; p < static_cast<int>(s.patches.size()); ++p)
         if (s.patches[p] && s.patches[p]->name == surface) return p;
     return -1;
+}
+
+// The demo opened with its stored fur for whole batch frames into a width x height offscreen
+// target (made once per process), only the sphere drawn, its fur grown to about `hairs` hairs.
+// False when the scene or the target is unavailable.
+inline bool open_demo_sphere_with(int hairs, int width, int height) {
+    static bool opened = false;
+    SceneState &s = scene_state();
+    if (!opened) {
+        run_state().run_mode = kRunModeStandAlone;
+        SAA_InitInternal("", 0, "SDKv1.71.6");
+        const std::string database = (source_dir() / "examples" / "furball").string();
+        if (MY_read_scene("furball", database.c_str()) != 0) return false;
+        read_fur_data(1);
+        run_state().run_mode = kRunModePersistent;  // quiet: no progress output
+        run_state().batch = 1;
+        if (!offscreen_target_create(width, height, OffscreenKind::PBuffer) &&
+            !offscreen_target_create(width, height, OffscreenKind::PixMap))
+            return false;
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        graphics_view().state = ViewState::kRendering;
+        opened = true;
+    }
+    int sphere = -1;
+    for (int p = 0; p < s.patch_count(); ++p) {
+        if (s.patches[size_t(p)]->name == "Sphere") sphere = p;
+        else s.patches[size_t(p)]->deleted = 1;
+    }
+    if (sphere < 0) return false;
+    PatchData &r = *s.patches[size_t(sphere)];
+    static int grown_for = -1;  // the count asked for at the last growth
+    if (grown_for != hairs) {
+        grown_for = hairs;
+        // Density scales the count; one correction lands close to the wanted number.
+        const int density = std::max(1, r.number_of_hairs_pr_square_unit);
+        grow_fur(sphere, density, 0);
+        const double per_unit = double(std::max(1, r.hair_count)) / density;
+        grow_fur(sphere, std::max(1, int(hairs / per_unit)), 0);
+        r.presistant_rebuild = 0;
+        r.built_as_preview = 0;
+    }
+    return true;
 }
 
 }  // namespace vellimor::bench

@@ -41,50 +41,11 @@ void BM_SortPolygons(benchmark::State &state) {
 }
 BENCHMARK(BM_SortPolygons)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
-// The demo opened with its stored fur, only the sphere drawn, grown to about `hairs` hairs.
-bool open_demo_with(int hairs) {
-    static bool opened = false;
-    SceneState &s = scene_state();
-    if (!opened) {
-        run_state().run_mode = kRunModeStandAlone;
-        SAA_InitInternal("", 0, "SDKv1.71.6");
-        const std::string database = (bench::source_dir() / "examples" / "furball").string();
-        if (MY_read_scene("furball", database.c_str()) != 0) return false;
-        read_fur_data(1);
-        run_state().run_mode = kRunModePersistent;  // quiet: no progress output
-        run_state().batch = 1;
-        if (!offscreen_target_create(kWidth, kHeight, OffscreenKind::PBuffer) &&
-            !offscreen_target_create(kWidth, kHeight, OffscreenKind::PixMap))
-            return false;
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        graphics_view().state = ViewState::kRendering;
-        opened = true;
-    }
-    int sphere = -1;
-    for (int p = 0; p < s.patch_count(); ++p) {
-        if (s.patches[size_t(p)]->name == "Sphere") sphere = p;
-        else s.patches[size_t(p)]->deleted = 1;
-    }
-    if (sphere < 0) return false;
-    PatchData &r = *s.patches[size_t(sphere)];
-    if (r.hair_count != hairs) {
-        // Density scales the count; one correction lands close to the wanted number.
-        const int density = std::max(1, r.number_of_hairs_pr_square_unit);
-        grow_fur(sphere, density, 0);
-        const double per_unit = double(std::max(1, r.hair_count)) / density;
-        grow_fur(sphere, std::max(1, int(hairs / per_unit)), 0);
-        r.presistant_rebuild = 0;
-        r.built_as_preview = 0;
-    }
-    return true;
-}
-
 void BM_BatchFrame(benchmark::State &state) {
     const int hairs = int(state.range(0));
     const int level = int(state.range(1));
     const bool arrays = state.range(2) != 0;
-    if (!open_demo_with(hairs)) {
+    if (!bench::open_demo_sphere_with(hairs, kWidth, kHeight)) {
         state.SkipWithError("demo scene or offscreen target unavailable");
         return;
     }

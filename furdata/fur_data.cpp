@@ -11,6 +11,7 @@
 #include "fcurve/fcurve_user_data.h"
 #include "furdata/display_settings.h"
 #include "furdata/legacy_layouts.h"
+#include "furdata/field_bounds.h"
 #include "furdata/patch_data.h"
 #include "hair/texture_picture.h"
 #include "furdata/record_codec.h"
@@ -252,6 +253,7 @@ void read_fur_data(int with_user_data) {
             read_record_block(s, model, r);
             load_curves(s.scene, model, record_curve_ids(r));
             read_texture_keys(s, model, r);
+            bound_fur_record(r);
             load_main_color_key_pictures(r);
             read_channel_pictures(s, model, r);
         }

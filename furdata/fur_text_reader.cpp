@@ -6,6 +6,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "furdata/field_bounds.h"
 #include "furdata/fur_text_fields.h"
 #include "furdata/fur_text_file.h"
 #include "furdata/fur_text_line.h"
@@ -297,6 +298,7 @@ FetchOutcome fetch_into_record(std::unique_ptr<PatchData> &slot, const std::stri
         slot = cleared_record(*slot, line.count);
         reader.read_object(*slot, line.count);
         bound_color_key_counts(*slot);
+        bound_fur_record(*slot);
         mark_maps_dirty(*slot);
         ++outcome.objects;
         if (after_object) after_object();

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "fcurve/fcurve_list.h"
+#include "furdata/field_bounds.h"
 #include "furdata/patch_data.h"
 #include "hair/channel_maps.h"
 #include "hair/picture_maps.h"
@@ -16,10 +17,6 @@
 namespace vellimor {
 
 namespace {
-
-// Resolutions beyond this are damage (a map of 4096² floats is already 64 MB): such a map is
-// left unbuilt and reads as 0 rather than exhausting memory.
-constexpr int kMaxMapResolution = 4096;
 
 // The loaded image's byte planes; false when nothing is loaded.
 bool picture_planes(const Picture *picture, PicturePlanes &planes) {
@@ -145,11 +142,13 @@ void animate_keys(PatchData &r, int frame) {
 }
 
 bool sequence_stale(const PictureSequence &s, int frame) {
-    return s.use_sequence && s.loaded_frame_nr != s.sequence_offset + frame;
+    return s.use_sequence && s.loaded_frame_nr != sequence_file_number(s.sequence_offset, frame);
 }
 
 bool resolution_usable(int res) {
-    if (res >= 1 && res <= kMaxMapResolution) return true;
+    // A resolution out of range leaves the map unbuilt (it reads as 0) rather than exhausting
+    // memory.
+    if (map_resolution_in_range(res)) return true;
     status_message(kStatusError, "Channel map resolution %d out of range 1..%d", res,
                    kMaxMapResolution);
     return false;

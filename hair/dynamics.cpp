@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "furdata/field_bounds.h"
 #include "furdata/patch_data.h"
 #include "hair/surface_evaluation.h"
 #include "host/scene.h"
@@ -73,8 +74,11 @@ void calc_dynamics(int p) {
     }
     // A smoothing window below one frame still measures the current frame: an empty window
     // would drop the motion silently.
-    const int nv = record.calc_velocity_smooth ? std::max(record.velocity_smooth, 1) : 1;
-    const int na = record.calc_acceleration_smooth ? std::max(record.acceleration_smooth, 1) : 1;
+    // Every averaged frame evaluates every root: damaged counts are cut to the range.
+    const int nv = record.calc_velocity_smooth
+                       ? std::clamp(record.velocity_smooth, 1, kMaxSmoothFrames) : 1;
+    const int na = record.calc_acceleration_smooth
+                       ? std::clamp(record.acceleration_smooth, 1, kMaxSmoothFrames) : 1;
     const int steps = std::max(nv, na);
     const SAA_Elem &model = scene.models[p];
 

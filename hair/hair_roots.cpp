@@ -83,13 +83,15 @@ bool build_hairs(int p, const ModelMatrix &matrix) {
             if (platform::key_is_down(platform::Key::Escape)) return false;
             SubPatchCell &cell = record.cells[size_t(c) + size_t(r) * size_t(nu)];
             int survivors = 0;
-            for (int i = 0; i < cell.hair_count; ++i) {
+            // Counts that no reserved root backs are not walked (the placement clears them when
+            // it fails; a mismatch must still not turn into minutes of draws).
+            for (int i = 0; i < cell.hair_count && n < capacity; ++i) {
                 const float u = static_cast<float>(fu + random.next() * step_u);
                 const float v = static_cast<float>(fv + random.next() * step_v);
                 const double keep = random.next();
                 const float d = sample_channel_map(density, u, v, record.density_map_res,
                                                    record.surfacetype, record.density_map_interp);
-                if (!(keep <= d) || n >= capacity) continue;
+                if (!(keep <= d)) continue;
                 fill_root(record.hairs[n], u, v, record, scene.scene, model, matrix);
                 ++n;
                 ++survivors;

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "furdata/display_settings.h"
+#include "furdata/field_bounds.h"
 #include "furdata/patch_data.h"
 #include "hair/channel_maps.h"
 #include "hair/dynamics.h"
@@ -23,9 +24,8 @@ namespace {
 
 constexpr float kDefaultPreviewFraction = 0.05f;
 // A subdivision beyond this many cells is damage, not a setting.
-constexpr int64_t kMaxCells = int64_t(4096) * 4096;
-// More roots than this (64 bytes each) cannot be reserved on any machine this runs on.
-constexpr int64_t kMaxHairs = int64_t(1) << 26;
+constexpr int64_t kMaxCells = int64_t(kMaxSubdivision) * kMaxSubdivision;
+constexpr int64_t kMaxHairs = kMaxHairsPerSurface;
 
 float preview_fraction() {
     const DisplaySettings *settings = display_settings();
@@ -42,7 +42,9 @@ PatchData *patch_at(int p) {
     return scene.patches[p].get();
 }
 
+// No roots, and no cell keeps a count that has no roots (the root placement walks the counts).
 void clear_hairs(PatchData &record) {
+    for (SubPatchCell &cell : record.cells) cell.hair_count = 0;
     record.hair_count = 0;
     record.hairs.clear();
     record.hairs.shrink_to_fit();
@@ -95,7 +97,6 @@ void Subdivide_patch(int p) {
                 evaluate_surface_point(scene.scene, model, 0, u_lo, v_lo + dv, p01)) {
                 // The build goes on without hairs; no cell keeps a count that has no roots.
                 std::fputs("Subdivide_patch: ERROR!\n", stderr);
-                record->cells.assign(record->cells.size(), SubPatchCell{});
                 clear_hairs(*record);
                 return;
             }
@@ -105,9 +106,12 @@ void Subdivide_patch(int p) {
             if (preview) x *= fraction;
             x += carry;
             // Counts beyond what can be reserved are cut here; the total check below reports them.
+            // An area that is no number (a surface with overflowing points) grows nothing and
+            // carries nothing into the next cell.
+            if (std::isnan(x)) x = 0.0f;
             const float count = x < float(kMaxHairs) ? std::trunc(x) : float(kMaxHairs);
             cell.hair_count = count > 0.0f ? static_cast<int>(count) : 0;
-            carry = x - count;
+            carry = std::isfinite(x) ? x - count : 0.0f;
             total += cell.hair_count;
             fu += step_u;
         }
@@ -115,6 +119,8 @@ void Subdivide_patch(int p) {
     }
     if (total > kMaxHairs) {
         status_message(kStatusError, "Can't allocate more memory, grow hairs");
+        status_message(kStatusIndent, "%s would grow %lld hairs, at most %lld fit", record->name.c_str(),
+                       static_cast<long long>(total), static_cast<long long>(kMaxHairs));
         clear_hairs(*record);
         return;
     }

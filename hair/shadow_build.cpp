@@ -1,10 +1,13 @@
 // Building the shadow model: the shells of every surface, level by level, then the values of the
 // casting surfaces' grids.
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <new>
 #include <vector>
 
+#include "furdata/field_bounds.h"
 #include "furdata/patch_data.h"
 #include "hair/channel_maps.h"
 #include "hair/shadows.h"
@@ -63,7 +66,8 @@ std::vector<SurfacePlan> plan_surfaces(SceneState &scene) {
         plan.nu = shell_steps(record->shadow_subdivision, record->nbPointsU);
         plan.nv = shell_steps(record->shadow_subdivision, record->nbPointsV);
         plan.caster = record->casts_shadow && record->number_shadow_levels >= 2;
-        if (plan.caster) plan.levels = record->number_shadow_levels;
+        // Every level rebuilds the length map and a shell: a damaged count is cut to the range.
+        if (plan.caster) plan.levels = std::min<int>(record->number_shadow_levels, kMaxShadowLevels);
     }
     return plans;
 }
@@ -131,6 +135,9 @@ struct Shell {
             clamp01(float(cv) / record.nbPointsV), record.length_map_res, record.surfacetype,
             record.length_map_interp);
         if (levels > 1) length /= float(levels);
+        // A length beyond any scene's scale would put the shells, and every shadow query
+        // near them, at infinity.
+        if (!(std::fabs(length) <= kMaxRealMagnitude)) length = 0.0f;
 
         double homogeneous[4];
         if (SAA_surfaceEvalPosition(&scene, &model, kHostEvaluate, 0, cu, cv, homogeneous))
@@ -153,6 +160,19 @@ struct Shell {
     }
 };
 
+// The length map from the keys without their randomness; the next channel map update restores
+// the randomised one. A resolution out of range leaves it empty: the shells lie on the surface.
+void build_plain_length_map(PatchData &record) {
+    const int res = record.length_map_res;
+    if (map_resolution_in_range(res)) {
+        record.length_map.resize(size_t(res) * size_t(res));
+        build_value_map(record, record.length_map.data(), nullptr, res, kChannelLengthPlain);
+    } else {
+        record.length_map.clear();
+    }
+    record.length_map_dirty = 1;
+}
+
 // Builds one surface's shell at one level: its grid points (for a caster) and its triangles
 // (below the tips). Returns false when Escape aborted it.
 bool build_shell(ShadowModel &model, int p, const SurfacePlan &plan, int level, int &made) {
@@ -161,10 +181,8 @@ bool build_shell(ShadowModel &model, int p, const SurfacePlan &plan, int level, 
     const int L = plan.levels;
     const float s = float(L - level) / float(L);
 
-    const int res = record.length_map_res;
-    record.length_map.resize(res > 0 ? size_t(res) * size_t(res) : 0);
-    build_value_map(record, record.length_map.data(), nullptr, res, kChannelLengthPlain);
-    record.length_map_dirty = 1;
+    // The keys' plain lengths are the same at every level: built with the surface's first shell.
+    if (level == 0) build_plain_length_map(record);
 
     Shell shell{record, scene.scene, scene.models[size_t(p)], {}, level, L};
     if (SAA_modelGetMatrix(&scene.scene, &scene.models[size_t(p)], 1, shell.matrix.m))

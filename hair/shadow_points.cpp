@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "hair/random_generators.h"
+#include "hair/shadow_cells.h"
 #include "hair/shadows.h"
 #include "host/status.h"
 #include "platform/key_state.h"
@@ -65,7 +66,8 @@ int nearest_sorted_index(const ShadowGrid &grid, const float q[3], int hint) {
     int nearest = hint;
     auto visit = [&](int n) {
         const float *p = grid.points[size_t(grid.sorted[size_t(n)])].position;
-        if (squared(p[0] - q[0]) > best) return false;
+        // Not <=: a point whose x is no number ends the scan like a distant one.
+        if (!(squared(p[0] - q[0]) <= best)) return false;
         if (squared(p[1] - q[1]) <= best && squared(p[2] - q[2]) <= best) {
             const float d = distance2(p, q);
             if (d < best) {
@@ -117,6 +119,7 @@ float blend_level(const ShadowGrid &grid, const std::array<Column, kBlendedColum
         if (c.i < 0) continue;
         const int k = c.j + c.i * grid.nv1 + level * layer;
         const float w = 1.0f / (distance2(grid.points[size_t(k)].position, q) + kWeightBias);
+        if (!std::isfinite(w)) continue;  // a grid point that overflowed gives no weight
         sum += w * grid.value(k, light);
         weights += w;
     }
@@ -147,19 +150,19 @@ bool build_shadow_points(std::span<const std::array<float, 3>> light_positions) 
         }
         status_message(kStatusIndent, "Qsort shadow points");
         sort_shadow_points(grid);
+        find_grid_seams(grid);
     }
     return true;
 }
 
-float shadow_smooth(const float point[3], int light_index, int p, int &hint) {
-    const ShadowModel &model = shadow_model();
-    if (p < 0 || p >= static_cast<int>(model.grids.size())) return 0.0f;
-    const ShadowGrid &grid = model.grids[size_t(p)];
-    if (grid.points.empty() || grid.sorted.size() != grid.points.size()) return 0.0f;
-    if (light_index < 0 || light_index >= grid.light_count) return 0.0f;
+namespace {
 
-    hint = nearest_sorted_index(grid, point, std::clamp(hint, 0, grid.point_count() - 1));
-    const int k = grid.sorted[size_t(hint)];
+// The old blend around the nearest grid point: its column's axis gives the height, three
+// neighbouring columns the values. Serves grids without cells (one column wide) and points no
+// cell could be found for.
+float nearest_columns_value(const ShadowGrid &grid, const float point[3], int light_index,
+                            int nearest) {
+    const int k = grid.sorted[size_t(nearest)];
     const int layer = grid.nu1 * grid.nv1;
     const int m = k / layer;
     const int i = (k % layer) / grid.nv1;
@@ -179,14 +182,66 @@ float shadow_smooth(const float point[3], int light_index, int p, int &hint) {
     const float t = (offset[0] * axis[0] + offset[1] * axis[1] + offset[2] * axis[2]) / axis2;
     if (t < 0.0f) return 1.0f;
     if (t >= 1.0f) return 0.0f;
+    // A grid column that is no number (an overflowed shell) gives no position along the hair.
+    if (std::isnan(t)) return 0.0f;
 
     const float tm = float(m) / float(L);
     const int m2 = tm <= t ? m + 1 : m - 1;
-    const float tm2 = float(m2) / float(L);
     const auto columns = nearest_columns(grid, point, i, j);
     const float value_m = blend_level(grid, columns, point, m, light_index);
+    // The neighbouring level lies outside the grid only for points the tests above have not
+    // placed between the levels; they take the nearest level's value.
+    if (m2 < 0 || m2 > L) return value_m;
+    const float tm2 = float(m2) / float(L);
     const float value_m2 = blend_level(grid, columns, point, m2, light_index);
     return std::fabs((t - tm2) / (tm2 - tm)) * value_m + std::fabs((t - tm) / (tm2 - tm)) * value_m2;
+}
+
+// Where a search by x starts: the first sorted point whose x is not above q's.
+int sorted_position_of(const ShadowGrid &grid, float x) {
+    const auto it = std::partition_point(grid.sorted.begin(), grid.sorted.end(), [&](int k) {
+        return grid.points[size_t(k)].position[0] > x;
+    });
+    return std::clamp(int(it - grid.sorted.begin()), 0, grid.point_count() - 1);
+}
+
+}  // namespace
+
+float shadow_smooth(const float point[3], int light_index, int p, int &hint) {
+    const ShadowModel &model = shadow_model();
+    if (p < 0 || p >= static_cast<int>(model.grids.size())) return 0.0f;
+    const ShadowGrid &grid = model.grids[size_t(p)];
+    if (grid.points.empty() || grid.sorted.size() != grid.points.size()) return 0.0f;
+    if (light_index < 0 || light_index >= grid.light_count) return 0.0f;
+    // A point that is no point (hair geometry overflowed) has no place in the grid.
+    if (!std::isfinite(point[0]) || !std::isfinite(point[1]) || !std::isfinite(point[2]))
+        return 0.0f;
+
+    // The hint names a cell; a search that loses its way starts again at the nearest point.
+    CellPlace place;
+    if (locate_in_cells(grid, point, hint, place))
+        return cell_shadow_value(grid, place, light_index);
+    const int nearest =
+        nearest_sorted_index(grid, point, sorted_position_of(grid, point[0]));
+    const int k = grid.sorted[size_t(nearest)] % (grid.nu1 * grid.nv1);
+    if (locate_around_column(grid, point, k / grid.nv1, k % grid.nv1, place)) {
+        hint = grid_cell_index(grid, place.i, place.j);
+        return cell_shadow_value(grid, place, light_index);
+    }
+    hint = 0;
+    return nearest_columns_value(grid, point, light_index, nearest);
+}
+
+int shadow_smooth_hint(int p, float u, float v) {
+    const ShadowModel &model = shadow_model();
+    if (p < 0 || p >= static_cast<int>(model.grids.size())) return 0;
+    const ShadowGrid &grid = model.grids[size_t(p)];
+    if (!grid_has_cells(grid)) return 0;
+    auto cell = [](float x, int cells) {
+        const float at = x * float(cells);
+        return at > 0.0f ? std::min(int(at), cells - 1) : 0;
+    };
+    return grid_cell_index(grid, cell(u, grid.nu1 - 1), cell(v, grid.nv1 - 1));
 }
 
 }  // namespace vellimor

@@ -38,6 +38,7 @@ struct ShadowGrid {
     std::vector<ShadowPoint> points;
     std::vector<float> values;  // light_count per point, point-major
     std::vector<int> sorted;    // point indices by x, largest first
+    bool closed_u = false, closed_v = false;  // the last column row is the first (a seam)
 
     int point_count() const { return static_cast<int>(points.size()); }
     float &value(int k, int light) { return values[size_t(k) * size_t(light_count) + light]; }
@@ -77,10 +78,16 @@ void sort_shadow_points(ShadowGrid &grid);
 // `light`, given that the point already has value s. Without a model: s.
 float shadow_ray(const float light[3], const float point[3], float s);
 
-// Smooth query on surface p's grid of precomputed shadow values for light number light_index.
-// `hint` carries the search position between queries of nearby points (start it at 0).
-// Without a grid, or for a light the grid has no values for: 0.
+// Smooth query on surface p's grid of precomputed shadow values for light number light_index:
+// the values interpolated across the grid cell that holds the point and along its columns.
+// `hint` carries the search position between queries of nearby points (start it at 0, or at
+// shadow_smooth_hint of the hair's root). Without a grid, or for a light the grid has no values
+// for: 0.
 float shadow_smooth(const float point[3], int light_index, int p, int &hint);
+
+// A starting hint for the smooth queries of a hair whose root lies at fractional (u, v) of
+// surface p: the queries of one hair then depend on that hair alone.
+int shadow_smooth_hint(int p, float u, float v);
 
 // Draws the shadow model's triangles over the view for inspection: translucent, coloured by level
 // (red 0, green 1, blue 2, grey above), without depth test.

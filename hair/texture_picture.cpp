@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "furdata/field_bounds.h"
 #include "furdata/patch_data.h"
 #include "host/globals.h"
 #include "host/scene.h"
@@ -44,7 +45,10 @@ std::string formatted(const char *format, const std::string &name) {
 std::optional<std::string> search_sequence(const std::string &base, int n, int step, int count,
                                            int *loaded_frame_nr, std::string *last_tried) {
     for (int i = 0; i < count; ++i) {
-        *last_tried = sequence_file_name(base, n + i * step);
+        // The search ends at the ends of the integers rather than wrapping around.
+        const long long number = static_cast<long long>(n) + static_cast<long long>(i) * step;
+        if (number != sequence_file_number(number, 0)) break;
+        *last_tried = sequence_file_name(base, static_cast<int>(number));
         std::optional<std::string> found = find_texture_file(*last_tried, kPicturesDirectory);
         *loaded_frame_nr = n;
         if (found) return *last_tried;
@@ -97,7 +101,8 @@ int load_texture_picture(Picture *picture, int use_sequence, int error_handling,
         int ignored = 0;
         int *frame_nr = loaded_frame_nr ? loaded_frame_nr : &ignored;
         std::optional<std::string> found =
-            sequence_name_for(picture->texture_filename, sequence_offset + scene_state().current_frame,
+            sequence_name_for(picture->texture_filename,
+                              sequence_file_number(sequence_offset, scene_state().current_frame),
                               error_handling, frame_nr);
         if (!found) return 0;
         name = *found;
@@ -108,9 +113,12 @@ int load_texture_picture(Picture *picture, int use_sequence, int error_handling,
         return 0;
     }
     // The file that was found is the file read (no ending is added to it).
-    std::unique_ptr<PicImage> image = pic_read_file(*path);
+    std::string reason;
+    std::unique_ptr<PicImage> image = pic_read_file(*path, &reason);
     if (!image) {
         status_error(formatted("ERROR!!!! Read texture error, texture has been deleted. File %s\n", name).c_str());
+        // Why: a damaged file, or one above the size a picture held whole may have.
+        if (!reason.empty()) status_message(kStatusIndent, "%s", reason.c_str());
         return 0;
     }
     picture->image = std::move(image);

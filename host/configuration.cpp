@@ -46,6 +46,7 @@ void read_window_size(const char *text) {
 void read_processor_count(const char *text) {
     Config &c = config();
     c.processors = 1;
+    c.processors_given = text != nullptr;
     if (text) {
         int n = leading_int(text);
         if (n < 1) n = 1;

@@ -32,6 +32,8 @@ constexpr const char *kWindowProgramName = "Vellimor";
 // Host custom-effect states that savePer reacts to.
 constexpr int kStateRemoveHairs = 7;
 constexpr int kStateSaveHairs = 8;
+// savePer's status when the host refused the hair mesh.
+constexpr int kHairMeshRefused = 1;
 constexpr int kReasonLength = 1024;
 
 // The host's reason for its last failure, or an empty text.
@@ -173,6 +175,8 @@ int run_save_persistent(void *context) {
         destroy_hair_mesh_element();
     } else if (state == kStateSaveHairs) {
         drawing_driver(kDrawSaveHairMesh, -1);
+        // The host must not save a scene that silently lacks the hairs.
+        if (result == SAA_OK && hair_mesh_save_failed()) return kHairMeshRefused;
     }
     return result;
 }

@@ -36,6 +36,7 @@ struct Config {
     int window_y = 0;
     int processors = 1;
     int multiprocessor = 0;
+    bool processors_given = false;  // FUR_MAX_PROC was set: work uses at most `processors` cores
     int texture_search_range = 500;  // frames
 };
 

@@ -38,32 +38,87 @@ bool write_all(int fd, const uint8_t *data, size_t size) {
 
 }  // namespace
 
-bool write_file_atomically(const std::string &path, const std::vector<uint8_t> &bytes, std::string *error) {
-    std::string temporary = path + ".XXXXXX";
-    FileDescriptor file;
-    file.fd = ::mkstemp(temporary.data());
-    if (file.fd < 0) {
+AtomicFileWriter::~AtomicFileWriter() {
+    if (fd_ < 0) return;
+    ::close(fd_);
+    ::unlink(temporary_.c_str());
+}
+
+bool AtomicFileWriter::open(const std::string &path, std::string *error) {
+    path_ = path;
+    temporary_ = path + ".XXXXXX";
+    fd_ = ::mkstemp(temporary_.data());
+    if (fd_ < 0) {
         set_error(error, "cannot create", path, errno);
         return false;
     }
     // mkstemp makes the file private; a picture is an ordinary file that others may read.
     mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(file.fd, 0666 & ~mask);
-    if (!write_all(file.fd, bytes.data(), bytes.size()) || ::fsync(file.fd) != 0) {
-        int code = errno;
-        ::unlink(temporary.c_str());
-        set_error(error, "cannot write", path, code);
+    ::fchmod(fd_, 0666 & ~mask);
+    write_error_ = 0;
+    return true;
+}
+
+bool AtomicFileWriter::write(const uint8_t *data, size_t size) {
+    if (fd_ < 0 || write_error_) return false;
+    if (!write_all(fd_, data, size)) write_error_ = errno ? errno : EIO;
+    return write_error_ == 0;
+}
+
+bool AtomicFileWriter::commit(std::string *error) {
+    if (fd_ < 0) {
+        set_error(error, "cannot write", path_, EBADF);
         return false;
     }
-    int closed = ::close(file.fd);
-    file.fd = -1;
-    if (closed != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        int code = errno;
-        ::unlink(temporary.c_str());
-        set_error(error, "cannot write", path, code);
+    int code = write_error_;
+    if (!code && ::fsync(fd_) != 0) code = errno;
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (!code && closed != 0) code = errno;
+    if (!code && ::rename(temporary_.c_str(), path_.c_str()) != 0) code = errno;
+    if (code) {
+        ::unlink(temporary_.c_str());
+        set_error(error, "cannot write", path_, code);
         return false;
     }
+    return true;
+}
+
+bool write_file_atomically(const std::string &path, const std::vector<uint8_t> &bytes, std::string *error) {
+    AtomicFileWriter file;
+    if (!file.open(path, error)) return false;
+    file.write(bytes.data(), bytes.size());
+    return file.commit(error);
+}
+
+bool read_file_start(const std::string &path, size_t max_bytes, std::vector<uint8_t> *bytes,
+                     size_t *file_size, std::string *error) {
+    FileDescriptor file;
+    file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file.fd < 0) {
+        set_error(error, "cannot open", path, errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        set_error(error, "cannot read", path, S_ISDIR(info.st_mode) ? EISDIR : errno);
+        return false;
+    }
+    if (file_size) *file_size = size_t(info.st_size);
+    bytes->assign(max_bytes, 0);
+    size_t done = 0;
+    while (done < max_bytes) {
+        ssize_t got = ::read(file.fd, bytes->data() + done, max_bytes - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            set_error(error, "cannot read", path, errno);
+            return false;
+        }
+        if (got == 0) break;
+        done += size_t(got);
+    }
+    bytes->resize(done);
     return true;
 }
 

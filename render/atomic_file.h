@@ -13,6 +13,31 @@ namespace vellimor {
 bool write_file_atomically(const std::string &path, const std::vector<uint8_t> &bytes,
                            std::string *error = nullptr);
 
+// A file written piece by piece beside its final name and renamed into place by commit(); a
+// writer destroyed without commit() leaves nothing behind.
+class AtomicFileWriter {
+public:
+    AtomicFileWriter() = default;
+    AtomicFileWriter(const AtomicFileWriter &) = delete;
+    AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
+    ~AtomicFileWriter();
+
+    bool open(const std::string &path, std::string *error = nullptr);
+    bool write(const uint8_t *data, size_t size);
+    // Flushes to the disk and renames into place; false (with the reason, such as a full disk)
+    // when any write or this failed, and then nothing is left behind.
+    bool commit(std::string *error = nullptr);
+
+private:
+    std::string path_, temporary_;
+    int fd_ = -1;
+    int write_error_ = 0;
+};
+
+// Reads the first `max_bytes` of a regular file (less when it is shorter); `file_size` (when
+// given) receives the size of the whole file.
+bool read_file_start(const std::string &path, size_t max_bytes, std::vector<uint8_t> *bytes,
+                     size_t *file_size = nullptr, std::string *error = nullptr);
 // Reads a whole regular file. False (with a reason) when it cannot be opened or read.
 bool read_whole_file(const std::string &path, std::vector<uint8_t> *bytes, std::string *error = nullptr);
 

@@ -68,6 +68,7 @@ bool draw_sorted(PolygonList &list, int mode, bool alpha, int frame) {
         draw_hair_lines(list);
         return true;
     }
+    const HairVertexReuse reuse;  // the antialiasing passes draw the same list again
     return draw_polygons_with_alpha(list, mode, alpha, frame) != 0;
 }
 

@@ -239,6 +239,11 @@ void HairShading::begin_surface(const PatchData &r, const DisplaySettings &s,
     shadow_hint = 0;
 }
 
+void HairShading::begin_hair(const HairRoot &hair_root) {
+    root = &hair_root;
+    shadow_hint = shadow_smooth_hint(surface, hair_root.u, hair_root.v);
+}
+
 void shade_hair_point(HairShading &shading, int i, const float p[3], const float direction[3],
                       float base[4], const float ambient[3], const float specular[3],
                       float out[4]) {

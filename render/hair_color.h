@@ -61,11 +61,14 @@ struct HairShading {
     const HairRoot *root = nullptr;
     std::vector<float> lit;       // one per light
     std::vector<float> shadowed;  // one per light
-    int shadow_hint = 0;          // carried between smooth shadow queries of nearby points
+    int shadow_hint = 0;          // carried between the smooth shadow queries of one hair
 
     // Prepares for a new surface (sizes the factors to the light count).
     void begin_surface(const PatchData &r, const DisplaySettings &s,
                        std::span<const LightInfo> l, int surface_index);
+    // Prepares for the hair growing from `hair_root`: its shading depends on that hair alone,
+    // whichever hairs were shaded before it.
+    void begin_hair(const HairRoot &hair_root);
 };
 
 // Lit colour of point i at p. `direction` is the unit hair direction at the point (the root

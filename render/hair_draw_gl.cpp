@@ -94,30 +94,80 @@ int draw_immediate(const PolygonList &list, const CornerPattern (&pattern)[N], G
     return 1;
 }
 
+// Vertices kept between drawings of one list while a HairVertexReuse lives: the filled batches
+// from the first on, up to the budget, for one list, corner pattern and alpha flag.
+struct KeptVertices {
+    int reusers = 0;
+    const HairPoint *const *list = nullptr;
+    size_t polygons = 0;
+    size_t pattern = 0;
+    bool alpha = false;
+    std::vector<std::vector<Vertex>> batches;
+    size_t bytes = 0;
+
+    void forget() {
+        list = nullptr;
+        batches.clear();
+        batches.shrink_to_fit();
+        bytes = 0;
+    }
+};
+KeptVertices &kept_vertices() {
+    static KeptVertices kept;
+    return kept;
+}
+
+// Vertices worth keeping for the antialiasing passes: a frame of 10^5 hairs fits whole.
+constexpr size_t kKeptVertexBytes = size_t(256) << 20;
+
 // The same primitives through client arrays: quad strips go out as one multi-draw per batch,
-// separate quads as one draw per batch.
+// separate quads as one draw per batch. While vertices are kept, a batch filled once is drawn
+// again from what was kept.
 template <size_t N>
 int draw_arrays(const PolygonList &list, const CornerPattern (&pattern)[N], GLenum primitive,
                 bool alpha) {
     const size_t batch = std::min(kBatchPolygons, list.size());
-    std::vector<Vertex> vertices(batch * N);
+    KeptVertices &kept = kept_vertices();
+    const bool keeping = kept.reusers > 0;
+    if (keeping && (kept.list != list.data() || kept.polygons != list.size() ||
+                    kept.pattern != N || kept.alpha != alpha)) {
+        kept.forget();
+        kept.list = list.data();
+        kept.polygons = list.size();
+        kept.pattern = N;
+        kept.alpha = alpha;
+    }
+    std::vector<Vertex> scratch(batch * N);
     std::vector<GLint> starts(batch);
     std::vector<GLsizei> counts(batch, GLsizei(N));
     for (size_t k = 0; k < batch; ++k) starts[k] = GLint(k * N);
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(3, GL_FLOAT, sizeof(Vertex), vertices.data()->position);
-    glColorPointer(4, GL_FLOAT, sizeof(Vertex), vertices.data()->color);
     int result = 1;
-    for (size_t first = 0; first < list.size(); first += batch) {
+    for (size_t first = 0, b = 0; first < list.size(); first += batch, ++b) {
         progress_step(int(first));
         if (escape_pressed()) {
             result = 0;
             break;
         }
         const size_t n = std::min(batch, list.size() - first);
-        for (size_t k = 0; k < n; ++k) polygon_corners(*list[first + k], pattern, alpha, &vertices[k * N]);
+        const Vertex *vertices = nullptr;
+        if (keeping && b < kept.batches.size()) {
+            vertices = kept.batches[b].data();
+        } else {
+            for (size_t k = 0; k < n; ++k)
+                polygon_corners(*list[first + k], pattern, alpha, &scratch[k * N]);
+            vertices = scratch.data();
+            const size_t bytes = n * N * sizeof(Vertex);
+            if (keeping && b == kept.batches.size() && kept.bytes + bytes <= kKeptVertexBytes) {
+                kept.batches.emplace_back(scratch.begin(), scratch.begin() + ptrdiff_t(n * N));
+                kept.bytes += bytes;
+                vertices = kept.batches.back().data();
+            }
+        }
+        glVertexPointer(3, GL_FLOAT, sizeof(Vertex), vertices->position);
+        glColorPointer(4, GL_FLOAT, sizeof(Vertex), vertices->color);
         if (primitive == GL_QUADS)
             glDrawArrays(GL_QUADS, 0, GLsizei(n * N));
         else
@@ -140,6 +190,12 @@ float vector_length(const float v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[
 }  // namespace
 
 void set_hair_vertex_path(HairVertexPath path) { vertex_path() = path; }
+
+HairVertexReuse::HairVertexReuse() { ++kept_vertices().reusers; }
+
+HairVertexReuse::~HairVertexReuse() {
+    if (--kept_vertices().reusers == 0) kept_vertices().forget();
+}
 HairVertexPath hair_vertex_path() { return vertex_path(); }
 
 void draw_hair_lines(const PolygonList &list) {

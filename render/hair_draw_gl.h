@@ -12,6 +12,18 @@ enum class HairVertexPath { kImmediate, kVertexArrays };
 void set_hair_vertex_path(HairVertexPath path);
 HairVertexPath hair_vertex_path();
 
+// While one lives, the vertices of the polygons drawn through vertex arrays are kept (up to a
+// memory budget) and a later drawing of the same sorted list (the antialiasing passes) draws
+// them again instead of filling them anew. The drawing driver holds one while it draws one
+// sorted list; the list must not change meanwhile.
+class HairVertexReuse {
+public:
+    HairVertexReuse();
+    ~HairVertexReuse();
+    HairVertexReuse(const HairVertexReuse &) = delete;
+    HairVertexReuse &operator=(const HairVertexReuse &) = delete;
+};
+
 // One line per polygon from its first to its second point, as wide as 50 thicknesses.
 void draw_hair_lines(const PolygonList &list);
 

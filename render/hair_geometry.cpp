@@ -1,11 +1,13 @@
 #include "render/hair_geometry.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <new>
 
 #include "furdata/display_settings.h"
+#include "furdata/field_bounds.h"
 #include "furdata/patch_data.h"
 #include "hair/channel_maps.h"
 #include "hair/noise.h"
@@ -16,14 +18,14 @@
 #include "platform/key_state.h"
 #include "render/draw.h"
 #include "render/hair_color.h"
+#include "render/hair_workers.h"
 
 namespace vellimor {
 
 namespace {
 
-// A painted segment count beyond this is taken as this many: one hair never needs more than a
-// block of points, and a wild map value must not turn into an allocation of gigabytes.
-constexpr int kMaxHairSegments = 100000;
+// A painted segment count beyond kMaxHairSegments is taken as that many: a wild map value (an
+// animated key, a picture) must not turn into an allocation of gigabytes.
 // A preview fraction far above 1 must not overflow the drawn count.
 constexpr int kMaxDrawnPerSurface = 1 << 30;
 // Escape is polled this many times over the hairs of a surface.
@@ -168,7 +170,7 @@ void grow_hair(SurfacePass &pass, const HairRoot &root, int root_index, HairChan
             ? &r.dynamics_state[size_t(root_index)]
             : nullptr;
     sample_hair_key_values(r, root.u, root.v, pass.keys);
-    pass.shading.root = &root;
+    pass.shading.begin_hair(root);
 
     const Vec3 normal = load(root.normal);
     const Vec3 tangent_v = load(root.tangent_v);
@@ -266,6 +268,62 @@ void surface_translation(const PatchData &record, int p, float out[3]) {
     out[2] = z;
 }
 
+// One worker's share of a pass.
+struct HairWorker {
+    SurfacePass pass;
+    PointPool pool;
+    long point_total = 0;
+};
+
+// The drawn hairs of one surface: drawn hair k is strand first_index + k.
+struct SurfaceHairs {
+    const PatchData &record;
+    int mode;
+    int drawn;
+    size_t first_index;
+    bool exporting;
+};
+
+enum class GrowResult { kGrown = 0, kNoPoints = 1, kNoExportPoints = 2 };
+
+// Grows drawn hair k of a surface into its strand (a strand without points when the hair has no
+// segments or the surface no roots).
+GrowResult grow_drawn_hair(HairWorker &worker, const SurfaceHairs &hairs, HairDrawing &drawing,
+                           size_t k) {
+    const PatchData &record = hairs.record;
+    const size_t index = hairs.first_index + k;
+    HairStrand &strand = drawing.strands[index];
+    strand = HairStrand{};
+    const int root_total = std::min(record.hair_count, int(record.hairs.size()));
+    if (root_total <= 0) return GrowResult::kGrown;
+    int root_index = drawn_root_index(record, hairs.mode, int(k), hairs.drawn);
+    if (root_index > root_total - 1) {
+        std::fprintf(stderr, "ERROR: object_hairnr to big %d\n", root_index);
+        root_index = root_total - 1;
+    }
+    const HairRoot &root = record.hairs[size_t(root_index)];
+    const HairChannels channels = sample_hair_channels(record, root.u, root.v);
+    if (channels.segments < 1) return GrowResult::kGrown;  // zero segments: nothing to grow
+
+    const size_t point_count = size_t(channels.segments) + 1;
+    HairPoint *points = worker.pool.allocate(point_count);
+    if (!points) return GrowResult::kNoPoints;
+    HairExportPoint *exported = nullptr;
+    if (hairs.exporting) {
+        try {
+            drawing.exports[index].resize(point_count);
+        } catch (const std::bad_alloc &) {
+            return GrowResult::kNoExportPoints;
+        }
+        exported = drawing.exports[index].data();
+    }
+    grow_hair(worker.pass, root, root_index, channels, points, exported);
+    strand.segments = channels.segments;
+    strand.points = points;
+    worker.point_total += channels.segments;
+    return GrowResult::kGrown;
+}
+
 }  // namespace
 
 void HairDrawing::clear() {
@@ -329,57 +387,60 @@ GeometryResult hair_geometry(HairDrawing &drawing, int mode, bool /*alpha: colou
     pass.wind_direction = frame_wind_direction(wind_frame);
     pass.gravity = s.gravity_cache;
 
+    // Each worker grows its hairs with its own copy of the pass (the shading keeps per-hair
+    // state) into its own points; the points join the drawing's pool at the end.
+    std::vector<HairWorker> workers(static_cast<size_t>(hair_worker_count()));
+    struct AdoptPoints {
+        HairDrawing &drawing;
+        std::vector<HairWorker> &workers;
+        ~AdoptPoints() {
+            for (HairWorker &worker : workers) {
+                drawing.pool.adopt(std::move(worker.pool));
+                drawing.point_total += worker.point_total;
+                worker.point_total = 0;
+            }
+        }
+    } adopt_points{drawing, workers};
+
     for (int p = 0; p < s.patch_count() && p < int(s.patches.size()); ++p) {
         const PatchData *record = s.patches[size_t(p)].get();
         if (!record || !surface_takes_part(*record, mode)) continue;
         const int drawn = surface_drawn_count(*record, mode, settings);
-        const int root_total = std::min(record->hair_count, int(record->hairs.size()));
         pass.record = record;
         pass.surface = p;
         surface_translation(*record, p, pass.translation);
         pass.shading.begin_surface(*record, settings, s.light_cache, p);
-        const int poll_interval = std::max(1, drawn / kAbortPollsPerSurface);
+        for (HairWorker &worker : workers) worker.pass = pass;
 
-        for (int k = 0; k < drawn; ++k) {
-            const size_t index = size_t(drawing.hair_total) + size_t(k);
-            progress_step(int(index));
-            if (k % poll_interval == 0 && platform::key_is_down(platform::Key::Escape)) {
+        SurfaceHairs hairs{*record, mode, drawn, size_t(drawing.hair_total), exporting};
+        std::atomic<int> failure{0};
+        const auto grow = [&](int w, size_t first, size_t end) {
+            HairWorker &worker = workers[size_t(w)];
+            for (size_t k = first; k < end && !failure.load(std::memory_order_relaxed); ++k) {
+                const GrowResult result = grow_drawn_hair(worker, hairs, drawing, k);
+                if (result != GrowResult::kGrown) failure = int(result);
+            }
+        };
+        const auto poll = [&](size_t done) {
+            progress_step(int(hairs.first_index + done));
+            if (failure.load()) return false;
+            if (platform::key_is_down(platform::Key::Escape)) {
                 drawing.abort = true;
-                return GeometryResult::kAborted;
+                return false;
             }
-            HairStrand &strand = drawing.strands[index];
-            strand = HairStrand{};
-            if (root_total <= 0) continue;
-            int root_index = drawn_root_index(*record, mode, k, drawn);
-            if (root_index > root_total - 1) {
-                std::fprintf(stderr, "ERROR: object_hairnr to big %d\n", root_index);
-                root_index = root_total - 1;
-            }
-            const HairRoot &root = record->hairs[size_t(root_index)];
-            const HairChannels channels = sample_hair_channels(*record, root.u, root.v);
-            if (channels.segments < 1) continue;  // zero segments: nothing to grow
-
-            const size_t point_count = size_t(channels.segments) + 1;
-            HairPoint *points = drawing.pool.allocate(point_count);
-            if (!points) {
-                status_message(kStatusError, "Can't allocate more memory, draw1");
-                return GeometryResult::kFailed;
-            }
-            HairExportPoint *exported = nullptr;
-            if (exporting) {
-                try {
-                    drawing.exports[index].resize(point_count);
-                } catch (const std::bad_alloc &) {
-                    status_message(kStatusError, "Can't allocate more memory, odraw1");
-                    return GeometryResult::kFailed;
-                }
-                exported = drawing.exports[index].data();
-            }
-            grow_hair(pass, root, root_index, channels, points, exported);
-            strand.segments = channels.segments;
-            strand.points = points;
-            drawing.point_total += channels.segments;
+            return true;
+        };
+        const size_t chunk = size_t(std::max(1, drawn / kAbortPollsPerSurface));
+        for_each_chunk(size_t(std::max(drawn, 0)), chunk, int(workers.size()), grow, poll);
+        if (failure.load() == int(GrowResult::kNoPoints)) {
+            status_message(kStatusError, "Can't allocate more memory, draw1");
+            return GeometryResult::kFailed;
         }
+        if (failure.load() == int(GrowResult::kNoExportPoints)) {
+            status_message(kStatusError, "Can't allocate more memory, odraw1");
+            return GeometryResult::kFailed;
+        }
+        if (drawing.abort) return GeometryResult::kAborted;
         drawing.hair_total += drawn;
     }
     return GeometryResult::kDone;

@@ -51,6 +51,9 @@ public:
     HairPoint *allocate(std::size_t k);
     // Frees every block (the end of a drawing).
     void clear();
+    // Takes over every block of `other` (points handed out there stay where they are); later
+    // requests start a new block. `other` is left empty.
+    void adopt(PointPool &&other);
     // Points handed out since the last clear().
     std::size_t allocated() const { return allocated_; }
     std::size_t block_count() const { return blocks_.size(); }

@@ -27,6 +27,7 @@ struct HairMeshElement {
     SAA_Elem element{};
     bool exists = false;
     std::string output_name;
+    bool last_save_failed = false;  // the host refused the last mesh handed over
 };
 
 HairMeshElement &hair_mesh() {
@@ -226,7 +227,10 @@ bool build_hair_mesh_arrays(const std::vector<HairPoint *> &polygons, long polyg
     return true;
 }
 
-int save_hair_mesh(const std::vector<HairPoint *> &polygons, long polygon_count) {
+namespace {
+
+// Builds the mesh arrays and hands them to the host.
+int store_hair_mesh(const std::vector<HairPoint *> &polygons, long polygon_count) {
     HairMeshElement &mesh = hair_mesh();
     HairMeshArrays arrays;
     if (!build_hair_mesh_arrays(polygons, polygon_count, arrays)) {
@@ -238,6 +242,16 @@ int save_hair_mesh(const std::vector<HairPoint *> &polygons, long polygon_count)
     if (run_state().run_mode == kRunModeStandAlone) return save_and_remove(mesh);
     return 0;
 }
+
+}  // namespace
+
+int save_hair_mesh(const std::vector<HairPoint *> &polygons, long polygon_count) {
+    const int rc = store_hair_mesh(polygons, polygon_count);
+    hair_mesh().last_save_failed = rc != 0;
+    return rc;
+}
+
+bool hair_mesh_save_failed() { return hair_mesh().last_save_failed; }
 
 void destroy_hair_mesh_element() {
     HairMeshElement &mesh = hair_mesh();

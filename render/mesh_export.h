@@ -38,6 +38,8 @@ void destroy_hair_mesh_element();
 
 // Whether a hair mesh element is in the host scene now.
 bool hair_mesh_exists();
+// True when the host refused the mesh of the last save (it then holds none of that save's hairs).
+bool hair_mesh_save_failed();
 
 // The name the stand-alone save writes the mesh under; empty (the default) names it after the
 // scene, "NAME-hairs".

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "render/atomic_file.h"
 
@@ -305,11 +306,76 @@ std::string pic_file_name(const std::string &name) {
     return name + kPicExtension;
 }
 
+struct PicRowReader::State {
+    State(const uint8_t *data, size_t size) : in(data, size) {}
+    ByteReader in;
+    std::optional<ScanlineDecoder> decoder;
+    PicHeader header;
+    std::array<std::vector<uint8_t>, kPicChannelCount> rows;
+    PicRow row{};
+    bool decoding = true;
+};
+
+PicRowReader::PicRowReader() = default;
+PicRowReader::~PicRowReader() = default;
+
+bool PicRowReader::open(const uint8_t *data, size_t size, std::string *error) {
+    state_ = std::make_unique<State>(data, size);
+    State &s = *state_;
+    if (!parse_header(s.in, &s.header, error) || !check_picture_header(s.header, s.in.remaining(), error)) {
+        state_.reset();
+        return false;
+    }
+    s.decoder.emplace(s.in, s.header.width);
+    try {
+        for (const PicPacket &packet : s.header.packets) {
+            ChannelList list = channels_of(packet.channels);
+            for (int k = 0; k < list.count; ++k) s.rows[size_t(list.index[k])].assign(size_t(s.header.width), 0);
+        }
+    } catch (const std::bad_alloc &) {
+        set_error(error, "not enough memory for a row of " + std::to_string(s.header.width) + " pixels");
+        state_.reset();
+        return false;
+    }
+    for (int c = 0; c < kPicChannelCount; ++c)
+        s.row[size_t(c)] = s.rows[size_t(c)].empty() ? nullptr : s.rows[size_t(c)].data();
+    return true;
+}
+
+const PicHeader &PicRowReader::header() const {
+    static const PicHeader none;
+    return state_ ? state_->header : none;
+}
+
+const PicRow &PicRowReader::next() {
+    static const PicRow none{};
+    if (!state_) return none;
+    State &s = *state_;
+    // A scanline that runs out of data or overruns its width ends decoding; what was decoded so
+    // far is kept and the rest of the picture is zero.
+    for (std::vector<uint8_t> &r : s.rows) std::fill(r.begin(), r.end(), uint8_t(0));
+    for (size_t p = 0; s.decoding && p < s.header.packets.size(); ++p) {
+        ChannelList list = channels_of(s.header.packets[p].channels);
+        uint8_t *packet_rows[kPicChannelCount];
+        for (int k = 0; k < list.count; ++k) packet_rows[k] = s.rows[size_t(list.index[k])].data();
+        s.decoding = s.decoder->decode(s.header.packets[p], packet_rows, list.count);
+    }
+    return s.row;
+}
+
 std::unique_ptr<PicImage> pic_decode(const uint8_t *data, size_t size, std::string *error) {
     ByteReader in(data, size);
     PicHeader header;
-    if (!parse_header(in, &header, error) || !check_picture_header(header, in.remaining(), error)) return nullptr;
+    if (!parse_header(in, &header, error)) return nullptr;
+    const long long pixels = (long long)header.width * (long long)header.height;
+    if (pixels > kPicMaxPixels) {
+        set_error(error, "a " + std::to_string(header.width) + " x " + std::to_string(header.height) +
+                             " picture is above the limit of " + std::to_string(kPicMaxPixels) + " pixels");
+        return nullptr;
+    }
 
+    PicRowReader reader;
+    if (!reader.open(data, size, error)) return nullptr;
     std::unique_ptr<PicImage> picture;
     try {
         picture = std::make_unique<PicImage>();
@@ -327,18 +393,11 @@ std::unique_ptr<PicImage> pic_decode(const uint8_t *data, size_t size, std::stri
                              std::to_string(header.height) + " picture");
         return nullptr;
     }
-
-    // A scanline that runs out of data or overruns its width ends decoding; what was decoded so
-    // far is kept and the rest of the picture stays zero.
-    ScanlineDecoder decoder(in, header.width);
-    size_t width = size_t(header.width);
+    const size_t width = size_t(header.width);
     for (int y = 0; y < header.height; ++y) {
-        for (const PicPacket &packet : header.packets) {
-            ChannelList list = channels_of(packet.channels);
-            uint8_t *rows[kPicChannelCount];
-            for (int k = 0; k < list.count; ++k) rows[k] = picture->planes[list.index[k]].data() + size_t(y) * width;
-            if (!decoder.decode(packet, rows, list.count)) return picture;
-        }
+        const PicRow &row = reader.next();
+        for (int c = 0; c < kPicChannelCount; ++c)
+            if (row[size_t(c)]) std::memcpy(picture->planes[size_t(c)].data() + size_t(y) * width, row[size_t(c)], width);
     }
     return picture;
 }
@@ -352,10 +411,16 @@ std::unique_ptr<PicImage> pic_read_file(const std::string &path, std::string *er
 std::unique_ptr<PicImage> pic_load(const std::string &name) { return pic_read_file(pic_file_name(name)); }
 
 bool pic_read_header_info(const std::string &path, PicHeader *header, std::string *error) {
+    // Only the header and the longest chain a reader accepts: never the scanlines.
+    // The file's size still tells whether it can hold the scanlines the header states.
     std::vector<uint8_t> bytes;
-    if (!read_whole_file(path, &bytes, error)) return false;
+    size_t file_size = 0;
+    if (!read_file_start(path, size_t(kPicHeaderSize) + 4 * kPicMaxPackets, &bytes, &file_size, error))
+        return false;
     ByteReader in(bytes.data(), bytes.size());
-    return parse_header(in, header, error);
+    if (!parse_header(in, header, error)) return false;
+    const size_t header_bytes = bytes.size() - in.remaining();
+    return check_picture_header(*header, file_size - header_bytes, error);
 }
 
 std::vector<PicPacket> pic_default_packets(const PicImage &picture) {

@@ -93,8 +93,38 @@ std::string pic_file_name(const std::string &name);
 std::unique_ptr<PicImage> pic_load(const std::string &name);
 // Reads exactly the given path. On failure returns null and, when asked, says why.
 std::unique_ptr<PicImage> pic_read_file(const std::string &path, std::string *error = nullptr);
-// Decodes a whole file held in memory.
+// Pictures held whole in memory (textures, backgrounds, pic_read_file) have at most this many
+// pixels (8192 x 8192, 256 MB in four planes); larger ones are refused. Row by row readers
+// (pic_decode_rows) take any size a file can state.
+constexpr long long kPicMaxPixels = 8192LL * 8192LL;
+
+// Decodes a whole file held in memory; null (with the reason) for a damaged file or one above
+// kPicMaxPixels.
 std::unique_ptr<PicImage> pic_decode(const uint8_t *data, size_t size, std::string *error = nullptr);
+
+// One decoded scanline: a row of width bytes per channel, null for a channel the file lacks.
+using PicRow = std::array<const uint8_t *, kPicChannelCount>;
+
+// Decodes a file held in memory scanline by scanline, holding one row per channel, for readers
+// that need not hold the whole picture (any size a header can state).
+class PicRowReader {
+public:
+    PicRowReader();
+    ~PicRowReader();
+    PicRowReader(const PicRowReader &) = delete;
+    PicRowReader &operator=(const PicRowReader &) = delete;
+
+    // Reads and checks header and packets; false (with the reason) when the file can't be read
+    // as a picture. `data` must outlive the reader.
+    bool open(const uint8_t *data, size_t size, std::string *error = nullptr);
+    const PicHeader &header() const;
+    // The next scanline from the top (rows after damaged data are zero). Call height times.
+    const PicRow &next();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 // Parses header and packet chain only (for listings).
 bool pic_read_header_info(const std::string &path, PicHeader *header, std::string *error = nullptr);
 

@@ -2,6 +2,8 @@
 
 #include <png.h>
 
+#include <csetjmp>
+#include <cstdio>
 #include <new>
 
 #include "render/pic_file.h"
@@ -57,53 +59,99 @@ bool png_decode(const std::vector<uint8_t> &file, int max_dimension, RgbaPixels 
     return true;
 }
 
-bool png_encode(const RgbaPixels &pixels, std::vector<uint8_t> *file, std::string *error) {
-    std::vector<uint8_t> packed;
-    const uint8_t *data = pixels.rgba.data();
-    if (!pixels.has_alpha) {
-        size_t count = size_t(pixels.width) * size_t(pixels.height);
-        packed.resize(count * 3);
-        for (size_t i = 0; i < count; ++i)
-            for (int c = 0; c < 3; ++c) packed[i * 3 + size_t(c)] = pixels.rgba[i * 4 + size_t(c)];
-        data = packed.data();
+namespace {
+
+struct PngWriteState {
+    const PngByteSink *sink;
+    bool sink_failed = false;
+    char message[200] = {};
+};
+
+void write_bytes(png_structp png, png_bytep data, png_size_t size) {
+    auto *state = static_cast<PngWriteState *>(png_get_io_ptr(png));
+    if (!state->sink_failed && !(*state->sink)(data, size)) state->sink_failed = true;
+}
+
+void flush_nothing(png_structp) {}
+
+[[noreturn]] void on_png_error(png_structp png, png_const_charp message) {
+    auto *state = static_cast<PngWriteState *>(png_get_error_ptr(png));
+    std::snprintf(state->message, sizeof state->message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void on_png_warning(png_structp, png_const_charp) {}
+
+// The libpng calls, kept free of objects with destructors: libpng leaves by longjmp on errors.
+bool write_png(png_structp png, png_infop info, int width, int height, bool has_alpha,
+               const PngRowSource &source, png_bytep row) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
+                 has_alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y) {
+        if (!source(y, row)) return false;
+        png_write_row(png, row);
     }
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = png_uint_32(pixels.width);
-    image.height = png_uint_32(pixels.height);
-    image.format = pixels.has_alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
-    png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&image, nullptr, &size, 0, data, 0, nullptr)) {
-        *error = std::string("cannot encode PNG (") + image.message + ")";
-        return false;
-    }
-    file->resize(size);
-    if (!png_image_write_to_memory(&image, file->data(), &size, 0, data, 0, nullptr)) {
-        *error = std::string("cannot encode PNG (") + image.message + ")";
-        return false;
-    }
-    file->resize(size);
+    png_write_end(png, info);
     return true;
 }
 
-bool png_encode_picture(const PicImage &picture, bool with_alpha, std::vector<uint8_t> *file, std::string *error) {
-    RgbaPixels pixels;
-    pixels.width = picture.width;
-    pixels.height = picture.height;
-    pixels.has_alpha = with_alpha && picture.has_plane(kPicAlpha);
-    const size_t count = picture.pixel_count();
+}  // namespace
+
+bool png_write_rows(int width, int height, bool has_alpha, const PngRowSource &source,
+                    const PngByteSink &sink, std::string *error) {
+    std::vector<png_byte> row;
     try {
-        pixels.rgba.assign(count * 4, 0);
+        row.assign(size_t(width) * (has_alpha ? 4 : 3), 0);
     } catch (const std::bad_alloc &) {
-        *error = "not enough memory for the PNG picture";
+        *error = "not enough memory for a row of " + std::to_string(width) + " pixels";
         return false;
     }
-    for (int c = 0; c < kPicChannelCount; ++c) {
-        if (!picture.has_plane(c)) continue;
-        const std::vector<uint8_t> &plane = picture.planes[size_t(c)];
-        for (size_t i = 0; i < count; ++i) pixels.rgba[i * 4 + size_t(c)] = plane[i];
+    PngWriteState state{&sink};
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, on_png_error, on_png_warning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!png || !info) {
+        png_destroy_write_struct(&png, &info);
+        *error = "not enough memory for the PNG writer";
+        return false;
     }
-    return png_encode(pixels, file, error);
+    png_set_write_fn(png, &state, write_bytes, flush_nothing);
+    const bool written = write_png(png, info, width, height, has_alpha, source, row.data());
+    png_destroy_write_struct(&png, &info);
+    if (written && !state.sink_failed) return true;
+    if (!state.sink_failed)
+        *error = state.message[0] ? std::string("cannot encode PNG (") + state.message + ")"
+                                  : std::string("cannot encode PNG");
+    return false;
+}
+
+bool png_encode_picture(const PicImage &picture, bool with_alpha, std::vector<uint8_t> *file, std::string *error) {
+    const bool alpha = with_alpha && picture.has_plane(kPicAlpha);
+    const size_t channels = alpha ? 4 : 3;
+    const size_t width = size_t(picture.width);
+    const auto fill_row = [&](int y, uint8_t *row) {
+        for (size_t c = 0; c < channels; ++c) {
+            const std::vector<uint8_t> &plane = picture.planes[c];  // a plane it lacks reads as zero
+            for (size_t x = 0; x < width; ++x) row[x * channels + c] = plane.empty() ? 0 : plane[size_t(y) * width + x];
+        }
+        return true;
+    };
+    bool memory_short = false;
+    const auto append = [&](const uint8_t *data, size_t size) {
+        try {
+            file->insert(file->end(), data, data + size);
+            return true;
+        } catch (const std::bad_alloc &) {
+            memory_short = true;
+            return false;
+        }
+    };
+    file->clear();
+    if (png_write_rows(picture.width, picture.height, alpha, fill_row, append, error)) return true;
+    if (memory_short) *error = "not enough memory for the PNG picture";
+    return false;
 }
 
 }  // namespace vellimor

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,16 @@ struct RgbaPixels {
 // transparency. Sizes above `max_dimension` are refused before any pixel memory is taken.
 bool png_decode(const std::vector<uint8_t> &file, int max_dimension, RgbaPixels *pixels, std::string *error);
 
-// Encodes 8-bit pixels as a PNG (RGBA when `has_alpha`, else RGB).
-bool png_encode(const RgbaPixels &pixels, std::vector<uint8_t> *file, std::string *error);
+// Fills row y (0 the top) with width pixels of 3 bytes (RGB) or 4 (RGBA); false stops.
+using PngRowSource = std::function<bool(int y, uint8_t *row)>;
+// Takes the next bytes of the file; false stops.
+using PngByteSink = std::function<bool(const uint8_t *data, size_t size)>;
+
+// Encodes 8-bit pixels as a PNG (RGBA when `has_alpha`, else RGB) one row at a time, so that
+// memory holds one row whatever the size. On failure `error` says why, unless the sink stopped
+// (the sink's owner knows why).
+bool png_write_rows(int width, int height, bool has_alpha, const PngRowSource &source,
+                    const PngByteSink &sink, std::string *error);
 
 struct PicImage;
 

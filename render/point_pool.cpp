@@ -21,6 +21,14 @@ HairPoint *PointPool::allocate(std::size_t k) {
     return points;
 }
 
+void PointPool::adopt(PointPool &&other) {
+    for (auto &block : other.blocks_) blocks_.push_back(std::move(block));
+    allocated_ += other.allocated_;
+    room_ = 0;
+    next_free_ = nullptr;
+    other.clear();
+}
+
 void PointPool::clear() {
     blocks_.clear();
     room_ = 0;

@@ -1,13 +1,16 @@
 // Atomic file replacement: temporary file in the target's directory, fsync, rename.
 #include "saa/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "saa/saa.h"
@@ -15,6 +18,9 @@
 namespace vellimor::saa {
 
 namespace {
+
+constexpr std::size_t kTemporarySuffixLength = 6;  // mkstemp's XXXXXX
+constexpr time_t kStaleAfterSeconds = 60;
 
 long long &write_failure_after() {
     static long long bytes = -1;
@@ -54,7 +60,35 @@ bool write_all(int fd, const std::string &bytes, int &error) {
 
 void set_write_failure_after(long long bytes) { write_failure_after() = bytes; }
 
+int remove_stale_temporaries(const std::string &path) {
+    std::size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    std::string prefix = "." + (slash == std::string::npos ? path : path.substr(slash + 1)) + ".";
+    DIR *listing = ::opendir(dir.c_str());
+    if (!listing) return 0;
+    int removed = 0;
+    const time_t now = ::time(nullptr);
+    while (const dirent *entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name.size() != prefix.size() + kTemporarySuffixLength || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string temporary = dir + "/" + name;
+        int fd = ::open(temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) continue;
+        struct stat info {};
+        // A writer holds its lock from creation to rename; the age covers the instant between
+        // its mkstemp and its lock.
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && now - info.st_mtime >= kStaleAfterSeconds &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(temporary.c_str()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(listing);
+    return removed;
+}
+
 void write_file_atomically(const std::string &path, const std::string &bytes) {
+    remove_stale_temporaries(path);
     std::size_t slash = path.rfind('/');
     std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -63,6 +97,8 @@ void write_file_atomically(const std::string &path, const std::string &bytes) {
     temp.push_back('\0');
     int fd = ::mkstemp(temp.data());
     if (fd < 0) throw WriteError(error_text("cannot create a temporary file for", path, errno));
+    // Held until the file is renamed or removed: tells other processes it is being written.
+    ::flock(fd, LOCK_EX);
     int error = 0;
     bool ok = write_all(fd, bytes, error);
     if (ok && ::fsync(fd) != 0) {

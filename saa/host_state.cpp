@@ -254,6 +254,8 @@ extern "C" int SAA_sceneLoad(const SAA_Database *database, const char *name, SAA
         std::string plain;
         if (!scene_name_from(name, plain)) return fail(SAA_ERR_ARGUMENT, std::string("\"") + name + "\": not a plain scene name");
         std::string path = scene_path(plain);
+        // What saves killed midway left beside the scene goes when the scene is next opened.
+        remove_stale_temporaries(path);
         try {
             Scene loaded = read_scene_file(path);
             loaded.name = plain;

@@ -18,11 +18,16 @@
 
 namespace vellimor::saa {
 
-using json = nlohmann::ordered_json;
+// Reading looks members up by name: a map keeps parsing linear in the number of members (an
+// ordered object searches its members on every insertion). Writing keeps the member order.
+using json = nlohmann::json;
+using ordered_json = nlohmann::ordered_json;
 
 namespace {
 
 constexpr int kMaxResolution = 65536;
+// Scene files nest five levels deep; deeper nesting is damage and is refused while parsing.
+constexpr int kMaxNestingDepth = 32;
 constexpr int kMaxFrame = 1000000000;
 
 [[noreturn]] void bad(const std::string &path, const std::string &what) {
@@ -417,41 +422,41 @@ Scene read_scene(const json &root) {
 // Small members go through JSON values; geometry (vertex, point and polygon lists, which may hold
 // millions of numbers) is streamed straight from the scene.
 
-json vec_json(const Vec3 &v) { return json::array({v[0], v[1], v[2]}); }
+ordered_json vec_json(const Vec3 &v) { return ordered_json::array({v[0], v[1], v[2]}); }
 
-json transform_json(const Transform &t) {
-    return json{{"translation", vec_json(t.translation)},
+ordered_json transform_json(const Transform &t) {
+    return ordered_json{{"translation", vec_json(t.translation)},
                 {"rotation", vec_json(t.rotation)},
                 {"scaling", vec_json(t.scaling)}};
 }
 
-json patch_direction_json(const PatchDirection &d) {
-    return json{{"type", d.type}, {"closed", d.closed}, {"count", d.count}};
+ordered_json patch_direction_json(const PatchDirection &d) {
+    return ordered_json{{"type", d.type}, {"closed", d.closed}, {"count", d.count}};
 }
 
-json nurbs_direction_json(const NurbsDirection &d) {
-    return json{{"degree", d.degree}, {"closed", d.closed}, {"knots", d.knots}};
+ordered_json nurbs_direction_json(const NurbsDirection &d) {
+    return ordered_json{{"degree", d.degree}, {"closed", d.closed}, {"knots", d.knots}};
 }
 
 // A model's members apart from its geometry lists.
-json model_json(const Model &model) {
-    json out{{"name", model.name}, {"type", model.type}, {"wire_type", model.wire_type},
+ordered_json model_json(const Model &model) {
+    ordered_json out{{"name", model.name}, {"type", model.type}, {"wire_type", model.wire_type},
              {"transform", transform_json(model.rest)}};
     if (!model.keys.empty()) {
-        json keys = json::array();
+        ordered_json keys = ordered_json::array();
         for (const TransformKey &k : model.keys) {
-            json key = json{{"frame", k.frame}};
+            ordered_json key = ordered_json{{"frame", k.frame}};
             key.update(transform_json(k.value));
             keys.push_back(key);
         }
-        out["animation"] = json{
+        out["animation"] = ordered_json{
             {"interpolation", model.interpolation == KeyInterpolation::smooth ? "smooth" : "linear"},
             {"keys", keys}};
     }
     if (!model.user_data.empty()) {
-        json blocks = json::array();
+        ordered_json blocks = ordered_json::array();
         for (const auto &[name, block] : model.user_data)
-            blocks.push_back(json{{"name", name},
+            blocks.push_back(ordered_json{{"name", name},
                                   {"byte_order", block.big_endian ? "big" : "little"},
                                   {"data", base64_encode(block.bytes)}});
         out["user_data"] = blocks;
@@ -459,18 +464,18 @@ json model_json(const Model &model) {
     return out;
 }
 
-json scene_header_json(const Scene &scene) {
-    json cameras = json::array(), lights = json::array();
+ordered_json scene_header_json(const Scene &scene) {
+    ordered_json cameras = ordered_json::array(), lights = ordered_json::array();
     for (const Camera &c : scene.cameras)
-        cameras.push_back(json{{"name", c.name}, {"position", vec_json(c.position)},
+        cameras.push_back(ordered_json{{"name", c.name}, {"position", vec_json(c.position)},
                                {"interest", vec_json(c.interest)}, {"fov", c.fov},
                                {"near", c.near_plane}, {"far", c.far_plane}, {"aspect", c.aspect}});
     for (const Light &l : scene.lights)
-        lights.push_back(json{{"name", l.name}, {"position", vec_json(l.position)},
+        lights.push_back(ordered_json{{"name", l.name}, {"position", vec_json(l.position)},
                               {"color", vec_json(l.color)}, {"shadow", l.shadow},
                               {"shadow_type", l.shadow_type}, {"start", l.start}, {"end", l.end},
                               {"wire_type", l.wire_type}});
-    return json{{"version", kSceneFormatVersion},
+    return ordered_json{{"version", kSceneFormatVersion},
                 {"prefix", scene.prefix},
                 {"play_control", {{"start", scene.play.start}, {"end", scene.play.end},
                                   {"step", scene.play.step}, {"frame_rate", scene.play.frame_rate},
@@ -480,19 +485,19 @@ json scene_header_json(const Scene &scene) {
                 {"lights", lights}};
 }
 
-bool is_flat(const json &value) {
+bool is_flat(const ordered_json &value) {
     return !value.is_structured() ||
-           std::none_of(value.begin(), value.end(), [](const json &v) { return v.is_structured(); });
+           std::none_of(value.begin(), value.end(), [](const ordered_json &v) { return v.is_structured(); });
 }
 
 std::string pad(int indent) { return std::string(static_cast<std::size_t>(indent) * 2, ' '); }
 
 // Writes the members of an object (without braces), each on its own line.
-void write_members(std::ostream &out, const json &object, int indent, bool &first);
+void write_members(std::ostream &out, const ordered_json &object, int indent, bool &first);
 
 // Objects one member per line; arrays of scalars, and arrays of arrays of scalars one inner
 // array per line, so that lists stay readable.
-void write_json(std::ostream &out, const json &value, int indent) {
+void write_json(std::ostream &out, const ordered_json &value, int indent) {
     if (value.is_object()) {
         if (value.empty()) { out << "{}"; return; }
         out << "{";
@@ -515,9 +520,9 @@ void write_json(std::ostream &out, const json &value, int indent) {
     }
 }
 
-void write_members(std::ostream &out, const json &object, int indent, bool &first) {
+void write_members(std::ostream &out, const ordered_json &object, int indent, bool &first) {
     for (auto it = object.begin(); it != object.end(); ++it) {
-        out << (first ? "\n" : ",\n") << pad(indent) << json(it.key()).dump() << ": ";
+        out << (first ? "\n" : ",\n") << pad(indent) << ordered_json(it.key()).dump() << ": ";
         write_json(out, it.value(), indent);
         first = false;
     }
@@ -555,7 +560,7 @@ void write_geometry(std::ostream &out, const Model &model, int indent) {
     if (model.patch) {
         out << ",\n" << pad(indent) << "\"patch\": {";
         bool first = true;
-        write_members(out, json{{"u", patch_direction_json(model.patch->u)}, {"v", patch_direction_json(model.patch->v)}},
+        write_members(out, ordered_json{{"u", patch_direction_json(model.patch->u)}, {"v", patch_direction_json(model.patch->v)}},
                       indent + 1, first);
         write_rows(out, "vertices", model.patch->vertices, indent + 1, first, number);
         out << "\n" << pad(indent) << "}";
@@ -563,7 +568,7 @@ void write_geometry(std::ostream &out, const Model &model, int indent) {
     if (model.nurbs) {
         out << ",\n" << pad(indent) << "\"nurbs\": {";
         bool first = true;
-        write_members(out, json{{"u", nurbs_direction_json(model.nurbs->u)}, {"v", nurbs_direction_json(model.nurbs->v)}},
+        write_members(out, ordered_json{{"u", nurbs_direction_json(model.nurbs->u)}, {"v", nurbs_direction_json(model.nurbs->v)}},
                       indent + 1, first);
         write_rows(out, "points", model.nurbs->points, indent + 1, first, number);
         out << "\n" << pad(indent) << "}";
@@ -664,7 +669,18 @@ std::vector<std::uint8_t> base64_decode(const std::string &text) {
 Scene parse_scene_text(const std::string &text) {
     json root;
     try {
-        root = json::parse(text);
+        bool too_deep = false;
+        const json::parser_callback_t limit_depth = [&too_deep](int depth, json::parse_event_t event,
+                                                                json &) {
+            if ((event == json::parse_event_t::object_start || event == json::parse_event_t::array_start) &&
+                depth >= kMaxNestingDepth)
+                too_deep = true;
+            return !too_deep;
+        };
+        root = json::parse(text, limit_depth);
+        if (too_deep)
+            throw SceneFileError(SAA_ERR_FORMAT, "nested more than " + std::to_string(kMaxNestingDepth) +
+                                                     " levels deep");
     } catch (const json::exception &e) {  // syntax errors, and numbers beyond double range
         throw SceneFileError(SAA_ERR_FORMAT, std::string("not valid JSON (") + e.what() + ")");
     }

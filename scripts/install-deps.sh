@@ -10,6 +10,7 @@ packages=(
   libgl-dev libglu1-mesa-dev libegl-dev libegl1-mesa-dev libosmesa6-dev libgl1-mesa-dri
   freeglut3-dev libx11-dev libxtst-dev
   xvfb xauth x11-utils xdotool
+  clang libclang-rt-14-dev
   slurmctld slurmd slurm-client munge
 )
 

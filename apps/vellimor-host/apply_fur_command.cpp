@@ -125,7 +125,7 @@ int run_apply_fur(const CommandLine &line) {
         return kFurCommandFailure;
     }
     if (const int rc = write_fur_data(1); rc != 0) {
-        report_error("cannot save scene " + line.scene + " (host code " + std::to_string(rc) + ")");
+        report_error("cannot save scene " + line.scene + ": " + last_host_error());
         return kFurCommandFailure;
     }
     for (size_t k = 0; k < patches.size(); ++k) {

@@ -25,6 +25,8 @@ struct CommandLine {
 
 // Prints "vellimor-host: TEXT" as the one error line on stderr.
 void report_error(const std::string &text);
+// The host library's text for its last failure (such as why a file could not be written).
+std::string last_host_error();
 
 // An option's value as a whole number or a finite real; false when the text is anything else.
 bool parse_integer(const std::string &text, int &value);

@@ -205,9 +205,12 @@ int run_persistent(const CommandLine &line) {
             result = kCommandFailure;
     }
     context.state = kStateSaveHairs;
-    plugin.call("savePer", context);
-    if (options.save && SAA_sceneSave(&database, &scene) != SAA_OK) {
-        report_error("cannot save scene " + line.scene);
+    if (checked("savePer", plugin.call("savePer", context)) != 0) {
+        // The hair mesh was refused: a saved scene would silently lack it.
+        if (options.save) report_error("scene " + line.scene + " not saved: its hair mesh could not be stored");
+        result = kCommandFailure;
+    } else if (options.save && SAA_sceneSave(&database, &scene) != SAA_OK) {
+        report_error("cannot save scene " + line.scene + ": " + last_host_error());
         result = kCommandFailure;
     }
     plugin.call("cleanupPer", context);

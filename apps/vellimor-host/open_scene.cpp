@@ -10,13 +10,13 @@ namespace {
 constexpr const char *kSdkVersion = "SDKv1.71.6";
 constexpr int kReasonLength = 1024;
 
+}  // namespace
+
 std::string last_host_error() {
     char reason[kReasonLength];
     SAA_hostGetLastError(kReasonLength, reason);
     return reason;
 }
-
-}  // namespace
 
 void report_error(const std::string &text) { std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str()); }
 

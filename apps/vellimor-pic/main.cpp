@@ -1,5 +1,7 @@
 // vellimor-pic: looks into PIC pictures and converts them to and from PNG.
 #include <cstdio>
+#include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -53,7 +55,7 @@ std::string channel_names(uint8_t mask) {
     return text.empty() ? "none" : text;
 }
 
-int show_info(const std::string &path) {
+int show_info_unguarded(const std::string &path) {
     PicHeader header;
     std::string error;
     if (!pic_read_header_info(path, &header, &error)) return fail(path, error);
@@ -66,33 +68,42 @@ int show_info(const std::string &path) {
         std::printf("packet %zu: type %d (%s), size %d, channels 0x%02X (%s)\n", i + 1, p.type & 0x0F,
                     encoding_name(p.type), p.size, p.channels, channel_names(p.channels).c_str());
     }
-    // The listing is only useful if the picture itself can be read too.
-    if (!pic_read_file(path, &error)) return fail(path, error);
+    // Only the header is read: a listing costs the same for any size the header states.
     return 0;
 }
 
-int pic_to_png(const std::string &in, const std::string &out) {
+// Converts row by row: memory holds the PIC file and one row, whatever size its header states.
+int pic_to_png_unguarded(const std::string &in, const std::string &out) {
     std::string error;
-    std::unique_ptr<PicImage> picture = pic_read_file(in, &error);
-    if (!picture) return fail(in, error);
-    RgbaPixels pixels;
-    pixels.width = picture->width;
-    pixels.height = picture->height;
-    pixels.has_alpha = picture->has_plane(kPicAlpha);
-    size_t count = picture->pixel_count();
-    pixels.rgba.assign(count * 4, 0);
-    for (int c = 0; c < kPicChannelCount; ++c) {
-        if (!picture->has_plane(c)) continue;  // a channel the file lacks reads as zero
-        const std::vector<uint8_t> &plane = picture->planes[c];
-        for (size_t i = 0; i < count; ++i) pixels.rgba[i * 4 + size_t(c)] = plane[i];
-    }
     std::vector<uint8_t> file;
-    if (!png_encode(pixels, &file, &error)) return fail(out, error);
-    if (!write_file_atomically(out, file, &error)) return fail(out, error);
+    if (!read_whole_file(in, &file, &error)) return fail(in, error);
+    PicRowReader reader;
+    if (!reader.open(file.data(), file.size(), &error)) return fail(in, error);
+    const PicHeader &header = reader.header();
+    bool has_alpha = false;
+    for (const PicPacket &packet : header.packets) has_alpha |= (packet.channels & kPicMaskAlpha) != 0;
+    const int channels = has_alpha ? 4 : 3;
+
+    AtomicFileWriter output;
+    if (!output.open(out, &error)) return fail(out, error);
+    const auto fill_row = [&](int, uint8_t *row) {
+        const PicRow &scanline = reader.next();
+        for (int c = 0; c < channels; ++c) {
+            const uint8_t *plane = scanline[size_t(c)];
+            for (int x = 0; x < header.width; ++x)
+                row[size_t(x) * size_t(channels) + size_t(c)] = plane ? plane[x] : 0;  // a channel the file lacks reads as zero
+        }
+        return true;
+    };
+    const auto write_bytes = [&output](const uint8_t *data, size_t size) { return output.write(data, size); };
+    const bool encoded = png_write_rows(header.width, header.height, has_alpha, fill_row, write_bytes, &error);
+    if (!encoded && !error.empty()) return fail(out, error);
+    // A write that failed (a full disk) is the output's to tell.
+    if (!output.commit(&error)) return fail(out, error);
     return 0;
 }
 
-int png_to_pic(const std::string &in, const std::string &out) {
+int png_to_pic_unguarded(const std::string &in, const std::string &out) {
     std::string error;
     std::vector<uint8_t> file;
     if (!read_whole_file(in, &file, &error)) return fail(in, error);
@@ -108,6 +119,26 @@ int png_to_pic(const std::string &in, const std::string &out) {
     }
     if (!pic_write_file(out, *picture, nullptr, nullptr, &error)) return fail(out, error);
     return 0;
+}
+
+// Memory that runs out anywhere in a command ends it with one line, never an abort.
+template <class Command>
+int guarded(const std::string &path, Command command) {
+    try {
+        return command();
+    } catch (const std::bad_alloc &) {
+        return fail(path, "not enough memory");
+    }
+}
+
+int show_info(const std::string &path) {
+    return guarded(path, [&] { return show_info_unguarded(path); });
+}
+int pic_to_png(const std::string &in, const std::string &out) {
+    return guarded(in, [&] { return pic_to_png_unguarded(in, out); });
+}
+int png_to_pic(const std::string &in, const std::string &out) {
+    return guarded(in, [&] { return png_to_pic_unguarded(in, out); });
 }
 
 }  // namespace

@@ -75,6 +75,20 @@ TEST_F(Placement, ZeroDensityGrowsNothing) {
     EXPECT_EQ(total_of_cells(record()), 0);
 }
 
+TEST_F(Placement, MoreHairsThanASurfaceHoldsLeaveNoCountsBehind) {
+    // 2^31 - 1 hairs on a unit square: the counts are refused as a whole, and the roots' walk over
+    // the cells (which once drew every refused count) has nothing to do.
+    record().built_as_preview = 0;
+    grow_fur(0, 2147483647, 0);
+    EXPECT_EQ(record().hair_count, 0);
+    EXPECT_TRUE(record().hairs.empty());
+    EXPECT_EQ(record().cells.size(), 100u);
+    EXPECT_EQ(total_of_cells(record()), 0);
+    // Placement stays usable for the next, sound build.
+    grow_fur(0, 250, 0);
+    EXPECT_NEAR(record().hair_count, 250, 1);
+}
+
 TEST_F(Placement, GrowFurStoresTheDensityAndBuildsRoots) {
     grow_fur(0, 250, 0);
     EXPECT_EQ(record().number_of_hairs_pr_square_unit, 250);

@@ -1,6 +1,8 @@
 // The shadow model: shells and their values, the exact and smooth queries, and how a build ends.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <algorithm>
 #include <csignal>
 #include <cmath>
@@ -135,6 +137,27 @@ TEST_F(Shadows, SmoothIsFullBelowTheSurfaceAndEmptyAboveTheTips) {
     EXPECT_NEAR(shadow_smooth(inside, 0, 0, hint), 0.5f, 1e-4);
     EXPECT_GE(hint, 0);
     EXPECT_LT(hint, shadow_model().grids[0].point_count());
+}
+
+TEST_F(Shadows, SmoothQueriesOfPointsThatAreNoPointsAnswerLit) {
+    open_caster(5);
+    quant_patches();
+    int hint = 0;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const float bad : {nan, inf, -inf}) {
+        const float points[3][3] = {{bad, 0.6f, 0.5f}, {0.4f, bad, 0.5f}, {0.4f, 0.6f, bad}};
+        for (const auto &p : points) EXPECT_EQ(shadow_smooth(p, 0, 0, hint), 0.0f);
+    }
+    // Grid points that overflowed (no number) neither stall the nearest search nor lead the
+    // blend to a level outside the grid.
+    ShadowGrid &grid = shadow_model().grids[0];
+    for (size_t k = 0; k < grid.points.size(); k += 3) grid.points[k].position[0] = nan;
+    const float inside[3] = {0.4f, 0.6f, 0.5f};
+    for (int i = 0; i < 100; ++i) {
+        const float value = shadow_smooth(inside, 0, 0, hint);
+        EXPECT_TRUE(value >= 0.0f && value <= 1.0f) << value;
+    }
 }
 
 TEST_F(Shadows, SmoothAgreesWithTheRaysItWasBuiltFromAndVariesContinuously) {

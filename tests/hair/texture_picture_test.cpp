@@ -129,7 +129,8 @@ TEST_F(TexturePicture, PlainPicturesAndUnreadableFiles) {
     EXPECT_EQ(load_texture_picture(&picture, 0, 0, 0, nullptr), 0);
     EXPECT_EQ(mark(), -1);
     EXPECT_EQ(message_file(),
-              "ERROR: ERROR!!!! Read texture error, texture has been deleted. File " + picture.texture_filename + "\n\n");
+              "ERROR: ERROR!!!! Read texture error, texture has been deleted. File " + picture.texture_filename +
+                  "\n\n    not a PIC file (wrong magic number)\n");
 
     close_message_file();
     open_message_file();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <filesystem>
 
 #include "host/entry_points.h"
@@ -282,6 +284,20 @@ TEST_F(HairMeshInScene, PersistentSaveStateSevenAndCleanupRemoveTheMesh) {
     run_cleanup_persistent(&context);
     EXPECT_FALSE(hair_mesh_exists());
     EXPECT_TRUE(meshes().empty());
+}
+
+TEST_F(HairMeshInScene, AMeshTheHostRefusesIsReportedAsAFailedSave) {
+    HandMadeHairs broken({1});
+    broken.points[1].position[2] = std::numeric_limits<float>::infinity();
+    CaptureStderr();
+    EXPECT_NE(save_hair_mesh(broken.polygons, broken.count()), 0);
+    EXPECT_NE(GetCapturedStderr().find("Can't create polygon mesh, to save hairs"), std::string::npos);
+    EXPECT_TRUE(hair_mesh_save_failed());
+    EXPECT_TRUE(meshes().empty());
+
+    HandMadeHairs hairs({1});
+    ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
+    EXPECT_FALSE(hair_mesh_save_failed());
 }
 
 }  // namespace

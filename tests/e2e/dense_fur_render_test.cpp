@@ -1,0 +1,189 @@
+// Dense fur on the demo sphere, rendered by the batch command line: its smooth fur shadows must
+// follow the sphere, not the coarse grid they are interpolated from.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <vector>
+
+#include "furdata/fur_data.h"
+#include "furdata/patch_data.h"
+#include "host/globals.h"
+#include "host/scene.h"
+#include "saa/saa.h"
+#include "host/test_env.h"
+#include "render/pic_file.h"
+#include "run_program.h"
+#include "support/paths.h"
+
+namespace vellimor {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kWidth = 160, kHeight = 120;
+
+class DenseFurRender : public ::testing::Test {
+protected:
+    // The demo database with fur only on the sphere: an even coat (combed, without randomness,
+    // curl or pull, in one colour) casting smooth shadows, so that brightness across the
+    // picture changes only with the light.
+    fs::path write_even_coat(int hairs_per_unit) {
+        const fs::path database = fs::path(work.path()) / "furball";
+        fs::copy(test::demo_database(), database, fs::copy_options::recursive);
+        run_state().run_mode = kRunModeStandAlone;
+        SAA_InitInternal("", 0, "SDKv1.71.6");
+        EXPECT_EQ(MY_read_scene("furball", database.c_str()), 0);
+        read_fur_data(1);
+        for (auto &record : scene_state().patches) {
+            PatchData &r = *record;
+            r.Patch_display_mode = 0;  // "Hidden": only the fur shows
+            if (r.name != "Sphere") {
+                r.number_of_hairs_pr_square_unit = 0;
+                continue;
+            }
+            r.number_of_hairs_pr_square_unit = hairs_per_unit;
+            r.casts_shadow = 1;
+            r.shadow_exact = 0;
+            r.number_shadow_levels = 5;
+            r.shadow_subdivision = 2;
+            for (TextureKey &key : r.texture_keys) {
+                key.length.value = 0.3f;
+                key.length.random = 0.0f;
+                key.segments.value = 4.0f;
+                key.segments.random = 0.0f;
+                key.curl.value = key.curl.random = 0.0f;
+                key.gravity.value = key.gravity.random = 0.0f;
+                // Combed along v: no whorl turns the hairs towards the camera.
+                key.grow.valueU = key.grow.random = 0.0f;
+                key.grow.valueV = 1.1f;
+                key.bend.valueU = key.bend.valueV = key.bend.random = 0.0f;
+                for (int k = 0; k < kMaxColorKeys; ++k)
+                    key.color_keys[kColorDiffuse][k] = {0, 0.8f, 0.6f, 0.4f, 1.0f, 0};
+            }
+        }
+        EXPECT_EQ(write_fur_data(1), 0);
+        free_all();
+        return database;
+    }
+
+    std::unique_ptr<PicImage> render(const fs::path &database) {
+        const test::ProgramResult r = test::run_program(
+            "vellimor",
+            {"-b", "-d", database.string(), "-s", "furball", "-n", "1", "1", "1", "-S",
+             std::to_string(kWidth), std::to_string(kHeight), "-o", "dense"},
+            {{"TEMP", work.path()}, {"SI_LOCATION", std::nullopt}, {"FUR_LOCATION", "/fur"},
+             {"DISPLAY", std::nullopt}, {"VELLIMOR_PLUGIN", std::nullopt}},
+            work.path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        return pic_read_file(work.path() + "/dense.1.pic");
+    }
+
+    test::TempDir work;
+};
+
+float brightness(PicImage &picture, int x, int y) {
+    const size_t i = size_t(y) * size_t(picture.width) + size_t(x);
+    return (float(picture.red()[i]) + float(picture.green()[i]) + float(picture.blue()[i])) / 3.0f;
+}
+
+struct Box {
+    int x0, x1, y0, y1;
+};
+
+// The bounding box of the fur.
+Box fur_box(PicImage &picture) {
+    Box box{picture.width, -1, picture.height, -1};
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x)
+            if (brightness(picture, x, y) > 30.0f) {
+                box.x0 = std::min(box.x0, x);
+                box.x1 = std::max(box.x1, x);
+                box.y0 = std::min(box.y0, y);
+                box.y1 = std::max(box.y1, y);
+            }
+    return box;
+}
+
+// Mean brightness of windows along a line across the fur, horizontal (below the equator, where
+// the combed coat has no parting) or vertical (beside the middle, clear of the seam and the
+// pole's whorl). Each window is a band across the line, many hairs wide.
+std::vector<float> profile_across(PicImage &picture, bool horizontal) {
+    constexpr int kSlices = 16;      // the line cut in sixteenths
+    constexpr float kOffset = 0.3f;  // of the half size, off the middle
+    constexpr float kBand = 0.12f;   // of the half size, either side of the line
+    const Box box = fur_box(picture);
+    std::vector<float> profile;
+    if (box.x1 < box.x0) return profile;
+    const int lo = horizontal ? box.x0 : box.y0;
+    const int span = horizontal ? box.x1 - box.x0 : box.y1 - box.y0;
+    const int other = horizontal ? box.y1 - box.y0 : box.x1 - box.x0;
+    const int line = (horizontal ? box.y0 + box.y1 : box.x0 + box.x1) / 2 +
+                     int(kOffset * float(other) / 2.0f);
+    const int half = std::max(1, span / (2 * kSlices));
+    const int band = std::max(1, int(kBand * float(other) / 2.0f));
+    const int first = horizontal ? 2 : 4, last = kSlices - 2;
+    for (int k = first; k <= last; ++k) {
+        const int at = lo + span * k / kSlices;
+        float sum = 0.0f;
+        int count = 0;
+        for (int d = -half; d <= half; ++d)
+            for (int e = -band; e <= band; ++e) {
+                sum += horizontal ? brightness(picture, at + d, line + e)
+                                  : brightness(picture, line + e, at + d);
+                ++count;
+            }
+        profile.push_back(sum / float(count));
+    }
+    return profile;
+}
+
+// The largest departure of the profile from the parabola that fits it best, against its mean:
+// light falling off over the sphere follows such a curve, a lattice of dark bands does not.
+float departure_from_smooth(const std::vector<float> &profile) {
+    // Least squares for p(x) = c0 + c1·x + c2·x², x in 0..1, by the normal equations.
+    double m[3][4] = {};
+    const size_t n = profile.size();
+    for (size_t i = 0; i < n; ++i) {
+        const double x = double(i) / double(n - 1), powers[3] = {1.0, x, x * x};
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 3; ++c) m[r][c] += powers[r] * powers[c];
+            m[r][3] += powers[r] * profile[i];
+        }
+    }
+    for (int r = 0; r < 3; ++r) {
+        const double pivot = m[r][r];
+        for (int c = r; c < 4; ++c) m[r][c] /= pivot;
+        for (int o = 0; o < 3; ++o) {
+            if (o == r) continue;
+            const double f = m[o][r];
+            for (int c = r; c < 4; ++c) m[o][c] -= f * m[r][c];
+        }
+    }
+    double mean = 0.0, largest = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+        const double x = double(i) / double(n - 1);
+        mean += profile[i] / double(n);
+        largest = std::max(largest, std::fabs(profile[i] - (m[0][3] + m[1][3] * x + m[2][3] * x * x)));
+    }
+    return mean > 0.0 ? float(largest / mean) : 0.0f;
+}
+
+TEST_F(DenseFurRender, SmoothShadowsFollowTheSphereNotTheirGrid) {
+    auto picture = render(write_even_coat(5000));
+    ASSERT_TRUE(picture);
+    for (const bool horizontal : {true, false}) {
+        const std::vector<float> profile = profile_across(*picture, horizontal);
+        ASSERT_GE(profile.size(), 9u);
+        std::string values;
+        for (float p : profile) values += " " + std::to_string(int(p));
+        const char *line = horizontal ? "row" : "column";
+        // The fur is lit along the whole line, and no dark band crosses it (the bands of the
+        // shadow grid's cells went 25% below the light's falloff).
+        for (float p : profile) EXPECT_GT(p, 40.0f) << line << values;
+        EXPECT_LT(departure_from_smooth(profile), 0.1f) << line << values;
+    }
+}
+
+}  // namespace
+}  // namespace vellimor
