@@ -177,15 +177,7 @@ int run_export_curves(const CommandLine &line) {
     float frames_per_second = 24.0f;
     SAA_sceneGetPlayCtrlFrameRate(&scene, &frames_per_second);
 
-    vellimor::CommandLine batch;
-    batch.batch = true;
-    batch.database = line.database;
-    batch.scene = line.scene;
-    batch.has_frames = true;
-    batch.start = range.start;
-    batch.end = range.end;
-    batch.step = range.step;
-    batch.persistent_all = r.all_persistent;
+    const vellimor::CommandLine batch = batch_frames(line, r, range.start, range.end, range.step);
 
     app::set_host_environment();
     CurvesWriter writer(options, scene_name_of(line.scene), frames_per_second);

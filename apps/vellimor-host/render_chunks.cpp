@@ -115,6 +115,20 @@ std::vector<FrameChunk> chunks_of_size(int start, int end, int step, int size) {
     return out;
 }
 
+vellimor::CommandLine batch_frames(const CommandLine &line, const RenderOptions &options, int start,
+                                   int end, int step) {
+    vellimor::CommandLine batch;
+    batch.batch = true;
+    batch.database = line.database;
+    batch.scene = line.scene;
+    batch.has_frames = true;
+    batch.start = start;
+    batch.end = end;
+    batch.step = step;
+    batch.persistent_all = options.all_persistent;
+    return batch;
+}
+
 int fur_frame_of(const RenderOptions &options, const SAA_Scene &scene, int range_start) {
     if (options.has_fur_frame) return options.fur_frame;
     int play_start = range_start;

@@ -9,6 +9,7 @@
 
 #include "apps/vellimor-host/commands.h"
 #include "apps/vellimor-host/render_options.h"
+#include "host/command_line.h"
 
 namespace vellimor::host_driver {
 
@@ -23,6 +24,11 @@ std::vector<FrameChunk> split_into_chunks(int start, int end, int step, int chun
 
 // start..end by step cut into runs of `size` frames; the last run takes what is left.
 std::vector<FrameChunk> chunks_of_size(int start, int end, int step, int size);
+
+// The stand-alone batch command line for frames start..end by step of the scene `line` names,
+// with every surface regrowing when the options ask for it; callers add what else they need.
+vellimor::CommandLine batch_frames(const CommandLine &line, const RenderOptions &options, int start,
+                                   int end, int step);
 
 // The frame at which surfaces not regrown every frame grow their fur: --fur-frame, else the
 // scene's play start, or the range's start when that comes earlier.

@@ -80,14 +80,7 @@ bool folder_is_writable(const std::string &folder) {
 // The stand-alone batch command line that renders the same pictures.
 vellimor::CommandLine batch_command_line(const RenderOptions &options, const CommandLine &line,
                                          const FrameRange &range, const std::string &base) {
-    vellimor::CommandLine batch;
-    batch.batch = true;
-    batch.database = line.database;
-    batch.scene = line.scene;
-    batch.has_frames = true;
-    batch.start = range.start;
-    batch.end = range.end;
-    batch.step = range.step;
+    vellimor::CommandLine batch = batch_frames(line, options, range.start, range.end, range.step);
     batch.has_size = options.has_size;
     batch.xres = options.width;
     batch.yres = options.height;
@@ -97,7 +90,6 @@ vellimor::CommandLine batch_command_line(const RenderOptions &options, const Com
     batch.has_antialias = options.has_antialias;
     batch.antialias = options.antialias;
     batch.alpha = options.alpha;
-    batch.persistent_all = options.all_persistent;
     batch.has_output = true;
     batch.output = base;
     return batch;
