@@ -25,9 +25,7 @@ constexpr double kCoordinateReach = 4.0;
 // Two columns this close (against the grid's size) are one column: the grid closes there.
 constexpr float kSeamTolerance = 1e-4f;
 
-struct Vec {
-    double x, y, z;
-};
+using Vec = GridVector;
 Vec operator+(Vec p, Vec q) { return {p.x + q.x, p.y + q.y, p.z + q.z}; }
 Vec operator-(Vec p, Vec q) { return {p.x - q.x, p.y - q.y, p.z - q.z}; }
 Vec operator*(Vec p, double s) { return {p.x * s, p.y * s, p.z * s}; }
@@ -41,21 +39,13 @@ int cells_v(const ShadowGrid &grid) { return grid.nv1 - 1; }
 int column_base(const ShadowGrid &grid, int i, int j) { return j + i * grid.nv1; }
 int layer(const ShadowGrid &grid) { return grid.nu1 * grid.nv1; }
 
-// The four columns of a cell as base point and base-to-tip span, in the order (i, j),
-// (i + 1, j), (i, j + 1), (i + 1, j + 1), and how far the surface bows out of the flat
-// quadrilateral of the bases along each edge.
-//
-// The bases lie on the surface but the straight edges between them cut under a convex surface
-// (and over a concave one), as far as the tangent plane of one column lies above the next
-// column's base. Measured in column lengths, that sag gives the surface a quadratic bulge
-// across the cell, and the height of a point is counted from the bulging surface: a point at
-// the same height above a sphere gets the same c whether it sits at a column or between them.
-struct Cell {
-    Vec base[4];
-    Vec span[4];
-    double sag_a[2];  // along a on the edge b = 0 and on the edge b = 1
-    double sag_b[2];  // along b on the edge a = 0 and on the edge a = 1
-};
+// How far the surface bows out of a cell: the bases lie on the surface but the straight edges
+// between them cut under a convex surface (and over a concave one), as far as the tangent plane
+// of one column lies above the next column's base. Measured in column lengths, that sag gives
+// the surface a quadratic bulge across the cell, and the height of a point is counted from the
+// bulging surface: a point at the same height above a sphere gets the same c whether it sits at
+// a column or between them.
+using Cell = ShadowCell;
 
 // The sag of the edge from column k to column n in column lengths: how far each base lies
 // below the other column's tangent plane, averaged (negative under a convex surface), and
@@ -84,6 +74,7 @@ Cell load_cell(const ShadowGrid &grid, int i, int j) {
     for (int k = 0; k < 4; ++k) {
         cell.base[k] = load(grid.points[size_t(corners[k])].position);
         cell.span[k] = load(grid.points[size_t(corners[k] + tips)].position) - cell.base[k];
+        cell.length[k] = norm(cell.span[k]);
     }
     cell.sag_a[0] = edge_sag(cell, 0, 1);
     cell.sag_a[1] = edge_sag(cell, 2, 3);
@@ -98,8 +89,7 @@ Cell load_cell(const ShadowGrid &grid, int i, int j) {
 // (columns that fan out keep their length between them). False when the cell has no volume
 // where the iteration goes or the iteration does not settle.
 bool solve_in_cell(const Cell &cell, Vec q, double &a, double &b, double &c) {
-    double lengths[4];
-    for (int k = 0; k < 4; ++k) lengths[k] = norm(cell.span[k]);
+    const double *lengths = cell.length;
     a = 0.5;
     b = 0.5;
     c = 0.5;
@@ -191,7 +181,7 @@ bool walk(const ShadowGrid &grid, Vec q, int i, int j, int steps, WalkEnd end,
     int previous_i = -1, previous_j = -1;
     for (int n = 0; n < steps; ++n) {
         double a, b, c;
-        if (!solve_in_cell(load_cell(grid, i, j), q, a, b, c)) return false;
+        if (!solve_in_cell(grid.cells[size_t(grid_cell_index(grid, i, j))], q, a, b, c)) return false;
         const int di = step_towards(a), dj = step_towards(b);
         const int ni = moved(i, di, cells_u(grid), grid.closed_u);
         const int nj = moved(j, dj, cells_v(grid), grid.closed_v);
@@ -201,7 +191,7 @@ bool walk(const ShadowGrid &grid, Vec q, int i, int j, int steps, WalkEnd end,
             const bool inside = (di == 0 && dj == 0) || back;
             if (end == WalkEnd::kInsideOnly && (!inside || c < -kDeepestFromHint)) return false;
             place = {i, j, float(std::clamp(a, 0.0, 1.0)), float(std::clamp(b, 0.0, 1.0)),
-                     float(c)};
+                     float(c), di == 0 && dj == 0};
             return true;
         }
         previous_i = i;
@@ -238,11 +228,16 @@ float grid_scale(const ShadowGrid &grid) {
     return scale;
 }
 
+// Columns enough for cells, and one point per column and level.
+bool grid_is_whole(const ShadowGrid &grid) {
+    return grid.nu1 >= 2 && grid.nv1 >= 2 && grid.levels >= 1 &&
+           grid.points.size() == size_t(layer(grid)) * size_t(grid.levels + 1);
+}
+
 }  // namespace
 
 bool grid_has_cells(const ShadowGrid &grid) {
-    return grid.nu1 >= 2 && grid.nv1 >= 2 && grid.levels >= 1 &&
-           grid.points.size() == size_t(layer(grid)) * size_t(grid.levels + 1);
+    return grid_is_whole(grid) && grid.cells.size() == size_t(cells_u(grid)) * size_t(cells_v(grid));
 }
 
 int grid_cell_index(const ShadowGrid &grid, int i, int j) { return j + i * cells_v(grid); }
@@ -285,9 +280,10 @@ float cell_shadow_value(const ShadowGrid &grid, const CellPlace &place, int ligh
            f * level_value(grid, place, m + 1, light);
 }
 
-void find_grid_seams(ShadowGrid &grid) {
+void prepare_grid_cells(ShadowGrid &grid) {
     grid.closed_u = grid.closed_v = false;
-    if (!grid_has_cells(grid)) return;
+    grid.cells.clear();
+    if (!grid_is_whole(grid)) return;
     const float tolerance = kSeamTolerance * std::max(1.0f, grid_scale(grid));
     const int tips = grid.levels * layer(grid);
     // The same base and the same direction: the hair lengths painted on either side of a seam
@@ -308,6 +304,10 @@ void find_grid_seams(ShadowGrid &grid) {
         v = columns_meet(column_base(grid, i, 0), column_base(grid, i, cells_v(grid)));
     grid.closed_u = u;
     grid.closed_v = v;
+    grid.cells.resize(size_t(cells_u(grid)) * size_t(cells_v(grid)));
+    for (int i = 0; i < cells_u(grid); ++i)
+        for (int j = 0; j < cells_v(grid); ++j)
+            grid.cells[size_t(grid_cell_index(grid, i, j))] = load_cell(grid, i, j);
 }
 
 }  // namespace vellimor

@@ -14,9 +14,12 @@ namespace vellimor {
 struct CellPlace {
     int i = 0, j = 0;
     float a = 0.0f, b = 0.0f, c = 0.0f;
+    // The point lies inside the cell (it was not put on the nearer edge of a sliver between two
+    // cells, nor held at the grid's edge): a search starting at this cell finds this place again.
+    bool inside = false;
 };
 
-// True when the grid has cells: at least two columns in each direction.
+// True when the grid has cells: at least two columns in each direction, prepared.
 bool grid_has_cells(const ShadowGrid &grid);
 
 // The cell index of cell (i, j), as kept in a query hint.
@@ -35,8 +38,9 @@ bool locate_around_column(const ShadowGrid &grid, const float q[3], int i, int j
 // trilinear in between.
 float cell_shadow_value(const ShadowGrid &grid, const CellPlace &place, int light);
 
-// Marks the grid closed in u or v where its last column row coincides with its first (a closed
-// surface), so that a search may walk across the seam.
-void find_grid_seams(ShadowGrid &grid);
+// Readies a built grid for placing points: marks it closed in u or v where its last column row
+// coincides with its first (a closed surface, so that a search may walk across the seam) and
+// works out every cell's geometry.
+void prepare_grid_cells(ShadowGrid &grid);
 
 }  // namespace vellimor

@@ -150,7 +150,7 @@ bool build_shadow_points(std::span<const std::array<float, 3>> light_positions) 
         }
         status_message(kStatusIndent, "Qsort shadow points");
         sort_shadow_points(grid);
-        find_grid_seams(grid);
+        prepare_grid_cells(grid);
     }
     return true;
 }
@@ -207,29 +207,72 @@ int sorted_position_of(const ShadowGrid &grid, float x) {
 
 }  // namespace
 
-float shadow_smooth(const float point[3], int light_index, int p, int &hint) {
+namespace {
+
+// Where the smooth query found a point: in a cell, or (when no cell would take it) by the
+// grid point nearest to it.
+struct SmoothPlace {
+    const ShadowGrid *grid = nullptr;  // none: the point has no place (value 0)
+    bool in_cell = false;
+    CellPlace cell;
+    int nearest = 0;
+    // Found inside a cell from the hint: searching again from the hint it leaves gives this place
+    // again. Any other answer may change when searched for again.
+    bool settled = false;
+};
+
+SmoothPlace locate_smooth(const float point[3], int p, int &hint) {
     const ShadowModel &model = shadow_model();
-    if (p < 0 || p >= static_cast<int>(model.grids.size())) return 0.0f;
+    if (p < 0 || p >= static_cast<int>(model.grids.size())) return {};
     const ShadowGrid &grid = model.grids[size_t(p)];
-    if (grid.points.empty() || grid.sorted.size() != grid.points.size()) return 0.0f;
-    if (light_index < 0 || light_index >= grid.light_count) return 0.0f;
+    if (grid.points.empty() || grid.sorted.size() != grid.points.size()) return {};
     // A point that is no point (hair geometry overflowed) has no place in the grid.
-    if (!std::isfinite(point[0]) || !std::isfinite(point[1]) || !std::isfinite(point[2]))
-        return 0.0f;
+    if (!std::isfinite(point[0]) || !std::isfinite(point[1]) || !std::isfinite(point[2])) return {};
 
     // The hint names a cell; a search that loses its way starts again at the nearest point.
-    CellPlace place;
-    if (locate_in_cells(grid, point, hint, place))
-        return cell_shadow_value(grid, place, light_index);
-    const int nearest =
-        nearest_sorted_index(grid, point, sorted_position_of(grid, point[0]));
-    const int k = grid.sorted[size_t(nearest)] % (grid.nu1 * grid.nv1);
-    if (locate_around_column(grid, point, k / grid.nv1, k % grid.nv1, place)) {
-        hint = grid_cell_index(grid, place.i, place.j);
-        return cell_shadow_value(grid, place, light_index);
+    SmoothPlace found;
+    found.grid = &grid;
+    if (locate_in_cells(grid, point, hint, found.cell)) {
+        found.in_cell = true;
+        found.settled = found.cell.inside;
+        return found;
+    }
+    found.nearest = nearest_sorted_index(grid, point, sorted_position_of(grid, point[0]));
+    const int k = grid.sorted[size_t(found.nearest)] % (grid.nu1 * grid.nv1);
+    if (locate_around_column(grid, point, k / grid.nv1, k % grid.nv1, found.cell)) {
+        hint = grid_cell_index(grid, found.cell.i, found.cell.j);
+        found.in_cell = true;
+        return found;
     }
     hint = 0;
-    return nearest_columns_value(grid, point, light_index, nearest);
+    return found;
+}
+
+float smooth_value(const SmoothPlace &found, const float point[3], int light_index) {
+    if (!found.grid || light_index < 0 || light_index >= found.grid->light_count) return 0.0f;
+    if (found.in_cell) return cell_shadow_value(*found.grid, found.cell, light_index);
+    return nearest_columns_value(*found.grid, point, light_index, found.nearest);
+}
+
+}  // namespace
+
+float shadow_smooth(const float point[3], int light_index, int p, int &hint) {
+    const ShadowModel &model = shadow_model();
+    // A light the grid has no values for needs no search.
+    if (p < 0 || p >= static_cast<int>(model.grids.size())) return 0.0f;
+    const ShadowGrid &grid = model.grids[size_t(p)];
+    if (light_index < 0 || light_index >= grid.light_count) return 0.0f;
+    return smooth_value(locate_smooth(point, p, hint), point, light_index);
+}
+
+void shadow_smooth_lights(const float point[3], int p, int &hint, std::span<float> values) {
+    // A place that is not settled is searched for again from the hint it left, light by light,
+    // so that every light gets exactly what a query of its own gives.
+    SmoothPlace found;
+    for (size_t l = 0; l < values.size(); ++l) {
+        if (l == 0 || !found.settled) found = locate_smooth(point, p, hint);
+        values[l] = smooth_value(found, point, int(l));
+    }
 }
 
 int shadow_smooth_hint(int p, float u, float v) {

@@ -29,6 +29,22 @@ struct ShadowPoint {
     float position[3];
 };
 
+// A point of a grid cell's geometry, in double precision as the smooth query works.
+struct GridVector {
+    double x, y, z;
+};
+
+// One cell of a grid as the smooth query places points in it, worked out once per build: the
+// four columns' bases, spans and span lengths, in the order (i, j), (i + 1, j), (i, j + 1),
+// (i + 1, j + 1), and how far the surface bows out of the bases' quadrilateral along each edge.
+struct ShadowCell {
+    GridVector base[4];
+    GridVector span[4];
+    double length[4];
+    double sag_a[2];  // along a on the edge b = 0 and on the edge b = 1
+    double sag_b[2];  // along b on the edge a = 0 and on the edge a = 1
+};
+
 // The precomputed values of one casting surface: (nu1 x nv1) columns of levels + 1 points,
 // point k = j + i·nv1 + level·nu1·nv1, each with one value per light.
 struct ShadowGrid {
@@ -39,6 +55,7 @@ struct ShadowGrid {
     std::vector<float> values;  // light_count per point, point-major
     std::vector<int> sorted;    // point indices by x, largest first
     bool closed_u = false, closed_v = false;  // the last column row is the first (a seam)
+    std::vector<ShadowCell> cells;  // (nu1 - 1) x (nv1 - 1), cell (i, j) at j + i·(nv1 - 1)
 
     int point_count() const { return static_cast<int>(points.size()); }
     float &value(int k, int light) { return values[size_t(k) * size_t(light_count) + light]; }
@@ -84,6 +101,10 @@ float shadow_ray(const float light[3], const float point[3], float s);
 // shadow_smooth_hint of the hair's root). Without a grid, or for a light the grid has no values
 // for: 0.
 float shadow_smooth(const float point[3], int light_index, int p, int &hint);
+
+// The smooth query for lights 0 .. values.size() - 1 at once, exactly as shadow_smooth for each
+// light in turn with the same hint: a point found inside a cell is placed only once.
+void shadow_smooth_lights(const float point[3], int p, int &hint, std::span<float> values);
 
 // A starting hint for the smooth queries of a hair whose root lies at fractional (u, v) of
 // surface p: the queries of one hair then depend on that hair alone.

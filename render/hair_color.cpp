@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <span>
 
 #include "furdata/display_settings.h"
 #include "hair/channel_maps.h"
@@ -84,11 +85,16 @@ void update_light_factors(HairShading &shading, int i, const float p[3]) {
         }
         return;
     }
+    // The shadow of every light first (the smooth query places the point once for all).
+    std::span<float> shadow(shading.shadowed);
+    if (record.shadow_exact) {
+        for (size_t l = 0; l < shading.lights.size(); ++l)
+            shadow[l] = shadow_ray(shading.lights[l].position, p, 0.0f);
+    } else {
+        shadow_smooth_lights(p, shading.surface, shading.shadow_hint, shadow);
+    }
     for (size_t l = 0; l < shading.lights.size(); ++l) {
-        const float q = record.shadow_exact
-                            ? shadow_ray(shading.lights[l].position, p, 0.0f)
-                            : shadow_smooth(p, int(l), shading.surface, shading.shadow_hint);
-        shading.shadowed[l] = (1.0f - settings.shadow_umbra_scale) * q;
+        shading.shadowed[l] = (1.0f - settings.shadow_umbra_scale) * shadow[l];
         shading.lit[l] = (1.0f - shading.shadowed[l]) * exposure;
     }
 }

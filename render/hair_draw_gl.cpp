@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "furdata/display_settings.h"
@@ -19,8 +21,6 @@ namespace {
 constexpr float kLineWidthPerThickness = 50.0f;
 constexpr int kTubeVertices = 10;   // one closed quad strip around the segment
 constexpr int kQuadVertices = 16;   // four separate quads
-// Polygons per vertex-array batch: bounds the staging memory and sets how often Escape is polled.
-constexpr size_t kBatchPolygons = 16384;
 
 HairVertexPath &vertex_path() {
     static HairVertexPath path = HairVertexPath::kVertexArrays;
@@ -94,15 +94,65 @@ int draw_immediate(const PolygonList &list, const CornerPattern (&pattern)[N], G
     return 1;
 }
 
-// Vertices kept between drawings of one list while a HairVertexReuse lives: the filled batches
-// from the first on, up to the budget, for one list, corner pattern and alpha flag.
+// A polygon's eight corners: its first point's four, then its second point's, each in the order
+// -side, -normal, +side, +normal. Every primitive of a pattern is drawn as triangles over them.
+constexpr int kPolygonCorners = 8;
+constexpr int kTrianglesPerQuad = 2;
+constexpr int kQuadsPerPolygon = 4;
+constexpr int kPolygonIndices = kQuadsPerPolygon * kTrianglesPerQuad * 3;
+// Polygons per buffer batch: the largest count whose corners 16-bit indices can name.
+constexpr size_t kBufferBatchPolygons = 65536 / kPolygonCorners;
+
+int corner_number(const CornerPattern &c) { return (c.second ? 4 : 0) + int(c.offset); }
+
+// The two triangles OpenGL makes of each quad, as places in the pattern counted from the quad's
+// first vertex: found by comparing pixels, so that drawing the triangles gives exactly the pixels
+// of drawing the quads (the split and the corner order both change rounding).
+constexpr int kStripTriangles[kTrianglesPerQuad][3] = {{0, 1, 3}, {2, 0, 3}};
+constexpr int kQuadTriangles[kTrianglesPerQuad][3] = {{0, 1, 3}, {1, 2, 3}};
+
+// Indices of a whole batch of polygons, each polygon's quads as triangles over its corners.
+template <size_t N>
+std::vector<uint16_t> batch_indices(const CornerPattern (&pattern)[N], GLenum primitive) {
+    const bool strip = primitive == GL_QUAD_STRIP;
+    const auto &triangles = strip ? kStripTriangles : kQuadTriangles;
+    const int quad_step = strip ? 2 : 4;
+    std::vector<uint16_t> indices;
+    indices.reserve(kBufferBatchPolygons * kPolygonIndices);
+    for (size_t polygon = 0; polygon < kBufferBatchPolygons; ++polygon)
+        for (int q = 0; q < kQuadsPerPolygon; ++q)
+            for (const auto &triangle : triangles)
+                for (int k : triangle)
+                    indices.push_back(uint16_t(polygon * kPolygonCorners +
+                                               size_t(corner_number(pattern[size_t(q * quad_step + k)]))));
+    return indices;
+}
+
+void polygon_corner_vertices(const HairPoint &a, bool alpha, Vertex *out) {
+    for (int k = 0; k < kPolygonCorners; ++k) corner(k < 4 ? a : *a.next, Offset(k % 4), alpha, out[k]);
+}
+
+// One OpenGL buffer object, deleted with it.
+struct GlBuffer {
+    GLuint id = 0;
+    GlBuffer() { glGenBuffers(1, &id); }
+    ~GlBuffer() {
+        if (id) glDeleteBuffers(1, &id);
+    }
+    GlBuffer(GlBuffer &&other) noexcept : id(other.id) { other.id = 0; }
+    GlBuffer(const GlBuffer &) = delete;
+    GlBuffer &operator=(const GlBuffer &) = delete;
+    GlBuffer &operator=(GlBuffer &&) = delete;
+};
+
+// Vertex buffers kept between drawings of one list while a HairVertexReuse lives: the filled
+// batches from the first on, up to the budget, for one list and alpha flag.
 struct KeptVertices {
     int reusers = 0;
     const HairPoint *const *list = nullptr;
     size_t polygons = 0;
-    size_t pattern = 0;
     bool alpha = false;
-    std::vector<std::vector<Vertex>> batches;
+    std::vector<GlBuffer> batches;
     size_t bytes = 0;
 
     void forget() {
@@ -120,31 +170,68 @@ KeptVertices &kept_vertices() {
 // Vertices worth keeping for the antialiasing passes: a frame of 10^5 hairs fits whole.
 constexpr size_t kKeptVertexBytes = size_t(256) << 20;
 
-// The same primitives through client arrays: quad strips go out as one multi-draw per batch,
-// separate quads as one draw per batch. While vertices are kept, a batch filled once is drawn
-// again from what was kept.
+// Polygons ahead whose points are fetched while the current one is filled: the sorted list
+// visits the points in no memory order.
+constexpr size_t kPrefetchDistance = 8;
+
+void fill_corners(const PolygonList &list, size_t first, size_t n, bool alpha, Vertex *out) {
+    const size_t end = first + n;
+    for (size_t k = first; k < end; ++k) {
+        if (k + kPrefetchDistance < end) {
+            const HairPoint *ahead = list[k + kPrefetchDistance];
+            __builtin_prefetch(ahead);
+            __builtin_prefetch(ahead + 1);  // its second point follows it in the strand
+        }
+        polygon_corner_vertices(*list[k], alpha, out);
+        out += kPolygonCorners;
+    }
+}
+
+// Fills the bound array buffer with the corners of polygons [first, first + n). A buffer of the
+// right size is written in place (the driver has read the previous batch's vertices when its
+// draw call returned), a new one is sized first.
+void fill_vertex_buffer(const PolygonList &list, size_t first, size_t n, bool alpha, bool sized) {
+    const size_t bytes = n * kPolygonCorners * sizeof(Vertex);
+    if (!sized) glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(bytes), nullptr, GL_STATIC_DRAW);
+    auto *vertices = static_cast<Vertex *>(glMapBuffer(GL_ARRAY_BUFFER, GL_WRITE_ONLY));
+    if (vertices) {
+        fill_corners(list, first, n, alpha, vertices);
+        glUnmapBuffer(GL_ARRAY_BUFFER);
+        return;
+    }
+    std::vector<Vertex> staging(n * kPolygonCorners);  // a driver that cannot map takes a copy
+    fill_corners(list, first, n, alpha, staging.data());
+    glBufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(bytes), staging.data());
+}
+
+// The primitives as indexed triangles from buffer objects, one draw per batch. While vertices
+// are kept, a batch filled once is drawn again from its buffer.
 template <size_t N>
 int draw_arrays(const PolygonList &list, const CornerPattern (&pattern)[N], GLenum primitive,
                 bool alpha) {
-    const size_t batch = std::min(kBatchPolygons, list.size());
     KeptVertices &kept = kept_vertices();
     const bool keeping = kept.reusers > 0;
-    if (keeping && (kept.list != list.data() || kept.polygons != list.size() ||
-                    kept.pattern != N || kept.alpha != alpha)) {
+    if (keeping && (kept.list != list.data() || kept.polygons != list.size() || kept.alpha != alpha)) {
         kept.forget();
         kept.list = list.data();
         kept.polygons = list.size();
-        kept.pattern = N;
         kept.alpha = alpha;
     }
-    std::vector<Vertex> scratch(batch * N);
-    std::vector<GLint> starts(batch);
-    std::vector<GLsizei> counts(batch, GLsizei(N));
-    for (size_t k = 0; k < batch; ++k) starts[k] = GLint(k * N);
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    GLint bound_array = 0, bound_elements = 0;
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &bound_array);
+    glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &bound_elements);
+    const GlBuffer indices;
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices.id);
+    const std::vector<uint16_t> index_data = batch_indices(pattern, primitive);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(index_data.size() * sizeof(uint16_t)),
+                 index_data.data(), GL_STATIC_DRAW);
+    const GlBuffer streamed;
+    size_t streamed_polygons = 0;  // the size the streamed buffer has
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
     int result = 1;
+    const size_t batch = kBufferBatchPolygons;
     for (size_t first = 0, b = 0; first < list.size(); first += batch, ++b) {
         progress_step(int(first));
         if (escape_pressed()) {
@@ -152,27 +239,26 @@ int draw_arrays(const PolygonList &list, const CornerPattern (&pattern)[N], GLen
             break;
         }
         const size_t n = std::min(batch, list.size() - first);
-        const Vertex *vertices = nullptr;
         if (keeping && b < kept.batches.size()) {
-            vertices = kept.batches[b].data();
+            glBindBuffer(GL_ARRAY_BUFFER, kept.batches[b].id);
         } else {
-            for (size_t k = 0; k < n; ++k)
-                polygon_corners(*list[first + k], pattern, alpha, &scratch[k * N]);
-            vertices = scratch.data();
-            const size_t bytes = n * N * sizeof(Vertex);
-            if (keeping && b == kept.batches.size() && kept.bytes + bytes <= kKeptVertexBytes) {
-                kept.batches.emplace_back(scratch.begin(), scratch.begin() + ptrdiff_t(n * N));
+            const size_t bytes = n * kPolygonCorners * sizeof(Vertex);
+            const bool keep = keeping && b == kept.batches.size() && kept.bytes + bytes <= kKeptVertexBytes;
+            if (keep) {
+                kept.batches.emplace_back();
                 kept.bytes += bytes;
-                vertices = kept.batches.back().data();
             }
+            glBindBuffer(GL_ARRAY_BUFFER, keep ? kept.batches.back().id : streamed.id);
+            fill_vertex_buffer(list, first, n, alpha, !keep && streamed_polygons == n);
+            if (!keep) streamed_polygons = n;
         }
-        glVertexPointer(3, GL_FLOAT, sizeof(Vertex), vertices->position);
-        glColorPointer(4, GL_FLOAT, sizeof(Vertex), vertices->color);
-        if (primitive == GL_QUADS)
-            glDrawArrays(GL_QUADS, 0, GLsizei(n * N));
-        else
-            glMultiDrawArrays(primitive, starts.data(), counts.data(), GLsizei(n));
+        glVertexPointer(3, GL_FLOAT, sizeof(Vertex), reinterpret_cast<const void *>(offsetof(Vertex, position)));
+        glColorPointer(4, GL_FLOAT, sizeof(Vertex), reinterpret_cast<const void *>(offsetof(Vertex, color)));
+        glDrawRangeElements(GL_TRIANGLES, 0, GLuint(n * kPolygonCorners - 1), GLsizei(n * kPolygonIndices),
+                            GL_UNSIGNED_SHORT, nullptr);
     }
+    glBindBuffer(GL_ARRAY_BUFFER, GLuint(bound_array));
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, GLuint(bound_elements));
     glPopClientAttrib();
     return result;
 }

@@ -201,6 +201,38 @@ TEST_F(Shadows, SmoothAgreesWithTheRaysItWasBuiltFromAndVariesContinuously) {
     }
 }
 
+TEST_F(Shadows, AllLightsAtOnceAnswerAsEachLightAlone) {
+    // Two lights on different sides, so the values differ per light.
+    open_caster(5, std::string(kLowSide) + R"(, {"name": "Other", "position": [-2, 0.6, 0.3]})");
+    quant_patches();
+    ASSERT_EQ(shadow_model().grids.at(0).light_count, 2);
+    // Points inside, on a cell edge, below the surface, above the tips and off the square
+    // (where no cell takes them), each queried from a fresh hint and from the last one.
+    const float points[][3] = {{0.3f, 0.4f, 0.2f}, {0.5f, 0.5f, 0.5f}, {0.7f, 0.2f, -0.3f},
+                               {0.2f, 0.8f, 1.4f}, {3.0f, -2.0f, 0.5f}, {0.9f, 0.9f, 0.9f}};
+    int shared_hint = 0;
+    for (const auto &q : points) {
+        for (int start : {0, shared_hint}) {
+            float both[2] = {-1.0f, -1.0f};
+            int hint = start;
+            shadow_smooth_lights(q, 0, hint, both);
+            int own_hint = start;
+            for (int l = 0; l < 2; ++l)
+                EXPECT_EQ(both[l], shadow_smooth(q, l, 0, own_hint)) << q[0] << " light " << l;
+            EXPECT_EQ(hint, own_hint);
+            shared_hint = hint;
+        }
+    }
+    // Values only for the lights the grid has; a surface without a grid answers 0.
+    float three[3] = {-1.0f, -1.0f, -1.0f};
+    int hint = 0;
+    shadow_smooth_lights(points[0], 0, hint, three);
+    EXPECT_EQ(three[2], 0.0f);
+    shadow_smooth_lights(points[0], 7, hint, three);
+    EXPECT_EQ(three[0], 0.0f);
+    EXPECT_EQ(three[1], 0.0f);
+}
+
 TEST_F(Shadows, WithoutACasterTheModelIsEmptyButTheSurfaceStillCounts) {
     open_caster(5);
     record().casts_shadow = 0;

@@ -63,6 +63,41 @@ TEST(PolygonSort, FarthestFirstWithRepeatsAndDeterministicPivots) {
     EXPECT_EQ(again, list);
 }
 
+// The plain quicksort over the polygons themselves, as the sort has always run.
+void reference_sort(PolygonList &list, long first, long last) {
+    if (first >= last) return;
+    const long pivot_index =
+        first + long(double(standard_rand()) * double(last - first) / double(kRandom15Max));
+    const float pivot = list[size_t(pivot_index)]->eye_distance;
+    long i = first, j = last;
+    do {
+        while (list[size_t(j)]->eye_distance < pivot) --j;
+        while (list[size_t(i)]->eye_distance > pivot) ++i;
+        if (i <= j) std::swap(list[size_t(i++)], list[size_t(j--)]);
+    } while (i <= j);
+    reference_sort(list, first, j);
+    reference_sort(list, i, last);
+}
+
+TEST(PolygonSort, EqualKeysEndWhereThePlainQuicksortPutsThemAndTheGeneratorAgrees) {
+    // Pictures depend on the order of polygons at the same distance, and later drawings on the
+    // generator's state: both must be what the plain quicksort gives.
+    for (const int distinct : {1, 3, 40, 100000}) {
+        Random48 random(7, uint16_t(distinct), 9);
+        std::vector<float> distances(20000);
+        for (float &d : distances) d = float(int(random.next() * distinct));
+        std::vector<HairPoint> points = points_at(distances);
+        PolygonList expected = list_of(points), sorted = list_of(points);
+        standard_srand(uint32_t(distinct));
+        reference_sort(expected, 0, long(expected.size()) - 1);
+        const int expected_next = standard_rand();
+        standard_srand(uint32_t(distinct));
+        sort_polygons(sorted, 0, long(sorted.size()) - 1);
+        EXPECT_TRUE(sorted == expected) << distinct;
+        EXPECT_EQ(standard_rand(), expected_next) << distinct;
+    }
+}
+
 TEST(PolygonSort, SortsASubrangeOnly) {
     std::vector<HairPoint> points = points_at({1, 5, 2, 9, 3, 0});
     PolygonList list = list_of(points);
@@ -186,22 +221,91 @@ TEST_F(Drawing, SaveAndExportModesDrawNothing) {
 }
 
 TEST_F(Drawing, VertexArraysDrawTheSamePixelsAsImmediateMode) {
-    // With antialiasing the later passes draw the vertices the first pass filled.
+    // The arrays draw each quad as two triangles: the same pixels only if they are the two
+    // triangles OpenGL makes of the quad, corners in the same order. With antialiasing the later
+    // passes draw the vertices the first pass filled; the alpha pass fills its own.
     for (int level : {0, 2}) {
         display_settings()->antialias_level = level;
         for (int use_opengl : {1, 0}) {
             display_settings()->use_opengl = use_opengl;
-            set_hair_vertex_path(HairVertexPath::kImmediate);
-            const auto immediate = pixels_after([] { drawing_driver(kDrawRender, 1); });
-            set_hair_vertex_path(HairVertexPath::kVertexArrays);
-            const auto arrays = pixels_after([] { drawing_driver(kDrawRender, 1); });
-            EXPECT_TRUE(immediate == arrays) << use_opengl << " level " << level;
-            int changed = 0;
-            const auto background = cleared();
-            for (size_t i = 0; i < arrays.size(); ++i) changed += arrays[i] != background[i];
-            EXPECT_GT(changed, 1000) << use_opengl << " level " << level;
+            for (int mode : {kDrawRender, kDrawRenderAlpha}) {
+                set_hair_vertex_path(HairVertexPath::kImmediate);
+                const auto immediate = pixels_after([mode] { drawing_driver(mode, 1); });
+                set_hair_vertex_path(HairVertexPath::kVertexArrays);
+                const auto arrays = pixels_after([mode] { drawing_driver(mode, 1); });
+                EXPECT_TRUE(immediate == arrays) << use_opengl << " level " << level << " mode " << mode;
+                int changed = 0;
+                const auto background = cleared();
+                for (size_t i = 0; i < arrays.size(); ++i) changed += arrays[i] != background[i];
+                EXPECT_GT(changed, 1000) << use_opengl << " level " << level << " mode " << mode;
+            }
         }
     }
+}
+
+// Many thin, crossing, half-transparent tubes in a 256 x 256 target, as random as hairs come:
+// any other split of the quads into triangles, or another corner order, changes some pixels.
+TEST(HairPolygons, IndexedTrianglesDrawExactlyTheQuadsOfEveryStyle) {
+    constexpr int kSide = 256;
+    ASSERT_TRUE(offscreen_target_create(kSide, kSide, OffscreenKind::PixMap));
+    display_settings_create();
+    Random48 random(11, 12, 13);
+    auto unit = [&] { return float(random.next()) * 2.0f - 1.0f; };
+    std::vector<HairPoint> points(2 * 30000);
+    for (size_t k = 0; k < points.size(); k += 2) {
+        HairPoint &a = points[k], &b = points[k + 1];
+        for (int c = 0; c < 3; ++c) {
+            a.position[c] = unit();
+            b.position[c] = a.position[c] + 0.15f * unit();
+            a.side[c] = 0.01f * unit();
+            a.normal[c] = 0.01f * unit();
+            b.side[c] = a.side[c];
+            b.normal[c] = a.normal[c];
+        }
+        for (int c = 0; c < 4; ++c) {
+            a.color[c] = float(random.next());
+            b.color[c] = float(random.next());
+        }
+        a.next = &b;
+    }
+    PolygonList list;
+    for (size_t k = 0; k < points.size(); k += 2) list.push_back(&points[k]);
+
+    auto draw = [&](HairVertexPath path, int use_opengl, bool alpha) {
+        set_hair_vertex_path(path);
+        display_settings()->use_opengl = use_opengl;
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-1, 1, -1, 1, -2, 2);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glClearColor(0.1f, 0.2f, 0.3f, 0.5f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        EXPECT_EQ(draw_hair_polygons(list, alpha), 1);
+        glFinish();
+        std::vector<uint8_t> rgba(size_t(kSide) * kSide * 4);
+        glReadPixels(0, 0, kSide, kSide, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        return rgba;
+    };
+    for (int use_opengl : {1, 0}) {
+        for (bool alpha : {false, true}) {
+            const auto quads = draw(HairVertexPath::kImmediate, use_opengl, alpha);
+            const auto triangles = draw(HairVertexPath::kVertexArrays, use_opengl, alpha);
+            size_t differing = 0, drawn = 0;
+            for (size_t i = 0; i < quads.size(); i += 4) {
+                differing += !std::equal(&quads[i], &quads[i] + 4, &triangles[i]);
+                drawn += quads[i + 2] != 77;  // the clear colour's blue byte
+            }
+            EXPECT_EQ(differing, 0u) << "opengl " << use_opengl << " alpha " << alpha;
+            EXPECT_GT(drawn, size_t(kSide * kSide / 2)) << "opengl " << use_opengl << " alpha " << alpha;
+        }
+    }
+    set_hair_vertex_path(HairVertexPath::kVertexArrays);
+    display_settings_free();
+    offscreen_target_destroy();
 }
 
 TEST_F(Drawing, ZeroPreviewFractionDrawsNoHairsAndShowsTheBanner) {
