@@ -1,9 +1,12 @@
 #include "hair/hair_roots.h"
 
 #include <algorithm>
+#include <cmath>
 #include <span>
+#include <vector>
 
 #include "furdata/patch_data.h"
+#include "hair/area_sampling.h"
 #include "hair/channel_maps.h"
 #include "hair/random_generators.h"
 #include "hair/surface_evaluation.h"
@@ -55,6 +58,53 @@ void fill_root(HairRoot &root, float u, float v, const PatchData &record, const 
     normalise(root.normal);
 }
 
+// The step, in cells, at which the area per unit of (u, v) is measured by differences.
+constexpr double kAreaProbe = 1e-3;
+
+float length_of_cross(const float a[3], const float b[3]) {
+    float n[3];
+    cross(a, b, n);
+    return std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+}
+
+// Area per unit of (u, v) at host parameters (u, v) of a surface whose parameter square is
+// width x height: the cross product of two short steps, taken inwards at the square's far
+// edges. 1 (even) where the host cannot evaluate.
+double area_per_unit(const SAA_Scene &scene, const SAA_Elem &model, double u, double v,
+                     double du, double dv, double width, double height) {
+    const double step_u = u + du <= width ? du : -du;
+    const double step_v = v + dv <= height ? dv : -dv;
+    float p[3], pu[3], pv[3];
+    if (evaluate_surface_point(scene, model, 0, u, v, p) ||
+        evaluate_surface_point(scene, model, 0, u + step_u, v, pu) ||
+        evaluate_surface_point(scene, model, 0, u, v + step_v, pv))
+        return 1.0;
+    const float eu[3] = {pu[0] - p[0], pu[1] - p[1], pu[2] - p[2]};
+    const float ev[3] = {pv[0] - p[0], pv[1] - p[1], pv[2] - p[2]};
+    const double area = double(length_of_cross(eu, ev)) / (du * dv);
+    return std::isfinite(area) ? area : 1.0;
+}
+
+// The area per unit of (u, v) at every cell corner, (nu + 1) x (nv + 1), row by row.
+std::vector<double> corner_areas(const PatchData &record, const SAA_Scene &scene,
+                                 const SAA_Elem &model) {
+    const int nu = record.sub_res_u, nv = record.sub_res_v;
+    const double width = record.nbPointsU, height = record.nbPointsV;
+    const double du = width / nu * kAreaProbe, dv = height / nv * kAreaProbe;
+    std::vector<double> areas(size_t(nu + 1) * size_t(nv + 1), 1.0);
+    if (!(du > 0.0) || !(dv > 0.0)) return areas;
+    for (int r = 0; r <= nv; ++r)
+        for (int c = 0; c <= nu; ++c)
+            areas[size_t(c) + size_t(r) * size_t(nu + 1)] =
+                area_per_unit(scene, model, width * c / nu, height * r / nv, du, dv, width, height);
+    return areas;
+}
+
+CellAreaCorners cell_corners(const std::vector<double> &areas, int nu, int r, int c) {
+    auto at = [&](int rr, int cc) { return areas[size_t(cc) + size_t(rr) * size_t(nu + 1)]; };
+    return {at(r, c), at(r, c + 1), at(r + 1, c), at(r + 1, c + 1)};
+}
+
 }  // namespace
 
 bool build_hairs(int p, const ModelMatrix &matrix) {
@@ -75,6 +125,7 @@ bool build_hairs(int p, const ModelMatrix &matrix) {
     const size_t capacity = std::min(record.hairs.size(), size_t(std::max(record.hair_count, 0)));
     const float step_u = 1.0f / nu, step_v = 1.0f / nv;
     const std::span<const float> density(record.density_map);
+    const std::vector<double> areas = corner_areas(record, scene.scene, model);
     size_t n = 0;
     float fv = 0.0f;
     for (int r = 0; r < nv; ++r) {
@@ -83,11 +134,14 @@ bool build_hairs(int p, const ModelMatrix &matrix) {
             if (platform::key_is_down(platform::Key::Escape)) return false;
             SubPatchCell &cell = record.cells[size_t(c) + size_t(r) * size_t(nu)];
             int survivors = 0;
+            const CellAreaCorners corners = cell_corners(areas, nu, r, c);
             // Counts that no reserved root backs are not walked (the placement clears them when
             // it fails; a mismatch must still not turn into minutes of draws).
             for (int i = 0; i < cell.hair_count && n < capacity; ++i) {
-                const float u = static_cast<float>(fu + random.next() * step_u);
-                const float v = static_cast<float>(fv + random.next() * step_v);
+                double s = random.next(), t = random.next();
+                area_even_point(corners, s, t);
+                const float u = static_cast<float>(fu + s * step_u);
+                const float v = static_cast<float>(fv + t * step_v);
                 const double keep = random.next();
                 const float d = sample_channel_map(density, u, v, record.density_map_res,
                                                    record.surfacetype, record.density_map_interp);

@@ -3,6 +3,8 @@
 // process.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 
 #include <cstdio>
 #include <cstdlib>
@@ -113,6 +115,38 @@ TEST_F(HairBuild, DemoSceneGrowsTheSameFurOnEveryRunAndInEveryProcess) {
     const std::string child =
         test_support::output_of_child_test("HairBuild.WriteSummaryForParent", "VELLIMOR_HAIR_SUMMARY");
     EXPECT_EQ(child, first);
+}
+
+// Roots spread evenly over a sphere's area, poles included: the cells next to a pole cover a
+// thin cone whose area gathers away from the pole, and roots drawn evenly over (u, v) there
+// crowded into a tuft. On the demo's unit sphere the two caps within 20 degrees of the poles
+// hold 1 - cos 20° of the area; the band between 30 and 50 degrees from the north pole
+// (cos 30° - cos 50°) takes the same check away from the poles.
+TEST_F(HairBuild, SphereRootsSpreadEvenlyOverTheAreaUpToThePoles) {
+    SceneState &s = scene_state();
+    int sphere = -1;
+    for (int p = 0; p < s.patch_count(); ++p)
+        if (s.patches[p] && s.patches[p]->name == "Sphere") sphere = p;
+    ASSERT_GE(sphere, 0);
+    // The demo thins the fur near its south pole: no thinning here.
+    PatchData &record = *s.patches[sphere];
+    for (TextureKey &key : record.texture_keys) key.density.value = 1.0f;
+    record.density_map_dirty = 1;
+    ::testing::internal::CaptureStderr();
+    grow_fur(sphere, 20000, 0);
+    ::testing::internal::GetCapturedStderr();
+    const std::vector<HairRoot> &roots = s.patches[sphere]->hairs;
+    ASSERT_GT(roots.size(), 100000u);
+    constexpr double kDegrees = 3.14159265358979323846 / 180.0;
+    size_t caps = 0, band = 0;
+    for (const HairRoot &root : roots) {
+        const double y = root.position[1];
+        caps += std::fabs(y) > std::cos(20 * kDegrees);
+        band += y < std::cos(30 * kDegrees) && y > std::cos(50 * kDegrees);
+    }
+    const double total = double(roots.size());
+    EXPECT_NEAR(caps / total, 1.0 - std::cos(20 * kDegrees), 0.004);
+    EXPECT_NEAR(band / total / 0.5, std::cos(30 * kDegrees) - std::cos(50 * kDegrees), 0.004);
 }
 
 }  // namespace

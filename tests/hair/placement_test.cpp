@@ -3,7 +3,9 @@
 #include <csignal>
 #include <cstring>
 #include <numeric>
+#include <utility>
 
+#include "hair/area_sampling.h"
 #include "hair/channel_maps.h"
 #include "hair/hair_roots.h"
 #include "hair/placement.h"
@@ -33,6 +35,35 @@ protected:
         return total;
     }
 };
+
+TEST(AreaSampling, PointsFollowTheAreaAndAnEvenCellKeepsThemExactly) {
+    // The fraction y of a linear density from a to b lies below the point found for it.
+    for (const auto &[a, b] : {std::pair{0.0, 1.0}, {1.0, 0.0}, {0.2, 3.0}, {5.0, 0.5}, {1e-9, 1.0}}) {
+        for (double y = 0.0; y < 1.0; y += 0.0625) {
+            const double x = linear_density_point(y, a, b);
+            ASSERT_GE(x, 0.0);
+            ASSERT_LE(x, 1.0);
+            EXPECT_NEAR((a * x + (b - a) * x * x / 2) / ((a + b) / 2), y, 1e-9) << a << " " << b;
+        }
+    }
+    // Next to a pole (no area on one side) the points go as the square root.
+    EXPECT_DOUBLE_EQ(linear_density_point(0.25, 0.0, 2.0), 0.5);
+    // Even, empty or broken areas keep the point bit for bit.
+    for (const double y : {0.0, 0.1, 0.7071, 0.999999}) {
+        EXPECT_EQ(linear_density_point(y, 3.0, 3.0), y);
+        EXPECT_EQ(linear_density_point(y, 0.0, 0.0), y);
+        EXPECT_EQ(linear_density_point(y, -1.0, 2.0), y);
+        double s = y, t = 1.0 - y;
+        area_even_point(CellAreaCorners{2.0, 2.0, 2.0, 2.0}, s, t);
+        EXPECT_EQ(s, y);
+        EXPECT_EQ(t, 1.0 - y);
+    }
+    // A cell whose area grows along u only moves s.
+    double s = 0.25, t = 0.25;
+    area_even_point(CellAreaCorners{0.0, 2.0, 0.0, 2.0}, s, t);
+    EXPECT_DOUBLE_EQ(s, 0.5);
+    EXPECT_DOUBLE_EQ(t, 0.25);
+}
 
 TEST(TriangleArea, HalfTheCrossProduct) {
     const float a[3] = {0, 0, 0}, b[3] = {2, 0, 0}, c[3] = {0, 3, 0}, d[3] = {4, 0, 0};
