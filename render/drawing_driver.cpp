@@ -59,7 +59,7 @@ void update_all_channel_maps() {
 bool draw_sorted(PolygonList &list, int mode, bool alpha, int frame) {
     const DisplaySettings &settings = *display_settings();
     status_line("Z sort polygons");
-    sort_polygons(list, 0, long(list.size()) - 1);
+    const BackgroundDepthSort sorting(list);  // the drawing follows the sort as it goes
     status_line("Drawing graphics RGB");
     glEnable(GL_CULL_FACE);
     glCullFace(settings.use_opengl ? GL_BACK : GL_FRONT);

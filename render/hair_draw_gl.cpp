@@ -70,6 +70,9 @@ void polygon_corners(const HairPoint &a, const CornerPattern (&pattern)[N], bool
 
 bool escape_pressed() { return platform::key_is_down(platform::Key::Escape); }
 
+// Polygons drawn one by one between two checks that the depth sort has placed them.
+constexpr size_t kSortWaitInterval = 4096;
+
 template <size_t N>
 int draw_immediate(const PolygonList &list, const CornerPattern (&pattern)[N], GLenum primitive,
                    bool alpha) {
@@ -82,6 +85,7 @@ int draw_immediate(const PolygonList &list, const CornerPattern (&pattern)[N], G
             if (primitive == GL_QUADS) glEnd();
             return 0;
         }
+        if (i % kSortWaitInterval == 0) wait_until_sorted(list, i + kSortWaitInterval);
         polygon_corners(*list[i], pattern, alpha, v);
         if (primitive != GL_QUADS) glBegin(primitive);
         for (const Vertex &vertex : v) {
@@ -239,6 +243,7 @@ int draw_arrays(const PolygonList &list, const CornerPattern (&pattern)[N], GLen
             break;
         }
         const size_t n = std::min(batch, list.size() - first);
+        wait_until_sorted(list, first + n);
         if (keeping && b < kept.batches.size()) {
             glBindBuffer(GL_ARRAY_BUFFER, kept.batches[b].id);
         } else {
@@ -286,6 +291,7 @@ HairVertexPath hair_vertex_path() { return vertex_path(); }
 
 void draw_hair_lines(const PolygonList &list) {
     for (size_t i = 0; i < list.size(); ++i) {
+        if (i % kSortWaitInterval == 0) wait_until_sorted(list, i + kSortWaitInterval);
         const HairPoint &a = *list[i];
         const HairPoint &b = *a.next;
         glLineWidth(vector_length(a.side) * kLineWidthPerThickness);

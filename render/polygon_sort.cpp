@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
+#include <system_error>
 #include <utility>
 
 #include "hair/random_generators.h"
 #include "host/status.h"
 
 namespace vellimor {
-namespace {
 
 // A polygon as the sort sees it: its key beside its place in the list, so the partition loops
 // stream through 8-byte entries instead of reading a cache line per polygon.
@@ -18,10 +18,14 @@ struct SortEntry {
     uint32_t polygon;
 };
 
+namespace {
+
 // Hoare's quicksort, farthest first, pivots from the process-wide generator drawn in the same
 // order as ever (the left part is finished before the right one starts), so equal keys end up
-// in the same places and the generator is left in the same state.
-void sort_entries(SortEntry *entries, long first, long last) {
+// in the same places and the generator is left in the same state. As the parts finish, the
+// entries before `end` are in their final places: finished(end) is told so, `end` growing.
+template <class Finished>
+void sort_entries(SortEntry *entries, long first, long last, Finished &finished) {
     while (first < last) {
         const long pivot_index =
             first + long(double(standard_rand()) * double(last - first) / double(kRandom15Max));
@@ -37,9 +41,24 @@ void sort_entries(SortEntry *entries, long first, long last) {
                 --j;
             }
         } while (i <= j);
-        sort_entries(entries, first, j);
-        first = i;  // the right part, as a loop: the same calls in the same order
+        sort_entries(entries, first, j, finished);
+        finished(i);  // the left part, and the pivot's equals between the parts
+        first = i;    // the right part, as a loop: the same calls in the same order
     }
+    finished(last + 1);
+}
+
+// The keys and places of list[first..first + count).
+void load_entries(const PolygonList &list, size_t first, size_t count, SortEntry *entries) {
+    for (size_t k = 0; k < count; ++k) entries[k] = {list[first + k]->eye_distance, uint32_t(k)};
+}
+
+// Polygons the background sort finishes between two reports to a waiting drawing.
+constexpr size_t kReportEvery = 8192;
+
+BackgroundDepthSort *&running_sort() {
+    static BackgroundDepthSort *sort = nullptr;
+    return sort;
 }
 
 }  // namespace
@@ -77,10 +96,64 @@ void sort_polygons(PolygonList &list, long first, long last) {
         status_message(kStatusError, "Can't allocate more memory, draw2");
         return;
     }
-    for (size_t k = 0; k < count; ++k) entries[k] = {list[size_t(first) + k]->eye_distance, uint32_t(k)};
-    sort_entries(entries.data(), 0, long(count) - 1);
+    load_entries(list, size_t(first), count, entries.data());
+    auto nothing_to_tell = [](long) {};
+    sort_entries(entries.data(), 0, long(count) - 1, nothing_to_tell);
     for (size_t k = 0; k < count; ++k) sorted[k] = list[size_t(first) + entries[k].polygon];
     std::copy(sorted.begin(), sorted.end(), list.begin() + first);
+}
+
+BackgroundDepthSort::BackgroundDepthSort(PolygonList &list) : list_(list) {
+    if (list.size() < 2) {
+        sorted_ = list.size();
+        return;
+    }
+    try {
+        entries_.resize(list.size());
+        unsorted_ = list;
+    } catch (const std::bad_alloc &) {
+        status_message(kStatusError, "Can't allocate more memory, draw2");
+        sorted_ = list.size();  // drawn as it stands
+        return;
+    }
+    try {
+        thread_ = std::thread([this] { sort(); });
+    } catch (const std::system_error &) {
+        sort();  // no thread to be had: sorted here and now
+        return;
+    }
+    running_sort() = this;
+}
+
+BackgroundDepthSort::~BackgroundDepthSort() {
+    if (thread_.joinable()) thread_.join();
+    if (running_sort() == this) running_sort() = nullptr;
+}
+
+void BackgroundDepthSort::sort() {
+    load_entries(unsorted_, 0, unsorted_.size(), entries_.data());
+    size_t placed = 0;  // list_[0..placed) hold their final polygons
+    auto finished = [&](long end) {
+        const size_t until = std::min(size_t(end), list_.size());
+        for (; placed < until; ++placed) list_[placed] = unsorted_[entries_[placed].polygon];
+        if (placed == list_.size() || placed >= sorted_.load(std::memory_order_relaxed) + kReportEvery) {
+            sorted_.store(placed, std::memory_order_release);
+            sorted_.notify_all();
+        }
+    };
+    sort_entries(entries_.data(), 0, long(entries_.size()) - 1, finished);
+}
+
+void BackgroundDepthSort::wait_until(size_t count) const {
+    count = std::min(count, list_.size());
+    for (size_t now = sorted_.load(std::memory_order_acquire); now < count;
+         now = sorted_.load(std::memory_order_acquire))
+        sorted_.wait(now, std::memory_order_acquire);
+}
+
+void wait_until_sorted(const PolygonList &list, size_t count) {
+    const BackgroundDepthSort *sort = running_sort();
+    if (sort && sort->sorts(list)) sort->wait_until(count);
 }
 
 }  // namespace vellimor

@@ -98,6 +98,40 @@ TEST(PolygonSort, EqualKeysEndWhereThePlainQuicksortPutsThemAndTheGeneratorAgree
     }
 }
 
+TEST(PolygonSort, InTheBackgroundTheDrawingReadsFinalPolygonsWhileTheRestIsSorted) {
+    Random48 random(5, 6, 7);
+    std::vector<float> distances(300000);
+    for (float &d : distances) d = float(int(random.next() * 5000));  // many equal keys
+    std::vector<HairPoint> points = points_at(distances);
+    PolygonList expected = list_of(points), list = list_of(points), other = list_of(points);
+    standard_srand(3);
+    sort_polygons(expected, 0, long(expected.size()) - 1);
+    const int expected_next = standard_rand();
+
+    standard_srand(3);
+    std::vector<HairPoint *> seen;
+    {
+        BackgroundDepthSort sorting(list);
+        // A list the sort does not sort is never waited for.
+        wait_until_sorted(other, other.size());
+        for (size_t first = 0; first < list.size(); first += 7919) {
+            const size_t end = std::min(list.size(), first + 7919);
+            wait_until_sorted(list, end);
+            seen.insert(seen.end(), list.begin() + long(first), list.begin() + long(end));
+        }
+    }
+    EXPECT_TRUE(seen == expected);
+    EXPECT_TRUE(list == expected);
+    EXPECT_EQ(standard_rand(), expected_next);
+    EXPECT_TRUE(other == list_of(points));
+
+    // Lists too short to sort, and waits beyond the end, return at once.
+    PolygonList one{&points[0]};
+    BackgroundDepthSort single(one);
+    wait_until_sorted(one, 5);
+    EXPECT_EQ(one[0], &points[0]);
+}
+
 TEST(PolygonSort, SortsASubrangeOnly) {
     std::vector<HairPoint> points = points_at({1, 5, 2, 9, 3, 0});
     PolygonList list = list_of(points);
