@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <new>
+#include <optional>
 
 #include "furdata/display_settings.h"
 #include "hair/channel_maps.h"
@@ -68,7 +69,8 @@ bool draw_sorted(PolygonList &list, int mode, bool alpha, int frame) {
         draw_hair_lines(list);
         return true;
     }
-    const HairVertexReuse reuse;  // the antialiasing passes draw the same list again
+    std::optional<HairVertexReuse> reuse;  // the antialiasing passes draw the same list again
+    if (antialiases(mode)) reuse.emplace();
     return draw_polygons_with_alpha(list, mode, alpha, frame) != 0;
 }
 

@@ -83,12 +83,13 @@ void jittered_projection(float dx, float dy) {
     glMatrixMode(GL_MODELVIEW);
 }
 
-int draw_plain_or_antialiased(const PolygonList &list, int mode, bool alpha, int frame) {
+int antialias_level() {
     const DisplaySettings *settings = display_settings();
-    const int level = settings ? settings->antialias_level : 0;
-    const bool antialias = level >= 1 && (mode == kDrawRenderSelected || mode == kDrawRenderAll ||
-                                          mode == kDrawRender);
-    if (antialias) return draw_antialiased(list, alpha, level, mode, frame);
+    return settings ? settings->antialias_level : 0;
+}
+
+int draw_plain_or_antialiased(const PolygonList &list, int mode, bool alpha, int frame) {
+    if (antialiases(mode)) return draw_antialiased(list, alpha, antialias_level(), mode, frame);
     return draw_hair_polygons(list, alpha);
 }
 
@@ -224,6 +225,11 @@ const uint8_t *stored_alpha_image(int width, int height) {
     // An image of another size can't stand for this picture's alpha.
     if (image.pixels.empty() || image.width != width || image.height != height) return nullptr;
     return image.pixels.data();
+}
+
+bool antialiases(int mode) {
+    return antialias_level() >= 1 &&
+           (mode == kDrawRenderSelected || mode == kDrawRenderAll || mode == kDrawRender);
 }
 
 int draw_polygons_with_alpha(const PolygonList &list, int mode, bool alpha, int frame) {

@@ -49,6 +49,9 @@ void render_frames_interactive();
 // The polygon drawing of the drawing driver with the alpha pass and antialiasing around it.
 // Returns 1 when done, 0 when aborted.
 int draw_polygons_with_alpha(const PolygonList &list, int mode, bool alpha, int frame);
+// True when draw_polygons_with_alpha antialiases a drawing of this mode: it then draws the
+// list once per pass.
+bool antialiases(int mode);
 
 // The polygons drawn `passes` times with jittered projections, summed in the accumulation
 // buffer. Returns 1 when done, 0 when aborted or the level is wrong.
