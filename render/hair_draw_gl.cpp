@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include <unistd.h>
+
 #include "furdata/display_settings.h"
 #include "host/status.h"
 #include "platform/key_state.h"
@@ -171,8 +173,19 @@ KeptVertices &kept_vertices() {
     return kept;
 }
 
-// Vertices worth keeping for the antialiasing passes: a frame of 10^5 hairs fits whole.
-constexpr size_t kKeptVertexBytes = size_t(256) << 20;
+// Vertices kept for the antialiasing passes: an eighth of the machine's memory, at least enough
+// for a frame of 10^5 hairs (a frame of 10^6 hairs of 8 segments takes 1.8 GB).
+constexpr size_t kLeastKeptVertexBytes = size_t(256) << 20;
+constexpr size_t kMemoryShareKept = 8;
+
+size_t kept_vertex_budget() {
+    static const size_t budget = [] {
+        const long pages = sysconf(_SC_PHYS_PAGES), page_size = sysconf(_SC_PAGESIZE);
+        if (pages <= 0 || page_size <= 0) return kLeastKeptVertexBytes;
+        return std::max(kLeastKeptVertexBytes, size_t(pages) / kMemoryShareKept * size_t(page_size));
+    }();
+    return budget;
+}
 
 // Polygons ahead whose points are fetched while the current one is filled: the sorted list
 // visits the points in no memory order.
@@ -248,7 +261,7 @@ int draw_arrays(const PolygonList &list, const CornerPattern (&pattern)[N], GLen
             glBindBuffer(GL_ARRAY_BUFFER, kept.batches[b].id);
         } else {
             const size_t bytes = n * kPolygonCorners * sizeof(Vertex);
-            const bool keep = keeping && b == kept.batches.size() && kept.bytes + bytes <= kKeptVertexBytes;
+            const bool keep = keeping && b == kept.batches.size() && kept.bytes + bytes <= kept_vertex_budget();
             if (keep) {
                 kept.batches.emplace_back();
                 kept.bytes += bytes;
