@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <future>
+#include <system_error>
 #include <vector>
 
 #include <unistd.h>
@@ -204,25 +206,54 @@ void fill_corners(const PolygonList &list, size_t first, size_t n, bool alpha, V
     }
 }
 
-// Fills the bound array buffer with the corners of polygons [first, first + n). A buffer of the
-// right size is written in place (the driver has read the previous batch's vertices when its
-// draw call returned), a new one is sized first.
-void fill_vertex_buffer(const PolygonList &list, size_t first, size_t n, bool alpha, bool sized) {
-    const size_t bytes = n * kPolygonCorners * sizeof(Vertex);
+// One batch's vertices on their way into a buffer object: the drawing thread maps the buffer
+// and a helper thread fills it while the drawing thread draws the batch before.
+struct BatchFill {
+    GLuint buffer = 0;
+    size_t first = 0, n = 0;
+    Vertex *mapped = nullptr;
+    std::vector<Vertex> staging;  // a driver that cannot map takes a copy
+    std::future<void> filling;
+};
+
+// Maps `buffer` (sized first when `sized` is false) and starts filling it with the corners of
+// polygons [first, first + n).
+void start_fill(BatchFill &fill, const PolygonList &list, bool alpha, bool sized) {
+    const size_t bytes = fill.n * kPolygonCorners * sizeof(Vertex);
+    glBindBuffer(GL_ARRAY_BUFFER, fill.buffer);
     if (!sized) glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(bytes), nullptr, GL_STATIC_DRAW);
-    auto *vertices = static_cast<Vertex *>(glMapBuffer(GL_ARRAY_BUFFER, GL_WRITE_ONLY));
-    if (vertices) {
-        fill_corners(list, first, n, alpha, vertices);
-        glUnmapBuffer(GL_ARRAY_BUFFER);
-        return;
+    fill.mapped = static_cast<Vertex *>(glMapBuffer(GL_ARRAY_BUFFER, GL_WRITE_ONLY));
+    Vertex *out = fill.mapped;
+    if (!out) {
+        fill.staging.resize(fill.n * kPolygonCorners);
+        out = fill.staging.data();
     }
-    std::vector<Vertex> staging(n * kPolygonCorners);  // a driver that cannot map takes a copy
-    fill_corners(list, first, n, alpha, staging.data());
-    glBufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(bytes), staging.data());
+    const size_t first = fill.first, n = fill.n;
+    auto work = [&list, first, n, alpha, out] { fill_corners(list, first, n, alpha, out); };
+    try {
+        fill.filling = std::async(std::launch::async, work);
+    } catch (const std::system_error &) {
+        work();  // no thread to be had: filled here and now
+    }
 }
 
-// The primitives as indexed triangles from buffer objects, one draw per batch. While vertices
-// are kept, a batch filled once is drawn again from its buffer.
+// Waits for the fill and hands the vertices to the driver (the buffer is left bound).
+void finish_fill(BatchFill &fill) {
+    if (fill.filling.valid()) fill.filling.get();
+    glBindBuffer(GL_ARRAY_BUFFER, fill.buffer);
+    if (fill.mapped) {
+        glUnmapBuffer(GL_ARRAY_BUFFER);
+    } else {
+        glBufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(fill.staging.size() * sizeof(Vertex)),
+                        fill.staging.data());
+    }
+    fill.mapped = nullptr;
+    fill.staging.clear();
+}
+
+// The primitives as indexed triangles from buffer objects, one draw per batch, the next batch's
+// vertices filled beside the drawing of this one. While vertices are kept, a batch filled once is
+// drawn again from its buffer.
 template <size_t N>
 int draw_arrays(const PolygonList &list, const CornerPattern (&pattern)[N], GLenum primitive,
                 bool alpha) {
@@ -243,33 +274,51 @@ int draw_arrays(const PolygonList &list, const CornerPattern (&pattern)[N], GLen
     const std::vector<uint16_t> index_data = batch_indices(pattern, primitive);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(index_data.size() * sizeof(uint16_t)),
                  index_data.data(), GL_STATIC_DRAW);
-    const GlBuffer streamed;
-    size_t streamed_polygons = 0;  // the size the streamed buffer has
+    // Two streamed buffers take turns: one is drawn while the other is filled.
+    const GlBuffer streamed[2];
+    size_t streamed_polygons[2] = {0, 0};  // the size each streamed buffer has
+    const size_t batch = kBufferBatchPolygons;
+    const size_t batches = (list.size() + batch - 1) / batch;
+
+    // Starts the fill of batch b unless it was kept from an earlier drawing; false when kept.
+    auto start_batch = [&](size_t b, BatchFill &fill) {
+        if (keeping && b < kept.batches.size()) return false;
+        fill.first = b * batch;
+        fill.n = std::min(batch, list.size() - fill.first);
+        wait_until_sorted(list, fill.first + fill.n);
+        const size_t bytes = fill.n * kPolygonCorners * sizeof(Vertex);
+        const bool keep = keeping && b == kept.batches.size() && kept.bytes + bytes <= kept_vertex_budget();
+        if (keep) {
+            kept.batches.emplace_back();
+            kept.bytes += bytes;
+            fill.buffer = kept.batches.back().id;
+            start_fill(fill, list, alpha, false);
+        } else {
+            fill.buffer = streamed[b % 2].id;
+            start_fill(fill, list, alpha, streamed_polygons[b % 2] == fill.n);
+            streamed_polygons[b % 2] = fill.n;
+        }
+        return true;
+    };
+
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
     int result = 1;
-    const size_t batch = kBufferBatchPolygons;
-    for (size_t first = 0, b = 0; first < list.size(); first += batch, ++b) {
-        progress_step(int(first));
+    BatchFill fills[2];
+    bool filling[2] = {start_batch(0, fills[0]), false};
+    for (size_t b = 0; b < batches; ++b) {
+        BatchFill &fill = fills[b % 2];
+        const bool filled_now = filling[b % 2];
+        filling[b % 2] = false;
+        if (filled_now) finish_fill(fill);
+        if (b + 1 < batches) filling[(b + 1) % 2] = start_batch(b + 1, fills[(b + 1) % 2]);
+        progress_step(int(b * batch));
         if (escape_pressed()) {
             result = 0;
             break;
         }
-        const size_t n = std::min(batch, list.size() - first);
-        wait_until_sorted(list, first + n);
-        if (keeping && b < kept.batches.size()) {
-            glBindBuffer(GL_ARRAY_BUFFER, kept.batches[b].id);
-        } else {
-            const size_t bytes = n * kPolygonCorners * sizeof(Vertex);
-            const bool keep = keeping && b == kept.batches.size() && kept.bytes + bytes <= kept_vertex_budget();
-            if (keep) {
-                kept.batches.emplace_back();
-                kept.bytes += bytes;
-            }
-            glBindBuffer(GL_ARRAY_BUFFER, keep ? kept.batches.back().id : streamed.id);
-            fill_vertex_buffer(list, first, n, alpha, !keep && streamed_polygons == n);
-            if (!keep) streamed_polygons = n;
-        }
+        const size_t n = std::min(batch, list.size() - b * batch);
+        glBindBuffer(GL_ARRAY_BUFFER, filled_now ? fill.buffer : kept.batches[b].id);
         glVertexPointer(3, GL_FLOAT, sizeof(Vertex), reinterpret_cast<const void *>(offsetof(Vertex, position)));
         glColorPointer(4, GL_FLOAT, sizeof(Vertex), reinterpret_cast<const void *>(offsetof(Vertex, color)));
         glDrawRangeElements(GL_TRIANGLES, 0, GLuint(n * kPolygonCorners - 1), GLsizei(n * kPolygonIndices),
@@ -278,6 +327,9 @@ int draw_arrays(const PolygonList &list, const CornerPattern (&pattern)[N], GLen
         // the driver's binned scenes stay small (cache-sized, and no build-up of memory).
         glFlush();
     }
+    // A fill still under way (the drawing was stopped) ends before its buffer goes.
+    for (int k = 0; k < 2; ++k)
+        if (filling[k]) finish_fill(fills[k]);
     glBindBuffer(GL_ARRAY_BUFFER, GLuint(bound_array));
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, GLuint(bound_elements));
     glPopClientAttrib();

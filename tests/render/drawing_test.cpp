@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <set>
 
@@ -15,6 +16,7 @@
 #include "host/scene.h"
 #include "host/status.h"
 #include "host/test_env.h"
+#include "platform/key_state.h"
 #include "render/draw.h"
 #include "render/draw_fur.h"
 #include "render/frame_render.h"
@@ -337,6 +339,16 @@ TEST(HairPolygons, IndexedTrianglesDrawExactlyTheQuadsOfEveryStyle) {
             EXPECT_GT(drawn, size_t(kSide * kSide / 2)) << "opengl " << use_opengl << " alpha " << alpha;
         }
     }
+    // Escape stops the drawing between batches (the batch being filled meanwhile is finished
+    // first); a later drawing is whole again.
+    const auto whole = draw(HairVertexPath::kVertexArrays, 1, false);
+    platform::route_interrupt_to_escape();
+    std::raise(SIGINT);
+    EXPECT_EQ(draw_hair_polygons(list, false), 0);
+    platform::clear_interrupt();
+    platform::stop_routing_interrupt_to_escape();
+    EXPECT_TRUE(draw(HairVertexPath::kVertexArrays, 1, false) == whole);
+
     set_hair_vertex_path(HairVertexPath::kVertexArrays);
     display_settings_free();
     offscreen_target_destroy();
