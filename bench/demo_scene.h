@@ -6,13 +6,16 @@
 #include <string>
 
 #include <GL/gl.h>
+#include <benchmark/benchmark.h>
 
 #include <algorithm>
 
+#include "furdata/display_settings.h"
 #include "furdata/fur_data.h"
 #include "hair/placement.h"
 #include "host/globals.h"
 #include "host/scene.h"
+#include "render/draw.h"
 #include "render/draw_fur.h"
 #include "render/offscreen_target.h"
 #include "saa/saa.h"
@@ -89,6 +92,26 @@ inline bool open_demo_sphere_with(int hairs, int width, int height) {
         r.built_as_preview = 0;
     }
     return true;
+}
+
+// Times whole render frames of the demo sphere with about `hairs` hairs into a width x height
+// target at antialiasing `level`: the hair geometry, sort, drawing and accumulation of each.
+inline void time_demo_sphere_frames(benchmark::State &state, int hairs, int width, int height,
+                                    int level) {
+    if (!open_demo_sphere_with(hairs, width, height)) {
+        state.SkipWithError("demo scene or offscreen target unavailable");
+        return;
+    }
+    display_settings()->antialias_level = level;
+    int drawn = 0;
+    for (auto _ : state) {
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        drawn = draw_fur(kDrawRender, 1, true, false);
+        glFinish();
+    }
+    state.counters["hairs"] = drawn;
+    state.SetItemsProcessed(int64_t(state.iterations()) * drawn);
 }
 
 }  // namespace vellimor::bench

@@ -42,24 +42,8 @@ void BM_SortPolygons(benchmark::State &state) {
 BENCHMARK(BM_SortPolygons)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 void BM_BatchFrame(benchmark::State &state) {
-    const int hairs = int(state.range(0));
-    const int level = int(state.range(1));
-    const bool arrays = state.range(2) != 0;
-    if (!bench::open_demo_sphere_with(hairs, kWidth, kHeight)) {
-        state.SkipWithError("demo scene or offscreen target unavailable");
-        return;
-    }
-    display_settings()->antialias_level = level;
-    set_hair_vertex_path(arrays ? HairVertexPath::kVertexArrays : HairVertexPath::kImmediate);
-    int drawn = 0;
-    for (auto _ : state) {
-        glClearColor(0, 0, 0, 0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        drawn = draw_fur(kDrawRender, 1, true, false);
-        glFinish();
-    }
-    state.counters["hairs"] = drawn;
-    state.SetItemsProcessed(int64_t(state.iterations()) * drawn);
+    set_hair_vertex_path(state.range(2) != 0 ? HairVertexPath::kVertexArrays : HairVertexPath::kImmediate);
+    bench::time_demo_sphere_frames(state, int(state.range(0)), kWidth, kHeight, int(state.range(1)));
 }
 BENCHMARK(BM_BatchFrame)
     ->ArgNames({"hairs", "aa", "arrays"})

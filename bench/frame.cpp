@@ -6,11 +6,6 @@
 // bench/blender_peer.sh runs the same strands in Blender and prints the ratios.
 #include <benchmark/benchmark.h>
 
-#include <GL/gl.h>
-
-#include "furdata/display_settings.h"
-#include "render/draw.h"
-#include "render/draw_fur.h"
 #include "demo_scene.h"
 
 namespace vellimor {
@@ -19,21 +14,7 @@ namespace {
 constexpr int kWidth = 1280, kHeight = 720;
 
 void BM_DemoSphereFrame(benchmark::State &state) {
-    const int hairs = int(state.range(0));
-    if (!bench::open_demo_sphere_with(hairs, kWidth, kHeight)) {
-        state.SkipWithError("demo scene or offscreen target unavailable");
-        return;
-    }
-    display_settings()->antialias_level = int(state.range(1));
-    int drawn = 0;
-    for (auto _ : state) {
-        glClearColor(0, 0, 0, 0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        drawn = draw_fur(kDrawRender, 1, true, false);
-        glFinish();
-    }
-    state.counters["hairs"] = drawn;
-    state.SetItemsProcessed(int64_t(state.iterations()) * drawn);
+    bench::time_demo_sphere_frames(state, int(state.range(0)), kWidth, kHeight, int(state.range(1)));
 }
 BENCHMARK(BM_DemoSphereFrame)
     ->ArgNames({"hairs", "aa"})

@@ -8,6 +8,7 @@
 #include "furdata/patch_data.h"
 #include "hair/area_sampling.h"
 #include "hair/channel_maps.h"
+#include "hair/placement.h"
 #include "hair/random_generators.h"
 #include "hair/surface_evaluation.h"
 #include "host/scene.h"
@@ -61,12 +62,6 @@ void fill_root(HairRoot &root, float u, float v, const PatchData &record, const 
 // The step, in cells, at which the area per unit of (u, v) is measured by differences.
 constexpr double kAreaProbe = 1e-3;
 
-float length_of_cross(const float a[3], const float b[3]) {
-    float n[3];
-    cross(a, b, n);
-    return std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-}
-
 // Area per unit of (u, v) at host parameters (u, v) of a surface whose parameter square is
 // width x height: the cross product of two short steps, taken inwards at the square's far
 // edges. 1 (even) where the host cannot evaluate.
@@ -79,9 +74,7 @@ double area_per_unit(const SAA_Scene &scene, const SAA_Elem &model, double u, do
         evaluate_surface_point(scene, model, 0, u + step_u, v, pu) ||
         evaluate_surface_point(scene, model, 0, u, v + step_v, pv))
         return 1.0;
-    const float eu[3] = {pu[0] - p[0], pu[1] - p[1], pu[2] - p[2]};
-    const float ev[3] = {pv[0] - p[0], pv[1] - p[1], pv[2] - p[2]};
-    const double area = double(length_of_cross(eu, ev)) / (du * dv);
+    const double area = 2.0 * double(triangle_area(p, pu, pv)) / (du * dv);
     return std::isfinite(area) ? area : 1.0;
 }
 

@@ -268,8 +268,16 @@ float shadow_smooth(const float point[3], int light_index, int p, int &hint) {
 void shadow_smooth_lights(const float point[3], int p, int &hint, std::span<float> values) {
     // A place that is not settled is searched for again from the hint it left, light by light,
     // so that every light gets exactly what a query of its own gives.
+    // Lights the grid has no values for get 0 without a search, as their own queries do.
+    const ShadowModel &model = shadow_model();
+    const bool has_grid = p >= 0 && p < static_cast<int>(model.grids.size());
+    const size_t lights = has_grid ? size_t(std::max(model.grids[size_t(p)].light_count, 0)) : 0;
     SmoothPlace found;
     for (size_t l = 0; l < values.size(); ++l) {
+        if (l >= lights) {
+            values[l] = 0.0f;
+            continue;
+        }
         if (l == 0 || !found.settled) found = locate_smooth(point, p, hint);
         values[l] = smooth_value(found, point, int(l));
     }
