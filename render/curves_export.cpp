@@ -171,24 +171,20 @@ void UsdCurvesLayer::add_frame(const FrameCurves &frame) {
     frames_.push_back(frame.frame);
     for (const SurfaceCurves &c : frame.surfaces) {
         Prim &prim = prim_of(c.surface);
-        std::string value;
-        put_list(value, c.vertex_counts);
-        add_sample(prim.counts, frame.frame, value);
-        value.clear();
-        put_triples(value, c.points);
-        add_sample(prim.points, frame.frame, value);
-        value.clear();
-        put_list(value, c.widths);
-        add_sample(prim.widths, frame.frame, value);
-        value.clear();
-        put_triples(value, c.colors);
-        add_sample(prim.colors, frame.frame, value);
-        value.clear();
-        put_list(value, c.opacities);
-        add_sample(prim.opacities, frame.frame, value);
-        value.clear();
-        put_triples(value, extent_of(c));
-        add_sample(prim.extent, frame.frame, value);
+        // One time sample of an attribute: its values written by `put` into one text.
+        const auto sample = [&](auto &attribute, const auto &put, const auto &values) {
+            std::string value;
+            put(value, values);
+            add_sample(attribute, frame.frame, value);
+        };
+        const auto list = [](std::string &out, const auto &values) { put_list(out, values); };
+        const auto triples = [](std::string &out, const auto &values) { put_triples(out, values); };
+        sample(prim.counts, list, c.vertex_counts);
+        sample(prim.points, triples, c.points);
+        sample(prim.widths, list, c.widths);
+        sample(prim.colors, triples, c.colors);
+        sample(prim.opacities, list, c.opacities);
+        sample(prim.extent, triples, extent_of(c));
     }
 }
 
