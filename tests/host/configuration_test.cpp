@@ -4,6 +4,7 @@
 
 #include "furdata/display_settings.h"
 #include "host/globals.h"
+#include "platform/processors.h"
 #include "test_env.h"
 
 namespace vellimor {
@@ -16,6 +17,12 @@ using testing::internal::GetCapturedStderr;
 const char *const kSwitches[] = {"FUR_USE_IRIS_GL",  "FUR_DONT_MOVE_MOUSE", "FUR_NO_BACKUP",
                                  "FUR_BACKUP_INTERVAL", "FUR_SINGLE_BUFFER", "FUR_SAVE_PLUGIN",
                                  "FUR_SIZE",         "FUR_MAX_PROC",        "FUR_TEXTURE_SEARCH_RANGE"};
+
+// The line a run without FUR_MAX_PROC prints: it uses every core it may.
+std::string running_on_every_core() {
+    const int n = platform::available_processors();
+    return n == 1 ? "Running on 1 processor\n" : "Running on " + std::to_string(n) + " processors\n";
+}
 
 class FurSwitches : public testing::Test {
 protected:
@@ -34,16 +41,16 @@ protected:
     ScopedEnv env;
 };
 
-TEST_F(FurSwitches, NoneSetGivesDefaultsAndOneProcessor) {
+TEST_F(FurSwitches, NoneSetGivesDefaultsAndEveryCore) {
     display_settings()->use_opengl = 0;
-    EXPECT_EQ(apply(), "Running on 1 processor\n");
+    EXPECT_EQ(apply(), running_on_every_core());
     EXPECT_EQ(display_settings()->use_opengl, 1);
     EXPECT_EQ(display_settings()->move_mouse, 1);
     EXPECT_EQ(config().backup, 1);
     EXPECT_FLOAT_EQ(config().backup_interval, 60.0f);
     EXPECT_EQ(config().single_buffer, 0);
     EXPECT_EQ(config().texture_search_range, 500);
-    EXPECT_EQ(config().multiprocessor, 0);
+    EXPECT_EQ(config().processors, platform::available_processors());
 }
 
 TEST_F(FurSwitches, FlagsAndTheirMessagesInOrder) {
@@ -51,8 +58,8 @@ TEST_F(FurSwitches, FlagsAndTheirMessagesInOrder) {
     env.set("FUR_DONT_MOVE_MOUSE", "0");
     env.set("FUR_NO_BACKUP", "yes");
     EXPECT_EQ(apply(),
-              "Using IrisGL drawing mode\nMoving mouse disabled\nNo backup files will be saved\n"
-              "Running on 1 processor\n");
+              "Using IrisGL drawing mode\nMoving mouse disabled\nNo backup files will be saved\n" +
+                  running_on_every_core());
     EXPECT_EQ(display_settings()->use_opengl, 0);
     EXPECT_EQ(display_settings()->move_mouse, 0);
     EXPECT_EQ(config().backup, 0);
@@ -88,11 +95,11 @@ TEST_F(FurSwitches, SingleBufferAndSavePlugin) {
 
 TEST_F(FurSwitches, WindowSizeTakesOnlyComponentsInRange) {
     env.set("FUR_SIZE", "300, 800");
-    EXPECT_EQ(apply(), "New size 0x800\nRunning on 1 processor\n");
+    EXPECT_EQ(apply(), "New size 0x800\n" + running_on_every_core());
     EXPECT_EQ(config().window_x, 0);
     EXPECT_EQ(config().window_y, 800);
     env.set("FUR_SIZE", "1024,4096");
-    EXPECT_EQ(apply(), "New size 1024x800\nRunning on 1 processor\n");
+    EXPECT_EQ(apply(), "New size 1024x800\n" + running_on_every_core());
     env.set("FUR_SIZE", "4095");  // no second number: y stays
     apply();
     EXPECT_EQ(config().window_x, 4095);
@@ -104,11 +111,12 @@ TEST_F(FurSwitches, WindowSizeTakesOnlyComponentsInRange) {
 }
 
 TEST_F(FurSwitches, ProcessorCount) {
-    env.set("FUR_MAX_PROC", "2");
-    EXPECT_EQ(apply(),
-              "Warning: number of processors: 2 set to more than the actual number of "
-              "processors:1\nRunning on 2 processors\n");
-    EXPECT_EQ(config().processors, 2);
+    const int actual = platform::available_processors();
+    env.set("FUR_MAX_PROC", std::to_string(actual + 1));
+    EXPECT_EQ(apply(), "Warning: number of processors: " + std::to_string(actual + 1) +
+                           " set to more than the actual number of processors:" + std::to_string(actual) +
+                           "\nRunning on " + std::to_string(actual + 1) + " processors\n");
+    EXPECT_EQ(config().processors, actual + 1);
     EXPECT_EQ(config().multiprocessor, 1);
     env.set("FUR_MAX_PROC", "-4");
     EXPECT_EQ(apply(), "Running on 1 processor\n");
@@ -118,14 +126,14 @@ TEST_F(FurSwitches, ProcessorCount) {
 
 TEST_F(FurSwitches, TextureSearchRange) {
     env.set("FUR_TEXTURE_SEARCH_RANGE", "0");
-    EXPECT_EQ(apply(),
-              "Running on 1 processor\nWarning: texture_search_range set to 0, this MUST be a "
-              "positive integer. It's been changed to 1\n");
+    EXPECT_EQ(apply(), running_on_every_core() +
+                           "Warning: texture_search_range set to 0, this MUST be a "
+                           "positive integer. It's been changed to 1\n");
     EXPECT_EQ(config().texture_search_range, 1);
     env.set("FUR_TEXTURE_SEARCH_RANGE", "6000");
-    EXPECT_EQ(apply(),
-              "Running on 1 processor\nWarning: texture_search_range set to 6000, this can slow "
-              "down texture-searches (but will work)\n");
+    EXPECT_EQ(apply(), running_on_every_core() +
+                           "Warning: texture_search_range set to 6000, this can slow "
+                           "down texture-searches (but will work)\n");
     EXPECT_EQ(config().texture_search_range, 6000);
 }
 
