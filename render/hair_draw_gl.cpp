@@ -18,6 +18,7 @@
 #include "host/status.h"
 #include "platform/key_state.h"
 #include "render/frame_render.h"
+#include "render/hair_ribbons.h"
 
 namespace vellimor {
 namespace {
@@ -378,23 +379,19 @@ void draw_hair_lines(const PolygonList &list) {
 int draw_hair_polygons(const PolygonList &list, bool alpha) {
     const DisplaySettings *settings = display_settings();
     const bool opengl = !settings || settings->use_opengl != 0;
-    int result = 1;
     // The drawing driver's culling, set again here: the alpha and antialiasing passes draw the
     // scene (which turns culling off) before the hairs, and every path must draw the same faces.
     glEnable(GL_CULL_FACE);
     glCullFace(opengl ? GL_BACK : GL_FRONT);
-    if (opengl) {
-        if (alpha) prepare_alpha_background();
+    if (alpha) prepare_alpha_background();
+    if (!opengl) progress_stage(alpha ? 3 : 2, int(list.size()));
+    int result = 1;
+    if (!(settings && settings->exact_tubes) && hair_ribbons_fit_current_state())
+        result = draw_hair_ribbons(list, alpha);
+    else if (opengl)
         result = draw_pattern(list, kTube, GL_QUAD_STRIP, alpha);
-    } else {
-        if (alpha) {
-            prepare_alpha_background();
-            progress_stage(3, int(list.size()));
-        } else {
-            progress_stage(2, int(list.size()));
-        }
+    else
         result = draw_pattern(list, kIrisQuads, GL_QUADS, alpha);
-    }
     glFlush();
     return result;
 }

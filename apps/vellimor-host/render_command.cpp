@@ -15,6 +15,7 @@
 #include "apps/vellimor-host/commands.h"
 #include "apps/vellimor-host/render_chunks.h"
 #include "apps/vellimor-host/render_options.h"
+#include "furdata/display_settings.h"
 #include "host/entry_points.h"
 #include "host/globals.h"
 #include "host/scene.h"
@@ -253,9 +254,10 @@ int run_render(const CommandLine &line) {
     bool fur_grown = false;
     BatchHooks hooks;
     hooks.write_frame = [&files](int frame, const PicImage &picture) { return files.write(frame, picture); };
-    hooks.fur_grown = [&fur_grown] {
+    hooks.fur_grown = [&fur_grown, &options] {
         fur_grown = true;
         warn_of_bare_surfaces();
+        display_settings()->exact_tubes = options.exact_tubes;
     };
     hooks.fur_frame = fur_frame;
     const int result = run_stand_alone(batch_command_line(options, line, range, base), hooks);

@@ -1,0 +1,156 @@
+// The ribbons: their rasteriser draws each pixel of a shared edge once, they picture random
+// hairs within the equivalence bounds of the exact tubes, and they draw the same bytes on any
+// number of cores.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "furdata/display_settings.h"
+#include "hair/random_generators.h"
+#include "host/globals.h"
+#include "render/hair_draw_gl.h"
+#include "render/hair_ribbons.h"
+#include "render/offscreen_target.h"
+#include "render/picture_difference.h"
+#include "render/triangle_raster.h"
+
+namespace vellimor {
+namespace {
+
+// Half-transparent triangles that tile a square and a fan around one centre: a pixel drawn by
+// two of them would be blended twice.
+TEST(TriangleRaster, TilesDrawEveryPixelOnceAndNothingBeyond) {
+    constexpr int kSide = 40;
+    std::vector<uint8_t> rgba(kSide * kSide * 4, 100);
+    std::vector<float> depth(kSide * kSide, 1.0f);
+    RasterTarget target{0, 0, kSide, kSide, rgba.data(), depth.data()};
+    auto corner = [](float x, float y) { return RasterVertex{x, y, 0.5f, 1.0f, {1.0f, 0.0f, 0.0f, 0.5f}}; };
+    // A square of two triangles, opposite windings, on fractional corners.
+    const RasterVertex a = corner(2.3f, 3.7f), b = corner(17.6f, 2.2f), c = corner(18.4f, 17.5f), d = corner(1.5f, 16.1f);
+    raster_triangle(a, b, c, target, 0, kSide);
+    raster_triangle(a, d, c, target, 0, kSide);
+    // An octagon of eight triangles around (29.5, 29.5), the centre on a pixel centre.
+    const RasterVertex centre = corner(29.5f, 29.5f);
+    for (int k = 0; k < 8; ++k) {
+        const float t0 = float(k) * 0.785398f, t1 = float(k + 1) * 0.785398f;
+        raster_triangle(centre, corner(29.5f + 8.0f * std::cos(t0), 29.5f + 8.0f * std::sin(t0)),
+                        corner(29.5f + 8.0f * std::cos(t1), 29.5f + 8.0f * std::sin(t1)), target, 0, kSide);
+    }
+    int once = 0, other = 0;
+    for (size_t i = 0; i < rgba.size(); i += 4) {
+        if (rgba[i] == 100 && rgba[i + 1] == 100) continue;  // not drawn
+        if (rgba[i] == 178 && rgba[i + 1] == 50 && rgba[i + 2] == 50) ++once;  // red blended over grey once
+        else ++other;
+    }
+    EXPECT_EQ(other, 0);
+    // The areas: 223 pixels of the square and 181 of the octagon.
+    EXPECT_NEAR(once, 223 + 181, 10);
+}
+
+// Hairs of random shapes and colours, some half-transparent, in a 256 x 256 view: eight segments
+// each, side and normal vectors across the hair as the hair geometry makes them.
+class RandomHairs : public ::testing::Test {
+protected:
+    static constexpr int kSide = 256;
+    void SetUp() override {
+        ASSERT_TRUE(offscreen_target_create(kSide, kSide, OffscreenKind::PixMap));
+        display_settings_create();
+        Random48 random(3, 5, 7);
+        auto unit = [&] { return float(random.next()) * 2.0f - 1.0f; };
+        constexpr int kHairs = 3000, kSegments = 8;
+        points.resize(size_t(kHairs) * (kSegments + 1));
+        for (int h = 0; h < kHairs; ++h) {
+            HairPoint *p = &points[size_t(h) * (kSegments + 1)];
+            float position[3] = {unit(), unit(), unit()}, direction[3] = {unit(), unit(), unit()};
+            const float thickness = 0.002f + 0.004f * float(random.next());
+            const float alpha = random.next() < 0.3 ? 0.5f : 1.0f;
+            for (int i = 0; i <= kSegments; ++i) {
+                for (int c = 0; c < 3; ++c) direction[c] += 0.3f * unit();
+                const float length = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] +
+                                               direction[2] * direction[2]);
+                // Side across the hair and the view, normal across the hair and the side.
+                float side[3] = {direction[1], -direction[0], 0.0f}, normal[3];
+                const float side_length = std::hypot(side[0], side[1]);
+                normal[0] = direction[1] * side[2] - direction[2] * side[1];
+                normal[1] = direction[2] * side[0] - direction[0] * side[2];
+                normal[2] = direction[0] * side[1] - direction[1] * side[0];
+                const float normal_length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+                for (int c = 0; c < 3; ++c) {
+                    p[i].position[c] = position[c];
+                    p[i].side[c] = thickness * side[c] / side_length;
+                    p[i].normal[c] = thickness * normal[c] / normal_length;
+                    position[c] += 0.04f * direction[c] / length;
+                }
+                for (int c = 0; c < 3; ++c) p[i].color[c] = float(random.next()) * 1.2f;  // some above 1
+                p[i].color[3] = alpha;
+                p[i].eye_distance = 0.0f;
+                if (i < kSegments) {
+                    p[i].next = &p[i + 1];
+                    list.push_back(&p[i]);
+                }
+            }
+        }
+    }
+    void TearDown() override {
+        config() = Config{};
+        display_settings_free();
+        offscreen_target_destroy();
+    }
+
+    // The list drawn in a perspective view with the batch render's state, over a background
+    // whose alpha is a quarter; the pixels read back.
+    std::vector<uint8_t> draw(bool exact, bool alpha, const PolygonList &drawn) {
+        display_settings()->exact_tubes = exact;
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glFrustum(-0.5, 0.5, -0.5, 0.5, 1.0, 10.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glTranslatef(0.0f, 0.0f, -3.0f);
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glClearColor(0.1f, 0.2f, 0.3f, 0.25f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        EXPECT_EQ(draw_hair_polygons(drawn, alpha), 1);
+        std::vector<uint8_t> rgba(size_t(kSide) * kSide * 4);
+        glReadPixels(0, 0, kSide, kSide, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        return rgba;
+    }
+
+    std::vector<HairPoint> points;
+    PolygonList list;
+};
+
+TEST_F(RandomHairs, RibbonsPictureTheTubesWithinTheBounds) {
+    for (bool alpha : {false, true}) {
+        const auto tubes = draw(true, alpha, list), ribbons = draw(false, alpha, list);
+        const auto background = draw(false, alpha, {});
+        const PictureDifference d = picture_difference(tubes, ribbons, kSide, kSide);
+        EXPECT_TRUE(d.equivalent()) << "alpha " << alpha << ": mean " << d.mean[0] << " " << d.mean[1] << " "
+                                    << d.mean[2] << ", block " << d.worst_block[0] << " " << d.worst_block[1]
+                                    << " " << d.worst_block[2];
+        size_t drawn = 0, differing = 0;
+        for (size_t i = 0; i < tubes.size(); i += 4) {
+            drawn += ribbons[i] != background[i];
+            differing += tubes[i] != ribbons[i];
+        }
+        EXPECT_GT(drawn, size_t(kSide * kSide / 4)) << "alpha " << alpha;
+        EXPECT_GT(differing, 0u) << "the ribbons were drawn, not the tubes";
+    }
+}
+
+TEST_F(RandomHairs, RibbonsAreTheSameBytesOnAnyNumberOfCores) {
+    config().processors_given = true;
+    config().processors = 1;
+    const auto one = draw(false, false, list);
+    for (int cores : {2, 5}) {
+        config().processors = cores;
+        EXPECT_TRUE(draw(false, false, list) == one) << cores << " cores";
+    }
+}
+
+}  // namespace
+}  // namespace vellimor
