@@ -96,16 +96,8 @@ Vec towards_eye(const RibbonView &view, const Vec &p) {
     return view.eye_is_point ? eye - p : eye;
 }
 
-// The half-width of the tube as the camera sees it at point p, turned towards `across` (the
-// direction across both the segment and the view): of the corners p ± side and p ± normal, the
-// one furthest that way. Its edge along the segment is where the faces turned to the camera
-// meet those turned away, so the ribbon's long edges are the tube's outline.
-Vec silhouette_half_width(const HairPoint &p, const Vec &across) {
-    const Vec side = load(p.side), normal = load(p.normal);
-    const float s = dot(side, across), n = dot(normal, across);
-    if (std::fabs(s) >= std::fabs(n)) return s < 0.0f ? side * -1.0f : side;
-    return n < 0.0f ? normal * -1.0f : normal;
-}
+// Turned towards `across`.
+Vec towards(const Vec &v, const Vec &across) { return dot(v, across) < 0.0f ? v * -1.0f : v; }
 
 using Clip = std::array<float, 4>;
 
@@ -225,16 +217,22 @@ void set_color(const HairPoint &p, bool alpha, float out[4]) {
     for (int k = 0; k < 4; ++k) out[k] = std::clamp(p.color[k], 0.0f, 1.0f);
 }
 
-// The ribbon of the segment from a to a.next: corners a - x_a, a + x_a, b + x_b, b - x_b, each
-// end's half-width on the same side of the segment so that the ribbon never twists.
+// The ribbon of the segment from a to a.next: corners a - x_a, a + x_a, b + x_b, b - x_b. Its
+// long edges are two edges of the tube: of the corner pairs ±side and ±normal, the one that lies
+// further across the view and the segment, where the faces turned to the camera meet those
+// turned away. Each end's half-width is turned to the same side, so the ribbon never twists.
 void shape_segment(const RibbonView &view, const HairPoint &a, bool alpha, SegmentShape &shape) {
     shape.vertex_count = shape.triangle_count = 0;
     shape.quad = false;
     const HairPoint &b = *a.next;
     const Vec pa = load(a.position), pb = load(b.position);
     const Vec along = pb - pa;
-    const Vec across_a = silhouette_half_width(a, cross(along, towards_eye(view, pa)));
-    const Vec across_b = silhouette_half_width(b, cross(along, towards_eye(view, pb)));
+    const Vec across_at_a = cross(along, towards_eye(view, pa)), across_at_b = cross(along, towards_eye(view, pb));
+    const Vec side_a = load(a.side), side_b = load(b.side), normal_a = load(a.normal), normal_b = load(b.normal);
+    const bool sides = std::fabs(dot(side_a, across_at_a)) + std::fabs(dot(side_b, across_at_b)) >=
+                       std::fabs(dot(normal_a, across_at_a)) + std::fabs(dot(normal_b, across_at_b));
+    const Vec across_a = towards(sides ? side_a : normal_a, across_at_a);
+    const Vec across_b = towards(sides ? side_b : normal_b, across_at_b);
 
     const Clip ca = clip_of_point(view.mvp, pa), cb = clip_of_point(view.mvp, pb);
     const Clip xa = clip_of_vector(view.mvp, across_a), xb = clip_of_vector(view.mvp, across_b);
@@ -355,15 +353,21 @@ constexpr int kMinBandRows = 8;
 constexpr int kMaxBandRows = 32;
 // Bands per worker, so that cores that finish early find more to do.
 constexpr int kBandsPerWorker = 4;
+// The sorted list is drawn in stripes of consecutive polygons, each as soon as the depth sort
+// has placed it, so that the cores draw while the sort goes on.
+constexpr size_t kStripes = 16;
+constexpr size_t kMinStripe = 8 * kBinChunk;
 
+// One stripe of the sorted list, list[first, end), placed in bands.
 struct Bands {
     int first_row = 0, rows = 1, count = 0;
-    std::vector<uint32_t> span;     // per segment: first band << 16 | last band, or kNoBands
-    std::vector<uint32_t> start;    // per band and chunk: where its segments begin in `order`
-    std::vector<uint32_t> order;    // segment indices, band after band
+    size_t first = 0, end = 0;
     size_t chunks = 0;
-    size_t begin(int band) const { return start[size_t(band) * chunks]; }
-    size_t end(int band) const { return band + 1 < count ? start[size_t(band + 1) * chunks] : order.size(); }
+    std::vector<uint32_t> span;   // per segment of the stripe: first band << 16 | last band, or kNoBands
+    std::vector<uint32_t> start;  // per band and chunk: where its segments begin in `order`
+    std::vector<uint32_t> order;  // list indices, band after band
+    size_t begin_of(int band) const { return start[size_t(band) * chunks]; }
+    size_t end_of(int band) const { return band + 1 < count ? start[size_t(band + 1) * chunks] : order.size(); }
 };
 
 int band_rows(int height, int workers) {
@@ -372,7 +376,7 @@ int band_rows(int height, int workers) {
 
 // Segments ahead whose points are fetched while the current one is worked on: the sorted list
 // visits the points in no memory order.
-constexpr size_t kPrefetchDistance = 32;
+constexpr size_t kPrefetchDistance = 8;
 
 void prefetch_points(const HairPoint *a) {
     __builtin_prefetch(a);
@@ -424,38 +428,31 @@ bool hair_ribbons_fit_current_state() {
     return source == GL_SRC_ALPHA && destination == GL_ONE_MINUS_SRC_ALPHA;
 }
 
-int draw_hair_ribbons(const PolygonList &list, bool alpha) {
-    if (list.empty()) return 1;
-    FrameCopy frame;
-    if (!read_frame(frame)) return 1;
-    const RibbonView view = current_view();
-    const RasterTarget &target = frame.target;
-    const int workers = hair_worker_count();
+namespace {
 
-    Bands bands;
-    bands.first_row = target.y0;
-    bands.rows = band_rows(target.height, workers);
-    bands.count = (target.height + bands.rows - 1) / bands.rows;
-    bands.chunks = (list.size() + kBinChunk - 1) / kBinChunk;
-    bands.span.resize(list.size());
+// Places list[bands.first, bands.end) in the bands once the depth sort has placed them: which
+// bands each segment may draw in, counted per chunk, then every band's segments in order.
+// False when Escape stopped it.
+bool place_in_bands(const PolygonList &list, const RibbonView &view, int workers, Bands &bands) {
+    const size_t count = bands.end - bands.first;
+    bands.chunks = (count + kBinChunk - 1) / kBinChunk;
+    bands.span.resize(count);
     std::vector<uint32_t> counts(bands.chunks * size_t(bands.count), 0);
-
-    // Which bands each segment touches, counted per chunk.
     const auto place = [&](int, size_t first, size_t end) {
-        wait_until_sorted(list, end);
+        wait_until_sorted(list, bands.first + end);
         uint32_t *chunk_counts = &counts[first / kBinChunk * size_t(bands.count)];
-        for (size_t i = first; i < end; ++i) {
-            if (i + kPrefetchDistance < end) prefetch_points(list[i + kPrefetchDistance]);
+        for (size_t k = first; k < end; ++k) {
+            const size_t i = bands.first + k;
+            if (k + kPrefetchDistance < end) prefetch_points(list[i + kPrefetchDistance]);
             const uint32_t span = band_span(bands, view, *list[i]);
-            bands.span[i] = span;
+            bands.span[k] = span;
             if (span == kNoBands) continue;
             for (uint32_t b = span >> 16; b <= (span & 0xFFFF); ++b) ++chunk_counts[b];
         }
     };
     const auto keep_going = [](size_t) { return !platform::key_is_down(platform::Key::Escape); };
-    if (!for_each_chunk(list.size(), kBinChunk, workers, place, keep_going)) return 0;
+    if (!for_each_chunk(count, kBinChunk, workers, place, keep_going)) return false;
 
-    // Band after band, each band's chunks in order.
     bands.start.resize(counts.size());
     uint32_t total = 0;
     for (int b = 0; b < bands.count; ++b)
@@ -468,22 +465,27 @@ int draw_hair_ribbons(const PolygonList &list, bool alpha) {
         const size_t chunk = first / kBinChunk;
         std::vector<uint32_t> next(size_t(bands.count));
         for (int b = 0; b < bands.count; ++b) next[size_t(b)] = bands.start[size_t(b) * bands.chunks + chunk];
-        for (size_t i = first; i < end; ++i) {
-            const uint32_t span = bands.span[i];
+        for (size_t k = first; k < end; ++k) {
+            const uint32_t span = bands.span[k];
             if (span == kNoBands) continue;
-            for (uint32_t b = span >> 16; b <= (span & 0xFFFF); ++b) bands.order[next[b]++] = uint32_t(i);
+            for (uint32_t b = span >> 16; b <= (span & 0xFFFF); ++b) bands.order[next[b]++] = uint32_t(bands.first + k);
         }
     };
-    for_each_chunk(list.size(), kBinChunk, workers, fill, [](size_t) { return true; });
+    for_each_chunk(count, kBinChunk, workers, fill, [](size_t) { return true; });
+    return true;
+}
 
-    // Every band drawn by one core, its segments in the sorted order.
+// Draws every band's segments, each band on one core in the sorted order. False when Escape
+// stopped it.
+bool draw_bands(const PolygonList &list, const RibbonView &view, bool alpha, int workers, const Bands &bands,
+                const RasterTarget &target) {
     const auto draw_band = [&](int, size_t first, size_t end) {
         SegmentShape shape;
         for (size_t band = first; band < end; ++band) {
             const int row_begin = bands.first_row + int(band) * bands.rows;
             const int row_end = row_begin + bands.rows;
-            const size_t band_end = bands.end(int(band));
-            for (size_t k = bands.begin(int(band)); k < band_end; ++k) {
+            const size_t band_end = bands.end_of(int(band));
+            for (size_t k = bands.begin_of(int(band)); k < band_end; ++k) {
                 if (k + kPrefetchDistance < band_end) prefetch_points(list[bands.order[k + kPrefetchDistance]]);
                 shape_segment(view, *list[bands.order[k]], alpha, shape);
                 if (shape.quad) {
@@ -499,12 +501,34 @@ int draw_hair_ribbons(const PolygonList &list, bool alpha) {
             }
         }
     };
-    const size_t band_count = size_t(bands.count);
+    const size_t band_count = size_t(bands.count), stripe = bands.end - bands.first;
     const auto poll = [&](size_t done) {
-        progress_step(int(done * list.size() / band_count));
+        progress_step(int(bands.first + done * stripe / band_count));
         return !platform::key_is_down(platform::Key::Escape);
     };
-    const bool whole = for_each_chunk(band_count, 1, workers, draw_band, poll);
+    return for_each_chunk(band_count, 1, workers, draw_band, poll);
+}
+
+}  // namespace
+
+int draw_hair_ribbons(const PolygonList &list, bool alpha) {
+    if (list.empty()) return 1;
+    FrameCopy frame;
+    if (!read_frame(frame)) return 1;
+    const RibbonView view = current_view();
+    const RasterTarget &target = frame.target;
+    const int workers = hair_worker_count();
+    Bands bands;
+    bands.first_row = target.y0;
+    bands.rows = band_rows(target.height, workers);
+    bands.count = (target.height + bands.rows - 1) / bands.rows;
+    const size_t stripe = std::max(kMinStripe, (list.size() + kStripes - 1) / kStripes);
+    bool whole = true;
+    for (size_t first = 0; first < list.size() && whole; first += stripe) {
+        bands.first = first;
+        bands.end = std::min(list.size(), first + stripe);
+        whole = place_in_bands(list, view, workers, bands) && draw_bands(list, view, alpha, workers, bands, target);
+    }
     write_frame(frame);
     return whole ? 1 : 0;
 }

@@ -66,6 +66,12 @@ protected:
             float position[3] = {unit(), unit(), unit()}, direction[3] = {unit(), unit(), unit()};
             const float thickness = 0.002f + 0.004f * float(random.next());
             const float alpha = random.next() < 0.3 ? 0.5f : 1.0f;
+            // Colours blend from root to tip, as the colour keys make them; some above 1.
+            float root[3], tip[3];
+            for (int c = 0; c < 3; ++c) {
+                root[c] = float(random.next()) * 1.2f;
+                tip[c] = float(random.next()) * 1.2f;
+            }
             for (int i = 0; i <= kSegments; ++i) {
                 for (int c = 0; c < 3; ++c) direction[c] += 0.3f * unit();
                 const float length = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] +
@@ -83,7 +89,8 @@ protected:
                     p[i].normal[c] = thickness * normal[c] / normal_length;
                     position[c] += 0.04f * direction[c] / length;
                 }
-                for (int c = 0; c < 3; ++c) p[i].color[c] = float(random.next()) * 1.2f;  // some above 1
+                const float t = float(i) / kSegments;
+                for (int c = 0; c < 3; ++c) p[i].color[c] = root[c] + t * (tip[c] - root[c]);
                 p[i].color[3] = alpha;
                 p[i].eye_distance = 0.0f;
                 if (i < kSegments) {
@@ -150,6 +157,44 @@ TEST_F(RandomHairs, RibbonsAreTheSameBytesOnAnyNumberOfCores) {
         config().processors = cores;
         EXPECT_TRUE(draw(false, false, list) == one) << cores << " cores";
     }
+}
+
+// Long hairs through the camera's plane to behind the camera, and far beside the view: the
+// ribbons are clipped where the tubes are. (A hair cut by the near plane at a grazing angle
+// shows its tube's ridge along the cut, which a ribbon has not.)
+TEST_F(RandomHairs, RibbonsAreClippedWhereTheTubesAre) {
+    std::vector<HairPoint> wild(2 * 400);
+    PolygonList crossing;
+    Random48 random(9, 8, 7);
+    auto unit = [&] { return float(random.next()) * 2.0f - 1.0f; };
+    for (size_t k = 0; k < wild.size(); k += 2) {
+        HairPoint &a = wild[k], &b = wild[k + 1];
+        const float from[3] = {4.0f * unit(), 4.0f * unit(), 2.5f * unit()};
+        const float to[3] = {2.0f * from[0] + unit(), 2.0f * from[1] + unit(), 4.0f};
+        for (int c = 0; c < 3; ++c) {
+            a.position[c] = from[c];
+            b.position[c] = to[c];
+        }
+        // Across the segment: any unit vector with no part along it, times the thickness.
+        const float d[3] = {to[0] - from[0], to[1] - from[1], to[2] - from[2]};
+        const float side[3] = {d[1], -d[0], 0.0f}, length = std::hypot(d[0], d[1]);
+        for (int c = 0; c < 3; ++c) {
+            a.side[c] = b.side[c] = 0.02f * side[c] / length;
+            a.normal[c] = b.normal[c] = c == 2 ? 0.02f : 0.0f;
+            a.color[c] = b.color[c] = 0.9f;
+        }
+        a.color[3] = b.color[3] = 1.0f;
+        a.next = &b;
+        crossing.push_back(&a);
+    }
+    const auto tubes = draw(true, false, crossing), ribbons = draw(false, false, crossing);
+    size_t drawn = 0, differing = 0;
+    for (size_t i = 0; i < ribbons.size(); i += 4) {
+        drawn += ribbons[i] == 230;
+        differing += std::abs(int(tubes[i]) - int(ribbons[i])) > 32;
+    }
+    EXPECT_GT(drawn, size_t(kSide * kSide / 20));
+    EXPECT_LT(differing, drawn / 50);
 }
 
 }  // namespace
