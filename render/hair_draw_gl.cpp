@@ -154,7 +154,7 @@ struct GlBuffer {
     GlBuffer &operator=(GlBuffer &&) = delete;
 };
 
-// Vertex buffers kept between drawings of one list while a HairVertexReuse lives: the filled
+// Vertex buffers kept between drawings of one list while a HairDrawingReuse lives: the filled
 // batches from the first on, up to the budget, for one list and alpha flag.
 struct KeptVertices {
     int reusers = 0;
@@ -351,10 +351,14 @@ float vector_length(const float v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[
 
 void set_hair_vertex_path(HairVertexPath path) { vertex_path() = path; }
 
-HairVertexReuse::HairVertexReuse() { ++kept_vertices().reusers; }
+HairDrawingReuse::HairDrawingReuse(bool vertices) : vertices_(vertices) {
+    if (vertices_) ++kept_vertices().reusers;
+    keep_hair_ribbon_bands(true);
+}
 
-HairVertexReuse::~HairVertexReuse() {
-    if (--kept_vertices().reusers == 0) kept_vertices().forget();
+HairDrawingReuse::~HairDrawingReuse() {
+    if (vertices_ && --kept_vertices().reusers == 0) kept_vertices().forget();
+    keep_hair_ribbon_bands(false);
 }
 HairVertexPath hair_vertex_path() { return vertex_path(); }
 

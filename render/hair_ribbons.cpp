@@ -21,6 +21,7 @@ namespace {
 // ---- The view: where the camera is and how points reach the window ----
 
 struct RibbonView {
+    float projection[16], model_view[16];
     float mvp[16];        // projection x model-view, column-major as OpenGL keeps it
     bool eye_is_point;    // a perspective: every point sees the camera in its own direction
     float eye[3];         // the camera's position, or the direction towards it (orthographic)
@@ -53,7 +54,7 @@ void centre_of_projection(const float m[16], double centre[4]) {
 
 RibbonView current_view() {
     RibbonView view{};
-    float projection[16], model_view[16];
+    float *projection = view.projection, *model_view = view.model_view;
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     glGetFloatv(GL_MODELVIEW_MATRIX, model_view);
     for (int c = 0; c < 4; ++c)
@@ -374,6 +375,23 @@ int band_rows(int height, int workers) {
     return std::clamp(height / std::max(1, workers * kBandsPerWorker), kMinBandRows, kMaxBandRows);
 }
 
+// Bands placed for one view serve every view that only moves the picture by up to this many
+// pixels (the antialiasing passes' jitter moves it by less than one).
+constexpr float kShiftServed = 1.0f;
+
+// Whether bands placed for view `placed` serve `view`: the same model-view and viewport, and a
+// projection that differs only in the frustum's shift, by at most kShiftServed pixels.
+bool bands_serve(const RibbonView &placed, const RibbonView &view) {
+    if (!std::equal(placed.model_view, placed.model_view + 16, view.model_view) ||
+        !std::equal(placed.viewport, placed.viewport + 4, view.viewport))
+        return false;
+    for (int k = 0; k < 16; ++k)
+        if (k != 8 && k != 9 && placed.projection[k] != view.projection[k]) return false;
+    // The shift's entries move normalised x and y one for one: a pixel is 2 / viewport size.
+    return std::fabs(placed.projection[8] - view.projection[8]) * 0.5f * view.viewport[2] <= kShiftServed &&
+           std::fabs(placed.projection[9] - view.projection[9]) * 0.5f * view.viewport[3] <= kShiftServed;
+}
+
 // Segments ahead whose points are fetched while the current one is worked on: the sorted list
 // visits the points in no memory order.
 constexpr size_t kPrefetchDistance = 8;
@@ -407,8 +425,8 @@ uint32_t band_span(const Bands &bands, const RibbonView &view, const HairPoint &
     float low_a, high_a, low_b, high_b;
     if (!reach_of_point(view, a, low_a, high_a) || !reach_of_point(view, *a.next, low_b, high_b))
         return uint32_t(last_band);
-    const float low = std::floor(std::min(low_a, low_b) - 1.0f) - float(bands.first_row);
-    const float high = std::ceil(std::max(high_a, high_b)) - float(bands.first_row);
+    const float low = std::floor(std::min(low_a, low_b) - 1.0f - kShiftServed) - float(bands.first_row);
+    const float high = std::ceil(std::max(high_a, high_b) + kShiftServed) - float(bands.first_row);
     if (!(high >= 0.0f) || !(low < float(bands.count * bands.rows))) return kNoBands;
     const int first = std::clamp(int(std::max(low, 0.0f)) / bands.rows, 0, last_band);
     const int last = std::clamp(int(std::min(high, float(bands.count * bands.rows))) / bands.rows, 0, last_band);
@@ -511,6 +529,36 @@ bool draw_bands(const PolygonList &list, const RibbonView &view, bool alpha, int
 
 }  // namespace
 
+namespace {
+
+// The bands of every stripe of one list, kept while a HairDrawingReuse lives: the antialiasing
+// passes and the alpha pass draw the same list again from views that differ by a fraction of a
+// pixel.
+struct KeptBands {
+    int reusers = 0;
+    const HairPoint *const *list = nullptr;
+    size_t polygons = 0;
+    RibbonView view{};
+    std::vector<Bands> stripes;
+    void forget() {
+        list = nullptr;
+        stripes.clear();
+        stripes.shrink_to_fit();
+    }
+};
+KeptBands &kept_bands() {
+    static KeptBands kept;
+    return kept;
+}
+
+}  // namespace
+
+void keep_hair_ribbon_bands(bool keep) {
+    KeptBands &kept = kept_bands();
+    kept.reusers += keep ? 1 : -1;
+    if (kept.reusers == 0) kept.forget();
+}
+
 int draw_hair_ribbons(const PolygonList &list, bool alpha) {
     if (list.empty()) return 1;
     FrameCopy frame;
@@ -518,17 +566,39 @@ int draw_hair_ribbons(const PolygonList &list, bool alpha) {
     const RibbonView view = current_view();
     const RasterTarget &target = frame.target;
     const int workers = hair_worker_count();
-    Bands bands;
-    bands.first_row = target.y0;
-    bands.rows = band_rows(target.height, workers);
-    bands.count = (target.height + bands.rows - 1) / bands.rows;
+    Bands layout;
+    layout.first_row = target.y0;
+    layout.rows = band_rows(target.height, workers);
+    layout.count = (target.height + layout.rows - 1) / layout.rows;
+
+    KeptBands &kept = kept_bands();
+    const bool keeping = kept.reusers > 0;
+    const bool placed = keeping && kept.list == list.data() && kept.polygons == list.size() &&
+                        !kept.stripes.empty() && kept.stripes[0].first_row == layout.first_row &&
+                        kept.stripes[0].rows == layout.rows && kept.stripes[0].count == layout.count &&
+                        bands_serve(kept.view, view);
+    if (keeping && !placed) {
+        kept.forget();
+        kept.list = list.data();
+        kept.polygons = list.size();
+        kept.view = view;
+    }
     const size_t stripe = std::max(kMinStripe, (list.size() + kStripes - 1) / kStripes);
     bool whole = true;
-    for (size_t first = 0; first < list.size() && whole; first += stripe) {
+    Bands scratch;
+    for (size_t s = 0, first = 0; first < list.size() && whole; ++s, first += stripe) {
+        if (placed) {
+            whole = draw_bands(list, view, alpha, workers, kept.stripes[s], target);
+            continue;
+        }
+        Bands &bands = keeping ? kept.stripes.emplace_back(layout) : (scratch = layout);
         bands.first = first;
         bands.end = std::min(list.size(), first + stripe);
         whole = place_in_bands(list, view, workers, bands) && draw_bands(list, view, alpha, workers, bands, target);
+        bands.span = {};
     }
+    // Bands placed only in part are no use to a later drawing.
+    if (keeping && !whole && !placed) kept.forget();
     write_frame(frame);
     return whole ? 1 : 0;
 }

@@ -12,6 +12,10 @@ namespace vellimor {
 // by source alpha, every colour channel written. Otherwise the tubes are drawn.
 bool hair_ribbons_fit_current_state();
 
+// Counts a HairDrawingReuse in (true) or out (false): while one lives, the bands a drawing of a
+// sorted list placed its ribbons in are kept for the next drawing of that list.
+void keep_hair_ribbon_bands(bool keep);
+
 // Draws the sorted polygons as ribbons with the current projection, model-view, viewport,
 // scissor, depth test and blending. In the alpha pass every corner is white with its point's
 // alpha. Returns 1 when done, 0 when Escape stopped it (what was drawn stays).

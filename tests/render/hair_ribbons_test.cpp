@@ -107,12 +107,14 @@ protected:
     }
 
     // The list drawn in a perspective view with the batch render's state, over a background
-    // whose alpha is a quarter; the pixels read back.
-    std::vector<uint8_t> draw(bool exact, bool alpha, const PolygonList &drawn) {
+    // whose alpha is a quarter, the view moved by (dx, dy) pixels as antialiasing moves it; the
+    // pixels read back.
+    std::vector<uint8_t> draw(bool exact, bool alpha, const PolygonList &drawn, float dx = 0.0f, float dy = 0.0f) {
         display_settings()->exact_tubes = exact;
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
-        glFrustum(-0.5, 0.5, -0.5, 0.5, 1.0, 10.0);
+        const double pixel = 1.0 / kSide;  // the frustum is 1 wide at the near plane
+        glFrustum(-0.5 - dx * pixel, 0.5 - dx * pixel, -0.5 - dy * pixel, 0.5 - dy * pixel, 1.0, 10.0);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         glTranslatef(0.0f, 0.0f, -3.0f);
@@ -157,6 +159,21 @@ TEST_F(RandomHairs, RibbonsAreTheSameBytesOnAnyNumberOfCores) {
         config().processors = cores;
         EXPECT_TRUE(draw(false, false, list) == one) << cores << " cores";
     }
+}
+
+// The bands kept from a first pass serve the next passes, jittered by up to a pixel across, and
+// the alpha pass: the same bytes as bands placed anew; a view that moves further places anew.
+TEST_F(RandomHairs, KeptBandsDrawTheBytesOfBandsPlacedAnew) {
+    struct Pass {
+        float dx, dy;
+        bool alpha;
+    };
+    const Pass passes[] = {{0.45f, -0.3f, false}, {-0.5f, 0.5f, false}, {0.0f, 0.0f, true}, {3.0f, -2.0f, false}};
+    std::vector<std::vector<uint8_t>> fresh;
+    for (const Pass &p : passes) fresh.push_back(draw(false, p.alpha, list, p.dx, p.dy));
+    const HairDrawingReuse reuse(false);
+    for (size_t k = 0; k < fresh.size(); ++k)
+        EXPECT_TRUE(draw(false, passes[k].alpha, list, passes[k].dx, passes[k].dy) == fresh[k]) << "pass " << k;
 }
 
 // Long hairs through the camera's plane to behind the camera, and far beside the view: the
