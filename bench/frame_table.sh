@@ -66,33 +66,13 @@ if [ "$with_blender" = 1 ] && ! command -v blender >/dev/null; then
   echo "blender is not installed: the peer column stays empty" >&2
   with_blender=0
 fi
-blender_run=(blender)
-if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-  blender_run=(xvfb-run -a -s "-screen 0 1280x720x24" blender)
-fi
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export TEMP=$work
 [ -n "$pictures" ] || pictures=$work/pictures
 mkdir -p "$pictures"
-database=$work/furball
-cp -r "$source_dir/examples/furball" "$database"
 host=$after_build/bin/vellimor-host
-
-# Fur only on the sphere, `density` hairs per square unit.
-settings() {  # FILE DENSITY -> the file's settings with that density
-  sed "s/number_of_hairs_pr_square_unit = .*/number_of_hairs_pr_square_unit = $2/" "$1"
-}
-for surface in Ground Flag; do
-  settings "$database/fur/$surface.fur" 0 >"$work/$surface.fur"
-  "$host" apply-fur -d "$database" -s furball "$work/$surface.fur" >/dev/null
-done
-sphere_area=11.9  # hairs per unit of density on the demo sphere
-set_hairs() {  # COUNT
-  settings "$database/fur/Sphere.fur" "$(echo "$1 / $sphere_area" | bc)" >"$work/Sphere.fur"
-  "$host" apply-fur -d "$database" -s furball "$work/Sphere.fur" >/dev/null
-}
+source "$source_dir/bench/demo_sphere.sh"
 
 # CORES COMMAND... -> "SECONDS PEAK_MB" of the whole process, run on the first CORES cores only
 # (llvmpipe with as many threads)
@@ -116,7 +96,7 @@ echo "Load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf "| hairs | AA | cores | before | after | Blender | after / before | after / Blender | peak MB before | peak MB after |\n"
 printf "|---|---|---|---|---|---|---|---|---|---|\n"
 for count in "${counts[@]}"; do
-  set_hairs "$count"
+  set_sphere_hairs "$count"
   strands=$work/strands
   [ "$with_blender" = 0 ] || "$after_build/bin/peer_strands" "$database" furball "$strands" >"$work/strands.log" 2>&1 ||
     { cat "$work/strands.log" >&2; exit 1; }
@@ -179,7 +159,7 @@ database=$work/demo
 render_pair demo --size 640 480 --aa 3
 for frame in $(seq 1 30); do compare_pair demo "$frame" "$([ "$frame" = 1 ] && echo "$pictures/demo-side-by-side.png")"; done
 database=$work/furball
-set_hairs 1000000
+set_sphere_hairs 1000000
 for level in 0 4; do
   render_pair "sphere-aa$level" --frames 1 1 --size 1280 720 --aa "$level"
   compare_pair "sphere-aa$level" 1 "$pictures/sphere-aa$level-side-by-side.png"
