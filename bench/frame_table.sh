@@ -8,6 +8,7 @@
 #
 #   bench/frame_table.sh [options]
 #     --before-commit C   the earlier commit (default 45e0cce); built from `git archive` once
+#                         (give it with --before-build too, to name it in the last line)
 #     --before-build DIR  use this build folder instead (bin/vellimor, bin/vellimor-host)
 #     --after-build DIR   this checkout's Release build (default build-bench; built when missing)
 #     --runs N            runs of each frame (default 3; the median counts)
@@ -40,7 +41,7 @@ while [ $# -gt 0 ]; do
     --no-blender) with_blender=0; shift ;;
     --no-pictures) with_pictures=0; shift ;;
     --pictures) pictures=$2; shift 2 ;;
-    *) sed -n '2,21p' "$0" >&2; exit 2 ;;
+    *) awk 'NR > 1 && /^#/ {print; next} NR > 1 {exit}' "$0" >&2; exit 2 ;;
   esac
 done
 
@@ -165,3 +166,12 @@ for level in 0 4; do
   compare_pair "sphere-aa$level" 1 "$pictures/sphere-aa$level-side-by-side.png"
 done
 echo "Pictures in $pictures (tubes | ribbons | difference x 8)."
+
+# The exact tubes keep the earlier commit's bytes (the hair shapes and shading are unchanged).
+"$before_build/bin/vellimor-host" render -d "$database" -s furball --frames 1 1 --size 1280 720 --aa 0 \
+  --output "$pictures/sphere-before" >/dev/null 2>&1
+if cmp -s "$pictures/sphere-before.0001.png" "$pictures/sphere-aa0.tubes.0001.png"; then
+  echo "The exact tubes of 10^6 hairs at level 0: the same bytes as $before_commit's picture."
+else
+  echo "The exact tubes of 10^6 hairs at level 0: NOT the bytes of $before_commit's picture."
+fi
