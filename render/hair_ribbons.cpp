@@ -1,6 +1,5 @@
 #include "render/hair_ribbons.h"
 
-#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 
 #include <algorithm>
