@@ -11,7 +11,7 @@
 
 #include "host/test_env.h"
 #include "render/ply_reader.h"
-#include "run_program.h"
+#include "support/run_program.h"
 
 namespace vellimor {
 namespace {

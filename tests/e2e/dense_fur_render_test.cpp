@@ -13,7 +13,7 @@
 #include "saa/saa.h"
 #include "host/test_env.h"
 #include "render/pic_file.h"
-#include "run_program.h"
+#include "support/run_program.h"
 #include "support/paths.h"
 
 namespace vellimor {

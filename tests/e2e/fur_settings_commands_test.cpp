@@ -8,7 +8,7 @@
 
 #include "host/test_env.h"
 #include "render/pic_file.h"
-#include "run_program.h"
+#include "support/run_program.h"
 
 namespace vellimor {
 namespace {

@@ -7,7 +7,7 @@
 #include <regex>
 
 #include "host/test_env.h"
-#include "run_program.h"
+#include "support/run_program.h"
 
 namespace vellimor {
 namespace {

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "host/test_env.h"
-#include "run_program.h"
+#include "support/run_program.h"
 
 namespace vellimor {
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "host/test_env.h"
-#include "run_program.h"
+#include "support/run_program.h"
 #include "support/paths.h"
 
 namespace vellimor {

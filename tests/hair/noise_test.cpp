@@ -29,15 +29,6 @@ std::string describe_tables() {
     return text;
 }
 
-TEST(Noise, ZeroAtIntegerPoints) {
-    for (int x = -3; x <= 3; ++x)
-        for (int y = -300; y <= 300; y += 149)
-            for (int z : {-1, 0, 255, 256, 1000}) {
-                const float p[3] = {float(x), float(y), float(z)};
-                EXPECT_EQ(noise3(p), 0.0f) << x << " " << y << " " << z;
-            }
-}
-
 TEST(Noise, ContinuousAcrossIntegerBoundaries) {
     for (float base : {0.0f, 1.0f, 17.0f, -5.0f}) {
         const float eps = 1e-3f;
@@ -96,18 +87,6 @@ TEST(Noise, TablesAreMirroredUnitGradientsOverTheLattice) {
     int distinct = 0;
     for (int c : seen) distinct += c > 0;
     EXPECT_GE(distinct, 255);
-}
-
-TEST(Noise, PinnedTableValues) {
-    // First entries after seeding with 1; a change here changes every wind.
-    const int *p = noise_permutation_table();
-    const float(*g)[3] = noise_gradient_table();
-    std::string head;
-    for (int i = 0; i < 8; ++i) head += std::to_string(p[i]) + " ";
-    EXPECT_EQ(head, "0 1 185 102 253 94 182 7 ");
-    EXPECT_EQ(g[0][0], 0x1.85e0ccp-1f);
-    const float q[3] = {0.5f, 1.25f, 2.75f};
-    EXPECT_EQ(noise3(q), -0x1.308ep-2f);
 }
 
 // Run in a child process by the test below: writes the tables to the named file.

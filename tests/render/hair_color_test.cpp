@@ -56,17 +56,6 @@ TEST(ColorAlongHair, OneKeyIsConstantAndTwoKeysHitRootAndTipExactly) {
     EXPECT_NEAR(c.thickness, (0.05f + 0.0001f) / 2, 1e-7);
 }
 
-TEST(ColorAlongHair, KeysAtTheSamePlaceTakeTheEarlierValue) {
-    auto record = patch_new();
-    record->main_color_keys[kColorDiffuse][1].where = 0.0f;  // both keys at the root
-    HairKeyValues values{};
-    set_value(values, kColorDiffuse, 0, 255, 0, 0, 0);
-    set_value(values, kColorDiffuse, 1, 0, 255, 0, 0);
-    HairPointColors c;
-    colors_along_hair(*record, values, 0.0f, c);
-    EXPECT_TRUE(std::isfinite(c.diffuse[0]));
-}
-
 TEST(ColorKeys, AddingToAOneKeyTypeAlwaysPutsTheKeyAtTheTip) {
     auto record = patch_new();
     set_rgba(first_key(*record).color_keys[kColorAmbient][0], 0.2f, 0.3f, 0.4f, 0.5f);
@@ -245,22 +234,6 @@ TEST_F(ShadingFixture, ShadingFollowsTheAngleToTheRootNormalAndKeepsItAlongTheHa
     float base3[4] = {1, 1, 1, 1};
     shade(0, root_point, base3, out);
     EXPECT_NEAR(out[0], 0.5f, 1e-5);
-}
-
-TEST_F(ShadingFixture, ShadowCastingSurfacesAskTheShadowModelAtEveryPoint) {
-    // Without a shadow model nothing is shadowed, whichever query the surface uses.
-    settings.hilights = 0;
-    settings.light_exposure = 2.0f;
-    record->casts_shadow = 1;
-    add_light(0, 0, -10, 0.5f, 0.5f, 0.5f);
-    for (short exact : {0, 1}) {
-        record->shadow_exact = exact;
-        const float p[3] = {0, 0, 1};
-        float base[4] = {1, 1, 1, 1};
-        float out[4];
-        shade(0, p, base, out);
-        EXPECT_FLOAT_EQ(out[0], 1.0f);
-    }
 }
 
 TEST(ColorAlongHair, WindColourMovesDiffuseButNotAlpha) {

@@ -136,20 +136,6 @@ TEST(HairMeshArrays, RingsSitAroundThePointWithOutwardNormals) {
     }
 }
 
-TEST(HairMeshArrays, ColoursAreClampedBytes) {
-    HandMadeHairs bright({1}, 1.7f);
-    bright.points[1].color[0] = -0.3f;
-    HairMeshArrays a;
-    ASSERT_TRUE(build_hair_mesh_arrays(bright.polygons, bright.count(), a));
-    EXPECT_EQ(a.colors[0], 255);  // 1.7 saturates instead of wrapping to 178
-    EXPECT_EQ(a.colors[3], 255);
-    EXPECT_EQ(a.colors[4 * 4], 0);  // point 1's red
-    EXPECT_EQ(a.colors[4 * 4 + 1], 255);
-    HandMadeHairs half({1}, 0.5f);
-    ASSERT_TRUE(build_hair_mesh_arrays(half.polygons, half.count(), a));
-    EXPECT_EQ(a.colors[0], 127);  // trunc(0.5 * 255)
-}
-
 TEST(HairMeshArrays, BrokenListsAreRefused) {
     HandMadeHairs hairs({1});
     HairMeshArrays a;

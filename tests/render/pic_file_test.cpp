@@ -94,16 +94,6 @@ TEST(PicWriter, OnePixelWideFileIsByteExact) {
     EXPECT_EQ(file, expected);
 }
 
-TEST(PicWriter, DefaultCommentNamesTheProducerAndPadsWithZeros) {
-    auto picture = pic_create(2, 1, false);
-    Bytes file = pic_encode(*picture);
-    std::string comment(reinterpret_cast<const char *>(file.data() + 8), kPicCommentSize);
-    EXPECT_NE(comment.find("Vellimor"), std::string::npos);
-    EXPECT_EQ(comment.back(), '\0');
-    EXPECT_EQ(file[104], 0);  // a single packet ends the chain
-    EXPECT_EQ(file[107], kPicMaskRgb);
-}
-
 TEST(PicWriter, RefusesPicturesWithoutAValidSize) {
     PicImage empty;
     EXPECT_TRUE(pic_encode(empty).empty());

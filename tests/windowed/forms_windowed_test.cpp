@@ -1,32 +1,16 @@
 // The toolkit on a real X server (Xvfb), driven by XTest pointer and key events as a person
 // would: the demo form's classes, the choice pop-up, the dialogs and the file selector.
-#include "demo_form.h"
-#include "windowed_support.h"
+#include "forms/demo_form.h"
+#include "forms_windowed_support.h"
 
-#include "platform/window_system.h"
-
-#include <GL/freeglut.h>
 #include <gtest/gtest.h>
-
-#include <chrono>
-#include <dlfcn.h>
-#include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <thread>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-// The GL driver keeps allocations for the process lifetime and is unloaded before the leak check,
-// which then cannot name it; kept loaded, the suppressions recognise it.
-const bool kDriverKept = [] {
-    for (const char *path : {"/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", "swrast_dri.so"})
-        if (dlopen(path, RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE)) return true;
-    return false;
-}();
+#include <filesystem>
+#include <fstream>
+#include <thread>
 
 namespace vellimor {
 namespace {
@@ -37,7 +21,6 @@ TEST_F(FormsWindowed, DemoFormAnswersThePointerAndTheKeyboard) {
     DemoForm demo = make_demo_form();
     show_at(demo.form, 40, 40);
 
-    EXPECT_TRUE(driver_.save_png(native_window(demo.form), artefact("forms-demo.png").string()));
 
     // Slider: drag the knob most of the way right; its callback moves the progress bar too.
     fm_set_slider_value(demo.slider, 0);
@@ -126,7 +109,6 @@ TEST_F(FormsWindowed, DemoFormAnswersThePointerAndTheKeyboard) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             x.move(entry3.x, entry3.y);
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            x.save_png(x.topmost_toplevel(), artefact("forms-choice-popup.png").string());
             x.click(entry3.x, entry3.y);
         }
     });
@@ -151,7 +133,6 @@ TEST_F(FormsWindowed, QuestionBoxReturnsTheClickedAnswer) {
         XDriver x;
         if (!wait_for([&] { return x.mapped_toplevel_count() > windows_before; })) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        x.save_png(x.topmost_toplevel(), artefact("forms-question.png").string());
         // The dialog is centred: 400 x 138 with three answers of 100 spaced evenly.
         int left = (1280 - 400) / 2, top = (1024 - 138) / 2;
         x.click(left + 25 + 2 * 125 + 50, top + 138 - 14 - 15);
@@ -168,7 +149,6 @@ TEST_F(FormsWindowed, ErrorBoxCanHideFurtherErrors) {
         XDriver x;
         if (!wait_for([&] { return x.mapped_toplevel_count() > windows_before; })) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        x.save_png(x.topmost_toplevel(), artefact("forms-error-box.png").string());
         int left = (1280 - 400) / 2, top = (1024 - 138) / 2;
         x.click(left + 25 + 2 * 125 + 50, top + 138 - 14 - 15);  // "Hide Errors"
     });
@@ -202,7 +182,6 @@ TEST_F(FormsWindowed, FileSelectorWalksADirectoryAndReturnsAFile) {
         int list_x = left + static_cast<int>(kFmFileListX) + 60;
         x.click(list_x, line_y(2));  // "D sub"
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        x.save_png(x.topmost_toplevel(), artefact("forms-file-selector.png").string());
         x.click(list_x, line_y(3));  // "b.pic", twice in quick succession
         x.click(list_x, line_y(3));
     });
@@ -259,7 +238,6 @@ TEST_F(FormsWindowed, DemoProgramShowsItsFormAndQuits) {
         return shot;
     };
     shows_whole_form("after 2 s");
-    driver_.save_png(window, artefact("forms-demo-program.png").string());
     // Driven by clicks, drags and keys, it still does.
     driver_.focus(window);
     for (const FmObject *obj : {layout.button, layout.toggle, layout.radio[2], layout.counter, layout.browser}) {

@@ -1,7 +1,5 @@
 // The texture file selector on a real X server: a file picked from the list with its texture
 // options, and "Cancel", which gives nothing.
-#include <dlfcn.h>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -10,16 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "../forms/x_driver.h"
+#include "support/x_driver.h"
 #include "editor/texture_file_select.h"
 #include "forms/forms.h"
-
-// The GL driver stays loaded so that the leak suppressions can name its allocations.
-const bool kDriverKept = [] {
-    for (const char *path : {"/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", "swrast_dri.so"})
-        if (dlopen(path, RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE)) return true;
-    return false;
-}();
 
 namespace vellimor {
 namespace {

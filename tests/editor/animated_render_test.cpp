@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "e2e/run_program.h"
+#include "support/run_program.h"
 #include "editor/scene_menu.h"
 #include "fcurve/curve_editor.h"
 #include "fcurve/fcurve_autokey.h"

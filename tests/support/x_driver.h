@@ -70,10 +70,11 @@ public:
     bool window_size(unsigned long window, int *width, int *height);
     // The window's contents (empty when it cannot be read).
     Snapshot grab(unsigned long window);
-    // Writes the window's contents as an RGB PNG; false on failure.
-    bool save_png(unsigned long window, const std::string &path);
+    // The mapped window whose title begins with `prefix` (0 when none).
+    unsigned long find_window(const std::string &prefix);
 
 private:
+    unsigned long search(unsigned long window, const std::string &prefix, int depth);
     void key_code(unsigned int code);
     _XDisplay *display_ = nullptr;
 };

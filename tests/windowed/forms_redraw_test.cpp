@@ -1,8 +1,8 @@
 // What the windows show: after timer ticks, drags, typing, presses and held dialog buttons the
 // window still shows the whole form, and the changed object its new state. Read back from the X
 // server as a person would see it.
-#include "demo_form.h"
-#include "windowed_support.h"
+#include "forms/demo_form.h"
+#include "forms_windowed_support.h"
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>
@@ -66,7 +66,6 @@ TEST_F(FormsWindowed, DemoWindowShowsTheWholeFormAfterEveryChange) {
     ASSERT_TRUE(pump_until([&] { return fm_get_slider_value(demo.slider) > 70; }));
     pump_for(50);
     shot = look(demo.form);
-    driver_.save_png(native_window(demo.form), artefact("forms-demo-after-drag.png").string());
     EXPECT_TRUE(shows_demo_background(shot)) << "after a slider drag";
     float t = fm_get_slider_value(demo.slider) / 100;
     const FmObject *s = demo.slider;
@@ -124,7 +123,6 @@ TEST_F(FormsWindowed, DemoWindowShowsTheWholeFormAfterEveryChange) {
     EXPECT_EQ(demo_calls(demo.valslider), calls);
     EXPECT_TRUE(shows_demo_background(look(demo.form))) << "after a press on the number box";
 
-    EXPECT_TRUE(driver_.save_png(native_window(demo.form), artefact("forms-demo-after-changes.png").string()));
 }
 
 TEST_F(FormsWindowed, HeldQuestionButtonShowsPushedInAWholeDialog) {

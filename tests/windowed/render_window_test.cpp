@@ -16,9 +16,7 @@
 #include "host/scene.h"
 #include "render/fur_test_scene.h"
 #include "render/pic_file.h"
-#include "tests/forms/x_driver.h"
-#include "windowed_support.h"
-#include "x_screen.h"
+#include "support/windowed.h"
 
 namespace vellimor {
 namespace {
@@ -28,12 +26,12 @@ using test::pump_for;
 using test::pump_until;
 
 // Pixels of the fur's red colour.
-int fur_pixels(const test::WindowPixels &image) {
+int fur_pixels(const test::Snapshot &image) {
     int count = 0;
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) {
-            const uint8_t *c = image.at(x, y);
-            count += c[0] > 60 && c[0] > c[1] + 30 && c[0] > c[2] + 30;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const test::Rgb c = image.at(x, y);
+            count += c.r > 60 && c.r > c.g + 30 && c.r > c.b + 30;
         }
     return count;
 }
@@ -68,28 +66,24 @@ TEST(RenderWindow, ShowsTheRenderedFramesAndSavesThem) {
     fm_set_input(w.x, "240");
     w.x->callback(w.x, 0);
     pump_for(100);
-    fs::create_directories(test::build_dir() + "/artefacts");
-    EXPECT_TRUE(driver.save_png(test::native_window(w.form), test::build_dir() + "/artefacts/render-settings.png"));
 
     // A second connection watches the "Rendering" window while the loop renders.
     std::atomic<int> best{0};
     std::atomic<bool> seen{false}, stop{false};
     std::thread watcher([&] {
-        test::XScreen screen;
+        test::XDriver screen;
         const auto end = test::Clock::now() + std::chrono::seconds(60);
         while (!stop && test::Clock::now() < end) {
             if (unsigned long window = screen.find_window("Rendering frame")) {
                 seen = true;
-                best = std::max(best.load(), fur_pixels(screen.read(window)));
+                best = std::max(best.load(), fur_pixels(screen.grab(window)));
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     });
-    int ox = 0, oy = 0;
-    driver.window_origin(test::native_window(w.form), &ox, &oy);
-    const test::Pixel render = test::form_pixel(w.form, w.render->x + w.render->w / 2, w.render->y + w.render->h / 2);
-    driver.click(ox + render.x, oy + render.y);
-    const bool rendered = pump_until([&] { return fs::exists(output + ".4.pic"); }, 60);
+    const test::ScreenPoint render = test::on_screen(driver, w.render);
+    driver.click(render.x, render.y);
+    const bool rendered = pump_until([&] { return fs::exists(output + ".4.pic"); });
     pump_for(100);
     stop = true;
     watcher.join();

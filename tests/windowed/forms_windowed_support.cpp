@@ -1,6 +1,6 @@
-#include "windowed_support.h"
+#include "forms_windowed_support.h"
 
-#include "demo_form.h"
+#include "forms/demo_form.h"
 
 #include "platform/window_system.h"
 
@@ -8,57 +8,8 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <thread>
 
 namespace vellimor::test {
-
-bool pump_until(const std::function<bool()> &done) {
-    auto end = Clock::now() + kTimeout;
-    while (Clock::now() < end) {
-        fm_check_forms();
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
-}
-
-void pump_for(int ms) {
-    auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < end) {
-        fm_check_forms();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-}
-
-bool wait_for(const std::function<bool()> &done) {
-    auto end = Clock::now() + kTimeout;
-    while (Clock::now() < end) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
-void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-std::filesystem::path artefact(const char *name) {
-    const char *build_dir = std::getenv("VELLIMOR_BUILD_DIR");
-    std::filesystem::path dir = std::filesystem::path(build_dir ? build_dir : ".") / "artefacts";
-    std::filesystem::create_directories(dir);
-    return dir / name;
-}
-
-unsigned long native_window(const FmForm *form) {
-    glutSetWindow(form->window);
-    return glutGetHWND(0);
-}
-
-ScreenPoint on_screen(XDriver &x, const FmObject *obj, float fx, float fy) {
-    int ox = 0, oy = 0;
-    x.window_origin(native_window(obj->form), &ox, &oy);
-    float px = obj->x + obj->w * fx, py = obj->y + obj->h * fy;
-    return {ox + static_cast<int>(std::lround(px)), oy + static_cast<int>(std::lround(obj->form->h - 1 - py))};
-}
 
 Rgb map_color(int index) {
     Rgb c;

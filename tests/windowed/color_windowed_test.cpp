@@ -10,6 +10,10 @@ using test::DesignerSession;
 
 class ColorWindowed : public DesignerSession {
 protected:
+    void SetUp() override {
+        DesignerSession::SetUp();
+        open();
+    }
     // The screen point at position p along the hair in the colour area.
     test::ScreenPoint at(float p) { return object_screen(main->color_area, 0.5f, p); }
     const MainColorKey *keys_of(PatchData &r) { return r.main_color_keys[kColorDiffuse]; }

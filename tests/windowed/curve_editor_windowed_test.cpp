@@ -9,14 +9,11 @@
 #include "support/paths.h"
 
 #include <filesystem>
-#include "tests/forms/x_driver.h"
-#include "windowed_support.h"
-#include "x_screen.h"
+#include "support/windowed.h"
 
 namespace vellimor {
 namespace {
 
-using test::form_pixel;
 using test::pump_for;
 using test::pump_until;
 
@@ -28,7 +25,7 @@ protected:
     void SetUp() override {
         fm_init();
         ASSERT_FALSE(fm_headless()) << "no X display";
-        ASSERT_TRUE(driver.ok() && screen.ok());
+        ASSERT_TRUE(driver.ok());
         fcurve_delete_all();
         display_settings_create();
         SceneState &s = scene_state();
@@ -63,41 +60,36 @@ protected:
         scene_state().patches.clear();
         fcurve_delete_all();
     }
-    // Screen position of a data point of the curve area.
-    test::Pixel on_screen(float x, float y) {
+    // Screen and window positions of a data point of the curve area.
+    test::ScreenPoint on_screen(float x, float y) {
         const CurveEditor &e = curve_editor();
-        const test::Pixel p = window_pixel(x, y);
-        int ox = 0, oy = 0;
-        driver.window_origin(test::native_window(e.form), &ox, &oy);
-        return {ox + p.x, oy + p.y};
+        return test::on_screen(driver, e.form, e.area->x + view_pixel_x(e.view, x), e.area->y + view_pixel_y(e.view, y));
     }
-    test::Pixel window_pixel(float x, float y) {
+    test::ScreenPoint window_pixel(float x, float y) {
         const CurveEditor &e = curve_editor();
-        return form_pixel(e.form, e.area->x + view_pixel_x(e.view, x), e.area->y + view_pixel_y(e.view, y));
+        return test::window_pixel(e.form, e.area->x + view_pixel_x(e.view, x), e.area->y + view_pixel_y(e.view, y));
     }
-    bool key_colour_at(const test::WindowPixels &image, test::Pixel p) {
-        const uint8_t *c = image.at(p.x, p.y);
-        return std::abs(c[0] - kContinKey[0]) < 8 && std::abs(c[1] - kContinKey[1]) < 8 &&
-               std::abs(c[2] - kContinKey[2]) < 8;
+    bool key_colour_at(const test::Snapshot &image, test::ScreenPoint p) {
+        const test::Rgb c = image.at(p.x, p.y);
+        return std::abs(c.r - kContinKey[0]) < 8 && std::abs(c.g - kContinKey[1]) < 8 && std::abs(c.b - kContinKey[2]) < 8;
     }
 
     test::XDriver driver;
-    test::XScreen screen;
     Herm *curve = nullptr;
 };
 
 TEST_F(CurveEditorWindowed, KeyDraggedWithAltSnapsOntoTheCurrentFrame) {
     CurveEditor &e = curve_editor();
     const unsigned long window = test::native_window(e.form);
-    test::WindowPixels before = screen.read(window);
+    test::Snapshot before = driver.grab(window);
     ASSERT_GT(before.width, 0);
     EXPECT_TRUE(key_colour_at(before, window_pixel(20, 0.8f)));
     EXPECT_FALSE(key_colour_at(before, window_pixel(kCurrentFrame, 0.8f)));
 
-    const test::Pixel from = on_screen(20, 0.8f);
+    const test::ScreenPoint from = on_screen(20, 0.8f);
     // Eight pixels right of the current frame: near enough to snap.
-    const test::Pixel to = on_screen(kCurrentFrame + 8 * e.view.ux, 0.8f);
-    screen.hold_key("Alt_L", true);
+    const test::ScreenPoint to = on_screen(kCurrentFrame + 8 * e.view.ux, 0.8f);
+    driver.key_down("Alt_L");
     driver.move(from.x, from.y);
     driver.press(1);
     pump_for(100);
@@ -109,21 +101,20 @@ TEST_F(CurveEditorWindowed, KeyDraggedWithAltSnapsOntoTheCurrentFrame) {
     EXPECT_TRUE(pump_until([&] { return curve->points[1].x == kCurrentFrame; }));
     driver.release(1);
     pump_for(100);
-    screen.hold_key("Alt_L", false);
+    driver.key_up("Alt_L");
     EXPECT_EQ(curve->points[1].x, static_cast<float>(kCurrentFrame));
     EXPECT_NEAR(curve->points[1].y, 0.8f, 3 * e.view.uy);
     EXPECT_STREQ(fm_get_input(e.frame_field), "12");
 
     pump_for(200);
-    test::WindowPixels after = screen.read(window);
+    test::Snapshot after = driver.grab(window);
     const std::string artefacts = test::build_dir() + "/artefacts";
     std::filesystem::create_directories(artefacts);
-    EXPECT_TRUE(driver.save_png(window, artefacts + "/curve-editor-snapped.png"));
     EXPECT_TRUE(key_colour_at(after, window_pixel(kCurrentFrame, curve->points[1].y)));
     EXPECT_FALSE(key_colour_at(after, window_pixel(20, 0.8f)));
 
     // Without Alt the same drag leaves the key where the pointer lets go of it.
-    const test::Pixel again = on_screen(kCurrentFrame, curve->points[1].y);
+    const test::ScreenPoint again = on_screen(kCurrentFrame, curve->points[1].y);
     driver.drag(again.x, again.y, to.x, to.y);
     EXPECT_TRUE(pump_until([&] { return curve->points[1].x > kCurrentFrame + 4 * e.view.ux; }));
 }
@@ -133,29 +124,29 @@ TEST_F(CurveEditorWindowed, ToolButtonActsOnceThenMoveIsBack) {
     FmObject *del = e.tools[static_cast<int>(CurveTool::kDelete)];
     int ox = 0, oy = 0;
     driver.window_origin(test::native_window(e.form), &ox, &oy);
-    const test::Pixel button = form_pixel(e.form, del->x + del->w / 2, del->y + del->h / 2);
+    const test::ScreenPoint button = test::window_pixel(e.form, del->x + del->w / 2, del->y + del->h / 2);
     driver.click(ox + button.x, oy + button.y);
     ASSERT_TRUE(pump_until([&] { return e.tool == CurveTool::kDelete; }));
-    const test::Pixel key = on_screen(20, 0.8f);
+    const test::ScreenPoint key = on_screen(20, 0.8f);
     driver.click(key.x, key.y);
     ASSERT_TRUE(pump_until([&] { return curve->nb_points() == 1; }));
     EXPECT_EQ(e.tool, CurveTool::kMove);
     EXPECT_EQ(fm_get_button(e.tools[static_cast<int>(CurveTool::kMove)]), 1);
     pump_for(200);
-    EXPECT_FALSE(key_colour_at(screen.read(test::native_window(e.form)), window_pixel(20, 0.8f)));
+    EXPECT_FALSE(key_colour_at(driver.grab(test::native_window(e.form)), window_pixel(20, 0.8f)));
 }
 
 TEST_F(CurveEditorWindowed, ZWithTheLeftButtonPansAndTheKeyAFramesAgain) {
     CurveEditor &e = curve_editor();
-    const test::Pixel from = on_screen(8, 0.5f), to = on_screen(8, 0.5f);
+    const test::ScreenPoint from = on_screen(8, 0.5f), to = on_screen(8, 0.5f);
     // A click first gives the area the keyboard.
     driver.click(from.x, from.y);
     pump_for(100);
-    screen.hold_key("z", true);
+    driver.key_down("z");
     pump_for(100);
     driver.drag(from.x, from.y, to.x + 120, to.y + 40);
     const bool panned = pump_until([&] { return e.view.px > 0.5f; });
-    screen.hold_key("z", false);
+    driver.key_up("z");
     pump_for(100);
     ASSERT_TRUE(panned) << e.view.px;
     // The data follow the pointer: right, and down.
@@ -165,7 +156,7 @@ TEST_F(CurveEditorWindowed, ZWithTheLeftButtonPansAndTheKeyAFramesAgain) {
     EXPECT_EQ(curve->points[1].x, 20.0f);
     // The key is drawn where the moved view puts it.
     pump_for(200);
-    const test::WindowPixels moved = screen.read(test::native_window(e.form));
+    const test::Snapshot moved = driver.grab(test::native_window(e.form));
     EXPECT_TRUE(key_colour_at(moved, window_pixel(20, 0.8f)));
 
     driver.type("a");

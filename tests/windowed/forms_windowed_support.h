@@ -1,40 +1,14 @@
-// What the windowed tests share: running the toolkit's loop, waiting from driver threads, finding
-// objects on the screen and looking at the pixels a window shows.
+// What the toolkit's windowed tests share beyond support/windowed.h: the colours and pixels a
+// window shows, and the demo form's background.
 #pragma once
 
-#include "x_driver.h"
-
-#include "forms/forms.h"
+#include "support/windowed.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
-#include <functional>
 #include <vector>
 
 namespace vellimor::test {
-
-using Clock = std::chrono::steady_clock;
-constexpr auto kTimeout = std::chrono::seconds(10);
-
-// Runs the toolkit's loop until `done` holds or the time is up.
-bool pump_until(const std::function<bool()> &done);
-void pump_for(int ms);
-// Polls from a driver thread (no toolkit calls there) until the condition holds.
-bool wait_for(const std::function<bool()> &done);
-void sleep_ms(int ms);
-
-// Where a test leaves pictures for a person to look at.
-std::filesystem::path artefact(const char *name);
-
-unsigned long native_window(const FmForm *form);
-
-struct ScreenPoint {
-    int x, y;
-};
-// The screen pixel of a point given as fractions of the object's rectangle.
-ScreenPoint on_screen(XDriver &x, const FmObject *obj, float fx = 0.5f, float fy = 0.5f);
 
 // A colour of the toolkit's colour map.
 Rgb map_color(int index);
