@@ -308,12 +308,6 @@ TEST_F(CurvesExport, ThePlyFilesChainThePointsOfEveryHair) {
     for (const auto &v : ply->vertices) EXPECT_GE(v[3], 0.0f);
 }
 
-TEST_F(CurvesExport, TheHairMeshHasUnitNormals) {
-    const test::PlyMesh mesh = hair_mesh_of_frame_1();
-    ASSERT_FALSE(mesh.normals.empty());
-    for (const auto &n : mesh.normals) ASSERT_NEAR(std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]), 1.0, 1e-5);
-}
-
 TEST_F(CurvesExport, WrongUseSaysWhatIsWrong) {
     EXPECT_EQ(host("export-curves", {"--frames", "1", "1"}).status, 2);  // no OUT: "1" is END
     const ProgramResult format = host("export-curves", {"--format", "obj", "x.obj"});

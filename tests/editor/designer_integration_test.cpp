@@ -111,23 +111,5 @@ TEST_F(DesignerCommands, ModalWindowsDeactivateTheMainWindowUntilClosed) {
     EXPECT_EQ(main().form->deactivated, 0);
 }
 
-TEST_F(DesignerCommands, OpeningTheSceneAgainRefillsTheBrowser) {
-    select_line(1);
-    ASSERT_TRUE(open_scene_file(database + "/SCENES/furball.dsc"));
-    EXPECT_EQ(fm_get_browser_maxline(main().browser), 3);
-    EXPECT_EQ(scene_state().patch_count(), 3);
-}
-
-TEST_F(DesignerCommands, IAndOButtonsAndTheBackgroundBrowserAreConnected) {
-    EXPECT_EQ(main().load_object->callback, load_settings_callback);
-    EXPECT_EQ(main().save_object->callback, save_settings_callback);
-    EXPECT_EQ(designer_windows().display.background_browser->callback, background_browser_callback);
-    // Without exactly one selected surface "O" stops before asking for a file.
-    fm_deselect_browser(main().browser);
-    selection_sync(0);
-    press(main().save_object);
-    EXPECT_NE(test::read_file(work.path() + "/fur_message").find("WARNING: No objects selected"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace vellimor

@@ -48,16 +48,6 @@ TEST_F(RenderSettingsRules, ResolutionFollowsTheAspectRatio) {
     EXPECT_EQ(r.y, 200);
 }
 
-TEST_F(RenderSettingsRules, ZeroOrNegativeAspectIsReportedAndReplaced) {
-    RenderResolution r = apply_resolution({400, 100, 0.0f}, ResolutionField::kAspect, 1.25f);
-    EXPECT_FLOAT_EQ(r.aspect, 1.25f);
-    EXPECT_EQ(r.y, 320);
-    EXPECT_TRUE(log.has("ERROR: Invalid aspect ratio 0.000000")) << log.text();
-    r = apply_resolution({400, 100, -2.0f}, ResolutionField::kX, 1.25f);
-    EXPECT_FLOAT_EQ(r.aspect, 1.25f);
-    EXPECT_TRUE(log.has("ERROR: Invalid aspect ratio -2.000000"));
-}
-
 TEST_F(RenderSettingsRules, FrameRangeIsRepairedWithItsMessages) {
     RenderFrameRange r = apply_frame_range({5, 20, 0}, 1, 30);
     EXPECT_EQ(r.step, 1);

@@ -42,22 +42,6 @@ protected:
     int activations = 0;
 };
 
-TEST_F(RenderSettingsWindowFields, ResolutionFields) {
-    EXPECT_EQ(text(w().x), "384");
-    EXPECT_EQ(text(w().y), "256");  // trunc(384.5 / 1.5)
-    EXPECT_EQ(text(w().aspect), "1.500000");
-    type(w().aspect, "0");
-    EXPECT_EQ(text(w().aspect), "1.500000");
-    EXPECT_TRUE(log.has("ERROR: Invalid aspect ratio 0.000000"));
-    type(w().x, "1");
-    EXPECT_EQ(text(w().x), "2");
-    EXPECT_EQ(text(w().y), "1");  // trunc(2.5 / 1.5): only the field typed is raised
-    type(w().y, "100");
-    EXPECT_EQ(text(w().x), "150");
-    type(w().aspect, "2");
-    EXPECT_EQ(text(w().y), "75");
-}
-
 TEST_F(RenderSettingsWindowFields, FrameFieldsAndCancel) {
     EXPECT_EQ(text(w().start), "1");
     EXPECT_EQ(text(w().end), "30");
@@ -85,15 +69,6 @@ TEST_F(RenderSettingsWindowFields, FrameFieldsAndCancel) {
     // The clamp still uses the scene's own range while the edited one is offered.
     type(w().end, "29");
     EXPECT_EQ(text(w().end), "29");
-    render_settings_cancel(w().cancel, 0);
-}
-
-TEST_F(RenderSettingsWindowFields, RenderWithoutAnOutputNameIsRefused) {
-    fm_set_input(w().output, "");
-    render_settings_render(w().render, 0);
-    EXPECT_TRUE(log.has("ERROR: Enter a render filename"));
-    EXPECT_EQ(activations, 0);
-    EXPECT_TRUE(render_settings_state().open);
     render_settings_cancel(w().cancel, 0);
 }
 

@@ -106,27 +106,6 @@ TEST_F(CurveEditorList, TextureLinesFollowTheChannelAndTheKeys) {
     EXPECT_TRUE(lines().empty());
 }
 
-TEST_F(CurveEditorList, DynamicsLinesKeepTheirSelectionWhenRefilled) {
-    show_dynamics();
-    const std::vector<std::string> all = lines();
-    ASSERT_EQ(all.size(), 26u);
-    const std::vector<std::string> sphere(all.begin(), all.begin() + 13);
-    EXPECT_EQ(sphere, (std::vector<std::string>{"Sphere-vel", "Sphere-acc", "Sphere-w_color", "Sphere-w_length",
-                                                "Sphere-w_wave", "Sphere-w_gravity", "Sphere-w_dir", "Sphere-w_bend",
-                                                "Sphere-w_acc", "Sphere-w_vel", "Sphere-w_frq", "Sphere-w_speed",
-                                                "Sphere-w_mult_speed"}));
-    EXPECT_EQ(all[13], "Ground-vel");
-    select_only({3, 14});
-    fill_list();
-    EXPECT_TRUE(curve_editor_line_selected(3));
-    EXPECT_TRUE(curve_editor_line_selected(14));
-    EXPECT_FALSE(curve_editor_line_selected(1));
-    // Back and forth through the Texture list keeps them too.
-    press(curve_editor().texture);
-    show_dynamics();
-    EXPECT_TRUE(curve_editor_line_selected(3));
-}
-
 TEST_F(CurveEditorList, AnimateMarksTheLineAndSetsUpTheCurve) {
     key(0, 0).length.value = 0.7f;
     key(0, 0).length.random = 0.2f;
@@ -169,26 +148,6 @@ TEST_F(CurveEditorList, AnimateMarksTheLineAndSetsUpTheCurve) {
     EXPECT_FLOAT_EQ(acc->limits[1].curve->color[2], 1);
     // Shown: the used components of the selected lines.
     EXPECT_EQ(curve_editor_displayed().size(), 3u + 2u);
-}
-
-TEST_F(CurveEditorList, StaticKeepsTheLastValueTheCurveGave) {
-    select_only({1});
-    press(curve_editor().animate);
-    TextureKey &k = key(0, 0);
-    Herm &length = *fcurve_find(k.length.fcurve_id)->limits[0].curve;
-    HermInsertPoint(length, 1, 20, 3.0f);
-    float values[2] = {k.length.value, k.length.random};
-    ASSERT_EQ(fcurve_query(k.length.fcurve_id, 20, values), 1);
-    k.length.value = values[0];
-    EXPECT_FLOAT_EQ(k.length.value, 3.0f);
-
-    select_only({1});
-    press(curve_editor().make_static);
-    EXPECT_EQ(k.length.fcurve_id, 0);
-    EXPECT_EQ(fcurve_count(), 0);
-    EXPECT_EQ(lines()[0], "Sphere-1-L");
-    EXPECT_FLOAT_EQ(k.length.value, 3.0f);
-    EXPECT_TRUE(curve_editor_displayed().empty());
 }
 
 TEST_F(CurveEditorList, LinesSelectKeysAndTheButtonsSelectLines) {
@@ -302,14 +261,6 @@ TEST_F(CurveEditorArea, AToolActsOnceThenMoveIsBack) {
     release();
     EXPECT_EQ(curve->nb_points(), 2);
     EXPECT_NEAR(curve->points[1].x, 18, 0.05);
-}
-
-TEST_F(CurveEditorArea, KeyAFramesEveryShownCurve) {
-    HermMoveHandle(*curve, herm::kPoint, 1, 60, 4, curve->points[1].type);
-    curve_area_handle(curve_editor().area, FM_KEYBOARD, 0, 0, 'a');
-    EXPECT_FLOAT_EQ(curve_editor().view.x0, 1);
-    EXPECT_NEAR(curve_editor().view.x1, 60, 0.01);
-    EXPECT_NEAR(curve_editor().view.y1, 4, 0.01);
 }
 
 }  // namespace

@@ -24,36 +24,6 @@ CurveView view_over(float x0, float x1, float y0, float y1) {
     return v;
 }
 
-TEST(CurveEditorView, VisibleRangeKeepsMarginsForTheLabels) {
-    CurveView v = view_over(0, 100, 0, 1);
-    EXPECT_FLOAT_EQ(v.a, 0);
-    EXPECT_FLOAT_EQ(v.b, 100);
-    const float mx = 100.0f * 50 / (kW - 100), my = 1.0f * 20 / (kH - 40);
-    EXPECT_FLOAT_EQ(v.xmin, -1.6f * mx);
-    EXPECT_FLOAT_EQ(v.xmax, 100 + 0.4f * mx);
-    EXPECT_FLOAT_EQ(v.ymin, -my);
-    EXPECT_FLOAT_EQ(v.ymax, 1 + my);
-    // 80 pixels left of the data, 20 right.
-    EXPECT_NEAR(view_pixel_x(v, 0), 80, 0.01);
-    EXPECT_NEAR(view_pixel_x(v, 100), kW - 20, 0.01);
-    EXPECT_NEAR(view_pixel_y(v, 0), 20, 0.01);
-    EXPECT_NEAR(view_data_x(v, view_pixel_x(v, 37)), 37, 1e-3);
-    EXPECT_FLOAT_EQ(HermUnitsPerPixel().x, v.ux);
-
-    // Zoom 2 halves the range from x0; panning shifts it.
-    v.zoom = 2;
-    v.px = 10;
-    derive_view(v, kW, kH, kFrames);
-    EXPECT_FLOAT_EQ(v.a, -10);
-    EXPECT_FLOAT_EQ(v.b, 40);
-
-    // A range too narrow to draw becomes the scene's.
-    CurveView flat = view_over(5, 5.001f, 2, 2);
-    EXPECT_FLOAT_EQ(flat.x0, 1);
-    EXPECT_FLOAT_EQ(flat.x1, 30);
-    EXPECT_FLOAT_EQ(flat.y1, 3);
-}
-
 TEST(CurveEditorView, FramingCoversTheCurvesAndTheSceneRange) {
     auto inside = two_keys();
     CurveView v;
@@ -218,30 +188,6 @@ TEST(CurveEditorView, AltSnapsAKeyOntoTheCurrentFrameAndKeepsHandlesLevel) {
     on.index = 0;
     apply_drag(on, {3, 3});
     EXPECT_FLOAT_EQ(HermPoint(*c, 0.3f).x, before.x);
-}
-
-TEST(CurveEditorView, NavigationGestures) {
-    EXPECT_EQ(navigation_gesture(false, false, 1), CurveGesture::kNone);
-    EXPECT_EQ(navigation_gesture(true, false, 1), CurveGesture::kZoomSlow);
-    EXPECT_EQ(navigation_gesture(true, false, 2), CurveGesture::kZoomMedium);
-    EXPECT_EQ(navigation_gesture(true, false, 3), CurveGesture::kZoomFast);
-    EXPECT_EQ(navigation_gesture(false, true, 1), CurveGesture::kPan);
-    EXPECT_EQ(navigation_gesture(false, true, 2), CurveGesture::kZoomIn);
-    EXPECT_EQ(navigation_gesture(false, true, 3), CurveGesture::kZoomOut);
-    EXPECT_EQ(navigation_gesture(true, true, 1), CurveGesture::kPan);
-
-    CurveView v = view_over(0, 100, 0, 1);
-    apply_navigation(v, CurveGesture::kPan, 10, -5);
-    EXPECT_FLOAT_EQ(v.px, 10 * v.ux);
-    EXPECT_FLOAT_EQ(v.py, -5 * v.uy);
-    apply_navigation(v, CurveGesture::kZoomIn, 0, 0);
-    EXPECT_FLOAT_EQ(v.zoom, 1.01f);
-    apply_navigation(v, CurveGesture::kZoomOut, 0, 0);
-    apply_navigation(v, CurveGesture::kZoomOut, 0, 0);
-    EXPECT_NEAR(v.zoom, 1 / 1.01f, 1e-6);
-    // Dragging the zoom through zero stops short of it.
-    apply_navigation(v, CurveGesture::kZoomFast, 0, -1e7f);
-    EXPECT_GT(v.zoom, 0);
 }
 
 }  // namespace

@@ -29,28 +29,6 @@ std::string describe_tables() {
     return text;
 }
 
-TEST(Noise, ContinuousAcrossIntegerBoundaries) {
-    for (float base : {0.0f, 1.0f, 17.0f, -5.0f}) {
-        const float eps = 1e-3f;
-        const float a[3] = {base - eps, 0.37f, 0.61f};
-        const float b[3] = {base + eps, 0.37f, 0.61f};
-        EXPECT_NEAR(noise3(a), noise3(b), 0.01f);
-        const float c[3] = {0.29f, base - eps, 0.83f};
-        const float d[3] = {0.29f, base + eps, 0.83f};
-        EXPECT_NEAR(noise3(c), noise3(d), 0.01f);
-    }
-}
-
-TEST(Noise, PeriodicWith256InEveryAxis) {
-    const float p[3] = {3.25f, 7.5f, 11.75f};
-    const float v = noise3(p);
-    for (int axis = 0; axis < 3; ++axis) {
-        float q[3] = {p[0], p[1], p[2]};
-        q[axis] += 256.0f;
-        EXPECT_NEAR(noise3(q), v, 1e-5f) << "axis " << axis;
-    }
-}
-
 TEST(Noise, BoundedAndNotTrivial) {
     Random15 r;
     r.seed(99);

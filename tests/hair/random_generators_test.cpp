@@ -16,18 +16,6 @@ TEST(Random15, SequenceFromSeedOne) {
     for (int value : expected) EXPECT_EQ(r.next(), value);
 }
 
-TEST(Random15, UnseededStartsLikeSeedOneAndStaysInRange) {
-    Random15 fresh;
-    Random15 seeded;
-    seeded.seed(1);
-    for (int i = 0; i < 1000; ++i) {
-        const int a = fresh.next();
-        EXPECT_EQ(a, seeded.next());
-        EXPECT_GE(a, 0);
-        EXPECT_LE(a, kRandom15Max);
-    }
-}
-
 TEST(Random15, ProcessWideGeneratorIsReseedable) {
     standard_srand(4);
     const int first = standard_rand();

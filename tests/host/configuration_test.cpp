@@ -34,18 +34,6 @@ protected:
     ScopedEnv env;
 };
 
-TEST_F(FurSwitches, NoneSetGivesDefaultsAndOneProcessor) {
-    display_settings()->use_opengl = 0;
-    EXPECT_EQ(apply(), "Running on 1 processor\n");
-    EXPECT_EQ(display_settings()->use_opengl, 1);
-    EXPECT_EQ(display_settings()->move_mouse, 1);
-    EXPECT_EQ(config().backup, 1);
-    EXPECT_FLOAT_EQ(config().backup_interval, 60.0f);
-    EXPECT_EQ(config().single_buffer, 0);
-    EXPECT_EQ(config().texture_search_range, 500);
-    EXPECT_EQ(config().multiprocessor, 0);
-}
-
 TEST_F(FurSwitches, FlagsAndTheirMessagesInOrder) {
     env.set("FUR_USE_IRIS_GL", "");
     env.set("FUR_DONT_MOVE_MOUSE", "0");
@@ -71,19 +59,6 @@ TEST_F(FurSwitches, BackupInterval) {
     env.set("FUR_BACKUP_INTERVAL", "junk");
     apply();
     EXPECT_FLOAT_EQ(config().backup_interval, 0.5f);
-}
-
-TEST_F(FurSwitches, SingleBufferAndSavePlugin) {
-    env.set("FUR_SINGLE_BUFFER", "1");
-    env.set("FUR_SAVE_PLUGIN", "1");
-    apply();
-    EXPECT_EQ(config().single_buffer, 1);
-    EXPECT_EQ(config().save_plugin, 1);
-    env.set("FUR_SINGLE_BUFFER", "2");
-    env.set("FUR_SAVE_PLUGIN", "x");
-    apply();
-    EXPECT_EQ(config().single_buffer, 0);
-    EXPECT_EQ(config().save_plugin, 0);
 }
 
 TEST_F(FurSwitches, WindowSizeTakesOnlyComponentsInRange) {
@@ -129,39 +104,11 @@ TEST_F(FurSwitches, TextureSearchRange) {
     EXPECT_EQ(config().texture_search_range, 6000);
 }
 
-TEST_F(FurSwitches, CreatesDisplaySettingsWhenMissing) {
-    display_settings_free();
-    env.set("FUR_USE_IRIS_GL", "1");
-    apply();
-    ASSERT_NE(display_settings(), nullptr);
-    EXPECT_EQ(display_settings()->use_opengl, 0);
-}
-
 class Locations : public testing::Test {
 protected:
     void SetUp() override { reset_globals(); }
     ScopedEnv env;
 };
-
-TEST_F(Locations, BothSet) {
-    env.set("SI_LOCATION", "/opt/host");
-    env.set("FUR_LOCATION", "/opt/fur");
-    CaptureStderr();
-    EXPECT_TRUE(read_locations());
-    EXPECT_EQ(GetCapturedStderr(), "");
-    EXPECT_EQ(config().host_location, "/opt/host");
-    EXPECT_EQ(config().fur_location, "/opt/fur");
-    EXPECT_EQ(run_state().resource_path, "/opt/host/3D/rsrc");
-}
-
-TEST_F(Locations, FurLocationFallsBackToHost) {
-    env.set("SI_LOCATION", "/opt/host");
-    env.unset("FUR_LOCATION");
-    CaptureStderr();
-    EXPECT_TRUE(read_locations());
-    EXPECT_EQ(GetCapturedStderr(), "FUR_LOCATION env variable not defined, using SI_LOCATION\n");
-    EXPECT_EQ(config().fur_location, "/opt/host");
-}
 
 TEST_F(Locations, MissingHostLocationIsReported) {
     env.unset("SI_LOCATION");
@@ -170,16 +117,6 @@ TEST_F(Locations, MissingHostLocationIsReported) {
     EXPECT_FALSE(read_locations());
     EXPECT_EQ(GetCapturedStderr(), "SI_LOCATION env variable not defined\n");
     EXPECT_EQ(config().host_location, "");
-}
-
-TEST_F(Locations, LongLocationsAreKeptWhole) {
-    const std::string long_path = "/" + std::string(3000, 'x');
-    env.set("SI_LOCATION", long_path);
-    env.unset("FUR_LOCATION");
-    CaptureStderr();
-    read_locations();
-    GetCapturedStderr();
-    EXPECT_EQ(run_state().resource_path, long_path + "/3D/rsrc");
 }
 
 TEST(MessageFile, OpensInTempAndTruncates) {

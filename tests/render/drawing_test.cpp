@@ -325,31 +325,6 @@ TEST(HairPolygons, IndexedTrianglesDrawExactlyTheQuadsOfEveryStyle) {
     offscreen_target_destroy();
 }
 
-TEST_F(Drawing, ZeroPreviewFractionDrawsNoHairsAndShowsTheBanner) {
-    display_settings()->preview_fraction = 0.0f;
-    EXPECT_EQ(draw_fur(kDrawPreviewAll, 1, true, false), 0);
-    EXPECT_EQ(drawing_driver(kDrawPreviewAll, 1), 0);
-    // A render still draws every hair.
-    EXPECT_GT(drawing_driver(kDrawRender, 1), 0);
-    char text[256];
-    version_banner();
-    drawing_status_text(0, 1.0, text, sizeof text);
-    EXPECT_EQ(std::string(text), run_state().program_title + ", Build " +
-                                     std::to_string(run_state().build_number) + ". Using OpenGL");
-    drawing_status_text(12, 1.5, text, sizeof text);
-    EXPECT_STREQ(text, "DONE: Time:       1.50s for 12 #hairs. Using OpenGL");
-}
-
-TEST_F(Drawing, DeletedSurfaceIsNeitherDrawnNorRebuilt) {
-    PatchData &r = *scene_state().patches[0];
-    r.deleted = 1;
-    r.presistant_rebuild = 1;
-    r.last_built_frame = -5;
-    EXPECT_EQ(pixels_after([] { draw_fur(kDrawRender, 2, true, false); }).size(), 64u * 48 * 4);
-    EXPECT_EQ(r.last_built_frame, -5);
-    EXPECT_EQ(drawing_driver(kDrawRender, 2), 0);
-}
-
 TEST_F(Drawing, SceneWithoutLightsIsLitByOneLightAtTheCamera) {
     SceneState &s = scene_state();
     s.lights.clear();

@@ -146,14 +146,5 @@ INSTANTIATE_TEST_SUITE_P(BothTargets, OffscreenTargetTest,
                          ::testing::Values(OffscreenKind::PBuffer, OffscreenKind::PixMap),
                          [](const auto &info) { return info.param == OffscreenKind::PBuffer ? "PBuffer" : "PixMap"; });
 
-TEST(OffscreenTarget, RefusesEmptySizesWithAMessage) {
-    ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(offscreen_target_create(0, 10, OffscreenKind::PBuffer));
-    EXPECT_FALSE(offscreen_target_create(10, -1, OffscreenKind::PixMap));
-    std::string messages = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(messages.find("Failed to create DIBSection\n"), std::string::npos);
-    EXPECT_FALSE(offscreen_target_exists());
-}
-
 }  // namespace
 }  // namespace vellimor

@@ -106,16 +106,6 @@ TEST_F(HostDrawing, ShadedSceneShowsTheLitSphereInTheMiddle) {
     EXPECT_EQ(lighting, GL_FALSE) << "drawing leaves the state as it was";
 }
 
-TEST_F(HostDrawing, DepthOnlyWritesDepthButNoColour) {
-    clear();
-    draw_scene(1);
-    EXPECT_EQ(lit_pixels(), 0);
-    EXPECT_LT(depth_at(kSize / 2, kSize / 2), 1.0f);
-    GLboolean mask[4] = {};
-    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
-    EXPECT_EQ(mask[0], GL_TRUE) << "colour writes come back on";
-}
-
 TEST_F(HostDrawing, ShadedOrMatteOverItsOwnDepthShows) {
     clear();
     draw_scene(1);

@@ -3,16 +3,6 @@
 
 using namespace vellimor::test;
 
-TEST(Interface, StatusBarKeepsTheLastText) {
-    ASSERT_EQ(SAA_statusBarSet("Init Fur program ....", 1), SAA_OK);
-    char text[64];
-    ASSERT_EQ(SAA_statusBarGet(sizeof text, text), SAA_OK);
-    EXPECT_STREQ(text, "Init Fur program ....");
-    char small[5];
-    ASSERT_EQ(SAA_statusBarGet(sizeof small, small), SAA_OK);
-    EXPECT_STREQ(small, "Init");
-}
-
 TEST(Interface, SelectionHoldsValidElementsOnly) {
     TempDatabase db;
     ASSERT_EQ(db.load_text(scene_with_models(R"({"name": "A", "type": 0}, {"name": "B", "type": 0})")), SAA_OK);

@@ -254,26 +254,6 @@ TEST_F(FormsWindowed, DrawingAreasGetADepthBufferAndKeysUnderThePointer) {
     EXPECT_EQ(g_area.keys, (std::vector<int>{'a', 'f', FM_KEY_LEFT}));
 }
 
-TEST_F(FormsWindowed, SingleBufferedWindowsStillShowTheirChanges) {
-    fm_set_double_buffer(false);
-    constexpr float kW = 220, kH = 100;
-    FmForm *form = fm_bgn_form(FM_UP_BOX, kW, kH);
-    FmObject *bar = fm_add_slider(FM_HOR_FILL_SLIDER, 20, 50, 180, 20, "");
-    fm_end_form();
-    fm_set_double_buffer(true);
-    FormGuard guard{form};
-    show_at(form, 700, 300);
-    glutSetWindow(form->window);
-    EXPECT_EQ(glutGet(GLUT_WINDOW_DOUBLEBUFFER), 0);
-
-    fm_set_slider_value(bar, 0.75f);
-    pump_for(100);
-    Snapshot shot = look(form);
-    EXPECT_TRUE(filled_with(shot, kH, {4, 4, 210, 40}, FM_COL1)) << "background";
-    EXPECT_TRUE(filled_with(shot, kH, part(bar, 0.5f, 0.3f, 0.65f, 0.7f), FM_SELECT_COL)) << "filled part";
-    EXPECT_TRUE(filled_with(shot, kH, part(bar, 0.85f, 0.3f, 0.95f, 0.7f), FM_COL1)) << "empty part";
-}
-
 // A drawing area that reports progress while it draws, as the graphics view does during a long
 // drawing: it sets up its own viewport and projection, moves the progress bar, brings the window
 // up to date, and then draws with the set-up it made.

@@ -143,25 +143,6 @@ TEST_F(FormsWindowed, QuestionBoxReturnsTheClickedAnswer) {
     EXPECT_EQ(fm_shown_form_count(), 0);
 }
 
-TEST_F(FormsWindowed, ErrorBoxCanHideFurtherErrors) {
-    int windows_before = driver_.mapped_toplevel_count();
-    std::thread answerer([&] {
-        XDriver x;
-        if (!wait_for([&] { return x.mapped_toplevel_count() > windows_before; })) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        int left = (1280 - 400) / 2, top = (1024 - 138) / 2;
-        x.click(left + 25 + 2 * 125 + 50, top + 138 - 14 - 15);  // "Hide Errors"
-    });
-    fm_hide_form(nullptr);
-    answerer.join();
-    EXPECT_EQ(fm_last_error(), "Hiding NULL form.");
-    EXPECT_EQ(fm_shown_form_count(), 0);
-    // No box any more: the call returns at once.
-    fm_freeze_form(nullptr);
-    EXPECT_EQ(fm_last_error(), "Freezing NULL form.");
-    EXPECT_EQ(fm_shown_form_count(), 0);
-}
-
 TEST_F(FormsWindowed, FileSelectorWalksADirectoryAndReturnsAFile) {
     namespace fs = std::filesystem;
     fs::path dir = fs::temp_directory_path() / ("forms_select_" + std::to_string(::getpid()));
