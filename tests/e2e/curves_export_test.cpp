@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <map>
 
-#include "host/test_env.h"
-#include "render/ply_reader.h"
+#include "support/test_env.h"
+#include "support/ply_reader.h"
 #include "support/run_program.h"
 
 namespace vellimor {

@@ -6,7 +6,7 @@
 #include <regex>
 #include <sstream>
 
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "render/pic_file.h"
 #include "support/run_program.h"
 

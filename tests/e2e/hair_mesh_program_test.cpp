@@ -10,9 +10,9 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "render/pic_file.h"
-#include "render/ply_reader.h"
+#include "support/ply_reader.h"
 #include "support/run_program.h"
 
 namespace vellimor {

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <regex>
 
-#include "host/test_env.h"
-#include "render/fur_test_scene.h"
+#include "support/test_env.h"
+#include "support/fur_square_scene.h"
 #include "render/pic_file.h"
 #include "support/run_program.h"
 

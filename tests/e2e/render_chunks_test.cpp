@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <regex>
 
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "support/run_program.h"
 
 namespace vellimor {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "furdata/fur_data.h"
-#include "host/test_env.h"
-#include "render/fur_test_scene.h"
+#include "support/test_env.h"
+#include "support/fur_square_scene.h"
 #include "render/pic_file.h"
 #include "support/run_program.h"
 

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "support/run_program.h"
 
 namespace vellimor {

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "support/run_program.h"
 #include "support/paths.h"
 

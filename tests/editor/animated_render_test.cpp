@@ -14,7 +14,7 @@
 #include "furdata/display_settings.h"
 #include "host/globals.h"
 #include "host/scene.h"
-#include "render/fur_test_scene.h"
+#include "support/fur_square_scene.h"
 #include "render/pic_file.h"
 #include "support/message_log.h"
 

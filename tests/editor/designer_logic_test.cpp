@@ -23,7 +23,7 @@
 #include "host/globals.h"
 #include "host/scene.h"
 #include "host/status.h"
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "support/paths.h"
 
 namespace vellimor {

@@ -9,7 +9,7 @@
 #include "fcurve/fcurve_autokey.h"
 #include "fcurve/fcurve_list.h"
 #include "fcurve/fcurve_store.h"
-#include "saa/scene_fixture.h"
+#include "support/temp_database.h"
 
 namespace vellimor {
 namespace {

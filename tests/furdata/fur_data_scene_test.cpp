@@ -12,11 +12,11 @@
 #include "host/configuration.h"
 #include "host/globals.h"
 #include "host/scene.h"
-#include "host/scene_text.h"
+#include "support/scene_text.h"
 #include "host/status.h"
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "render/pic_file.h"
-#include "saa/scene_fixture.h"
+#include "support/temp_database.h"
 
 namespace vellimor {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "furdata/fur_text_fields.h"
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "support/paths.h"
 
 namespace vellimor {

@@ -3,7 +3,7 @@
 #include "hair/dynamics.h"
 #include "hair/placement.h"
 #include "hair/surface_evaluation.h"
-#include "hair_scene.h"
+#include "support/hair_scene.h"
 
 namespace vellimor {
 namespace {

@@ -10,7 +10,7 @@
 #include "hair/hair_roots.h"
 #include "hair/placement.h"
 #include "hair/surface_evaluation.h"
-#include "hair_scene.h"
+#include "support/hair_scene.h"
 #include "platform/key_state.h"
 
 namespace vellimor {

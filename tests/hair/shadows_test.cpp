@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "hair/channel_maps.h"
-#include "hair/hair_scene.h"
+#include "support/hair_scene.h"
 #include "hair/shadows.h"
 #include "hair/surface_evaluation.h"
 #include "platform/key_state.h"

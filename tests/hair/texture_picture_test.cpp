@@ -11,7 +11,7 @@
 #include "host/globals.h"
 #include "host/scene.h"
 #include "host/status.h"
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "render/pic_file.h"
 #include "saa/saa.h"
 

@@ -4,7 +4,7 @@
 
 #include "hair/noise.h"
 #include "hair/wind_tables.h"
-#include "hair_scene.h"
+#include "support/hair_scene.h"
 
 namespace vellimor {
 namespace {

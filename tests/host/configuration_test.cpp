@@ -4,7 +4,7 @@
 
 #include "furdata/display_settings.h"
 #include "host/globals.h"
-#include "test_env.h"
+#include "support/test_env.h"
 
 namespace vellimor {
 namespace {

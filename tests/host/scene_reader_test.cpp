@@ -6,9 +6,9 @@
 #include "host/globals.h"
 #include "host/scene.h"
 #include "host/status.h"
-#include "saa/scene_fixture.h"
-#include "scene_text.h"
-#include "test_env.h"
+#include "support/temp_database.h"
+#include "support/scene_text.h"
+#include "support/test_env.h"
 
 namespace vellimor {
 namespace {

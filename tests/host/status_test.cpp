@@ -11,7 +11,7 @@
 #include "host/globals.h"
 #include "platform/beep.h"
 #include "saa/saa.h"
-#include "test_env.h"
+#include "support/test_env.h"
 
 namespace vellimor {
 namespace {

@@ -15,7 +15,7 @@
 #include "host/globals.h"
 #include "host/scene.h"
 #include "host/status.h"
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "platform/key_state.h"
 #include "render/draw.h"
 #include "render/draw_fur.h"
@@ -24,7 +24,7 @@
 #include "render/light_table.h"
 #include "render/offscreen_target.h"
 #include "render/polygon_sort.h"
-#include "render/fur_test_scene.h"
+#include "support/fur_square_scene.h"
 
 namespace vellimor {
 namespace {

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "render/pic_file.h"
 #include "support/paths.h"
 

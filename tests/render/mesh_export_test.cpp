@@ -9,11 +9,11 @@
 #include "host/entry_points.h"
 #include "host/globals.h"
 #include "host/scene.h"
-#include "host/scene_text.h"
+#include "support/scene_text.h"
 #include "host/status.h"
-#include "host/test_env.h"
-#include "ply_reader.h"
-#include "saa/scene_fixture.h"
+#include "support/test_env.h"
+#include "support/ply_reader.h"
+#include "support/temp_database.h"
 
 namespace vellimor {
 namespace {

@@ -1,7 +1,7 @@
 // Camera values and the moves of the interactive view.
 #include <cmath>
 
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
 

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "saa/atomic_file.h"
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
 

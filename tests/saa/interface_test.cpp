@@ -1,5 +1,5 @@
 // Status bar, selection list and the custom-effect context.
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
 

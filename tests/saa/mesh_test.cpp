@@ -1,7 +1,7 @@
 // Polygon meshes: creation, editing, colours and normals, PLY files, removal.
 #include <cstring>
 
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
 

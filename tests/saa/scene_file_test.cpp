@@ -1,7 +1,7 @@
 // The scene database on disk: loading, saving, play control, and hostile scene files.
 #include <random>
 
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
 

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
 

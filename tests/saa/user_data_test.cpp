@@ -1,7 +1,7 @@
 // Named user-data blocks with their byte order.
 #include <cstring>
 
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "host/test_env.h"
-#include "render/fur_test_scene.h"
+#include "support/test_env.h"
+#include "support/fur_square_scene.h"
 #include "render/pic_file.h"
 #include "support/paths.h"
 #include "support/run_program.h"

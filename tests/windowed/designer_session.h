@@ -20,7 +20,7 @@
 #include "host/globals.h"
 #include "host/scene.h"
 #include "host/status.h"
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "platform/window_system.h"
 #include "saa/saa.h"
 #include "support/paths.h"

@@ -11,10 +11,10 @@
 #include "editor/scene_menu.h"
 #include "fcurve/fcurve_list.h"
 #include "host/globals.h"
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "support/paths.h"
 #include "host/scene.h"
-#include "render/fur_test_scene.h"
+#include "support/fur_square_scene.h"
 #include "render/pic_file.h"
 #include "support/windowed.h"
 
