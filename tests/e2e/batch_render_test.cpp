@@ -266,5 +266,42 @@ TEST_F(BatchRender, AntialiasingSmoothsTheEdgesOfTheSameHairs) {
     EXPECT_LT(difference, level * 0.05);
 }
 
+TEST_F(BatchRender, ShadowedFurIsDarkerWhereItIsDeep) {
+    FurSceneOptions casting;
+    casting.casts_shadow = true;
+    auto plain = render("plain"), shadowed = render("shadowed", {}, casting);
+    ASSERT_TRUE(plain && shadowed);
+    ASSERT_EQ(plain->pixel_count(), shadowed->pixel_count());
+    // Sums of red over the pixels that show fur in the plain render, row by row. The camera
+    // looks down at the square: the far rows show tips, the near edge shows the fur's depth.
+    std::vector<long> plain_rows, shadowed_rows;
+    for (int y = 0; y < plain->height; ++y) {
+        long p = 0, q = 0;
+        for (int x = 0; x < plain->width; ++x) {
+            const size_t i = at(*plain, x, y);
+            if (plain->red()[i] <= 40) continue;
+            p += plain->red()[i];
+            q += shadowed->red()[i];
+        }
+        if (p == 0) continue;
+        plain_rows.push_back(p);
+        shadowed_rows.push_back(q);
+    }
+    ASSERT_GE(plain_rows.size(), 9u);
+    auto band = [](const std::vector<long> &rows, size_t from, size_t to) {
+        long sum = 0;
+        for (size_t r = from; r < to; ++r) sum += rows[r];
+        return sum;
+    };
+    const size_t rows = plain_rows.size(), third = rows / 3;
+    // Row 0 of a picture is its top row: the near edge, where the deep fur shows, comes last.
+    const size_t near = rows - third;
+    EXPECT_LT(band(shadowed_rows, near, rows), band(plain_rows, near, rows) * 8 / 10);
+    EXPECT_LT(band(shadowed_rows, 0, rows), band(plain_rows, 0, rows) * 95 / 100);
+    // The far rows, mostly tips, stay nearly as lit, and nothing turns black.
+    EXPECT_GT(band(shadowed_rows, 0, third), band(plain_rows, 0, third) * 85 / 100);
+    EXPECT_GT(band(shadowed_rows, near, rows), band(plain_rows, near, rows) / 4);
+}
+
 }  // namespace
 }  // namespace vellimor

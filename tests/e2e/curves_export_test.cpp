@@ -9,9 +9,8 @@
 #include <filesystem>
 #include <map>
 
-#include "support/test_env.h"
 #include "support/ply_reader.h"
-#include "support/run_program.h"
+#include "support/program_test.h"
 
 namespace vellimor {
 namespace {
@@ -200,19 +199,11 @@ std::optional<CurvesPly> read_curves_ply(const std::string &bytes) {
 
 // ---- the tests -------------------------------------------------------------------------------
 
-class CurvesExport : public ::testing::Test {
+class CurvesExport : public test::ProgramTest {
 protected:
-    void SetUp() override {
-        database = fs::path(work.path()) / "furball";
-        fs::copy(test::demo_database(), database, fs::copy_options::recursive);
-    }
-    ProgramResult host(const std::string &command, std::vector<std::string> args) {
-        std::vector<std::string> all = {command, "-d", database.string(), "-s", "furball"};
-        all.insert(all.end(), args.begin(), args.end());
-        return test::run_program("vellimor-host", all,
-                                 {{"TEMP", work.path()}, {"SI_LOCATION", std::nullopt}, {"DISPLAY", std::nullopt},
-                                  {"VELLIMOR_PLUGIN", std::nullopt}},
-                                 work.path());
+    void SetUp() override { database = demo_copy(); }
+    ProgramResult host(const std::string &command, const std::vector<std::string> &args) {
+        return on_scene("vellimor-host", command, database.string(), "furball", args);
     }
     // The hair mesh of frame 1 as the renderer's drawing writes it.
     test::PlyMesh hair_mesh_of_frame_1() {
@@ -223,7 +214,6 @@ protected:
         return mesh.value_or(test::PlyMesh{});
     }
 
-    test::TempDir work;
     fs::path database;
 };
 

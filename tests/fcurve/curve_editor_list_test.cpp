@@ -236,33 +236,6 @@ TEST_F(CurveEditorArea, DraggingAKeyShowsItInTheFields) {
     EXPECT_FLOAT_EQ(curve->points[1].x, 17);
 }
 
-TEST_F(CurveEditorArea, AToolActsOnceThenMoveIsBack) {
-    choose_tool(CurveTool::kDelete);
-    EXPECT_EQ(curve_editor().tool, CurveTool::kDelete);
-    push(10, 0.9f);  // nothing there: the tool stays
-    EXPECT_EQ(curve_editor().tool, CurveTool::kDelete);
-    EXPECT_EQ(curve->nb_points(), 2);
-    push(20, 1);
-    release();
-    EXPECT_EQ(curve->nb_points(), 1);
-    EXPECT_EQ(curve_editor().tool, CurveTool::kMove);
-    EXPECT_EQ(fm_get_button(curve_editor().tools[static_cast<int>(CurveTool::kMove)]), 1);
-    EXPECT_EQ(fm_get_button(curve_editor().tools[static_cast<int>(CurveTool::kDelete)]), 0);
-
-    // Insert beyond the last key, then the next press moves keys again.
-    choose_tool(CurveTool::kInsert);
-    push(15, key(0, 0).length.value);
-    drag_to(16, 0.8f);
-    release();
-    ASSERT_EQ(curve->nb_points(), 2);
-    EXPECT_NEAR(curve->points[1].x, 16, 0.05);
-    push(16, 0.8f);
-    drag_to(18, 0.8f);
-    release();
-    EXPECT_EQ(curve->nb_points(), 2);
-    EXPECT_NEAR(curve->points[1].x, 18, 0.05);
-}
-
 }  // namespace
 }  // namespace vellimor
 

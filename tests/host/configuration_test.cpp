@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <fstream>
+
 #include "furdata/display_settings.h"
 #include "host/globals.h"
 #include "support/test_env.h"
@@ -34,74 +37,55 @@ protected:
     ScopedEnv env;
 };
 
-TEST_F(FurSwitches, FlagsAndTheirMessagesInOrder) {
-    env.set("FUR_USE_IRIS_GL", "");
-    env.set("FUR_DONT_MOVE_MOUSE", "0");
-    env.set("FUR_NO_BACKUP", "yes");
-    EXPECT_EQ(apply(),
-              "Using IrisGL drawing mode\nMoving mouse disabled\nNo backup files will be saved\n"
-              "Running on 1 processor\n");
-    EXPECT_EQ(display_settings()->use_opengl, 0);
-    EXPECT_EQ(display_settings()->move_mouse, 0);
-    EXPECT_EQ(config().backup, 0);
-}
+// Each case sets variables on top of the previous case's and expects what is printed and kept.
+struct SwitchCase {
+    std::vector<std::pair<const char *, const char *>> set;
+    const char *printed;  // nullptr: not looked at
+    std::function<bool()> kept;
+};
 
-TEST_F(FurSwitches, BackupInterval) {
-    env.set("FUR_BACKUP_INTERVAL", "0.5");
-    apply();
-    EXPECT_FLOAT_EQ(config().backup_interval, 0.5f);
-    env.set("FUR_BACKUP_INTERVAL", "-3");
-    apply();
-    EXPECT_FLOAT_EQ(config().backup_interval, 0.5f);
-    env.set("FUR_BACKUP_INTERVAL", "0");
-    apply();
-    EXPECT_FLOAT_EQ(config().backup_interval, 0.5f);
-    env.set("FUR_BACKUP_INTERVAL", "junk");
-    apply();
-    EXPECT_FLOAT_EQ(config().backup_interval, 0.5f);
-}
-
-TEST_F(FurSwitches, WindowSizeTakesOnlyComponentsInRange) {
-    env.set("FUR_SIZE", "300, 800");
-    EXPECT_EQ(apply(), "New size 0x800\nRunning on 1 processor\n");
-    EXPECT_EQ(config().window_x, 0);
-    EXPECT_EQ(config().window_y, 800);
-    env.set("FUR_SIZE", "1024,4096");
-    EXPECT_EQ(apply(), "New size 1024x800\nRunning on 1 processor\n");
-    env.set("FUR_SIZE", "4095");  // no second number: y stays
-    apply();
-    EXPECT_EQ(config().window_x, 4095);
-    EXPECT_EQ(config().window_y, 800);
-    env.set("FUR_SIZE", "99999999999999999999, 401");  // huge numbers clamp, never overflow
-    apply();
-    EXPECT_EQ(config().window_x, 4095);
-    EXPECT_EQ(config().window_y, 401);
-}
-
-TEST_F(FurSwitches, ProcessorCount) {
-    env.set("FUR_MAX_PROC", "2");
-    EXPECT_EQ(apply(),
-              "Warning: number of processors: 2 set to more than the actual number of "
-              "processors:1\nRunning on 2 processors\n");
-    EXPECT_EQ(config().processors, 2);
-    EXPECT_EQ(config().multiprocessor, 1);
-    env.set("FUR_MAX_PROC", "-4");
-    EXPECT_EQ(apply(), "Running on 1 processor\n");
-    EXPECT_EQ(config().processors, 1);
-    EXPECT_EQ(config().multiprocessor, 0);
-}
-
-TEST_F(FurSwitches, TextureSearchRange) {
-    env.set("FUR_TEXTURE_SEARCH_RANGE", "0");
-    EXPECT_EQ(apply(),
-              "Running on 1 processor\nWarning: texture_search_range set to 0, this MUST be a "
-              "positive integer. It's been changed to 1\n");
-    EXPECT_EQ(config().texture_search_range, 1);
-    env.set("FUR_TEXTURE_SEARCH_RANGE", "6000");
-    EXPECT_EQ(apply(),
-              "Running on 1 processor\nWarning: texture_search_range set to 6000, this can slow "
-              "down texture-searches (but will work)\n");
-    EXPECT_EQ(config().texture_search_range, 6000);
+TEST_F(FurSwitches, EverySwitchWithGoodAndBadValues) {
+    const char *one = "Running on 1 processor\n";
+    const SwitchCase cases[] = {
+        {{{"FUR_USE_IRIS_GL", ""}, {"FUR_DONT_MOVE_MOUSE", "0"}, {"FUR_NO_BACKUP", "yes"}},
+         "Using IrisGL drawing mode\nMoving mouse disabled\nNo backup files will be saved\nRunning on 1 processor\n",
+         [] { return display_settings()->use_opengl == 0 && display_settings()->move_mouse == 0 && config().backup == 0; }},
+        {{{"FUR_BACKUP_INTERVAL", "0.5"}}, nullptr, [] { return config().backup_interval == 0.5f; }},
+        {{{"FUR_BACKUP_INTERVAL", "-3"}}, nullptr, [] { return config().backup_interval == 0.5f; }},
+        {{{"FUR_BACKUP_INTERVAL", "0"}}, nullptr, [] { return config().backup_interval == 0.5f; }},
+        {{{"FUR_BACKUP_INTERVAL", "junk"}}, nullptr, [] { return config().backup_interval == 0.5f; }},
+        {{{"FUR_USE_IRIS_GL", nullptr}, {"FUR_DONT_MOVE_MOUSE", nullptr}, {"FUR_NO_BACKUP", nullptr},
+          {"FUR_SIZE", "300, 800"}},
+         "New size 0x800\nRunning on 1 processor\n", [] { return config().window_x == 0 && config().window_y == 800; }},
+        {{{"FUR_SIZE", "1024,4096"}}, "New size 1024x800\nRunning on 1 processor\n", nullptr},
+        {{{"FUR_SIZE", "4095"}}, nullptr, [] { return config().window_x == 4095 && config().window_y == 800; }},
+        // Huge numbers clamp, never overflow.
+        {{{"FUR_SIZE", "99999999999999999999, 401"}}, nullptr,
+         [] { return config().window_x == 4095 && config().window_y == 401; }},
+        {{{"FUR_SIZE", nullptr}, {"FUR_MAX_PROC", "2"}},
+         "Warning: number of processors: 2 set to more than the actual number of processors:1\nRunning on 2 processors\n",
+         [] { return config().processors == 2 && config().multiprocessor == 1; }},
+        {{{"FUR_MAX_PROC", "-4"}}, one, [] { return config().processors == 1 && config().multiprocessor == 0; }},
+        {{{"FUR_MAX_PROC", nullptr}, {"FUR_TEXTURE_SEARCH_RANGE", "0"}},
+         "Running on 1 processor\nWarning: texture_search_range set to 0, this MUST be a positive integer. It's been "
+         "changed to 1\n",
+         [] { return config().texture_search_range == 1; }},
+        {{{"FUR_TEXTURE_SEARCH_RANGE", "6000"}},
+         "Running on 1 processor\nWarning: texture_search_range set to 6000, this can slow down texture-searches (but "
+         "will work)\n",
+         [] { return config().texture_search_range == 6000; }},
+    };
+    int n = 0;
+    for (const SwitchCase &c : cases) {
+        for (const auto &[name, value] : c.set) {
+            if (value) env.set(name, value);
+            else env.unset(name);
+        }
+        const std::string printed = apply();
+        if (c.printed) EXPECT_EQ(printed, c.printed) << "case " << n;
+        if (c.kept) EXPECT_TRUE(c.kept()) << "case " << n;
+        ++n;
+    }
 }
 
 class Locations : public testing::Test {

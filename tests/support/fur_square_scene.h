@@ -29,6 +29,7 @@ struct FurSceneOptions {
     float root_color[3] = {0.9f, 0.2f, 0.1f};
     float tip_color[3] = {0.9f, 0.2f, 0.1f};
     float thickness = 0.01f;
+    bool casts_shadow = false;
     int start = 1, end = 6;
     int xres = 64, yres = 48;
     unsigned background = 0x00000000u;  // packed, red in the lowest byte
@@ -76,7 +77,7 @@ inline void write_fur_scene(const std::filesystem::path &database, const FurScen
     PatchData &r = *s.patches[0];
     r.Patch_display_mode = o.display_mode;
     r.number_of_hairs_pr_square_unit = o.hairs_per_unit;
-    r.casts_shadow = 0;
+    r.casts_shadow = o.casts_shadow ? 1 : 0;
     TextureKey &key = r.texture_keys.front();
     key.u = 0.5f;
     key.v = 0.5f;

@@ -23,8 +23,8 @@ const bool kDriverKept = [] {
 
 void toolkit_turn() { fm_check_forms(); }
 
-bool pump_until(const std::function<bool()> &done, void (*turn)()) {
-    const auto end = Clock::now() + kTimeout;
+bool pump_until(const std::function<bool()> &done, void (*turn)(), int seconds) {
+    const auto end = Clock::now() + std::chrono::seconds(seconds);
     while (Clock::now() < end) {
         turn();
         if (done()) return true;
@@ -51,13 +51,6 @@ bool wait_for(const std::function<bool()> &done) {
 }
 
 void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-std::filesystem::path artefact(const char *name) {
-    const char *build_dir = std::getenv("VELLIMOR_BUILD_DIR");
-    std::filesystem::path dir = std::filesystem::path(build_dir ? build_dir : ".") / "artefacts";
-    std::filesystem::create_directories(dir);
-    return dir / name;
-}
 
 unsigned long native_window(const FmForm *form) {
     glutSetWindow(form->window);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 
 #include "forms/forms.h"
@@ -16,14 +15,11 @@ constexpr auto kTimeout = std::chrono::seconds(20);
 
 void toolkit_turn();
 // Runs a loop (the toolkit's unless told) until `done` holds or the time is up.
-bool pump_until(const std::function<bool()> &done, void (*turn)() = toolkit_turn);
+bool pump_until(const std::function<bool()> &done, void (*turn)() = toolkit_turn, int seconds = 20);
 void pump_for(int ms, void (*turn)() = toolkit_turn);
 // Polls from a driver thread (no toolkit calls there) until the condition holds.
 bool wait_for(const std::function<bool()> &done);
 void sleep_ms(int ms);
-
-// Where a test leaves pictures for a person to look at.
-std::filesystem::path artefact(const char *name);
 
 unsigned long native_window(const FmForm *form);
 

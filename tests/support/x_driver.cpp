@@ -105,28 +105,6 @@ void XDriver::key_up(const char *keysym_name) {
     pause_briefly();
 }
 
-std::vector<unsigned char> XDriver::grab_rgb(unsigned long window, int *width, int *height) {
-    XWindowAttributes attrs;
-    if (!XGetWindowAttributes(display_, window, &attrs)) return {};
-    auto destroy = [](XImage *image) { XDestroyImage(image); };
-    std::unique_ptr<XImage, decltype(destroy)> image(
-        XGetImage(display_, window, 0, 0, attrs.width, attrs.height, AllPlanes, ZPixmap), destroy);
-    if (!image) return {};
-    std::vector<unsigned char> rgb(static_cast<std::size_t>(attrs.width) * attrs.height * 3);
-    for (int y = 0; y < attrs.height; ++y) {
-        for (int x = 0; x < attrs.width; ++x) {
-            unsigned long p = XGetPixel(image.get(), x, y);
-            unsigned char *out = &rgb[(static_cast<std::size_t>(y) * attrs.width + x) * 3];
-            out[0] = static_cast<unsigned char>((p & image->red_mask) >> 16);
-            out[1] = static_cast<unsigned char>((p & image->green_mask) >> 8);
-            out[2] = static_cast<unsigned char>(p & image->blue_mask);
-        }
-    }
-    if (width) *width = attrs.width;
-    if (height) *height = attrs.height;
-    return rgb;
-}
-
 void XDriver::type(const std::string &text) {
     for (char c : text) {
         KeySym sym = c == '\t' ? XK_Tab : c == '\r' ? XK_Return : static_cast<KeySym>(static_cast<unsigned char>(c));

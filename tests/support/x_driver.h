@@ -55,8 +55,6 @@ public:
     // Holds a key down, or lets it go (X keysym name: "o", "Shift_L", ...).
     void key_down(const char *keysym_name);
     void key_up(const char *keysym_name);
-    // The window's pixels as RGB rows, top row first; empty on failure.
-    std::vector<unsigned char> grab_rgb(unsigned long window, int *width, int *height);
     // Gives the window the keyboard focus, as a window manager would on a click.
     void focus(unsigned long window);
     // Number of top-level windows that are mapped.

@@ -82,7 +82,7 @@ TEST_F(CurveEditorWindowed, KeyDraggedWithAltSnapsOntoTheCurrentFrame) {
     CurveEditor &e = curve_editor();
     const unsigned long window = test::native_window(e.form);
     test::Snapshot before = driver.grab(window);
-    ASSERT_GT(before.width, 0);
+    ASSERT_GT(before.width(), 0);
     EXPECT_TRUE(key_colour_at(before, window_pixel(20, 0.8f)));
     EXPECT_FALSE(key_colour_at(before, window_pixel(kCurrentFrame, 0.8f)));
 
@@ -108,8 +108,6 @@ TEST_F(CurveEditorWindowed, KeyDraggedWithAltSnapsOntoTheCurrentFrame) {
 
     pump_for(200);
     test::Snapshot after = driver.grab(window);
-    const std::string artefacts = test::build_dir() + "/artefacts";
-    std::filesystem::create_directories(artefacts);
     EXPECT_TRUE(key_colour_at(after, window_pixel(kCurrentFrame, curve->points[1].y)));
     EXPECT_FALSE(key_colour_at(after, window_pixel(20, 0.8f)));
 
@@ -122,10 +120,8 @@ TEST_F(CurveEditorWindowed, KeyDraggedWithAltSnapsOntoTheCurrentFrame) {
 TEST_F(CurveEditorWindowed, ToolButtonActsOnceThenMoveIsBack) {
     CurveEditor &e = curve_editor();
     FmObject *del = e.tools[static_cast<int>(CurveTool::kDelete)];
-    int ox = 0, oy = 0;
-    driver.window_origin(test::native_window(e.form), &ox, &oy);
-    const test::ScreenPoint button = test::window_pixel(e.form, del->x + del->w / 2, del->y + del->h / 2);
-    driver.click(ox + button.x, oy + button.y);
+    const test::ScreenPoint button = test::on_screen(driver, del);
+    driver.click(button.x, button.y);
     ASSERT_TRUE(pump_until([&] { return e.tool == CurveTool::kDelete; }));
     const test::ScreenPoint key = on_screen(20, 0.8f);
     driver.click(key.x, key.y);

@@ -83,7 +83,7 @@ TEST(RenderWindow, ShowsTheRenderedFramesAndSavesThem) {
     });
     const test::ScreenPoint render = test::on_screen(driver, w.render);
     driver.click(render.x, render.y);
-    const bool rendered = pump_until([&] { return fs::exists(output + ".4.pic"); });
+    const bool rendered = pump_until([&] { return fs::exists(output + ".4.pic"); }, test::toolkit_turn, 60);
     pump_for(100);
     stop = true;
     watcher.join();
