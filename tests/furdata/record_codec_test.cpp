@@ -19,9 +19,6 @@ std::uint32_t le32(const Bytes &b, int off) {
 int i32_at(const Bytes &b, int off) { return static_cast<int>(le32(b, off)); }
 float f32_at(const Bytes &b, int off) { return std::bit_cast<float>(le32(b, off)); }
 short i16_at(const Bytes &b, int off) { return static_cast<short>(b[off] | b[off + 1] << 8); }
-void put_i32(Bytes &b, int off, int v) {
-    for (int i = 0; i < 4; ++i) b[off + i] = static_cast<std::uint8_t>(static_cast<unsigned>(v) >> (8 * i));
-}
 void put_be32(Bytes &b, int off, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) b[off + i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
 }

@@ -93,6 +93,13 @@ protected:
     }
 };
 
+// Run in a child process by the test below: writes the build summary to the named file.
+TEST_F(HairBuild, WriteSummaryForParent) {
+    const char *path = test_support::child_output_path("VELLIMOR_HAIR_SUMMARY");
+    if (!path) GTEST_SKIP() << "only run as a child process";
+    std::ofstream(path) << build_demo_fur();
+}
+
 // The same fur on every build: again in this process (nothing of a build leaks into the next)
 // and in another process (nothing depends on addresses or leftover memory).
 TEST_F(HairBuild, DemoSceneGrowsTheSameFurOnEveryRunAndInEveryProcess) {

@@ -146,7 +146,7 @@ TEST_F(KeyMapWindowed, ZoomingKeepsThePointUnderThePointerAndKeyAResets) {
     select_only({"Sphere"});
     const FmObject *area = main->keymap_area;
     const float px = area->x + 0.3f * area->w, py = area->y + 0.7f * area->h;
-    const test::ScreenPoint p = screen_point(px, py);
+    const test::ScreenPoint p = test::on_screen(driver, main->form, px, py);
     const MapPoint before = keymap_view().to_map(px - area->x, py - area->y, area->w, area->h);
 
     hold("z");
