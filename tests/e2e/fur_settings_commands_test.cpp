@@ -216,8 +216,8 @@ TEST_F(FurSettingsCommands, DashIsStandardOutputAndInputThroughAPipe) {
     EXPECT_NE(to_stdout.err.find("Sphere: exported to standard output"), std::string::npos) << to_stdout.err;
     EXPECT_FALSE(fs::exists(path("-")));
 
-    const std::string host = test::build_dir() + "/bin/vellimor-host";
-    const std::string pipeline = host + " export-fur -d " + db + " -s furball --surface Sphere - | " + host +
+    const std::string program = test::build_dir() + "/bin/vellimor-host";
+    const std::string pipeline = program + " export-fur -d " + db + " -s furball --surface Sphere - | " + program +
                                  " apply-fur -d " + db + " -s furball --surface Flag -";
     const ProgramResult piped = test::run_executable("/bin/sh", {"-c", pipeline}, environment(), work.path());
     ASSERT_EQ(piped.status, 0) << piped.err;

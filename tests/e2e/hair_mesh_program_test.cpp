@@ -178,7 +178,7 @@ std::size_t occurrences(const std::string &text, const std::string &what) {
 TEST_F(HairMeshProgram, OnlyTheMarkedFlagIsBuiltAndItsHairsFollowItsMotion) {
     const ProgramResult r = run({"persistent", "--frames", "1", "4", "--export-each-frame"});
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string messages = messages();
+    const std::string messages = this->messages();
     EXPECT_EQ(occurrences(messages, "Building hairs on: Flag"), 4u);
     EXPECT_EQ(occurrences(messages, "Building hairs on: Sphere"), 0u);
     EXPECT_EQ(occurrences(messages, "Building hairs on: Ground"), 0u);
@@ -195,7 +195,7 @@ TEST_F(HairMeshProgram, AllPersistentBuildsEverySurfaceForThatRunOnly) {
     const ProgramResult r =
         run({"persistent", "--frames", "1", "3", "--all-persistent", "--save", "--export-each-frame"});
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string messages = messages();
+    const std::string messages = this->messages();
     for (const char *surface : {"Sphere", "Ground", "Flag"})
         EXPECT_EQ(occurrences(messages, std::string("Building hairs on: ") + surface), 3u) << surface;
     const auto first = test::read_ply(test::read_file(model_file(1)));

@@ -1,5 +1,7 @@
 #include "support/windowed.h"
 
+#include "platform/window_system.h"
+
 #include <GL/freeglut.h>
 #include <dlfcn.h>
 
