@@ -214,7 +214,7 @@ TEST_F(HairMeshProgram, AllPersistentBuildsEverySurfaceForThatRunOnly) {
     ASSERT_EQ(scene_meshes().size(), 1u);
     std::ofstream(path("fur_message"), std::ios::trunc);
     ASSERT_EQ(run({"persistent", "--frames", "1", "1"}).status, 0);
-    const std::string again = messages();
+    const std::string again = this->messages();
     EXPECT_EQ(occurrences(again, "Building hairs on: Sphere"), 0u);
     EXPECT_EQ(occurrences(again, "Building hairs on: Flag"), 1u);
 }
