@@ -46,7 +46,8 @@ test: test-build fuzz-build
 # instrumentation in a folder of its own runs the whole suite, then gcovr sums it up.
 $(COVERAGE_BUILD)/build.ninja: | deps
 	cmake -S . -B $(COVERAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-	      -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g --coverage" -DCMAKE_C_FLAGS_DEBUG="-O0 -g --coverage" \
+	      -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g --coverage -fprofile-update=atomic" \
+	      -DCMAKE_C_FLAGS_DEBUG="-O0 -g --coverage -fprofile-update=atomic" \
 	      -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage
 
 coverage: deps $(COVERAGE_BUILD)/build.ninja

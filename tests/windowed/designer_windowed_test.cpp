@@ -82,6 +82,14 @@ protected:
         return n;
     }
     bool drew_fur() { return last_message().find("#hairs") != std::string::npos; }
+    // Backups on (every second), read as the scene is read.
+    void with_backups() {
+        env.unset("FUR_NO_BACKUP");
+        env.set("FUR_BACKUP_INTERVAL", "1");
+        free_all();
+        close_message_file();
+        read_scene();
+    }
     // Opens the designer with Shift held, answering the question that asks for the hold file.
     void open_with_shift(int answer, const std::function<void(XDriver &)> &then = {}) {
         driver.key_down("Shift_L");
@@ -102,8 +110,7 @@ protected:
 // One session as a person works through it: the demo shown, its fur previewed, the frame field,
 // the backups, the camera gestures, the help window, and "Exit" then "Continue".
 TEST_F(DesignerWindowed, ASessionOnTheDemo) {
-    env.set("FUR_BACKUP_INTERVAL", "1");
-    env.unset("FUR_NO_BACKUP");
+    with_backups();
     open();
     EXPECT_EQ(fm_get_browser_maxline(main->browser), 3);
     EXPECT_STREQ(fm_get_browser_line(main->browser, 1), "Sphere");
@@ -260,6 +267,7 @@ TEST_F(DesignerWindowed, SaveAndExitWritesTheFurIntoTheScene) {
 
 TEST_F(DesignerWindowed, ShiftHeldAtStartAndYesLoadsTheChosenHoldFile) {
     // A backup in which the sphere is persistent; the scene itself says it is not.
+    with_backups();
     read_fur_data(1);
     scene_state().patches[0]->presistant_rebuild = 1;
     ASSERT_EQ(write_hold_file(), 1);
