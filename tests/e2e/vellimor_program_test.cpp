@@ -104,9 +104,14 @@ TEST_F(VellimorProgram, OptionsStatusesAndMessages) {
         for (auto &[name, value] : env)
             if (value && (*value == "." || *value == "nothing.so")) value = path(*value == "." ? "" : *value);
         const ProgramResult r = run("vellimor", args, env);
-        if (c.status >= 0) EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.err;
-        else EXPECT_NE(r.status, 0) << c.what;
-        if (c.out) EXPECT_EQ(r.out, c.out) << c.what;
+        if (c.status >= 0) {
+            EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.err;
+        } else {
+            EXPECT_NE(r.status, 0) << c.what;
+        }
+        if (c.out) {
+            EXPECT_EQ(r.out, c.out) << c.what;
+        }
         EXPECT_TRUE(r.err.starts_with(c.err_start)) << c.what << "\n" << r.err;
         for (const std::string &part : c.err_has) EXPECT_TRUE(test::contains(r.err, part)) << c.what << "\n" << r.err;
     }

@@ -108,7 +108,8 @@ protected:
 };
 
 // One session as a person works through it: the demo shown, its fur previewed, the frame field,
-// the backups, the camera gestures, the help window, and "Exit" then "Continue".
+// the backups, the camera gestures, "Exit" then "Continue", and last the help window (a dialog
+// answered from another connection is told by being on top).
 TEST_F(DesignerWindowed, ASessionOnTheDemo) {
     with_backups();
     open();
@@ -171,6 +172,16 @@ TEST_F(DesignerWindowed, ASessionOnTheDemo) {
     camera(eye1, at1);
     EXPECT_GT(std::fabs(distance(eye1, at1) - distance(eye0, at0)), 0.05f) << "dolly";
 
+    // "Exit", then "Continue", cancels.
+    {
+        test::DialogAnswerer answer(window(), [](XDriver &d, unsigned long dialog) {
+            test::click_in(d, dialog, test::dialog_answer(3, 2));
+        });
+        click(main->exit);
+        EXPECT_TRUE(pump_until([&] { return shown_message("Exit cancled"); })) << last_message();
+    }
+    EXPECT_EQ(editor_state().quit, 0);
+
     // Help shows the text of the control under the pointer, wrapped.
     click(main->help);
     FmForm *help = designer_windows().help.form;
@@ -189,16 +200,6 @@ TEST_F(DesignerWindowed, ASessionOnTheDemo) {
     EXPECT_GT(fm_get_browser_maxline(help_text), 3);
     for (int i = 1; i <= fm_get_browser_maxline(help_text); ++i)
         EXPECT_LT(std::string(fm_get_browser_line(help_text, i)).size(), 56u);
-
-    // "Exit", then "Continue", cancels.
-    {
-        test::DialogAnswerer answer(window(), [](XDriver &d, unsigned long dialog) {
-            test::click_in(d, dialog, test::dialog_answer(3, 2));
-        });
-        click(main->exit);
-        EXPECT_TRUE(pump_until([&] { return shown_message("Exit cancled"); })) << last_message();
-    }
-    EXPECT_EQ(editor_state().quit, 0);
 }
 
 TEST_F(DesignerWindowed, NeverDrawsFurOnlyOnAPlainClick) {
