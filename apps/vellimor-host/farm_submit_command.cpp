@@ -6,15 +6,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "apps/vellimor-host/commands.h"
 #include "apps/vellimor-host/render_chunks.h"
 #include "apps/vellimor-host/render_options.h"
+#include "apps/vellimor-host/script_quoting.h"
 #include "render/atomic_file.h"
 
 extern char **environ;
@@ -39,7 +44,7 @@ constexpr const char *kUsage =
     "  --dry-run           print the batch script, write and submit nothing\n"
     "  --wait              return when every task has ended, with status 0 only when every frame is there\n"
     "  render options      --size, --aspect, --aa, --alpha, --all-persistent, --output DIR/NAME,\n"
-    "                      --format, --fur-frame, as `vellimor-host render --help` gives them\n"
+    "                      --format, --fur-frame, --max-memory, as `vellimor-host render --help` gives them\n"
     "The batch script goes beside the frames (DIR/NAME.sbatch), the tasks' logs to\n"
     "DIR/NAME.slurm-JOB_TASK.log. Exit status: 0 submitted, 1 failed, 2 wrong options.\n";
 
@@ -106,21 +111,6 @@ std::string scene_name_of(const std::string &scene) {
     return name;
 }
 
-// Single-quoted for the shell: the text comes through whatever it holds.
-std::string shell_quoted(const std::string &text) {
-    std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-// A value of an #SBATCH line: sbatch reads these lines itself, quoting only what needs it.
-std::string sbatch_value(const std::string &text) {
-    if (text.find_first_of(" \t\"'") == std::string::npos) return text;
-    std::string out = "\"";
-    for (char c : text) out += c == '"' ? std::string("\\\"") : std::string(1, c);
-    return out + "\"";
-}
-
 std::string numbers(const std::vector<FrameChunk> &chunks, int FrameChunk::*field) {
     std::string out;
     for (const FrameChunk &c : chunks) out += (out.empty() ? "" : " ") + std::to_string(c.*field);
@@ -147,17 +137,82 @@ struct Submission {
     int fur_frame = 0;
 };
 
-std::string batch_script(const Submission &s) {
-    const RenderOptions &r = s.options.render;
+// Slurm refuses job arrays of more tasks than its MaxArraySize: the cluster's setting in its
+// configuration file (SLURM_CONF, else Debian's place), else Slurm's default.
+constexpr long long kSlurmDefaultMaxArraySize = 1001;
+
+long long max_array_size() {
+    const char *conf = std::getenv("SLURM_CONF");
+    std::ifstream in(conf && *conf ? conf : "/etc/slurm/slurm.conf");
+    const std::string key = "maxarraysize";
+    for (std::string line; std::getline(in, line);) {
+        line = line.substr(0, line.find('#'));
+        std::string lower;
+        for (char c : line) {
+            if (!std::isspace(static_cast<unsigned char>(c)))
+                lower += char(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (lower.rfind(key + "=", 0) != 0) continue;
+        long long value = 0;
+        const char *digits = lower.c_str() + key.size() + 1;
+        if (std::from_chars(digits, lower.c_str() + lower.size(), value).ec == std::errc() && value > 0) return value;
+    }
+    return kSlurmDefaultMaxArraySize;
+}
+
+// False after a line when the array would have more tasks than the cluster accepts; counted
+// before any chunk is made, so a huge range costs nothing.
+bool array_fits_cluster(const FarmOptions &o) {
+    const RenderOptions &r = o.render;
+    const long long frames = (static_cast<long long>(r.end) - r.start) / r.step + 1;
+    const long long tasks = (frames + o.chunk - 1) / o.chunk;
+    const long long limit = max_array_size();
+    if (tasks <= limit) return true;
+    report_error("frames " + std::to_string(r.start) + ".." + std::to_string(r.end) + " in chunks of " +
+                 std::to_string(o.chunk) + " make " + std::to_string(tasks) + " tasks, more than the cluster's " +
+                 "MaxArraySize of " + std::to_string(limit) + ": give --chunk " +
+                 std::to_string((frames + limit - 1) / limit) + " or more");
+    return false;
+}
+
+// The values of the script's #SBATCH and comment lines, each through script_line_value; false
+// after a line naming the first one that no script line can carry.
+struct ScriptLineValues {
+    std::string job_name, output, partition, scene;
+};
+
+bool script_line_values(const Submission &s, ScriptLineValues &v) {
     const std::string name = fs::path(s.base).filename().string();
+    const struct {
+        const char *what;
+        std::string text;
+        std::string *value;
+    } fields[] = {{"the output name", "vellimor-" + name, &v.job_name},
+                  {"the output path", s.base + ".slurm-%A_%a.log", &v.output},
+                  {"the partition", s.options.partition, &v.partition},
+                  {"the scene name", s.line.scene, &v.scene}};
+    for (const auto &field : fields) {
+        std::optional<std::string> value = script_line_value(field.text);
+        if (!value) {
+            report_error(std::string(field.what) +
+                         " holds a line break or another control character, which a batch script cannot carry");
+            return false;
+        }
+        *field.value = std::move(*value);
+    }
+    return true;
+}
+
+std::string batch_script(const Submission &s, const ScriptLineValues &v) {
+    const RenderOptions &r = s.options.render;
     std::string out = "#!/bin/bash\n";
-    out += "#SBATCH --job-name=" + sbatch_value("vellimor-" + name) + "\n";
+    out += "#SBATCH --job-name=" + v.job_name + "\n";
     out += "#SBATCH --array=0-" + std::to_string(s.chunks.size() - 1) + "\n";
     out += "#SBATCH --ntasks=1\n#SBATCH --cpus-per-task=1\n";
-    out += "#SBATCH --output=" + sbatch_value(s.base + ".slurm-%A_%a.log") + "\n";
-    if (!s.options.partition.empty()) out += "#SBATCH --partition=" + sbatch_value(s.options.partition) + "\n";
+    out += "#SBATCH --output=" + v.output + "\n";
+    if (!s.options.partition.empty()) out += "#SBATCH --partition=" + v.partition + "\n";
     out += "# Frames " + std::to_string(r.start) + ".." + std::to_string(r.end) + " by " + std::to_string(r.step) +
-           " of scene " + s.line.scene + " in chunks of " + std::to_string(s.options.chunk) +
+           " of scene " + v.scene + " in chunks of " + std::to_string(s.options.chunk) +
            ", the fur grown at frame " + std::to_string(s.fur_frame) + ".\n";
     out += "# Written by vellimor-host farm-submit: task i renders frames firsts[i]..lasts[i].\n";
     out += "set -eu\n";
@@ -253,9 +308,11 @@ int run_farm_submit(const CommandLine &given) {
         report_error("cannot write frames into " + folder + ": no such folder");
         return kExitFailure;
     }
+    ScriptLineValues values;
+    if (!script_line_values(s, values) || !array_fits_cluster(o)) return kExitUsage;
     s.chunks = chunks_of_size(o.render.start, o.render.end, o.render.step, o.chunk);
     s.fur_frame = fur_frame_of(o.render, scene, o.render.start);
-    const std::string script = batch_script(s);
+    const std::string script = batch_script(s, values);
     if (o.dry_run) {
         std::fputs(script.c_str(), stdout);
         return kExitSuccess;
