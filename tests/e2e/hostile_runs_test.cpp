@@ -10,7 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <regex>
 #include <thread>
 
 #include "host/test_env.h"
@@ -159,37 +159,22 @@ TEST_F(HostileRuns, JobsStayWithinTheMachineAndEndWithTheirParent) {
                                                  "1", "400", "--size", "64", "48", "--jobs", "2", "--output",
                                                  work.path() + "/k"});
     ASSERT_GT(parent, 0);
-    std::vector<pid_t> workers;
-    const auto children_of = [](pid_t pid) {
-        std::vector<pid_t> found;
-        for (const auto &entry : fs::directory_iterator("/proc")) {
-            std::ifstream stat(entry.path() / "stat");
-            std::string line;
-            if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
-            std::istringstream rest(line.substr(line.rfind(')') + 2));
-            char state = 0;
-            pid_t ppid = 0;
-            rest >> state >> ppid;
-            if (ppid == pid && state != 'Z') found.push_back(std::stoi(entry.path().filename().string()));
-        }
-        return found;
-    };
-    for (int wait = 0; wait < 600 && workers.size() < 2; ++wait) {
+    // The workers, and whether any of them still runs (a zombie waits only to be reaped).
+    std::string workers;
+    for (int wait = 0; wait < 600 && std::count(workers.begin(), workers.end(), '\n') < 2; ++wait) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        workers = children_of(parent);
+        workers = test::run_executable("/usr/bin/pgrep", {"-P", std::to_string(parent)}, {}, work.path()).out;
     }
-    ASSERT_EQ(workers.size(), 2u) << test::read_file(work.path() + "/ERR.txt");
+    ASSERT_EQ(std::count(workers.begin(), workers.end(), '\n'), 2) << test::read_file(work.path() + "/ERR.txt");
+    std::replace(workers.begin(), workers.end(), '\n', ',');
+    workers.pop_back();
     kill(parent, SIGKILL);
     waitpid(parent, nullptr, 0);
-    const auto alive = [](pid_t pid) {
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string line;
-        return std::getline(stat, line) && line.find(") Z ") == std::string::npos;
-    };
     bool any_alive = true;
     for (int wait = 0; wait < 300 && any_alive; ++wait) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        any_alive = std::any_of(workers.begin(), workers.end(), alive);
+        const std::string states = test::run_executable("/usr/bin/ps", {"-o", "stat=", "-p", workers}, {}, work.path()).out;
+        any_alive = std::regex_search(states, std::regex("(^|\n)[^Z]"));
     }
     EXPECT_FALSE(any_alive) << "workers run on after their parent was killed";
 }
