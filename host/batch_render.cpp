@@ -130,7 +130,9 @@ int batch_render(const CommandLine &line, const BatchHooks &hooks) {
         free_all();
         return kUsageError;
     }
-    const FrameMemory need = estimate_frame_memory(run.render_xres, run.render_yres, bool(hooks.export_hairs));
+    const int antialias = line.has_antialias ? line.antialias : display_settings()->antialias_level;
+    const FrameMemory need =
+        estimate_frame_memory(run.render_xres, run.render_yres, bool(hooks.export_hairs), antialias > 0);
     if (!frame_memory_fits(need, hooks.max_memory.value_or(default_memory_limit()))) {
         free_all();
         return kUsageError;

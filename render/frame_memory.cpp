@@ -22,6 +22,13 @@ namespace {
 constexpr int64_t kRootBytes = sizeof(HairRoot) + sizeof(HairDynamics);
 constexpr int64_t kStrandBytes = sizeof(HairStrand);
 constexpr int64_t kPolygonBytes = sizeof(HairPoint *) + 8;
+// The antialiasing passes keep the vertices of the drawn polygons (eight corners of position and
+// colour each), up to an eighth of the machine's memory.
+constexpr int64_t kKeptVertexBytes = 8 * 7 * sizeof(float);
+constexpr int64_t kKeptVertexShare = 8;
+// What the count above does not see (the allocator's slack, the driver's own buffers): a quarter
+// more, from peaks measured against the estimate.
+constexpr int64_t kUnseenShare = 4;
 // A hair written to a curve or mesh file keeps its own copy of every point, and a list of them.
 constexpr int64_t kExportPointBytes = sizeof(HairExportPoint);
 constexpr int64_t kExportHairBytes = 24;
@@ -69,13 +76,18 @@ int most_segments(const PatchData &record) {
     return int(std::min(std::floor(most + 0.5), double(kMaxHairSegments)));
 }
 
+int64_t physical_memory() {
+    const long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGESIZE);
+    return pages > 0 && page > 0 ? int64_t(pages) * page : int64_t(4) << 30;
+}
+
 }  // namespace
 
-FrameMemory estimate_frame_memory(int width, int height, bool exporting) {
+FrameMemory estimate_frame_memory(int width, int height, bool exporting, bool antialiased) {
     const SceneState &scene = scene_state();
     FrameMemory estimate;
     estimate.bytes = kRenderProcessBytes + int64_t(std::max(width, 0)) * std::max(height, 0) * kTargetBytesPerPixel;
-    int64_t largest = -1;
+    int64_t largest = -1, polygons = 0;
     for (size_t p = 0; p < scene.patches.size() && p < scene.models.size(); ++p) {
         const PatchData *record = scene.patches[p].get();
         if (!record || record->deleted) continue;
@@ -92,6 +104,8 @@ FrameMemory estimate_frame_memory(int width, int height, bool exporting) {
         const int64_t bytes = hairs > INT64_MAX / 4 / per_hair ? INT64_MAX / 4 : hairs * per_hair;
         estimate.bytes = std::min(estimate.bytes + bytes, INT64_MAX / 2);
         estimate.hairs = std::min(estimate.hairs + hairs, INT64_MAX / 2);
+        polygons = std::min(polygons + (hairs > INT64_MAX / 4 / (segments + 1) ? INT64_MAX / 4 : hairs * segments),
+                            INT64_MAX / 4);
         estimate.max_segments = std::max(estimate.max_segments, segments);
         if (hairs > kMaxHairsPerSurface && !estimate.surface_over_root_limit) {
             estimate.surface_over_root_limit = true;
@@ -105,14 +119,15 @@ FrameMemory estimate_frame_memory(int width, int height, bool exporting) {
             estimate.largest_surface_hairs = hairs;
         }
     }
+    if (antialiased) {
+        const int64_t kept = polygons > INT64_MAX / 4 / kKeptVertexBytes ? INT64_MAX / 4 : polygons * kKeptVertexBytes;
+        estimate.bytes = std::min(estimate.bytes + std::min(kept, physical_memory() / kKeptVertexShare), INT64_MAX / 2);
+    }
+    estimate.bytes += estimate.bytes / kUnseenShare;
     return estimate;
 }
 
-int64_t default_memory_limit() {
-    const long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || page <= 0) return int64_t(4) << 30;
-    return int64_t(pages) * page / 4 * 3;
-}
+int64_t default_memory_limit() { return physical_memory() / 4 * 3; }
 
 std::string memory_text(int64_t bytes) {
     char text[32];

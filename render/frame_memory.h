@@ -8,8 +8,9 @@
 
 namespace vellimor {
 
-// What a render process takes before any hair: the program, its libraries, the OpenGL driver.
-constexpr int64_t kRenderProcessBytes = int64_t(256) << 20;
+// What a render process takes before any hair: the program, its libraries, the OpenGL driver
+// (a 640x480 render of a few thousand hairs peaks at 122 MB).
+constexpr int64_t kRenderProcessBytes = int64_t(128) << 20;
 
 struct FrameMemory {
     int64_t bytes = 0;  // the estimated peak of one frame, hairs and buffers
@@ -24,8 +25,9 @@ struct FrameMemory {
 
 // Estimates a frame of width x height of the fur records of the scene, from each surface's
 // density times its area (measured on a coarse grid) and the most segments its keys paint;
-// `exporting`: the hairs also go to a curve or mesh writer.
-FrameMemory estimate_frame_memory(int width, int height, bool exporting);
+// `exporting`: the hairs also go to a curve or mesh writer; `antialiased`: the passes keep the
+// polygons' vertices.
+FrameMemory estimate_frame_memory(int width, int height, bool exporting, bool antialiased);
 
 // The default limit of a render's memory: three quarters of the machine's physical memory.
 int64_t default_memory_limit();
