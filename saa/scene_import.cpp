@@ -13,9 +13,9 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 // The camera looks from the front, a little from the right and above.
-constexpr Vec3 kViewDirection{0.45, 0.35, 1.0};
+constexpr Vec3 kViewDirection{0.4, 0.5, 1.0};
 // Room around the surfaces in the picture.
-constexpr double kFrameMargin = 1.15;
+constexpr double kFrameMargin = 1.0;
 
 }  // namespace
 

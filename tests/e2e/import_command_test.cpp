@@ -28,18 +28,19 @@ using Depth = std::function<double(const Point &)>;
 struct ImportCase {
     const char *scene;
     std::vector<std::string> files;
+    std::vector<std::string> surfaces;
     Depth depth;
 };
 
 const std::vector<ImportCase> &cases() {
     static const std::vector<ImportCase> all = {
-        {"sphere", {"sphere.obj"}, [](const Point &p) { return std::hypot(p[0], p[1], p[2]); }},
-        {"torus", {"torus.obj"}, [](const Point &p) { return std::hypot(std::hypot(p[0], p[2]) - 1.0, p[1]); }},
-        {"cylinder", {"cylinder.obj"}, [](const Point &p) { return std::hypot(p[0], p[2]); }},
-        {"grid", {"grid.obj"}, [](const Point &p) { return p[1]; }},
-        {"dome", {"dome.obj"}, [](const Point &p) { return p[1]; }},
+        {"sphere", {"sphere.obj"}, {"Sphere"}, [](const Point &p) { return std::hypot(p[0], p[1], p[2]); }},
+        {"torus", {"torus.obj"}, {"Torus"}, [](const Point &p) { return std::hypot(std::hypot(p[0], p[2]) - 1.0, p[1]); }},
+        {"cylinder", {"cylinder.obj"}, {"Cylinder"}, [](const Point &p) { return std::hypot(p[0], p[2]); }},
+        {"grid", {"grid.obj"}, {"Grid"}, [](const Point &p) { return p[1]; }},
+        {"dome", {"dome.obj"}, {"Dome"}, [](const Point &p) { return p[1]; }},
         // The bulb round its centre, the plate (at y = -0.6) upward.
-        {"lamp", {"lamp.usda"}, [](const Point &p) {
+        {"lamp", {"lamp.usda"}, {"Bulb", "Plate"}, [](const Point &p) {
              return std::abs(p[1] + 0.6f) < 1e-4f ? 0.0 : std::hypot(p[0], p[1] - 1.0, p[2]);
          }},
     };
@@ -99,8 +100,11 @@ protected:
             std::vector<std::string> files;
             for (const std::string &f : c.files) files.push_back(model(f));
             imports()[c.scene] = host("import", c.scene, files);
-            const ProgramResult fur = host("apply-fur", c.scene, {"--strict", test::source_dir() + "/examples/starter.fur"});
-            EXPECT_EQ(fur.status, 0) << c.scene << ": " << fur.err;
+            for (const std::string &surface : c.surfaces) {
+                const ProgramResult fur =
+                    host("apply-fur", c.scene, {"--strict", "--surface", surface, test::source_dir() + "/examples/starter.fur"});
+                EXPECT_EQ(fur.status, 0) << c.scene << ": " << fur.err;
+            }
             const ProgramResult curves = host("export-curves", c.scene, {"--frames", "1", "1", "--format", "ply", path(c.scene)});
             EXPECT_EQ(curves.status, 0) << c.scene << ": " << curves.err;
             hairs()[c.scene] = hairs_of(test::read_file(path(c.scene) + ".0001.ply"));
@@ -143,16 +147,16 @@ TEST_F(ImportCommand, ANewSceneRendersItsImportedFur) {
     EXPECT_NE(info.out.find("render 640x480"), std::string::npos);
     EXPECT_NE(info.out.find("light KeyLight"), std::string::npos);
     EXPECT_NE(info.out.find("side Torus: closed surface, fur grows outward\n"), std::string::npos);
-    const ProgramResult r = host("render", "torus", {"--frames", "1", "1", "--size", "160", "120", "--output", path("torus")});
+    const ProgramResult r = host("render", "torus", {"--frames", "1", "1", "--size", "160", "120", "--format", "both", "--output", path("torus")});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::unique_ptr<PicImage> picture = pic_read_file(path("torus.0001.pic"));
     ASSERT_TRUE(picture);
-    // The ring fills the middle of the picture: lit fur around a dark hole.
+    // The ring, framed in the middle, lit; the corners are background.
     int lit = 0;
     for (std::uint8_t red : picture->planes[kPicRed]) lit += red > 40;
     EXPECT_GT(lit, 160 * 120 / 10);
-    const std::size_t middle = static_cast<std::size_t>(60 * 160 + 80);
-    EXPECT_LT(picture->planes[kPicRed][middle], 40);
+    for (const std::size_t corner : {0u, 159u, 119u * 160u, 119u * 160u + 159u}) EXPECT_LT(picture->planes[kPicRed][corner], 10);
+    EXPECT_GT(picture->planes[kPicRed][60 * 160 + 80], 40);
 }
 
 // An artist remodels after grooming: the new geometry comes in, the grooming stays byte for byte;
