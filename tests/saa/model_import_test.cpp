@@ -257,5 +257,78 @@ TEST(ModelImport, UsdTransformsAndOrientationApply) {
     }
 }
 
+// A UV sphere of an odd number of segments wound inward, and quads that twist or branch.
+TEST(ModelImport, GridsOfAnyWindingAndCountComeInAndTwistedQuadsDoNot) {
+    constexpr int kSegments = 7, kRings = 5;
+    std::ostringstream sphere;
+    sphere << "v 0 1 0\n";
+    for (int r = 1; r < kRings; ++r)
+        for (int s = 0; s < kSegments; ++s) {
+            const double polar = M_PI * r / kRings, around = 2 * M_PI * s / kSegments;
+            sphere << "v " << std::sin(polar) * std::cos(around) << " " << std::cos(polar) << " " << std::sin(polar) * std::sin(around) << "\n";
+        }
+    sphere << "v 0 -1 0\n";
+    const auto ring = [&](int r, int s) { return 2 + (r - 1) * kSegments + s % kSegments; };
+    for (int s = 0; s < kSegments; ++s) {
+        sphere << "f 1 " << ring(1, s) << " " << ring(1, s + 1) << "\n";
+        for (int r = 1; r + 1 < kRings; ++r)
+            sphere << "f " << ring(r, s) << " " << ring(r + 1, s) << " " << ring(r + 1, s + 1) << " " << ring(r, s + 1) << "\n";
+        sphere << "f " << 2 + (kRings - 1) * kSegments << " " << ring(kRings - 1, s + 1) << " " << ring(kRings - 1, s) << "\n";
+    }
+    const ImportedModels models = import_model_text(sphere.str(), "odd.obj");
+    ASSERT_EQ(models.surfaces.size(), 1u) << models.refused.front();
+    const Model &m = models.surfaces[0];
+    EXPECT_TRUE(fur_side(m).closed);
+    EXPECT_TRUE(fur_side(m).outward);
+    // The poles lie at v = 0 and v = kRings, the rings in between.
+    const Vec3 first = point_at(m, 0, 0), last = point_at(m, 3, kRings);
+    EXPECT_NEAR(std::hypot(first[0], first[2]) + std::hypot(last[0], last[2]), 0, 1e-12);
+    EXPECT_NEAR(std::abs(first[1] - last[1]), 2, 1e-12);
+    EXPECT_NEAR(std::hypot(point_at(m, 2.5, 0.01)[0], point_at(m, 2.5, 0.01)[2]), 0, 0.05);
+
+    const std::string twisted = "v 0 0 0\nv 1 0 0\nv 2 0 0\nv 0 1 0\nv 1 1 0\nv 2 1 0\nf 1 2 5 4\nf 2 3 6 5\nf 3 4 1 6\n";
+    const std::string cube = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\nv 1 0 1\nv 1 1 1\nv 0 1 1\n"
+                             "f 1 4 3 2\nf 5 6 7 8\nf 1 2 6 5\nf 2 3 7 6\nf 3 4 8 7\nf 4 1 5 8\n";
+    for (const std::string &text : {twisted, cube}) {
+        const ImportedModels refused = import_model_text(text, "t.obj");
+        EXPECT_TRUE(refused.surfaces.empty());
+        EXPECT_EQ(refused.refused, (std::vector<std::string>{"t: the quads do not join as one grid of rows and columns"}));
+    }
+}
+
+// Rational Bézier weights and break points: a quarter cylinder is exact, its fur on the u × v side.
+TEST(ModelImport, RationalBezierSurfacesAreExact) {
+    const std::string obj = "v 1 0 0\nv 1 1 0 0.70710678118654752\nv 0 1 0\nv 1 0 2\nv 1 1 2 0.70710678118654752\nv 0 1 2\n"
+                            "cstype rat bezier\ndeg 2 1\nsurf 0 1 0 1 1 2 3 4 5 6\nparm u 0 1\nparm v 0 1\nend\n";
+    const ImportedModels models = import_model_text(obj, "quarter.obj");
+    ASSERT_EQ(models.surfaces.size(), 1u);
+    const Model &m = models.surfaces[0];
+    for (double u = 0; u <= 1; u += 0.125) {
+        const Vec3 p = point_at(m, u, 0.5);
+        EXPECT_NEAR(std::hypot(p[0], p[1]), 1, 1e-12) << u;
+        EXPECT_NEAR(p[2], 1, 1e-12);
+    }
+    // u turns from +x to +y, v runs along +z: u × v points away from the axis.
+    const Vec3 p = point_at(m, 0.5, 0.5), fur = fur_direction(m, 0.5, 0.5);
+    EXPECT_GT(p[0] * fur[0] + p[1] * fur[1], 0);
+}
+
+// A quaternion turns, "!invert!" undoes an op, and a time-sampled op takes its earliest sample.
+TEST(ModelImport, UsdOrientAndInvertedOps) {
+    const std::string text = std::string(kUsdMesh) +
+                             " quatf xformOp:orient = (0.70710678, 0, 0.70710678, 0)\n"
+                             " double3 xformOp:translate.timeSamples = { 10: (9, 9, 9), 2: (0, 0, 3) }\n"
+                             " uniform token[] xformOpOrder = [\"!invert!xformOp:translate\", \"xformOp:orient\"]\n}\n";
+    const ImportedModels models = import_model_text(text, "q.usda");
+    ASSERT_EQ(models.surfaces.size(), 1u);
+    const Bounds b = surface_bounds(models.surfaces[0]);
+    // Turned a quarter about +y ((1, 0, 0) to (0, 0, -1)), then moved by -(0, 0, 3).
+    EXPECT_NEAR(b.low[0], 0, 1e-6);
+    EXPECT_NEAR(b.high[0], 0, 1e-6);
+    EXPECT_NEAR(b.low[2], -4, 1e-6);
+    EXPECT_NEAR(b.high[2], -3, 1e-6);
+    EXPECT_NEAR(b.high[1], 1, 1e-6);
+}
+
 }  // namespace
 }  // namespace vellimor::saa
