@@ -28,9 +28,29 @@ void face_outward(Model &surface) {
     if (side.closed && !side.outward) turn_over(surface);
 }
 
+// A name as the scene file can hold it and a terminal can show it: bytes that are no UTF-8 and
+// control characters become '_'.
+std::string clean_name(const std::string &raw) {
+    std::string out;
+    for (std::size_t i = 0; i < raw.size();) {
+        const auto c = static_cast<unsigned char>(raw[i]);
+        const int length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        bool valid = length > 0 && i + static_cast<std::size_t>(length) <= raw.size() && c >= 0x20 && c != 0x7F && c != 0xC0 && c != 0xC1;
+        for (int k = 1; valid && k < length; ++k) valid = (static_cast<unsigned char>(raw[i + static_cast<std::size_t>(k)]) >> 6) == 0x2;
+        if (valid) {
+            out.append(raw, i, static_cast<std::size_t>(length));
+            i += static_cast<std::size_t>(length);
+        } else {
+            out += '_';
+            ++i;
+        }
+    }
+    return out;
+}
+
 Model surface_model(const std::string &name, int type) {
     Model m;
-    m.name = name;
+    m.name = clean_name(name);
     m.type = type;
     return m;
 }
@@ -43,13 +63,13 @@ ImportedModels import_model_text(const std::string &text, const std::string &fil
     else if (ends_with(file, ".usda")) pieces = read_usda_text(text, file);
     else throw ModelFileError(file + ": not an OBJ (.obj) or USD text (.usda) file");
     ImportedModels out;
-    out.refused = std::move(pieces.refused);
+    for (const std::string &r : pieces.refused) out.refused.push_back(clean_name(r));
     out.warnings = std::move(pieces.warnings);
     for (const PolygonMesh &mesh : pieces.meshes) {
         std::string reason;
         const auto grid = find_quad_grid(mesh, reason);
         if (!grid) {
-            out.refused.push_back(mesh.name + ": " + reason);
+            out.refused.push_back(clean_name(mesh.name) + ": " + reason);
             continue;
         }
         Model m = surface_model(mesh.name, 1);
