@@ -5,6 +5,7 @@
 // volume they enclose.
 #include "saa/model_import.h"
 
+#include <cctype>
 #include <fstream>
 
 #include "saa/fur_side.h"

@@ -7,6 +7,7 @@
 // are not followed. Arrays are read straight into flat lists of numbers, so memory follows the
 // file's content.
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <map>
@@ -42,7 +43,6 @@ struct Value {
     std::vector<double> numbers;
     std::vector<std::string> words;
     int width = 1;  // numbers per tuple
-    bool is_array = false;
     int line = 0;
 };
 
@@ -337,7 +337,6 @@ private:
         Value v;
         v.line = lex_.line();
         if (lex_.accept('[')) {
-            v.is_array = true;
             int width = -1;
             while (!lex_.accept(']')) {
                 int w = element(v);
