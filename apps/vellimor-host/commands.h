@@ -51,5 +51,8 @@ int run_edit(const CommandLine &line);
 // Fur settings text files: writing the settings of a scene's surfaces, applying them to a scene.
 int run_export_fur(const CommandLine &line);
 int run_apply_fur(const CommandLine &line);
+// Models in: surfaces from OBJ and USD text files; a surface turned over.
+int run_import(const CommandLine &line);
+int run_flip_surface(const CommandLine &line);
 
 }  // namespace vellimor::host_driver

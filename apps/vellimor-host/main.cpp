@@ -26,6 +26,8 @@ constexpr Command kCommands[] = {
     {"edit", run_edit, "open the designer on a persistent effect (initPer, editPer)"},
     {"export-fur", run_export_fur, "write the fur settings of the surfaces: [--surface NAME] FILE|-"},
     {"apply-fur", run_apply_fur, "apply a fur settings file and save the scene: [--strict] [--surface NAME] FILE|-"},
+    {"import", run_import, "bring in surfaces from OBJ and USD text files (creates the scene): FILE..."},
+    {"flip-surface", run_flip_surface, "turn surfaces over so their fur grows on the other side: NAME..."},
 };
 
 void print_usage(std::FILE *out) {
