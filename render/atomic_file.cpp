@@ -53,8 +53,11 @@ bool AtomicFileWriter::open(const std::string &path, std::string *error) {
     // behind. Where the file system has no unnamed files, a named temporary it is.
     const std::string::size_type slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd_ >= 0) return true;
+    // Naming it later goes through /proc/self/fd.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd_ >= 0) return true;
+    }
     temporary_ = path + ".XXXXXX";
     fd_ = ::mkstemp(temporary_.data());
     if (fd_ < 0) {
