@@ -59,9 +59,9 @@ protected:
 
 // Each value lands in a line of the batch script; none may make bash run the planted command.
 TEST_F(HostileRuns, TheBatchScriptRunsNothingANameSmugglesIn) {
-    // Planted in the folder the script runs in (names can hold no '/'); what follows the value on
-    // its line may lengthen the name.
-    const std::string touch = "touch PLANTED";
+    // Planted in the folder the script runs in: no '/' (names can hold none) and no blank (a
+    // blank gets a value quoted); what follows the value on its line may lengthen the name.
+    const std::string touch = "touch${IFS}PLANTED";
     const auto planted = [](const fs::path &folder) {
         for (const auto &entry : fs::directory_iterator(folder))
             if (entry.path().filename().string().starts_with("PLANTED")) return true;
