@@ -184,8 +184,8 @@ TEST_F(HostileRuns, JobsStayWithinTheMachineAndEndWithTheirParent) {
 TEST_F(HostileRuns, KilledWritersLeaveNoTemporaries) {
     const fs::path db = fs::path(work.path()) / "db";
     testing::FurSceneOptions options;
-    options.xres = 1024;
-    options.yres = 768;
+    options.xres = 2048;  // about a second's conversion in this build: the kills land inside it
+    options.yres = 1536;
     testing::write_fur_scene(db, options);
     const std::string pic = work.path() + "/big.pic";
     const ProgramResult rendered = test::run_program(
@@ -197,7 +197,7 @@ TEST_F(HostileRuns, KilledWritersLeaveNoTemporaries) {
         const pid_t pid = k % 2 ? start("vellimor-pic", {"to-png", pic, work.path() + "/big.png"})
                                 : start("vellimor", {"-b", "-d", db.string(), "-s", "fur", "-n", "1", "3", "1",
                                                      "-o", work.path() + "/again"});
-        std::this_thread::sleep_for(std::chrono::milliseconds(150 + 97 * k));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50 + 80 * k));
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
     }
