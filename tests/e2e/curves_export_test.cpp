@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <map>
 
 #include "host/test_env.h"
@@ -27,9 +28,12 @@ struct UsdValue {
     int tuple = 1;
 };
 
+// The time a default value is kept under.
+constexpr int kDefaultTime = std::numeric_limits<int>::min();
+
 struct UsdPrim {
     std::string type, name;
-    std::map<std::string, std::map<int, UsdValue>> samples;  // attribute -> time -> value
+    std::map<std::string, std::map<int, UsdValue>> samples;  // attribute -> time (or kDefaultTime) -> value
     std::map<std::string, std::string> tokens;                // uniform token attributes
     std::map<std::string, std::string> interpolation;
 };
@@ -132,6 +136,14 @@ private:
             prim.tokens[name] = quoted();
             return true;
         }
+        const bool has_default = s_[i_] == '=';
+        if (has_default) {  // a default value, perhaps with metadata after it
+            ++i_;
+            UsdValue v;
+            if (!array(v)) return fail("bad default of " + name, error);
+            prim.samples[name][kDefaultTime] = std::move(v);
+            blank();
+        }
         if (s_[i_] == '(') {  // metadata of a declaration
             const size_t end = s_.find(')', i_);
             const std::string meta = s_.substr(i_, end - i_);
@@ -141,6 +153,7 @@ private:
             i_ = end + 1;
             return true;
         }
+        if (has_default) return true;
         const std::string suffix = ".timeSamples";
         if (!name.ends_with(suffix) || !expect('=') || !expect('{')) return fail("unknown statement " + name, error);
         name.resize(name.size() - suffix.size());

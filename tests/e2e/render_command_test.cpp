@@ -176,7 +176,7 @@ TEST_F(RenderCommand, EveryFailureEndsNonZeroWithOneClearLine) {
     EXPECT_EQ(line_count(r.err), 1u) << r.err;
     EXPECT_NE(r.err.find("broken.dsc: models[0].patch.vertices: expected 4 vertices"), std::string::npos) << r.err;
     for (const std::vector<std::string> &wrong :
-         {std::vector<std::string>{"--frames", "3", "1"}, {"--frames", "1"}, {"--aa", "9"}, {"--format", "gif"},
+         {std::vector<std::string>{"--frames", "3", "1"}, {"--frames", "1-"}, {"--aa", "9"}, {"--format", "gif"},
           {"--aspect", "wide"}, {"--bogus"}}) {
         r = render(wrong);
         EXPECT_EQ(r.status, 2) << wrong.front();
