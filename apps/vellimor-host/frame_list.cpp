@@ -58,6 +58,10 @@ bool parse_frame_spec(const std::string &text, FrameList &frames, std::string &e
         FrameRun run;
         if (!parse_run(text.substr(begin, comma - begin), run, error)) return false;
         parsed.push_back(run);
+        if (frame_count(parsed) > kFrameLimit) {
+            error = "\"" + text + "\" names more than " + std::to_string(kFrameLimit) + " frames";
+            return false;
+        }
         if (comma == text.size()) break;
         begin = comma + 1;
     }

@@ -20,7 +20,7 @@ using FrameList = std::vector<FrameRun>;
 
 // Parses one frame specification ("5", "-3", "1-100", "1-100x2", "-10--5", "1,5,10-20").
 // False, with `error` saying why, for anything else (an empty part, a start after its end, a
-// step below 1, a number beyond a billion).
+// step below 1, a number beyond a billion, more than a billion frames in all).
 bool parse_frame_spec(const std::string &text, FrameList &frames, std::string &error);
 
 // The frames written back as one specification that parse_frame_spec reads ("1-9x2,12").

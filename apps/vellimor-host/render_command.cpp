@@ -203,9 +203,7 @@ void warn_of_frames_outside_play_range(const FrameList &frames) {
 // A surface that moves keeps the hairs it grew at the fur frame unless it regrows them at every
 // frame: its fur then stays behind. Said once per surface.
 void warn_of_moving_surfaces(const FrameList &frames, int fur_frame) {
-    bool other_frames = false;
-    for_each_frame(frames, [&](int frame) { other_frames = other_frames || frame != fur_frame; });
-    if (!other_frames) return;
+    if (frame_count(frames) == 1 && frames.front().start == fur_frame) return;
     const SceneState &s = scene_state();
     for (int i = 0; i < s.patch_count(); ++i) {
         const PatchData *record = s.patches[size_t(i)].get();
