@@ -196,8 +196,9 @@ void warn_of_frames_outside_play_range(const FrameList &frames) {
         else outside.push_back({frame, frame, 1});
     });
     if (outside.empty()) return;
-    status_message(kStatusWarning, "frames %s lie outside the play range %d..%d of the scene",
-                   frame_spec_text(outside).c_str(), s.start_frame, s.end_frame);
+    const bool one = frame_count(outside) == 1;
+    status_message(kStatusWarning, "%s %s %s outside the play range %d..%d of the scene", one ? "frame" : "frames",
+                   frame_spec_text(outside).c_str(), one ? "lies" : "lie", s.start_frame, s.end_frame);
 }
 
 // A surface that moves keeps the hairs it grew at the fur frame unless it regrows them at every

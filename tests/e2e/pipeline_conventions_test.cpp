@@ -3,12 +3,15 @@
 // --threads, and every command running the plug-in VELLIMOR_PLUGIN names.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <ImfArray.h>
 #include <ImfRgbaFile.h>
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "host/test_env.h"
@@ -86,7 +89,7 @@ TEST_F(PipelineConventions, FrameListsGoIntoNumberedNamesOfAFolderMadeOnTheWay) 
     EXPECT_EQ(files_in(folder), (std::set<std::string>{"sq_-0001.png", "sq_0002.png", "sq_0004.png", "sq_0006.png"}));
     EXPECT_EQ(r.out.rfind((folder / "sq_-0001.png").string() + "\n", 0), 0u) << r.out;
     // One warning for the frames outside the play range; every log line whole.
-    EXPECT_EQ(occurrences(r.err, "WARNING: frames -1 lie outside the play range 1..6 of the scene\n"), 1u) << r.err;
+    EXPECT_EQ(occurrences(r.err, "WARNING: frame -1 lies outside the play range 1..6 of the scene\n"), 1u) << r.err;
     EXPECT_NE(r.err.find("\nMY_read_scene\n"), std::string::npos) << r.err;
 
     r = host("render", {"--frames", "3", "--size", "16", "12", "--format", "pic", "--output",
@@ -174,6 +177,16 @@ TEST_F(PipelineConventions, ThreadsInfoAndThePluginEveryCommandLoads) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("\nRunning on 2 processors\n"), std::string::npos) << r.err;
     EXPECT_EQ(host("render", {"--threads", "0"}).status, 2);
+
+    // A surface that moves but grows its fur once is warned of, once.
+    const std::string file = (database / "SCENES" / "fur.dsc").string();
+    auto scene = nlohmann::ordered_json::parse(test::read_file(file));
+    scene["models"][0]["animation"] = nlohmann::ordered_json::parse(
+        R"({"interpolation": "linear", "keys": [{"translation": [0, 0, 0], "frame": 1}, {"translation": [0, 0, 1], "frame": 6}]})");
+    std::ofstream(file) << scene.dump();
+    r = host("render", {"--frames", "1-2", "--output", (fs::path(work.path()) / "m").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(occurrences(r.err, "WARNING: surface Square moves, but its hairs grow once at frame 1"), 1u) << r.err;
 
     // A plug-in that can't be loaded fails every command: none runs a copy of its own.
     const std::string missing = work.path() + "/none/libvellimor.so";

@@ -114,7 +114,7 @@ TEST_F(RenderChunks, FarmSubmitWritesAJobArrayOfChunks) {
     std::ofstream(file) << dry;
     const ProgramResult task = test::run_executable("/bin/bash", {file}, {{"SLURM_ARRAY_TASK_ID", "1"}}, work.path());
     ASSERT_EQ(task.status, 0) << task.err;
-    EXPECT_NE(task.out.find(" render -d /"), std::string::npos) << task.out;
+    EXPECT_EQ(task.out.rfind("render -d /", 0), 0u) << task.out;
     EXPECT_NE(task.out.find("--frames 4-6 --fur-frame 1"), std::string::npos) << task.out;
     EXPECT_NE(task.out.find("--threads 2\n"), std::string::npos) << task.out;
     EXPECT_NE(task.err.find("task 1 ended with status 0\n"), std::string::npos) << task.err;
