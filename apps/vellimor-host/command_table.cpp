@@ -63,11 +63,11 @@ constexpr Command kCommands[] = {
     {"export-fur", run_export_fur, "write the fur settings of the surfaces: [--surface NAME] FILE|-", kExportFurUsage},
     {"apply-fur", run_apply_fur, "apply a fur settings file and save the scene: [--strict] [--surface NAME] FILE|-",
      kApplyFurUsage},
+    {"import", run_import, "bring in surfaces from OBJ and USD text files (creates the scene): FILE...", nullptr},
+    {"flip-surface", run_flip_surface, "turn surfaces over so their fur grows on the other side: NAME...", nullptr},
 };
 
-bool asks_for_help(const std::vector<std::string> &args) {
-    return std::any_of(args.begin(), args.end(), [](const std::string &a) { return a == "--help" || a == "-h"; });
-}
+
 
 void print_usage(std::FILE *out) {
     std::fprintf(out, "usage: %s COMMAND -d DATABASE -s SCENE [options]\n"
@@ -102,6 +102,10 @@ Parse parse(int argc, char **argv, CommandLine &line) {
 
 namespace vellimor::host_driver {
 
+bool asks_for_help(const CommandLine &line) {
+    return std::any_of(line.args.begin(), line.args.end(), [](const std::string &a) { return a == "--help" || a == "-h"; });
+}
+
 int run_host_command(int argc, char **argv) {
     CommandLine line;
     switch (parse(argc, argv, line)) {
@@ -119,7 +123,7 @@ int run_host_command(int argc, char **argv) {
     }
     for (const Command &c : kCommands) {
         if (line.command != c.name) continue;
-        if (c.usage && asks_for_help(line.args)) {
+        if (c.usage && asks_for_help(line)) {
             std::fputs(c.usage, stdout);
             return kExitSuccess;
         }

@@ -63,7 +63,7 @@ TEST_F(PipelineConventions, EveryCommandOfEveryProgramAnswersHelp) {
     const Environment env = environment();
     for (const char *help : {"--help", "-h"}) {
         for (const char *command : {"render", "export-curves", "farm-submit", "info", "internal", "persistent", "edit",
-                                    "export-fur", "apply-fur"}) {
+                                    "export-fur", "apply-fur", "import", "flip-surface"}) {
             const ProgramResult r = test::run_program("vellimor-host", {command, help}, env, work.path());
             EXPECT_EQ(r.status, 0) << command << " " << help << "\n" << r.err;
             EXPECT_EQ(r.out.rfind(std::string("usage: vellimor-host ") + command, 0), 0u) << r.out;
