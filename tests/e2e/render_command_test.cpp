@@ -164,9 +164,10 @@ TEST_F(RenderCommand, EveryFailureEndsNonZeroWithOneClearLine) {
     // Nothing starts when the frames could not be written, the size is no picture size or the
     // scene does not load: the one line is all there is.
     const std::string nowhere = work.path() + "/nowhere";
+    std::ofstream(nowhere) << "a file where the folder should be";
     ProgramResult r = render({"--output", nowhere + "/x"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "vellimor-host: cannot write frames into " + nowhere + ": no such folder\n");
+    EXPECT_EQ(r.err, "vellimor-host: cannot write frames into " + nowhere + ": Not a directory\n");
     r = render({"--size", "100000", "100000"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "vellimor-host: --size 100000 100000: width and height must lie in 1..32767 (the largest PIC "
