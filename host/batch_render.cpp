@@ -26,13 +26,9 @@ constexpr const char *kDefaultOutputName = "offscreen";
 // Draw mode 8 draws into a target of this many pixels a side: it only grows the hairs.
 constexpr int kExportTargetSize = 10;
 
-struct FrameRange {
-    int start = 0, end = 0, step = 1;
-};
-
 // The frames of a batch render: the command line's, else the play range. False (after the
 // messages) when the start lies after the end.
-bool batch_frames(const CommandLine &line, FrameRange &range) {
+bool batch_frames(const CommandLine &line, FrameSpan &range) {
     const SceneState &s = scene_state();
     if (!line.has_frames) {
         range = {s.start_frame, s.end_frame, s.frame_step};
@@ -54,10 +50,10 @@ bool open_offscreen_target(bool pixmap_only) {
     if (!pixmap_only) {
         if (offscreen_target_create(run.render_xres, run.render_yres, OffscreenKind::PBuffer))
             return true;
-        std::fprintf(stderr, "Can't open PBuffer offscreen image, trying PixMap");
+        std::fprintf(stderr, "Can't open PBuffer offscreen image, trying PixMap\n");
     }
     if (offscreen_target_create(run.render_xres, run.render_yres, OffscreenKind::PixMap)) return true;
-    std::fprintf(stderr, "Can't open PixMap offscreen image");
+    std::fprintf(stderr, "Can't open PixMap offscreen image\n");
     return false;
 }
 
@@ -88,7 +84,7 @@ void stop_interrupt_routing() {
 int batch_render(const CommandLine &line, const BatchHooks &hooks) {
     SceneState &s = scene_state();
     RunState &run = run_state();
-    FrameRange range;
+    FrameSpan range;
     if (!batch_frames(line, range)) {
         free_all();
         return kUsageError;
@@ -170,15 +166,19 @@ int batch_render(const CommandLine &line, const BatchHooks &hooks) {
     const ScopedHairExportWriter export_writer(hooks.export_hairs);
     const int mode = hooks.export_hairs ? kDrawExport : line.alpha ? kDrawRenderAlpha : kDrawRender;
     const bool chunk_safe = hooks.fur_frame && hooks.write_frame;
-    if (chunk_safe && range.start > *hooks.fur_frame) {
-        const int previous = std::max(range.start - range.step, *hooks.fur_frame);
-        std::fprintf(stderr, "Pre-roll: frame %d drawn, not saved\n", previous);
-        render_frames_batch(previous, previous, 1, mode, output.c_str(),
-                            frames_from_one_random_state([](int, const PicImage &) { return true; }));
+    const std::vector<FrameSpan> runs = hooks.frame_runs.empty() ? std::vector<FrameSpan>{range} : hooks.frame_runs;
+    int failed = 0;
+    for (const FrameSpan &run : runs) {
+        if (chunk_safe && run.start > *hooks.fur_frame) {
+            const int previous = std::max(run.start - std::max(run.step, 1), *hooks.fur_frame);
+            std::fprintf(stderr, "Pre-roll: frame %d drawn, not saved\n", previous);
+            render_frames_batch(previous, previous, 1, mode, output.c_str(),
+                                frames_from_one_random_state([](int, const PicImage &) { return true; }));
+        }
+        failed += render_frames_batch(run.start, run.end, run.step, mode, output.c_str(),
+                                      chunk_safe ? frames_from_one_random_state(hooks.write_frame) : hooks.write_frame);
+        if (platform::interrupt_seen()) break;
     }
-    const int failed =
-        render_frames_batch(range.start, range.end, range.step, mode, output.c_str(),
-                            chunk_safe ? frames_from_one_random_state(hooks.write_frame) : hooks.write_frame);
     const bool interrupted = platform::interrupt_seen();
     stop_interrupt_routing();
     offscreen_target_destroy();

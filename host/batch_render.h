@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "host/command_line.h"
 #include "render/frame_render.h"
@@ -18,6 +19,11 @@ constexpr int kFrameFailure = 1;
 // A batch render stopped by Ctrl-C (the shells' status for an interrupted program).
 constexpr int kInterrupted = 130;
 
+// Frames start, start + step, ... up to end.
+struct FrameSpan {
+    int start = 0, end = 0, step = 1;
+};
+
 // What a caller adds to the written batch render.
 struct BatchHooks {
     FrameWriter write_frame;          // empty: "<output>.<frame>.pic"
@@ -27,6 +33,9 @@ struct BatchHooks {
     // picture depends neither on where its run starts nor on the frames drawn before it. Unset:
     // the written batch render. Needs write_frame.
     std::optional<int> fur_frame;
+    // Chunk-safe renders only: these runs of frames in turn, each after its own pre-roll, instead
+    // of the command line's one range.
+    std::vector<FrameSpan> frame_runs;
     // Set: draw mode 8, no pictures; every frame's hairs go to this writer.
     HairExportWriter export_hairs;
     // The memory the render may need, in bytes; unset: the machine's default. A render estimated

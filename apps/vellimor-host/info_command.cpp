@@ -5,7 +5,9 @@
 
 #include "apps/vellimor-host/commands.h"
 #include "apps/vellimor-host/fur_settings_scene.h"
+#include "furdata/display_settings.h"
 #include "host/scene.h"
+#include "render/frame_render.h"
 #include "saa/fur_side.h"
 
 namespace vellimor::host_driver {
@@ -115,6 +117,23 @@ void print_fur(const SceneState &s) {
     }
 }
 
+// What a plain `render` of this scene gives, so that nobody is surprised by it: the size, the
+// frames, the antialiasing level stored with the fur, and the alpha plane (never stored).
+void print_render_defaults(const SAA_Scene &scene) {
+    int start = 0, end = 0, step = 1, xres = 0, yres = 0;
+    SAA_sceneGetPlayCtrlStartFrame(&scene, &start);
+    SAA_sceneGetPlayCtrlEndFrame(&scene, &end);
+    SAA_sceneGetPlayCtrlFrameStep(&scene, &step);
+    SAA_sceneGetRenCtrlXRes(&scene, &xres);
+    SAA_sceneGetRenCtrlYRes(&scene, &yres);
+    const DisplaySettings *settings = display_settings();
+    const int level = settings ? settings->antialias_level : 0;
+    const int passes = antialias_passes(level);
+    std::printf("render defaults: size %dx%d, frames %d-%d%s, antialiasing level %d (%s), alpha off\n", xres, yres,
+                start, end, step > 1 ? ("x" + std::to_string(step)).c_str() : "", level,
+                passes > 0 ? (std::to_string(passes) + " passes").c_str() : "off");
+}
+
 }  // namespace
 
 int run_info(const CommandLine &line) {
@@ -133,6 +152,7 @@ int run_info(const CommandLine &line) {
     print_fur_sides(scene, elements(scene, SAA_sceneGetNbModels, SAA_sceneGetModels));
     std::fflush(stdout);
     if (!read_fur_records(line)) return kExitFailure;
+    print_render_defaults(scene);
     print_fur(scene_state());
     return kExitSuccess;
 }

@@ -17,12 +17,6 @@ constexpr const char *kDatabaseFolders[] = {"SCENES", "MODELS", "PICTURES", "REN
 
 }  // namespace
 
-bool asks_for_help(const CommandLine &line) {
-    for (const std::string &a : line.args)
-        if (a == "--help" || a == "-h") return true;
-    return false;
-}
-
 bool read_edited_scene(const CommandLine &line, bool may_create, EditedScene &edited) {
     if (line.database.empty() || line.scene.empty()) {
         report_error(line.command + " needs -d DATABASE and -s SCENE");

@@ -22,7 +22,4 @@ bool read_edited_scene(const CommandLine &line, bool may_create, EditedScene &ed
 // Writes the scene, making the database's folders first when they do not exist.
 bool write_edited_scene(const CommandLine &line, const EditedScene &edited);
 
-// "--help" or "-h" among the arguments.
-bool asks_for_help(const CommandLine &line);
-
 }  // namespace vellimor::host_driver

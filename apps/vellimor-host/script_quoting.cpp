@@ -16,9 +16,14 @@ std::optional<std::string> script_line_value(std::string_view text) {
         return byte < 0x20 || byte == 0x7f;
     });
     if (control) return std::nullopt;
-    if (text.find_first_of(" \"'") == std::string_view::npos) return std::string(text);
+    // sbatch reads blanks, quotes, backslashes and '#' (which would start a comment) only inside
+    // double quotes, with '"' and '\\' escaped.
+    if (text.find_first_of(" \"'\\#") == std::string_view::npos) return std::string(text);
     std::string out = "\"";
-    for (char c : text) out += c == '"' ? std::string("\\\"") : std::string(1, c);
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
     return out + "\"";
 }
 

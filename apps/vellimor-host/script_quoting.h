@@ -14,7 +14,7 @@ namespace vellimor::host_driver {
 std::string shell_quoted(std::string_view text);
 
 // The text as the value of an "#SBATCH" option or inside a "#" comment line: quoted for sbatch
-// when it holds blanks or quotes. Nullopt when it holds a line break or another control
+// when it holds blanks, quotes, backslashes or '#'. Nullopt when it holds a line break or another control
 // character: the line would end there and bash would run the rest as a command.
 std::optional<std::string> script_line_value(std::string_view text);
 
