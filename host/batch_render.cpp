@@ -11,8 +11,10 @@
 #include "host/configuration.h"
 #include "host/globals.h"
 #include "host/scene.h"
+#include "host/status.h"
 #include "platform/key_state.h"
 #include "render/draw.h"
+#include "render/frame_memory.h"
 #include "render/offscreen_target.h"
 #include "render/pic_file.h"
 #include "saa/saa.h"
@@ -113,6 +115,24 @@ int batch_render(const CommandLine &line, const BatchHooks &hooks) {
         free_all();
         return kUsageError;
     }
+    // A target Mesa cannot draw into would crash it: refused before any work, as a target that
+    // cannot be opened.
+    if (!offscreen_target_size_supported(run.render_xres, run.render_yres)) {
+        std::fprintf(stderr, "Failed to create DIBSection\n%s\n",
+                     offscreen_target_size_text(run.render_xres, run.render_yres).c_str());
+        std::fprintf(stderr, line.pixmap_only ? "Can't open PixMap offscreen image"
+                                              : "Can't open PBuffer offscreen image, trying PixMap");
+        if (!line.pixmap_only) std::fprintf(stderr, "Can't open PixMap offscreen image");
+        free_all();
+        return kUsageError;
+    }
+    const int antialias = line.has_antialias ? line.antialias : display_settings()->antialias_level;
+    const FrameMemory need =
+        estimate_frame_memory(run.render_xres, run.render_yres, bool(hooks.export_hairs), antialias > 0);
+    if (!frame_memory_fits(need, hooks.max_memory.value_or(default_memory_limit()))) {
+        free_all();
+        return kUsageError;
+    }
     if (line.persistent_all) {
         for (auto &p : s.patches) {
             if (p) p->presistant_rebuild = 1;
@@ -120,7 +140,16 @@ int batch_render(const CommandLine &line, const BatchHooks &hooks) {
     }
     // Ctrl-C aborts the hair build and the render the way Escape does.
     platform::route_interrupt_to_escape();
+    const int errors = status_error_count();
     build_all_patches(0, 0);
+    if (status_error_count() > errors && !platform::interrupt_seen()) {
+        // Hairs that could not be grown are missing from every frame: none is drawn.
+        status_message(kStatusError, "Frames %d..%d not rendered: the hairs could not all be grown", range.start,
+                       range.end);
+        stop_interrupt_routing();
+        free_all();
+        return kFrameFailure;
+    }
     if (hooks.fur_grown) hooks.fur_grown();
 
     const std::string output = line.has_output ? line.output : kDefaultOutputName;

@@ -3,6 +3,7 @@
 // the same path with its own frame writer, so both give the same pictures.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -37,12 +38,16 @@ struct BatchHooks {
     std::vector<FrameSpan> frame_runs;
     // Set: draw mode 8, no pictures; every frame's hairs go to this writer.
     HairExportWriter export_hairs;
+    // The memory the render may need, in bytes; unset: the machine's default. A render estimated
+    // to need more is refused before any hair grows.
+    std::optional<int64_t> max_memory;
 };
 
 // Renders the frames the command line asks for (else the play range) from the loaded scene,
 // then frees the scene's tables. 0 when every frame was saved; kUsageError when the range or
-// the render size is wrong or no offscreen target can be made; kFrameFailure when a frame was
-// not saved; kInterrupted when Ctrl-C stopped it (after the frame it came in).
+// the render size is wrong, no offscreen target can be made or the render would need more memory
+// than allowed; kFrameFailure when a frame was not saved or lost hairs (an ERROR line while it was
+// grown or drawn); kInterrupted when Ctrl-C stopped it (after the frame it came in).
 int batch_render(const CommandLine &line, const BatchHooks &hooks = {});
 
 }  // namespace vellimor

@@ -388,8 +388,16 @@ int render_frames_batch(int start, int end, int step, int mode, const char *base
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         clear_float_sums();
+        const int errors = status_error_count();
         draw_fur(mode, frame, true, false);
-        if (mode != kDrawExport && !save_batch_frame(frame, writer)) ++failed;
+        if (status_error_count() > errors) {
+            // Memory ran out for some hairs (or a rebuild failed): the picture lacks them, and a
+            // picture that looks done but is not must not stand in for the frame.
+            status_message(kStatusError, "Frame %d lost hairs (see the ERROR lines above): not saved", frame);
+            ++failed;
+        } else if (mode != kDrawExport && !save_batch_frame(frame, writer)) {
+            ++failed;
+        }
         status_message(kStatusPlain, "Last Frame Time: %10.2f sec", seconds_since(started));
         if (frame > end - step) break;  // the next step would overflow past the end
         if (platform::interrupt_seen()) break;  // Ctrl-C ends the run after this frame

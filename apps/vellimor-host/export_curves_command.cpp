@@ -189,10 +189,16 @@ int run_export_curves(const CommandLine &line) {
     BatchHooks hooks;
     render_frame_list(hooks, r.frames, fur_frame_of(r, scene, first_frame(r.frames)));
     hooks.export_hairs = [&writer](const HairDrawing &drawing, int frame) { return writer.add(drawing, frame); };
+    bool has_surfaces = false;
+    hooks.fur_grown = [&has_surfaces] { has_surfaces = scene_state().patch_count() > 0; };
     const int result = run_stand_alone(batch, hooks);
     if (result == kInterrupted) {
         report_error("interrupted: nothing written");
         return kInterrupted;
+    }
+    if (result == 0 && !has_surfaces) {
+        report_error("scene " + line.scene + " has no patch or NURBS surface to grow hairs on: no curves to export");
+        return kExitFailure;
     }
     if (result != 0 || writer.frames() != count) {
         report_error("the hairs of " + std::to_string(count - writer.frames()) + " of " + std::to_string(count) +

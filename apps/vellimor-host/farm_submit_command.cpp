@@ -7,18 +7,23 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "apps/vellimor-host/commands.h"
 #include "apps/vellimor-host/render_chunks.h"
 #include "apps/vellimor-host/render_options.h"
+#include "apps/vellimor-host/script_quoting.h"
 #include "render/atomic_file.h"
 
 extern char **environ;
@@ -48,7 +53,7 @@ constexpr const char *kUsage =
     "  --wait              return when every task has ended: status 0 only when every task ended\n"
     "                      with 0 and wrote its frames in this run, else the failed tasks and logs\n"
     "  render options      --size, --aspect, --aa, --alpha, --all-persistent, --output DIR/NAME,\n"
-    "                      --format, --fur-frame, as `vellimor-host render --help` gives them\n"
+    "                      --format, --fur-frame, --max-memory, as `vellimor-host render --help` gives them\n"
     "The batch script goes beside the frames (DIR/NAME.sbatch), the tasks' logs to\n"
     "DIR/NAME.slurm-JOB_TASK.log. Exit status: 0 submitted (with --wait: rendered), 1 failed,\n"
     "2 wrong options.\n";
@@ -65,8 +70,8 @@ struct FarmOptions {
 
 // A line break would end the #SBATCH line and start a shell command of the script.
 bool fits_one_line(const std::string &option, const std::string &value) {
-    if (value.find_first_of(std::string("\n\r\0", 3)) == std::string::npos) return true;
-    report_error(option + " must not hold a line break");
+    if (script_line_value(value)) return true;
+    report_error(option + " must not hold a line break or another control character");
     return false;
 }
 
@@ -132,25 +137,6 @@ std::string scene_name_of(const std::string &scene) {
     return name;
 }
 
-// Single-quoted for the shell: the text comes through whatever it holds.
-std::string shell_quoted(const std::string &text) {
-    std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-// A word of an #SBATCH line as sbatch reads it: blanks, quotes, backslashes and '#' (which
-// would start a comment) only inside double quotes, with '"' and '\' escaped.
-std::string sbatch_word(const std::string &text) {
-    if (text.find_first_of(" \t\"'\\#") == std::string::npos) return text;
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 struct Submission {
     CommandLine line;  // with absolute paths: the tasks run elsewhere
     FarmOptions options;
@@ -185,18 +171,66 @@ std::string task_command(const Submission &s) {
     return command;
 }
 
-std::string batch_script(const Submission &s) {
+// Slurm refuses job arrays of more tasks than its MaxArraySize: the cluster's setting in its
+// configuration file (SLURM_CONF, else Debian's place), else Slurm's default.
+constexpr long long kSlurmDefaultMaxArraySize = 1001;
+
+long long max_array_size() {
+    const char *conf = std::getenv("SLURM_CONF");
+    std::ifstream in(conf && *conf ? conf : "/etc/slurm/slurm.conf");
+    const std::string key = "maxarraysize";
+    for (std::string line; std::getline(in, line);) {
+        line = line.substr(0, line.find('#'));
+        std::string lower;
+        for (char c : line) {
+            if (!std::isspace(static_cast<unsigned char>(c)))
+                lower += char(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (lower.rfind(key + "=", 0) != 0) continue;
+        long long value = 0;
+        const char *digits = lower.c_str() + key.size() + 1;
+        if (std::from_chars(digits, lower.c_str() + lower.size(), value).ec == std::errc() && value > 0) return value;
+    }
+    return kSlurmDefaultMaxArraySize;
+}
+
+// False after a line when the array would have more tasks than the cluster accepts; counted
+// before any chunk is made, so a huge range costs nothing.
+bool array_fits_cluster(const FarmOptions &o) {
+    const long long frames = frame_count(o.render.frames);
+    const long long tasks = (frames + o.chunk - 1) / o.chunk;
+    const long long limit = max_array_size();
+    if (tasks <= limit) return true;
+    report_error("frames " + frame_spec_text(o.render.frames) + " in chunks of " + std::to_string(o.chunk) + " make " +
+                 std::to_string(tasks) + " tasks, more than the cluster's MaxArraySize of " + std::to_string(limit) +
+                 ": give --chunk " + std::to_string((frames + limit - 1) / limit) + " or more");
+    return false;
+}
+
+// The script, every value of its #SBATCH and comment lines through script_line_value; nullopt
+// after a line naming the first value that no script line can carry.
+std::optional<std::string> batch_script(const Submission &s) {
     const RenderOptions &r = s.options.render;
     const std::string name = fs::path(s.stem).filename().string();
+    bool carried = true;
+    const auto value = [&carried](const char *what, const std::string &text) {
+        std::optional<std::string> quoted = script_line_value(text);
+        if (!quoted && carried)
+            report_error(std::string(what) +
+                         " holds a line break or another control character, which a batch script cannot carry");
+        carried = carried && quoted;
+        return quoted.value_or("");
+    };
     std::string out = "#!/bin/bash\n";
-    out += "#SBATCH --job-name=" + sbatch_word("vellimor-" + name) + "\n";
+    out += "#SBATCH --job-name=" + value("the output name", "vellimor-" + name) + "\n";
     out += "#SBATCH --array=0-" + std::to_string(s.chunks.size() - 1) + "\n";
     out += "#SBATCH --ntasks=1\n#SBATCH --cpus-per-task=" + std::to_string(s.cpus) + "\n";
-    out += "#SBATCH --output=" + sbatch_word(log_pattern(s)) + "\n";
-    if (!s.options.partition.empty()) out += "#SBATCH --partition=" + sbatch_word(s.options.partition) + "\n";
-    for (const std::string &a : s.options.sbatch_args) out += "#SBATCH " + sbatch_word(a) + "\n";
-    out += "# Frames " + frame_spec_text(r.frames) + " of scene " + s.line.scene + " in chunks of " +
-           std::to_string(s.options.chunk) + ", the fur grown at frame " + std::to_string(s.fur_frame) + ".\n";
+    out += "#SBATCH --output=" + value("the output path", log_pattern(s)) + "\n";
+    if (!s.options.partition.empty()) out += "#SBATCH --partition=" + value("the partition", s.options.partition) + "\n";
+    for (const std::string &a : s.options.sbatch_args) out += "#SBATCH " + value("--sbatch-arg", a) + "\n";
+    out += "# Frames " + frame_spec_text(r.frames) + " of scene " + value("the scene name", s.line.scene) +
+           " in chunks of " + std::to_string(s.options.chunk) + ", the fur grown at frame " +
+           std::to_string(s.fur_frame) + ".\n";
     out += "# Written by vellimor-host farm-submit: task i renders the frames chunks[i].\n";
     out += "set -u\nchunks=(";
     for (size_t i = 0; i < s.chunks.size(); ++i) out += (i ? " " : "") + shell_quoted(frame_spec_text(s.chunks[i]));
@@ -207,6 +241,7 @@ std::string batch_script(const Submission &s) {
     out += "status=0\n" + task_command(s) + " || status=$?\n";
     // farm-submit --wait reads this line back from the task's log.
     out += std::string("echo \"task $task ") + kTaskEnded + "$status\" >&2\nexit $status\n";
+    if (!carried) return std::nullopt;
     return out;
 }
 
@@ -369,9 +404,12 @@ int run_farm_submit(const CommandLine &given) {
         report_error("cannot write frames into " + folder + ": " + error.message());
         return kExitFailure;
     }
+    if (!array_fits_cluster(o)) return kExitUsage;
     s.chunks = chunks_of_size(o.render.frames, o.chunk);
     s.fur_frame = fur_frame_of(o.render, scene, first_frame(o.render.frames));
-    const std::string script = batch_script(s);
+    const std::optional<std::string> written = batch_script(s);
+    if (!written) return kExitUsage;
+    const std::string &script = *written;
     if (o.dry_run) {
         std::fputs(script.c_str(), stdout);
         return kExitSuccess;

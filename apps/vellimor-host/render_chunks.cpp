@@ -1,6 +1,6 @@
 #include "apps/vellimor-host/render_chunks.h"
 
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +11,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <thread>
+
+#include "render/frame_memory.h"
 
 extern char **environ;
 
@@ -18,6 +21,10 @@ namespace vellimor::host_driver {
 namespace {
 
 constexpr int kInterruptedStatus = 130;  // the shells' status of a program ended by Ctrl-C
+// Exit statuses of a worker that never ran: its parent was gone before it started, or the
+// program could not be executed (the shells' status for that).
+constexpr int kWorkerOrphaned = 1;
+constexpr int kWorkerNotStarted = 127;
 
 std::string real_text(float value) {
     char text[32];
@@ -67,13 +74,22 @@ struct ChunkProcess {
     int status = -1;  // exit status once ended; -1 while running or when it never started
 };
 
+// Starts a worker that ends with this process: were the parent killed, nobody would collect
+// its frames or report them, so the kernel ends it too (SIGTERM, which it reports as an end).
 bool spawn(const std::vector<std::string> &arguments, pid_t &pid) {
     std::vector<char *> argv;
     for (const std::string &a : arguments) argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
-    const int error = posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
-    if (error == 0) return true;
-    report_error("cannot start " + arguments[0] + ": " + std::strerror(error));
+    const pid_t parent = getpid();
+    pid = fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent) _exit(kWorkerOrphaned);
+        execve(argv[0], argv.data(), environ);
+        _exit(kWorkerNotStarted);
+    }
+    if (pid > 0) return true;
+    report_error("cannot start " + arguments[0] + ": " + std::strerror(errno));
     return false;
 }
 
@@ -121,16 +137,38 @@ std::vector<std::string> chunk_render_arguments(const CommandLine &line, const R
     if (options.alpha) a.emplace_back("--alpha");
     if (options.all_persistent) a.emplace_back("--all-persistent");
     if (!options.output.empty()) a.insert(a.end(), {"--output", options.output});
+    if (options.max_memory > 0) a.insert(a.end(), {"--max-memory", std::to_string(options.max_memory)});
     a.insert(a.end(), {"--format", format_name(options.format)});
     if (options.threads > 0) a.insert(a.end(), {"--threads", std::to_string(options.threads)});
     return a;
 }
 
+namespace {
+
+// The processes --jobs may start: no more than the machine has cores (more only share them, at
+// the memory of every one) and no more than the memory limit holds; each gets its share of the
+// limit, which it checks its own estimate against.
+int capped_jobs(const RenderOptions &options, int64_t limit) {
+    const int cores = std::max(1, int(std::thread::hardware_concurrency()));
+    const int64_t fit = std::max<int64_t>(1, limit / kRenderProcessBytes);
+    const int jobs = int(std::min<int64_t>({options.jobs, cores, fit}));
+    if (jobs < options.jobs)
+        std::fprintf(stderr, "--jobs %d: %d processes, as many as this machine has %s\n", options.jobs, jobs,
+                     jobs == cores ? "cores" : ("memory for (" + memory_text(limit) + ")").c_str());
+    return jobs;
+}
+
+}  // namespace
+
 int render_in_processes(const CommandLine &line, const RenderOptions &options, const FrameList &frames,
                         int fur_frame, const std::string &folder) {
     const auto started = std::chrono::steady_clock::now();
-    const std::vector<FrameList> chunks = split_into_chunks(frames, options.jobs);
-    const int status = render_chunks_in_processes(line, options, chunks, fur_frame, options.jobs);
+    const int64_t limit = options.max_memory > 0 ? options.max_memory : default_memory_limit();
+    RenderOptions workers = options;
+    workers.jobs = capped_jobs(options, limit);
+    workers.max_memory = limit / workers.jobs;
+    const std::vector<FrameList> chunks = split_into_chunks(frames, workers.jobs);
+    const int status = render_chunks_in_processes(line, workers, chunks, fur_frame, workers.jobs);
     if (status != kExitSuccess) return status;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const int64_t count = frame_count(frames);

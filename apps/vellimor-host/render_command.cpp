@@ -23,6 +23,7 @@
 #include "render/atomic_file.h"
 #include "render/exr_image.h"
 #include "render/frame_render.h"
+#include "render/offscreen_target.h"
 #include "render/pic_file.h"
 #include "render/png_image.h"
 
@@ -231,9 +232,14 @@ bool picture_size_is_valid(const RenderOptions &options, const SAA_Scene &scene,
         SAA_sceneGetRenCtrlXRes(&scene, &width);
         SAA_sceneGetRenCtrlYRes(&scene, &height);
     }
-    if (pic_size_valid(width, height)) return true;
-    report_error("scene " + name + " renders at " + std::to_string(width) + "x" + std::to_string(height) +
-                 ", which no picture can hold: give --size W H");
+    if (!pic_size_valid(width, height)) {
+        report_error("scene " + name + " renders at " + std::to_string(width) + "x" + std::to_string(height) +
+                     ", which no picture can hold: give --size W H");
+        return false;
+    }
+    if (offscreen_target_size_supported(width, height)) return true;
+    report_error("no offscreen picture of " + std::to_string(width) + "x" + std::to_string(height) +
+                 " pixels can be made here: " + offscreen_target_size_text(width, height));
     return false;
 }
 
@@ -250,9 +256,14 @@ int reported_outcome(int result, const FrameFiles &files, int count, bool fur_gr
                      " frames could not be written (see the ERROR lines above)");
         return kExitFailure;
     }
+    if (result == kFrameFailure) {
+        report_error(std::to_string(count - files.written()) + " of " + std::to_string(count) +
+                     " frames failed (see the ERROR lines above)");
+        return kExitFailure;
+    }
     if (result != 0 || files.written() != count) {
         const RunState &run = run_state();
-        report_error(!fur_grown ? "cannot read scene " + scene + " for rendering (see the lines above)"
+        report_error(!fur_grown ? "scene " + scene + " was not rendered (see the lines above)"
                                 : "no offscreen picture of " + std::to_string(run.render_xres) + "x" +
                                       std::to_string(run.render_yres) + " pixels can be made here");
         return kExitFailure;
@@ -305,6 +316,7 @@ int run_render(const CommandLine &line) {
         warn_of_moving_surfaces(frames, fur_frame);
     };
     render_frame_list(hooks, frames, fur_frame);
+    if (options.max_memory > 0) hooks.max_memory = options.max_memory;
     keep_float_pictures(options.format == PictureFormat::exr);
     const int result = run_stand_alone(batch_command_line(options, line, frames, base), hooks);
     return reported_outcome(result, files, count, fur_grown, line.scene, folder, seconds_since(started));

@@ -1,6 +1,9 @@
 #include "apps/vellimor-host/render_options.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -17,7 +20,7 @@ constexpr const char *kUsage =
     "Renders frames of the scene with its fur into picture files, as `vellimor -b` does.\n"
     "  --frames FRAMES            frames to render: 5, 1-100, 1-100x2 (every second), 1,5,10-20,\n"
     "                             or START END [STEP] (default: the scene's play range)\n"
-    "  --size W H                 picture size in pixels, 1..32767 (default: the scene's)\n"
+    "  --size W H                 picture size in pixels, 1..16384 (default: the scene's)\n"
     "  --aspect A                 camera aspect ratio (default: W/H with --size, else the camera's)\n"
     "  --aa LEVEL                 antialiasing level 0..7: 0, 2, 3, 4, 8, 15, 24 or 66 passes\n"
     "  --alpha                    render the alpha plane (hair coverage)\n"
@@ -33,6 +36,9 @@ constexpr const char *kUsage =
     "                             (default: FUR_MAX_PROC, else every core)\n"
     "  --fur-frame F              frame at which surfaces not regrown every frame grow their fur\n"
     "                             (default: the play range's start, or START when earlier)\n"
+    "  --max-memory SIZE          refuse, before any work, a render estimated to need more memory\n"
+    "                             (bytes, or with K, M, G; default: 3/4 of this machine's memory,\n"
+    "                             shared by the processes of --jobs)\n"
     "Written files are listed on stdout, the log goes to stderr. Exit status: 0 every frame\n"
     "written, 1 a frame or the scene failed, 2 wrong options.\n";
 
@@ -172,6 +178,25 @@ bool parse_size(OptionReader &in, RenderOptions &o) {
     return true;
 }
 
+// "12G", "800M", "1048576": a memory size in bytes, with an optional binary unit.
+bool parse_memory_size(OptionReader &in, RenderOptions &o) {
+    std::string text;
+    if (!in.text("--max-memory", text)) return false;
+    size_t digits = 0;
+    while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]))) ++digits;
+    const std::string unit = text.substr(digits);
+    const int shift = unit.empty() || unit == "B" ? 0 : unit == "K" ? 10 : unit == "M" ? 20 : unit == "G" ? 30
+                      : unit == "T" ? 40 : -1;
+    long long value = 0;
+    const bool number = digits > 0 && std::from_chars(text.data(), text.data() + digits, value).ec == std::errc();
+    if (!number || shift < 0 || value < 1 || value > (LLONG_MAX >> shift)) {
+        report_error("--max-memory needs a size such as 8G, 500M or a number of bytes, not \"" + text + "\"");
+        return false;
+    }
+    o.max_memory = value << shift;
+    return true;
+}
+
 bool parse_format(OptionReader &in, RenderOptions &o) {
     std::string name;
     if (!in.text("--format", name)) return false;
@@ -220,6 +245,7 @@ bool parse_option(const std::string &option, OptionReader &in, RenderOptions &o)
         }
         return true;
     }
+    if (option == "--max-memory") return parse_memory_size(in, o);
     if (option == "--threads") return in.integer_in(option, 1, kMaxThreads, o.threads);
     if (option == "--fur-frame") return o.has_fur_frame = in.integer(option, o.fur_frame);
     if (option == "--aa") {

@@ -28,6 +28,7 @@ struct RenderOptions {
     int threads = 0;  // hair workers and rasteriser threads of each process; 0: the default
     bool has_fur_frame = false;  // else the scene's play start (the range's start when earlier)
     int fur_frame = 0;
+    long long max_memory = 0;  // bytes a render may need; 0: the machine's default
 };
 
 // Reads the render options from the command's arguments. False after one line saying what is
