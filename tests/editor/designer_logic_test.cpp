@@ -221,5 +221,72 @@ TEST_F(DesignerLogic, StatusTextWindowReadsTheMessageFile) {
     EXPECT_EQ(display_settings()->debug_level, 3);
 }
 
+TEST_F(DesignerLogic, GroupButtonsRecallTheirSurfaces) {
+    scene_state().patches[0]->group = 1 << 2;  // in G3
+    scene_state().patches[2]->group = 1 << 2;
+    group_callback(main().group[2], 2);
+    EXPECT_TRUE(fm_isselected_browser_line(main().browser, 1));
+    EXPECT_FALSE(fm_isselected_browser_line(main().browser, 2));
+    EXPECT_TRUE(fm_isselected_browser_line(main().browser, 3));
+    EXPECT_EQ(count_selected(0, 0, nullptr, 0), 2);
+    group_callback(main().group[0], 0);  // G1 is empty
+    EXPECT_EQ(count_selected(0, 0, nullptr, 0), 0);
+}
+
+TEST_F(DesignerLogic, PersistentFollowsTheSelectedSurfaces) {
+    fm_select_browser_line(main().browser, 1);
+    selection_sync(0);
+    fm_set_button(main().persistent, 1);
+    persistent_callback(main().persistent, 0);
+    EXPECT_EQ(scene_state().patches[0]->presistant_rebuild, 1);
+    EXPECT_EQ(scene_state().patches[1]->presistant_rebuild, 0);
+    select_none_callback(main().none, 0);
+    fm_select_browser_line(main().browser, 1);
+    selection_sync(0);
+    EXPECT_EQ(fm_get_button(main().persistent), 1);  // shown from the current surface
+}
+
+TEST_F(DesignerLogic, FrameControlsStayInThePlayRange) {
+    const SceneState &s = scene_state();
+    ASSERT_LT(s.start_frame, s.end_frame);
+    fm_set_input(main().frame_field, "-50");
+    frame_field_callback(main().frame_field, 0);
+    EXPECT_EQ(s.current_frame, s.start_frame);
+    EXPECT_EQ(std::string(fm_get_input(main().frame_field)), std::to_string(s.start_frame));
+    EXPECT_FLOAT_EQ(fm_get_slider_value(main().frame_slider), 0.0f);
+    EXPECT_EQ(editor_state().camera_mode, kCameraFrameChanged);
+
+    fm_set_input(main().frame_field, "100000");
+    frame_field_callback(main().frame_field, 0);
+    EXPECT_EQ(s.current_frame, s.end_frame);
+    frame_arrow_callback(main().frame_next, 1);
+    EXPECT_EQ(s.current_frame, s.end_frame);
+    frame_arrow_callback(main().frame_prev, -1);
+    EXPECT_EQ(s.current_frame, s.end_frame - 1);
+
+    fm_set_slider_value(main().frame_slider, 0.5f);
+    frame_slider_callback(main().frame_slider, 0);
+    EXPECT_EQ(s.current_frame, s.start_frame + (s.end_frame - s.start_frame) / 2);
+    EXPECT_EQ(std::string(fm_get_input(main().frame_field)), std::to_string(s.current_frame));
+}
+
+TEST_F(DesignerLogic, HelpShowsTheTextOrSaysThereIsNone) {
+    help_show(help_text(main().exit));
+    EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"This button Exits the program."}));
+    help_show(help_text(main().form->first));  // the background box has no help
+    EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"No help for this object"}));
+    help_show("ok");
+    EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"No help for this object"}));
+    // Every control a person can use has a text.
+    for (FmObject *obj = main().form->first; obj; obj = obj->next) {
+        const bool control = obj->objclass == FM_BUTTON || obj->objclass == FM_SLIDER ||
+                             obj->objclass == FM_INPUT || obj->objclass == FM_BROWSER ||
+                             obj->objclass == FM_POSITIONER || obj->objclass == FM_FREE;
+        if (control && obj != main().message_area) {
+            EXPECT_NE(help_text(obj), nullptr) << obj->label;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vellimor

@@ -136,5 +136,49 @@ TEST_F(EditorRecords, ColourCommandsWarnAndPasteOnlyOntoSelectedTextureKeys) {
     EXPECT_EQ(color_type_from_button(3), 3);
 }
 
+TEST_F(EditorRecords, AddingNeedsASelectedSurfaceAndAnAChannel) {
+    PatchData &record = add_surface("Sphere", false);
+    EXPECT_FALSE(keymap_add_keys({0.5f, 0.5f}, length_only()));
+    EXPECT_TRUE(said("WARNING: Can't add keys, with no objects selected. Please select a model."));
+    EXPECT_LT(record.texture_keys.front().u, 0.0f);
+
+    record.is_selected = 1;
+    scene_state().current_patch = 0;
+    EXPECT_TRUE(keymap_add_keys({0.5f, 0.5f}, KeyEditSettings{}));  // places the first key
+    EXPECT_TRUE(keymap_add_keys({0.2f, 0.5f}, length_only()));
+    EXPECT_EQ(record.texture_keys.size(), 2u);
+    forget_lines();
+    EXPECT_FALSE(keymap_add_keys({0.8f, 0.5f}, KeyEditSettings{}));
+    EXPECT_TRUE(said("WARNING: Please select which channel keys to add - can't add keys with no "
+                     "channels active"));
+    EXPECT_EQ(record.texture_keys.size(), 2u);
+}
+
+TEST_F(EditorRecords, FlipTileCopyAndPasteNeedACurrentSurface) {
+    PatchData &record = add_surface("Sphere", false);
+    record.texture_keys.front().u = 0.25f;
+    EXPECT_FALSE(keymap_flip(true));
+    EXPECT_TRUE(said("WARNING: You must select an object before flipping"));
+    EXPECT_FALSE(keymap_tile(true, false));
+    EXPECT_EQ(record.TileU, 0);
+    EXPECT_FALSE(keymap_copy_object());
+    EXPECT_TRUE(said("WARNING: You must use select an object before copying"));
+    EXPECT_FALSE(keymap_paste_object());
+    EXPECT_TRUE(said("WARNING: You must use select an object before pasting"));
+
+    record.is_selected = 1;
+    scene_state().current_patch = 0;
+    EXPECT_FALSE(keymap_paste_object());
+    EXPECT_TRUE(said("WARNING: You must use 'copy texture' before pasting"));
+    EXPECT_TRUE(keymap_flip(true));
+    EXPECT_TRUE(said("Object: Sphere flipped in U"));
+    EXPECT_EQ(record.texture_keys.front().u, 0.75f);
+    EXPECT_TRUE(keymap_flip(false));
+    EXPECT_TRUE(said("Object: Sphere flipped in V"));
+    EXPECT_TRUE(keymap_tile(true, false));
+    EXPECT_EQ(record.TileU, 1);
+    EXPECT_EQ(record.TileV, 0);
+}
+
 }  // namespace
 }  // namespace vellimor

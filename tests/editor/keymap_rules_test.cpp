@@ -332,5 +332,61 @@ TEST(KeyMapPictures, AMapSavedAsAPictureRunsBottomUpAndScalesToItsMaximum) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(KeyMapView, ZoomKeepsThePointUnderThePointer) {
+    KeyMapView view;
+    const MapPoint before = view.to_map(50.0f, 170.0f, 228.0f, 228.0f);
+    for (int i = 0; i < 20; ++i) view.zoom(true, 50.0f, 170.0f, 228.0f, 228.0f);
+    EXPECT_NEAR(view.su, std::pow(1.0f / 0.95f, 20.0f), 1e-3f);
+    MapPoint after = view.to_map(50.0f, 170.0f, 228.0f, 228.0f);
+    EXPECT_NEAR(after.u, before.u, 1e-5f);
+    EXPECT_NEAR(after.v, before.v, 1e-5f);
+    for (int i = 0; i < 7; ++i) view.zoom(false, 10.0f, 10.0f, 228.0f, 228.0f);
+    const MapPoint corner = view.to_map(10.0f, 10.0f, 228.0f, 228.0f);
+    view.zoom(false, 10.0f, 10.0f, 228.0f, 228.0f);
+    after = view.to_map(10.0f, 10.0f, 228.0f, 228.0f);
+    EXPECT_NEAR(after.u, corner.u, 1e-5f);
+    view.pan(22.8f, -45.6f, 228.0f, 228.0f);
+    EXPECT_NEAR(view.to_map(32.8f, -35.6f, 228.0f, 228.0f).u, after.u, 1e-5f);
+    view.reset();
+    EXPECT_EQ(view.su, 1.0f);
+    EXPECT_EQ(view.ou, 0.0f);
+}
+
+TEST(KeyMapKeys, FlippingTwiceRestoresTheKeys) {
+    auto record = record_with({key_at(0.3f, 0.7f, {kChannelGrow, kChannelBend})});
+    TextureKey &key = record->texture_keys.front();
+    key.grow.valueU = 0.4f;
+    key.grow.valueV = 0.2f;
+    key.bend.valueU = -0.1f;
+    const TextureKey before = key;
+    flip_keys(*record, true);
+    EXPECT_NEAR(key.u, 0.7f, 1e-6f);
+    EXPECT_EQ(key.grow.valueU, -0.4f);
+    EXPECT_EQ(key.grow.valueV, 0.2f);
+    EXPECT_EQ(record->grow_map_dirty, 1);
+    flip_keys(*record, true);
+    flip_keys(*record, false);
+    EXPECT_NEAR(key.v, 0.3f, 1e-6f);
+    EXPECT_EQ(key.grow.valueV, -0.2f);
+    flip_keys(*record, false);
+    EXPECT_NEAR(key.u, before.u, 1e-6f);
+    EXPECT_NEAR(key.v, before.v, 1e-6f);
+    EXPECT_EQ(key.grow.valueU, before.grow.valueU);
+    EXPECT_EQ(key.bend.valueU, before.bend.valueU);
+    EXPECT_NEAR(key.ang, before.ang, 1e-6f);
+}
+
+TEST(KeyMapKeys, MapResolutionComesFromTheSliderForTheChannelOrItsColourKeys) {
+    EXPECT_EQ(map_resolution_from_slider(0.4f), 1);
+    EXPECT_EQ(map_resolution_from_slider(37.9f), 37);
+    auto record = patch_new();
+    set_map_resolution(*record, kChannelBend, 0, 37, 1);
+    EXPECT_EQ(record->bend_map_res, 37);
+    EXPECT_EQ(record->bend_map_interp, 1);
+    set_map_resolution(*record, kChannelColor, kColorThickness, 20, 1);
+    EXPECT_EQ(record->main_color_keys[kColorThickness][1].map_res, 20);
+    EXPECT_EQ(record->main_color_keys[kColorDiffuse][1].map_res, 50);
+}
+
 }  // namespace
 }  // namespace vellimor

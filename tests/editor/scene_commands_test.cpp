@@ -132,5 +132,25 @@ TEST_F(SceneCommands, SettingsWrittenByOReadByIOnAnotherSurface) {
     EXPECT_EQ(static_cast<int>(patch("Ground").texture_keys.size()), keys);
 }
 
+TEST_F(SceneCommands, SaveSceneKeepsTheFurForTheNextOpen) {
+    ASSERT_TRUE(open_scene_file(scene_file));
+    patch("Flag").number_of_hairs_pr_square_unit = 123;
+    EXPECT_EQ(save_scene_command(), 0);
+    EXPECT_TRUE(log.has("Saving scene"));
+    EXPECT_TRUE(log.has("Scene saved ..."));
+    ASSERT_TRUE(open_scene_file(scene_file));
+    EXPECT_EQ(patch("Flag").number_of_hairs_pr_square_unit, 123);
+}
+
+TEST_F(SceneCommands, SaveHairsWritesTheModelFileChosen) {
+    ASSERT_TRUE(open_scene_file(scene_file));
+    const std::string model = db + "/MODELS/fur_model.hrc";
+    EXPECT_TRUE(save_hairs_to(model));
+    bool written = false;
+    for (const auto &entry : fs::directory_iterator(db + "/MODELS"))
+        written |= entry.path().filename().string().rfind("fur_model", 0) == 0 && fs::file_size(entry.path()) > 0;
+    EXPECT_TRUE(written) << log.text();
+}
+
 }  // namespace
 }  // namespace vellimor

@@ -189,5 +189,46 @@ TEST_F(Status, ProgressIsSilentInPersistentModeAndUsesTheSlider) {
     EXPECT_FLOAT_EQ(designer.progress[2], 0.0f);
 }
 
+TEST_F(Status, RepeatedPlainLinesAreWrittenOnce) {
+    status_line("same");
+    status_line("same");
+    status_line("other");
+    status_line("same");
+    EXPECT_EQ(message_file(), "same\nother\nsame\n");
+}
+
+TEST_F(Status, NoBeepWithoutDesignerOrWhenSwitchedOff) {
+    const long before = platform::beeps_requested();
+    status_message(0, "no designer");
+    FakeDesigner designer;
+    designer.connect();
+    display_settings()->beep_on_error = 0;
+    status_error("switched off");
+    status_message(2, "plain");
+    EXPECT_EQ(platform::beeps_requested(), before);
+}
+
+TEST_F(Status, AlwaysAndDebugFollowTheDebugLevel) {
+    status_always("quiet");
+    status_debug("hidden");
+    display_settings()->debug_level = 2;
+    status_always("more");
+    status_always("more");
+    status_debug("still hidden");
+    display_settings()->debug_level = 3;
+    status_debug("shown");
+    EXPECT_EQ(message_file(), "more\nmore\nshown\n");
+}
+
+TEST_F(Status, ProgressWithoutStepsOrWeightIsHarmless) {
+    progress_weights(0.0f, 0.0f, 0.0f);
+    progress_stage(1, 0);
+    progress_stage(4, 10);
+    CaptureStderr();
+    progress_step(1);
+    progress_step(2);
+    EXPECT_EQ(GetCapturedStderr(), "0%\r0%\r");
+}
+
 }  // namespace
 }  // namespace vellimor

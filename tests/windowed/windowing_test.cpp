@@ -33,5 +33,15 @@ TEST(Windowing, OpensWindowsAndAnswersNativeHandles) {
     glutHandleEvents();
 }
 
+TEST(Windowing, NoKeyIsHeldOnAFreshDisplay) {
+    EXPECT_FALSE(key_is_down(Key::Escape));
+    EXPECT_FALSE(key_is_down(Key::Shift));
+    EXPECT_FALSE(key_is_down(Key::LeftAlt));
+    EXPECT_FALSE(key_is_down(Key::LeftMouse));
+    const long before = beeps_requested();
+    beep();
+    EXPECT_EQ(beeps_requested(), before + 1);
+}
+
 }  // namespace
 }  // namespace vellimor::platform
