@@ -56,10 +56,33 @@ struct Case {
 
 const std::string kBatchStart = std::string(kStart) + "Render batch flag\n";
 
-class VellimorProgram : public test::ProgramTest {};
+class VellimorProgram : public test::ProgramTest {
+protected:
+    void check(const std::vector<Case> &cases) {
+        for (const Case &c : cases) {
+            std::vector<std::string> args = c.args;
+            for (std::string &a : args)
+                if (a == "DB") a = test::demo_database();
+            test::Environment env = c.env;
+            for (auto &[name, value] : env)
+                if (value && (*value == "." || *value == "nothing.so")) value = path(*value == "." ? "" : *value);
+            const ProgramResult r = run("vellimor", args, env);
+            if (c.status >= 0) {
+                EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.err;
+            } else {
+                EXPECT_NE(r.status, 0) << c.what;
+            }
+            if (c.out) {
+                EXPECT_EQ(r.out, c.out) << c.what;
+            }
+            EXPECT_TRUE(r.err.starts_with(c.err_start)) << c.what << "\n" << r.err;
+            for (const std::string &part : c.err_has) EXPECT_TRUE(test::contains(r.err, part)) << c.what << "\n" << r.err;
+        }
+    }
+};
 
-TEST_F(VellimorProgram, OptionsStatusesAndMessages) {
-    const std::vector<Case> cases = {
+TEST_F(VellimorProgram, UsageAndRefusalsSayWhatIsWrong) {
+    check({
         {"unknown option", {"-Z"}, {}, 95, kUsage, kStart, {}},
         {"-n without its step", {"-n", "1", "2"}, {}, 95, kUsage, kStart, {}},
         {"-d without its path", {"-b", "-d"}, {}, 95, kUsage, kStart, {}},
@@ -71,6 +94,22 @@ TEST_F(VellimorProgram, OptionsStatusesAndMessages) {
          nullptr, kStart, {"Please specify both scene and database name"}},
         {"the plug-in option ends the process", {"-a", "-P", "-b"}, {}, 255, "",
          std::string(kStart) + "Render alpha\nPlugins not supported on NT workstations\n", {}},
+        {"start after end", {"-b", "-d", "DB", "-s", "furball", "-n", "10", "5", "1", "-o", "refused"}, {}, 95, nullptr, kStart,
+         {"Render sequence error: start 10 end 5\nCheck the start and end frames in the host, \nit is not possible "
+          "to render frames outside the limits set in the host\n"}},
+        {"a missing scene", {"-b", "-d", "DB", "-s", "no_such_scene"}, {}, -1, nullptr, kStart,
+         {"Can't load scene no_such_scene - "}},
+        {"a missing plug-in", {}, {{"VELLIMOR_PLUGIN", "nothing.so"}}, 95, nullptr, "",
+         {"vellimor: Can't load the plug-in"}},
+    });
+    // A refused range renders nothing.
+    for (const auto &entry : std::filesystem::directory_iterator(work.path()))
+        EXPECT_NE(entry.path().filename().string().rfind("refused", 0), 0u) << entry.path();
+}
+
+// Batch renders on the demo, each case a run of its own.
+TEST_F(VellimorProgram, BatchRunsReportEveryOptionAndSwitch) {
+    check({
         {"a batch runs through on the demo", {"-b", "-d", "DB", "-s", "furball", "-j", "9", "-S", "32", "24"}, {}, 0,
          "", kBatchStart + "Anti aliazing level 9\nRender size 32x24\n" + kBanner + "MY_read_scene",
          {"Running on 1 processor\n", "Building hairs on: Sphere\n"}},
@@ -81,11 +120,6 @@ TEST_F(VellimorProgram, OptionsStatusesAndMessages) {
          kBatchStart + "Render frames 1 -> 2 , 0\nRender size 40x30\nWindow size 500x600\nRender aspect 1.250000\n"
                        "Anti aliazing level 2\nRender alpha\nPersistent Rebuild All flag\nUse PixMap\n" + kBanner,
          {}},
-        {"start after end", {"-b", "-d", "DB", "-s", "furball", "-n", "10", "5", "1", "-o", "refused"}, {}, 95, nullptr, kStart,
-         {"Render sequence error: start 10 end 5\nCheck the start and end frames in the host, \nit is not possible "
-          "to render frames outside the limits set in the host\n"}},
-        {"a missing scene", {"-b", "-d", "DB", "-s", "no_such_scene"}, {}, -1, nullptr, kStart,
-         {"Can't load scene no_such_scene - "}},
         {"host variables are set when missing", {"-b", "-d", "DB", "-s", "furball", "-S", "16", "12"},
          {{"TEMP", std::nullopt}, {"TMPDIR", "."}, {"FUR_LOCATION", std::nullopt}}, 0, nullptr, kStart,
          {"FUR_LOCATION env variable not defined, using SI_LOCATION\n"}},
@@ -93,33 +127,9 @@ TEST_F(VellimorProgram, OptionsStatusesAndMessages) {
          {{"FUR_MAX_PROC", "2"}, {"FUR_SIZE", "500, 300"}, {"FUR_USE_IRIS_GL", "1"}}, 0, nullptr, kStart,
          {"Using IrisGL drawing mode\nNew size 500x0\nWarning: number of processors: 2 set to more than the actual "
           "number of processors:1\nRunning on 2 processors\n"}},
-        {"a missing plug-in", {}, {{"VELLIMOR_PLUGIN", "nothing.so"}}, 95, nullptr, "",
-         {"vellimor: Can't load the plug-in"}},
-    };
-    for (const Case &c : cases) {
-        std::vector<std::string> args = c.args;
-        for (std::string &a : args)
-            if (a == "DB") a = test::demo_database();
-        test::Environment env = c.env;
-        for (auto &[name, value] : env)
-            if (value && (*value == "." || *value == "nothing.so")) value = path(*value == "." ? "" : *value);
-        const ProgramResult r = run("vellimor", args, env);
-        if (c.status >= 0) {
-            EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.err;
-        } else {
-            EXPECT_NE(r.status, 0) << c.what;
-        }
-        if (c.out) {
-            EXPECT_EQ(r.out, c.out) << c.what;
-        }
-        EXPECT_TRUE(r.err.starts_with(c.err_start)) << c.what << "\n" << r.err;
-        for (const std::string &part : c.err_has) EXPECT_TRUE(test::contains(r.err, part)) << c.what << "\n" << r.err;
-    }
-    // Status messages of a batch run reach stderr and the message file alike; the host variables
-    // set when missing put the message file in $TMPDIR; a refused range renders nothing.
+    });
+    // Status messages of a batch run reach stderr and the message file alike.
     EXPECT_TRUE(test::contains(messages(), "Building hairs on: Sphere\n"));
-    for (const auto &entry : std::filesystem::directory_iterator(work.path()))
-        EXPECT_NE(entry.path().filename().string().rfind("refused", 0), 0u) << entry.path();
 }
 
 TEST_F(VellimorProgram, DesignerWithoutADisplaySaysSoOnceAndFails) {
