@@ -123,7 +123,9 @@ void build(Selector &s) {
     fm_set_choice(s.read_error, 1);
     s.ready = fm_add_button(FM_NORMAL_BUTTON, 450, 20, 100, 34, "Ready");
     s.cancel = fm_add_button(FM_NORMAL_BUTTON, 560, 20, 100, 34, "Cancel");
+    fm_set_object_shortcut(s.cancel, kFmEscapeShortcut);
     fm_end_form();
+    fm_set_form_close(s.form, s.cancel);
     fm_set_form_callback(s.form, on_object, 0);
     fm_toolkit().defining = outer;
 }
