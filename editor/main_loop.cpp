@@ -167,6 +167,16 @@ void message_area_add(const char *line) {
     const int count = fm_get_browser_maxline(area);
     const char *last = count > 0 ? fm_get_browser_line(area, count) : nullptr;
     if (last && std::string(last) == line) return;  // a repeat is shown once
+    // The steps of one drawing of the view share one line, so that they never push the answer
+    // of the command that asked for the drawing out of the area.
+    int &drawing_of_last_line = editor_state().drawing_of_last_message;
+    const int drawing = graphics_view_drawing_number();
+    const bool same_drawing = drawing != 0 && drawing == drawing_of_last_line && count > 0;
+    drawing_of_last_line = drawing;
+    if (same_drawing) {
+        fm_replace_browser_line(area, count, line);
+        return;
+    }
     fm_add_browser_line(area, line);
     while (fm_get_browser_maxline(area) > kMessageLines) fm_delete_browser_line(area, 1);
     const int lines = fm_get_browser_maxline(area);

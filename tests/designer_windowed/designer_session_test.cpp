@@ -93,6 +93,14 @@ protected:
         return {ox + int(obj->x + obj->w / 2), oy + int(form->h - 1 - (obj->y + obj->h / 2))};
     }
     bool shown(const FmForm *form) { return form->visible && form->window > 0 && driver.window_viewable(native(form)); }
+    // Whether the message area shows the line in its visible part.
+    bool message_visible(const std::string &text) {
+        const int top = fm_get_browser_topline(main->message_area);
+        for (int n = top; n < top + fm_get_browser_screenlines(main->message_area); ++n)
+            if (n <= fm_get_browser_maxline(main->message_area) && fm_get_browser_line(main->message_area, n) == text)
+                return true;
+        return false;
+    }
     bool shows_message(const std::string &text) {
         for (int n = fm_get_browser_maxline(main->message_area); n >= 1; --n)
             if (fm_get_browser_line(main->message_area, n) == text) return true;
@@ -290,6 +298,73 @@ TEST_F(DesignerSessionWindowed, ABackupRestoresTheFunctionCurves) {
         red_columns += any;
     }
     EXPECT_GT(red_columns, 200);
+}
+
+TEST_F(DesignerSessionWindowed, PanelsGroupsAndScenesFollowWhatIsThere) {
+    // Nothing selected: the slider panel shows no values.
+    select_only({});
+    EXPECT_STREQ(fm_get_input(main->length_field), "");
+    select_only({"Sphere"});
+    EXPECT_STRNE(fm_get_input(main->length_field), "");
+
+    // The help window opens over the graphics view, clear of the controls below it.
+    FmForm *help = designer_windows().help.form;
+    click(object_screen(main->help));
+    ASSERT_TRUE(pump_until([&] { return shown(help); }));
+    int hx = 0, hy = 0, mx = 0, my = 0;
+    driver.window_origin(native(help), &hx, &hy);
+    driver.window_origin(window(), &mx, &my);
+    EXPECT_LE(hy + int(help->h), my + int(main->graphics->h));
+    click(object_screen(main->help));
+
+    // "M" shows the numeric direction fields, which set the selected key's direction.
+    PatchData &sphere = record("Sphere");
+    for (TextureKey &key : sphere.texture_keys) key.selected = &key == &sphere.texture_keys.front();
+    keymap_load_sliders();
+    click(object_screen(main->direction_fields_mode));
+    ASSERT_TRUE(pump_until([&] { return main->dir_u_field->visible && !main->direction->visible; }));
+    enter(main->dir_u_field, "0.25");
+    ASSERT_TRUE(pump_until([&] { return sphere.texture_keys.front().grow.valueU == 0.25f; }));
+
+    // M held with the middle button is no gesture: the key keeps its colour.
+    hold("m");
+    click(map_screen(0.5f, 0.5f), 2);
+    let_go("m");
+    pump_for(100);
+    EXPECT_TRUE(sphere.texture_keys.front().color_active[kColorDiffuse]);
+
+    // Shift+G1 takes the group from every patch not selected, the deleted ones too.
+    record("Flag").group = 1;
+    select_only({"Flag"});
+    click(object_screen(main->del));
+    ASSERT_TRUE(pump_until([&] { return record("Flag").deleted == 1; }));
+    select_only({"Sphere"});
+    hold("Shift_L");
+    click(object_screen(main->group[0]));
+    let_go("Shift_L");
+    ASSERT_TRUE(pump_until([&] { return (record("Sphere").group & 1) != 0; }));
+    EXPECT_EQ(record("Flag").group & 1, 0);
+
+    // "Scene saved ..." stays in view over the drawing that follows it.
+    FmForm *menu = scene_menu_window().form;
+    click(object_screen(main->file));
+    ASSERT_TRUE(pump_until([&] { return shown(menu); }));
+    click(on_screen(menu, scene_menu_window().save_scene));
+    ASSERT_TRUE(pump_until([&] { return !menu->visible && shows_message("Scene saved ..."); }));
+    pump_for(500);
+    EXPECT_TRUE(message_visible("Scene saved ..."));
+
+    // A scene that can't be opened leaves no surfaces in the browser; one that opens has its
+    // surfaces there, and the main window its size again.
+    glutSetWindow(main->form->window);
+    glutReshapeWindow(640, 480);
+    int width = 0, height = 0;
+    ASSERT_TRUE(pump_until([&] { return driver.window_size(window(), &width, &height) && width == 640; }));
+    EXPECT_FALSE(open_scene_file((database / "SCENES" / "missing.dsc").string()));
+    EXPECT_EQ(fm_get_browser_maxline(main->browser), 0);
+    ASSERT_TRUE(open_scene_file((database / "SCENES" / "furball.dsc").string()));
+    EXPECT_EQ(fm_get_browser_maxline(main->browser), 2);  // the Flag was saved deleted
+    EXPECT_TRUE(pump_until([&] { return driver.window_size(window(), &width, &height) && width == 1280 && height == 1024; }));
 }
 
 }  // namespace
