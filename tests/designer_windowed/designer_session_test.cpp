@@ -11,6 +11,7 @@
 #include "editor/scene_menu.h"
 #include "fcurve/curve_editor.h"
 #include "fcurve/fcurve_list.h"
+#include "forms/file_selector.h"
 #include "furdata/fur_text_file.h"
 #include "host/configuration.h"
 #include "render/pic_file.h"
@@ -265,7 +266,12 @@ TEST_F(DesignerSessionWindowed, ABackupRestoresTheFunctionCurves) {
             d.key("Return");
             d.key_up("Shift_L");
         });
-        Answer chosen("Select holdfile", [&](test::XDriver &d, unsigned long) { d.type(hold + "\r"); });
+        Answer chosen("Select holdfile", [&](test::XDriver &d, unsigned long selector) {
+            int x = 0, y = 0;
+            d.window_origin(selector, &x, &y);
+            d.click(x + 100, y + int(kFmFileSelectorHeight) - 72);  // the "File name:" field
+            d.type(hold + "\r");
+        });
         ASSERT_TRUE(designer_open());
         EXPECT_TRUE(yes.seen() && chosen.seen());
     }
@@ -355,7 +361,9 @@ TEST_F(DesignerSessionWindowed, PanelsGroupsAndScenesFollowWhatIsThere) {
     EXPECT_TRUE(message_visible("Scene saved ..."));
 
     // A scene that can't be opened leaves no surfaces in the browser; one that opens has its
-    // surfaces there, and the main window its size again.
+    // surfaces there, and the main window its size again. As the host runs the designer, the
+    // database is loaded first.
+    run_state().run_mode = kRunModeInternal;
     glutSetWindow(main->form->window);
     glutReshapeWindow(640, 480);
     int width = 0, height = 0;
