@@ -85,6 +85,7 @@ int animate_sphere_length(PatchData &sphere) {
 class DesignerSessionWindowed : public test::DesignerSession {
 protected:
     void TearDown() override {
+        for (int button : {1, 2, 3}) driver.release(button);  // a failed step leaves none held
         test::DesignerSession::TearDown();
         fcurve_delete_all();
     }
@@ -332,6 +333,22 @@ TEST_F(DesignerSessionWindowed, PanelsGroupsAndScenesFollowWhatIsThere) {
     enter(main->dir_u_field, "0.25");
     ASSERT_TRUE(pump_until([&] { return sphere.texture_keys.front().grow.valueU == 0.25f; }));
 
+    // "Picture" takes the selected colour key's colour from a picture, as the Color row's "T".
+    const std::string picture = (dir / "red.pic").string();
+    auto red_picture = pic_create(8, 8, false);
+    std::fill(red_picture->red().begin(), red_picture->red().end(), 255);
+    ASSERT_TRUE(pic_save(picture, *red_picture));
+    {
+        // The toggle opens the selector as it is pressed: the button is let go in the selector.
+        Answer open("Open texture file", [&](test::XDriver &d, unsigned long) {
+            d.release(1);
+            d.type(picture + "\r");
+        });
+        click(object_screen(main->color_picture));
+        ASSERT_TRUE(pump_until([&] { return open.seen() && sphere.main_color_keys[0][0].this_key_uses_picture; }));
+    }
+    EXPECT_TRUE(fm_get_button(main->color_picture) && fm_get_button(main->channel_texture[0]));
+
     // M held with the middle button is no gesture: the key keeps its colour.
     hold("m");
     click(map_screen(0.5f, 0.5f), 2);
@@ -370,6 +387,7 @@ TEST_F(DesignerSessionWindowed, PanelsGroupsAndScenesFollowWhatIsThere) {
     ASSERT_TRUE(pump_until([&] { return driver.window_size(window(), &width, &height) && width == 640; }));
     EXPECT_FALSE(open_scene_file((database / "SCENES" / "missing.dsc").string()));
     EXPECT_EQ(fm_get_browser_maxline(main->browser), 0);
+    EXPECT_STREQ(fm_get_input(main->length_field), "");  // nothing is selected now
     ASSERT_TRUE(open_scene_file((database / "SCENES" / "furball.dsc").string()));
     EXPECT_EQ(fm_get_browser_maxline(main->browser), 2);  // the Flag was saved deleted
     EXPECT_TRUE(pump_until([&] { return driver.window_size(window(), &width, &height) && width == 1280 && height == 1024; }));
