@@ -22,11 +22,11 @@ constexpr int kMaxTextTextureKeys = 10000;
 // Stored main colour key counts above this one are unusable.
 constexpr int kMaxColorKeyCount = kMaxColorKeys - 1;
 
-void store(const TextFieldRef &ref, const FurLine &line) {
+void store(const TextFieldRef &ref, const FurLine &line, const std::string &surface) {
     if (auto *i = std::get_if<int *>(&ref)) {
         **i = line.integer;
     } else if (auto *s = std::get_if<short *>(&ref)) {
-        **s = static_cast<short>(line.integer);
+        **s = narrowed_setting(surface, line.key, line.integer, **s);
     } else {
         *std::get<float *>(ref) = static_cast<float>(line.real);
     }
@@ -79,7 +79,7 @@ public:
     void apply_setting(const FurLine &line, Record &record,
                        std::span<const std::span<const TextField<Record>>> tables) {
         if (const TextField<Record> *f = find_text_field<Record>(line.key, tables, curve_links_)) {
-            store(f->field(record), line);
+            store(f->field(record), line, surface_);
             if (!is_number(line.value_text)) notices_.push_back({line_number_, line.key, line.value_text});
         } else if (!written_key<Record>(line.key, tables)) {
             notices_.push_back({line_number_, line.key, ""});
@@ -171,6 +171,7 @@ public:
 
     // The content of an OBJECT block whose texture keys were created beforehand.
     void read_object(PatchData &record, int key_count) {
+        surface_ = record.name;
         auto next_key = record.texture_keys.begin();
         for (FurLine line = next(); line.kind != kLineEnd && line.kind != kLineEndOfFile;
              line = next()) {
@@ -235,6 +236,7 @@ private:
     int &errors_;
     std::vector<FurTextNotice> &notices_;
     bool curve_links_;  // the file's function curves were restored: every fcurve_id is read
+    std::string surface_;  // the name of the object being read, for warnings
     int line_number_ = 0;
 };
 
@@ -285,7 +287,7 @@ FetchOutcome fetch_into_record(std::unique_ptr<PatchData> &slot, const std::stri
     FileReader reader(file.get(), outcome.errors, outcome.notices, curve_links);
     FurLine line = reader.next();
     for (; line.kind != kLineEndOfFile && line.kind != kLineError; line = reader.next()) {
-        if (line.kind != kLineObject || (!any_name && line.name != slot->name)) continue;
+        if (line.kind != kLineObject || (!any_name && line.name != fur_text_word(slot->name))) continue;
         const std::string message = "Fetch data for " + slot->name;
         status_line(message.c_str());
         if (line.count < 1) {

@@ -5,6 +5,7 @@
 #include "fcurve/fcurve_text.h"
 #include "furdata/fur_text_fields.h"
 #include "furdata/fur_text_file.h"
+#include "furdata/fur_text_line.h"
 #include "host/configuration.h"
 #include "host/globals.h"
 #include "host/scene.h"
@@ -43,7 +44,7 @@ public:
     }
     void text_setting(int level, std::string_view key, const std::string &value) {
         indent(level);
-        append("%-30s = \t %s\n", std::string(key).c_str(), value.c_str());
+        append("%-30s = \t %s\n", std::string(key).c_str(), fur_text_value(value).c_str());
     }
 
 private:
@@ -119,7 +120,7 @@ bool replace_file(const std::string &path, const std::string &text) {
 std::string object_text(const PatchData &r) {
     std::string out;
     TextWriter w(out);
-    w.header(0, "OBJECT", std::to_string(r.texture_keys.size()) + " " + r.name);
+    w.header(0, "OBJECT", std::to_string(r.texture_keys.size()) + " " + fur_text_word(r.name));
     w.settings(1, object_head_fields(), r);
     for (int t = 0; t < kColorTypes; ++t) {
         for (int i = 0; i < r.nbColorKeys[t] && i < kMaxColorKeys; ++i) {

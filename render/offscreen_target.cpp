@@ -11,6 +11,10 @@
 namespace vellimor {
 namespace {
 
+// The largest side the renderer draws: its viewport stops there (a wider target would get the
+// picture off-centre and black beyond), and larger buffers overflow its 32-bit offsets.
+constexpr int kMaxTargetSide = 16384;
+
 // The target asks for what a 24-bit memory bitmap offers: no alpha, no double buffering.
 constexpr platform::OffscreenRequest kTargetRequest{24, 32, 8};
 
@@ -34,6 +38,16 @@ void report_failure(const platform::OffscreenFailure &failure) {
 }
 
 }  // namespace
+
+bool offscreen_target_size_supported(int width, int height) {
+    return width >= 1 && height >= 1 && width <= kMaxTargetSide && height <= kMaxTargetSide;
+}
+
+std::string offscreen_target_size_text(int width, int height) {
+    return "a target of " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels is larger than this renderer can draw (at most " + std::to_string(kMaxTargetSide) +
+           " pixels a side)";
+}
 
 std::string describe_pixel_format(const platform::PixelFormatInfo &f) {
     std::string text;
@@ -62,9 +76,9 @@ std::string describe_pixel_format(const platform::PixelFormatInfo &f) {
 bool offscreen_target_create(int width, int height, OffscreenKind kind) {
     offscreen_target_destroy();
     platform::OffscreenFailure failure;
-    if (width <= 0 || height <= 0) {
+    if (!offscreen_target_size_supported(width, height)) {
         failure.message = "Failed to create DIBSection\n";
-        failure.detail = "invalid size " + std::to_string(width) + " x " + std::to_string(height);
+        failure.detail = offscreen_target_size_text(width, height);
         report_failure(failure);
         return false;
     }

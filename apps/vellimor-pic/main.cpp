@@ -1,4 +1,5 @@
 // vellimor-pic: looks into PIC pictures and converts them to and from PNG.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -147,7 +148,8 @@ int png_to_pic(const std::string &in, const std::string &out) {
 int main(int argc, char **argv) {
     using namespace vellimor;
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    // Help asked of the program or of any of its commands.
+    if (std::any_of(args.begin(), args.end(), [](const std::string &a) { return a == "--help" || a == "-h"; })) {
         print_usage(stdout);
         return 0;
     }

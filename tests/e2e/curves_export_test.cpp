@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <limits>
 #include <map>
 
 #include "host/test_env.h"
@@ -27,9 +29,12 @@ struct UsdValue {
     int tuple = 1;
 };
 
+// The time a default value is kept under.
+constexpr int kDefaultTime = std::numeric_limits<int>::min();
+
 struct UsdPrim {
     std::string type, name;
-    std::map<std::string, std::map<int, UsdValue>> samples;  // attribute -> time -> value
+    std::map<std::string, std::map<int, UsdValue>> samples;  // attribute -> time (or kDefaultTime) -> value
     std::map<std::string, std::string> tokens;                // uniform token attributes
     std::map<std::string, std::string> interpolation;
 };
@@ -132,6 +137,15 @@ private:
             prim.tokens[name] = quoted();
             return true;
         }
+        const std::string suffix = ".timeSamples";
+        const bool has_default = s_[i_] == '=' && !name.ends_with(suffix);
+        if (has_default) {  // a default value, perhaps with metadata after it
+            ++i_;
+            UsdValue v;
+            if (!array(v)) return fail("bad default of " + name, error);
+            prim.samples[name][kDefaultTime] = std::move(v);
+            blank();
+        }
         if (s_[i_] == '(') {  // metadata of a declaration
             const size_t end = s_.find(')', i_);
             const std::string meta = s_.substr(i_, end - i_);
@@ -141,7 +155,7 @@ private:
             i_ = end + 1;
             return true;
         }
-        const std::string suffix = ".timeSamples";
+        if (has_default) return true;
         if (!name.ends_with(suffix) || !expect('=') || !expect('{')) return fail("unknown statement " + name, error);
         name.resize(name.size() - suffix.size());
         while (!expect('}')) {
@@ -248,12 +262,22 @@ TEST_F(CurvesExport, TheUsdLayerHoldsTheHairsTheRendererDraws) {
         EXPECT_EQ(prim.tokens.at("type"), "linear");
         EXPECT_EQ(prim.interpolation.at("widths"), "vertex");
         EXPECT_EQ(prim.interpolation.at("primvars:displayColor"), "vertex");
-        for (const char *attribute : {"curveVertexCounts", "points", "widths", "primvars:displayColor", "extent"})
-            ASSERT_EQ(prim.samples.at(attribute).size(), 2u) << prim.name << " " << attribute;
-        const UsdValue &counts = prim.samples.at("curveVertexCounts").at(1);
-        const UsdValue &p = prim.samples.at("points").at(1);
-        const UsdValue &w = prim.samples.at("widths").at(1);
-        const UsdValue &c = prim.samples.at("primvars:displayColor").at(1);
+        // Values that stay put are written once, as defaults; the moving Flag's points are sampled.
+        for (const char *attribute : {"curveVertexCounts", "points", "widths", "primvars:displayColor", "extent"}) {
+            const auto &values = prim.samples.at(attribute);
+            const bool defaulted = values.count(kDefaultTime) == 1;
+            ASSERT_EQ(values.size(), defaulted ? 1u : 2u) << prim.name << " " << attribute;
+            const bool moves = prim.name == "Flag" && std::string(attribute) == "points";
+            EXPECT_TRUE(defaulted == !moves || prim.name == "Flag") << prim.name << " " << attribute;
+        }
+        const auto at_frame_1 = [&prim](const char *attribute) -> const UsdValue & {
+            const auto &values = prim.samples.at(attribute);
+            return values.count(kDefaultTime) ? values.at(kDefaultTime) : values.at(1);
+        };
+        const UsdValue &counts = at_frame_1("curveVertexCounts");
+        const UsdValue &p = at_frame_1("points");
+        const UsdValue &w = at_frame_1("widths");
+        const UsdValue &c = at_frame_1("primvars:displayColor");
         double total = 0;
         for (double n : counts.numbers) {
             EXPECT_GE(n, 2) << prim.name;
@@ -282,6 +306,19 @@ TEST_F(CurvesExport, TheUsdLayerHoldsTheHairsTheRendererDraws) {
         }
         ASSERT_NEAR(std::sqrt(radius) * 2, widths[i], 1e-4) << "width of point " << i;
     }
+}
+
+TEST_F(CurvesExport, ASingleFrameHasNoTimeSamples) {
+    const std::string layer = (fs::path(work.path()) / "new" / "one.usda").string();
+    const ProgramResult r = host("export-curves", {"--frames", "3", layer});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string text = test::slurp(layer);
+    EXPECT_EQ(text.find("timeSamples"), std::string::npos);
+    std::vector<UsdPrim> prims;
+    std::string error;
+    ASSERT_TRUE(UsdText(text).read(prims, error)) << error;
+    ASSERT_EQ(prims.size(), 3u);
+    for (const UsdPrim &prim : prims) EXPECT_EQ(prim.samples.at("points").count(kDefaultTime), 1u) << prim.name;
 }
 
 TEST_F(CurvesExport, ThePlyFilesChainThePointsOfEveryHair) {
@@ -319,9 +356,10 @@ TEST_F(CurvesExport, WrongUseSaysWhatIsWrong) {
     const ProgramResult format = host("export-curves", {"--format", "obj", "x.obj"});
     EXPECT_EQ(format.status, 2);
     EXPECT_NE(format.err.find("--format must be usda or ply"), std::string::npos) << format.err;
-    const ProgramResult folder = host("export-curves", {(fs::path(work.path()) / "none" / "h.usda").string()});
+    std::ofstream(fs::path(work.path()) / "file") << "a file, not a folder";
+    const ProgramResult folder = host("export-curves", {(fs::path(work.path()) / "file" / "h.usda").string()});
     EXPECT_EQ(folder.status, 1);
-    EXPECT_NE(folder.err.find("no folder"), std::string::npos) << folder.err;
+    EXPECT_NE(folder.err.find("cannot make folder"), std::string::npos) << folder.err;
 }
 
 }  // namespace

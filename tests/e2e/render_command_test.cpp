@@ -164,9 +164,10 @@ TEST_F(RenderCommand, EveryFailureEndsNonZeroWithOneClearLine) {
     // Nothing starts when the frames could not be written, the size is no picture size or the
     // scene does not load: the one line is all there is.
     const std::string nowhere = work.path() + "/nowhere";
+    std::ofstream(nowhere) << "a file where the folder should be";
     ProgramResult r = render({"--output", nowhere + "/x"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "vellimor-host: cannot write frames into " + nowhere + ": no such folder\n");
+    EXPECT_EQ(r.err, "vellimor-host: cannot write frames into " + nowhere + ": Not a directory\n");
     r = render({"--size", "100000", "100000"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "vellimor-host: --size 100000 100000: width and height must lie in 1..32767 (the largest PIC "
@@ -176,7 +177,7 @@ TEST_F(RenderCommand, EveryFailureEndsNonZeroWithOneClearLine) {
     EXPECT_EQ(line_count(r.err), 1u) << r.err;
     EXPECT_NE(r.err.find("broken.dsc: models[0].patch.vertices: expected 4 vertices"), std::string::npos) << r.err;
     for (const std::vector<std::string> &wrong :
-         {std::vector<std::string>{"--frames", "3", "1"}, {"--frames", "1"}, {"--aa", "9"}, {"--format", "gif"},
+         {std::vector<std::string>{"--frames", "3", "1"}, {"--frames", "1-"}, {"--aa", "9"}, {"--format", "gif"},
           {"--aspect", "wide"}, {"--bogus"}}) {
         r = render(wrong);
         EXPECT_EQ(r.status, 2) << wrong.front();
