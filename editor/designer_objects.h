@@ -46,7 +46,7 @@ struct EditorState {
     int current_channel = 1;     // channel index of the channel column (1: length)
     std::vector<int> line_patch;  // object browser line i (from 1) shows patch line_patch[i]
     bool graphics_initialised = false;
-    int drawing_of_last_message = 0;  // the view's drawing that wrote the message area's last line
+    bool last_message_from_drawing = false;  // the message area's last line is a drawing's progress
     bool show_render_settings_only = false;  // stand-alone "-b" without names: settings only
 };
 EditorState &editor_state();

@@ -34,7 +34,6 @@ struct ViewPixels {
     bool draw_hairs = true;
     bool show_status = true;
     bool drawing = false;
-    int drawings = 0;
     bool window_changed = false;
 };
 
@@ -100,7 +99,6 @@ void draw_scene_into(const FmObject *obj, int mode) {
     glScissor(pv.x, pv.y, pv.w, pv.h);
     glViewport(pv.x, pv.y, pv.w, pv.h);
     p.drawing = true;
-    ++p.drawings;
     draw_fur(mode, -1, p.draw_hairs, p.show_status);
     p.drawing = false;
     glDisable(GL_SCISSOR_TEST);
@@ -244,7 +242,6 @@ void graphics_view_draw_now(const FmObject *area, int mode) { draw_scene_into(ar
 bool graphics_view_pixels_valid() { return pixels().valid; }
 void graphics_view_forget_pixels() { pixels() = ViewPixels{}; }
 bool graphics_view_drawing() { return pixels().drawing; }
-int graphics_view_drawing_number() { return pixels().drawing ? pixels().drawings : 0; }
 
 bool graphics_view_take_window_changes() { return std::exchange(pixels().window_changed, false); }
 

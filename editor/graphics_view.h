@@ -23,8 +23,6 @@ bool graphics_view_pixels_valid();
 void graphics_view_forget_pixels();
 // True while the scene is being drawn into the view.
 bool graphics_view_drawing();
-// Counts the drawings of the scene: the number of the one under way (0 when none is).
-int graphics_view_drawing_number();
 // True (once) when the window changed while the view drew the scene: it must be drawn again.
 bool graphics_view_take_window_changes();
 

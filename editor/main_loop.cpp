@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <string_view>
 #include <thread>
 
 #include "editor/designer_callbacks.h"
@@ -167,13 +169,16 @@ void message_area_add(const char *line) {
     const int count = fm_get_browser_maxline(area);
     const char *last = count > 0 ? fm_get_browser_line(area, count) : nullptr;
     if (last && std::string(last) == line) return;  // a repeat is shown once
-    // The steps of one drawing of the view share one line, so that they never push the answer
-    // of the command that asked for the drawing out of the area.
-    int &drawing_of_last_line = editor_state().drawing_of_last_message;
-    const int drawing = graphics_view_drawing_number();
-    const bool same_drawing = drawing != 0 && drawing == drawing_of_last_line && count > 0;
-    drawing_of_last_line = drawing;
-    if (same_drawing) {
+    // The progress of the view's drawings shares one line, the last step of the last drawing:
+    // so it never pushes the answer of the command that asked for a drawing out of the area.
+    // Errors and warnings met while drawing keep lines of their own.
+    bool &last_from_drawing = editor_state().last_message_from_drawing;
+    const std::string_view text = line;
+    const bool from_drawing =
+        graphics_view_drawing() && !text.starts_with("ERROR: ") && !text.starts_with("WARNING: ");
+    const bool replace = from_drawing && last_from_drawing && count > 0;
+    last_from_drawing = from_drawing;
+    if (replace) {
         fm_replace_browser_line(area, count, line);
         return;
     }
