@@ -31,7 +31,11 @@ XScreen::XScreen() {
     display_ = XOpenDisplay(nullptr);
     if (!display_) return;
     std::lock_guard<std::mutex> lock(screens_mutex);
-    if (screens.empty()) previous_handler = XSetErrorHandler(ignore_screen_errors);
+    // Installed once: a later screen must not take this handler for the one it replaces.
+    if (screens.empty()) {
+        const XErrorHandler replaced = XSetErrorHandler(ignore_screen_errors);
+        if (replaced != ignore_screen_errors) previous_handler = replaced;
+    }
     screens.insert(display_);
 }
 
@@ -91,6 +95,18 @@ WindowPixels XScreen::read(unsigned long window) {
             out[2] = static_cast<uint8_t>(p & image->blue_mask);
         }
     return pixels;
+}
+
+void XScreen::close_request(unsigned long window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, window, False, NoEventMask, &event);
+    XSync(display_, False);
 }
 
 }  // namespace vellimor::test

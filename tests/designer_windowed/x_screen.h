@@ -30,6 +30,8 @@ public:
     unsigned long find_window(const std::string &prefix);
     // The window's pixels; empty when it can't be read.
     WindowPixels read(unsigned long window);
+    // Asks the window to close as a window manager's close button does (WM_DELETE_WINDOW).
+    void close_request(unsigned long window);
 
 private:
     unsigned long search(unsigned long window, const std::string &prefix, int depth);

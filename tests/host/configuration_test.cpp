@@ -101,6 +101,8 @@ TEST_F(FurSwitches, WindowSizeTakesOnlyComponentsInRange) {
     apply();
     EXPECT_EQ(config().window_x, 4095);
     EXPECT_EQ(config().window_y, 401);
+    env.set("FUR_SIZE", "1280x1024");  // as "New size" writes it
+    EXPECT_EQ(apply(), "New size 1280x1024\nRunning on 1 processor\n");
 }
 
 TEST_F(FurSwitches, ProcessorCount) {
