@@ -3,6 +3,7 @@
 #include "forms/dialogs.h"
 #include "forms/symbols.h"
 #include "forms/toolkit_state.h"
+#include "forms/window_events.h"
 #include "platform/window_system.h"
 
 #include <algorithm>
@@ -50,6 +51,7 @@ void fm_init() {
     if (tk.initialised) return;
     tk.initialised = true;
     tk.headless = !platform::window_system_init(kProgramName);
+    if (!tk.headless) fm_register_close_requests();
     set_default_colormap(tk);
     tk.queued_devices = {151, 155};
     fm_init_symbols();

@@ -60,8 +60,8 @@ bool valid_color_index(int index) { return index >= 0 && index <= kMaxColorKeyCo
 
 class FileReader {
 public:
-    FileReader(std::FILE *file, int &errors, std::vector<FurTextNotice> &notices)
-        : file_(file), errors_(errors), notices_(notices) {}
+    FileReader(std::FILE *file, int &errors, std::vector<FurTextNotice> &notices, bool curve_links)
+        : file_(file), errors_(errors), notices_(notices), curve_links_(curve_links) {}
 
     // The next line that is not a comment.
     FurLine next() {
@@ -78,7 +78,7 @@ public:
     template <class Record>
     void apply_setting(const FurLine &line, Record &record,
                        std::span<const std::span<const TextField<Record>>> tables) {
-        if (const TextField<Record> *f = find_text_field<Record>(line.key, tables)) {
+        if (const TextField<Record> *f = find_text_field<Record>(line.key, tables, curve_links_)) {
             store(f->field(record), line, surface_);
             if (!is_number(line.value_text)) notices_.push_back({line_number_, line.key, line.value_text});
         } else if (!written_key<Record>(line.key, tables)) {
@@ -235,6 +235,7 @@ private:
     std::FILE *file_;
     int &errors_;
     std::vector<FurTextNotice> &notices_;
+    bool curve_links_;  // the file's function curves were restored: every fcurve_id is read
     std::string surface_;  // the name of the object being read, for warnings
     int line_number_ = 0;
 };
@@ -274,7 +275,7 @@ struct FileCloser {
 }  // namespace
 
 FetchOutcome fetch_into_record(std::unique_ptr<PatchData> &slot, const std::string &path,
-                               int any_name, const std::function<void()> &after_object) {
+                               int any_name, const std::function<void()> &after_object, bool curve_links) {
     FetchOutcome outcome;
     std::unique_ptr<std::FILE, FileCloser> file(path.empty() ? nullptr
                                                              : std::fopen(path.c_str(), "r"));
@@ -283,7 +284,7 @@ FetchOutcome fetch_into_record(std::unique_ptr<PatchData> &slot, const std::stri
         outcome.errors = 1;
         return outcome;
     }
-    FileReader reader(file.get(), outcome.errors, outcome.notices);
+    FileReader reader(file.get(), outcome.errors, outcome.notices, curve_links);
     FurLine line = reader.next();
     for (; line.kind != kLineEndOfFile && line.kind != kLineError; line = reader.next()) {
         if (line.kind != kLineObject || (!any_name && line.name != fur_text_word(slot->name))) continue;

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "fcurve/fcurve_text.h"
 #include "furdata/fur_text_fields.h"
 #include "furdata/fur_text_file.h"
 #include "furdata/fur_text_line.h"
@@ -152,6 +153,8 @@ int write_hold_file() {
     for (const auto &record : scene.patches) {
         if (record) text += object_text(*record);
     }
+    // The animation: without its curves a restored session keeps only the keys' ids.
+    text += fcurves_text();
     if (!replace_file(scene.hold_file_path, text)) {
         if (!hold_file_failure_reported) {
             status_message(kStatusError, "Can't open save file: %s", scene.hold_file_path.c_str());

@@ -327,9 +327,13 @@ void save_frame_image(int x0, int x1, int y0, int y1, int frame) {
     const int width = x1 - x0, height = y1 - y0;
     status_message(kStatusPlain, "Saving image: %d,%d!\n", width, height);
     if (width <= 0 || height <= 0) return;
-    const std::vector<uint8_t> rgba = read_colour_buffer(0, 0, width, height);
-    std::unique_ptr<PicImage> picture =
-        pic_from_framebuffer(rgba.data(), width, height, stored_alpha_image(width, height));
+    std::vector<uint8_t> rgba = read_colour_buffer(0, 0, width, height);
+    const uint8_t *alpha = stored_alpha_image(width, height);
+    // Without an alpha pass the picture is opaque, as a batch render's is: the window's alpha
+    // bitplanes only hold what the drawing left there.
+    if (!alpha)
+        for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
+    std::unique_ptr<PicImage> picture = pic_from_framebuffer(rgba.data(), width, height, alpha);
     if (!picture) {
         std::fprintf(stderr, "Unable to allocate picture\n");
         return;

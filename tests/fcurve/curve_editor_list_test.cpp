@@ -85,6 +85,9 @@ TEST_F(CurveEditorList, TextureLinesFollowTheChannelAndTheKeys) {
     fill_list();
     EXPECT_TRUE(curve_editor_line_selected(1));
     EXPECT_FALSE(curve_editor_line_selected(2));
+    key(0, 1).length.active = 0;  // only keys that carry the channel have a line
+    fill_list();
+    EXPECT_EQ(lines(), (std::vector<std::string>{"Sphere-1-L", "Ground-1-L"}));
 
     channel_ = {kChannelBend, 0, 0};
     fill_list();

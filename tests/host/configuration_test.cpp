@@ -62,6 +62,7 @@ TEST_F(FurSwitches, EverySwitchWithGoodAndBadValues) {
         // Huge numbers clamp, never overflow.
         {{{"FUR_SIZE", "99999999999999999999, 401"}}, nullptr,
          [] { return config().window_x == 4095 && config().window_y == 401; }},
+        {{{"FUR_SIZE", "1280x1024"}}, "New size 1280x1024\nRunning on 1 processor\n", nullptr},  // as "New size" writes it
         {{{"FUR_SIZE", nullptr}, {"FUR_MAX_PROC", "2"}},
          "Warning: number of processors: 2 set to more than the actual number of processors:1\nRunning on 2 processors\n",
          [] { return config().processors == 2 && config().multiprocessor == 1; }},

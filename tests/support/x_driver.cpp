@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <png.h>
 
 #include <chrono>
 #include <cstdio>
@@ -43,7 +44,11 @@ XDriver::XDriver() {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     if (!display_) return;
     std::lock_guard<std::mutex> lock(drivers_mutex);
-    if (drivers.empty()) previous_handler = XSetErrorHandler(ignore_driver_errors);
+    // Installed once: a later driver must not take this handler for the one it replaces.
+    if (drivers.empty()) {
+        const XErrorHandler replaced = XSetErrorHandler(ignore_driver_errors);
+        if (replaced != ignore_driver_errors) previous_handler = replaced;
+    }
     drivers.insert(display_);
 }
 
@@ -214,6 +219,52 @@ unsigned long XDriver::search(unsigned long window, const std::string &prefix, i
     for (unsigned int i = 0; i < count && !found; ++i) found = search(children[i], prefix, depth + 1);
     if (children) XFree(children);
     return found;
+}
+
+bool XDriver::save_png(unsigned long window, const std::string &path) {
+    Snapshot shot = grab(window);
+    if (shot.empty()) return false;
+    std::unique_ptr<FILE, int (*)(FILE *)> file(std::fopen(path.c_str(), "wb"), std::fclose);
+    if (!file) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        return false;
+    }
+    std::vector<png_byte> row(static_cast<std::size_t>(shot.width()) * 3);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, file.get());
+    png_set_IHDR(png, info, shot.width(), shot.height(), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            Rgb c = shot.at(x, y);
+            row[x * 3 + 0] = static_cast<png_byte>(c.r);
+            row[x * 3 + 1] = static_cast<png_byte>(c.g);
+            row[x * 3 + 2] = static_cast<png_byte>(c.b);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+void XDriver::close_request(unsigned long window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, window, False, NoEventMask, &event);
+    XSync(display_, False);
 }
 
 unsigned long XDriver::find_window(const std::string &prefix) { return search(DefaultRootWindow(display_), prefix, 0); }

@@ -68,6 +68,10 @@ public:
     bool window_size(unsigned long window, int *width, int *height);
     // The window's contents (empty when it cannot be read).
     Snapshot grab(unsigned long window);
+    // Writes the window's contents as an RGB PNG (pictures for the docs); false on failure.
+    bool save_png(unsigned long window, const std::string &path);
+    // Asks the window to close as a window manager's close button does (WM_DELETE_WINDOW).
+    void close_request(unsigned long window);
     // The mapped window whose title begins with `prefix` (0 when none).
     unsigned long find_window(const std::string &prefix);
 
