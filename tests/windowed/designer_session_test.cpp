@@ -1,5 +1,7 @@
 // A designer session on the demo that never loses work, driven as a person drives it and judged by
 // its pixels. The pictures taken here illustrate docs/designer.md (scripts/designer-images.sh).
+#include <GL/freeglut.h>
+
 #include <atomic>
 #include <functional>
 
@@ -179,7 +181,7 @@ TEST_F(DesignerSessionWindowed, WindowsAndFieldsAnswerWithoutLosingWork) {
     EXPECT_TRUE(sphere.texture_keys.front().color_active[kColorDiffuse]);
 
     // "Picture" takes the selected colour key's colour from a picture, as the Color row's "T".
-    const std::string picture = (dir / "red.pic").string();
+    const std::string picture = work.path() + "/red.pic";
     ASSERT_TRUE(pic_save(picture, *pic_create(8, 8, false)));
     {
         Answer open("Open texture file", [&](test::XDriver &d, unsigned long) {
@@ -236,7 +238,7 @@ TEST_F(DesignerSessionWindowed, AFrameChangeShowsTheNewFrameAndARenderKeepsIt) {
     RenderSettingsWindow &r = render_settings_window();
     click(object_screen(main->render));
     ASSERT_TRUE(pump_until([&] { return shown(r.form); }));
-    const std::string output = (dir / "frame").string();
+    const std::string output = work.path() + "/frame";
     fm_set_input(r.output, output.c_str());
     fm_set_input(r.x, "160");
     render_settings_resolution_changed(r.x, 0);
@@ -311,10 +313,10 @@ TEST_F(DesignerSessionWindowed, ABackupRestoresTheFunctionCurvesAndScenesOpenWho
     glutReshapeWindow(640, 480);
     int width = 0, height = 0;
     ASSERT_TRUE(pump_until([&] { return driver.window_size(window(), &width, &height) && width == 640; }));
-    EXPECT_FALSE(open_scene_file((database / "SCENES" / "missing.dsc").string()));
+    EXPECT_FALSE(open_scene_file(database + "/SCENES/missing.dsc"));
     EXPECT_EQ(fm_get_browser_maxline(main->browser), 0);
     EXPECT_STREQ(fm_get_input(main->length_field), "");
-    ASSERT_TRUE(open_scene_file((database / "SCENES" / "furball.dsc").string()));
+    ASSERT_TRUE(open_scene_file(database + "/SCENES/furball.dsc"));
     EXPECT_EQ(fm_get_browser_maxline(main->browser), 3);
     EXPECT_TRUE(pump_until([&] { return driver.window_size(window(), &width, &height) && width == 1280 && height == 1024; }));
 }
