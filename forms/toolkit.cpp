@@ -41,8 +41,10 @@ bool valid_index(int index) { return index >= 0 && index < kFmColorMapSize; }
 
 }  // namespace
 
+// Never destroyed: the window system's exit handler may still report windows destroyed after
+// static destructors have run, and the toolkit must still be there to look their forms up.
 FmToolkit &fm_toolkit() {
-    static FmToolkit toolkit;
+    static FmToolkit &toolkit = *new FmToolkit;
     return toolkit;
 }
 

@@ -11,6 +11,7 @@ packages=(
   freeglut3-dev libx11-dev libxtst-dev
   xvfb xauth x11-utils xdotool
   clang libclang-rt-14-dev
+  gcovr python3
   slurmctld slurmd slurm-client munge
 )
 

@@ -13,10 +13,10 @@
 #include <regex>
 #include <thread>
 
-#include "host/test_env.h"
-#include "render/fur_test_scene.h"
+#include "support/test_env.h"
+#include "support/fur_square_scene.h"
 #include "render/pic_file.h"
-#include "run_program.h"
+#include "support/run_program.h"
 
 namespace vellimor {
 namespace {

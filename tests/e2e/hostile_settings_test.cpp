@@ -7,10 +7,8 @@
 #include <fstream>
 #include <regex>
 
-#include "host/test_env.h"
-#include "render/fur_test_scene.h"
 #include "render/pic_file.h"
-#include "run_program.h"
+#include "support/program_test.h"
 
 namespace vellimor {
 namespace {
@@ -18,27 +16,13 @@ namespace {
 namespace fs = std::filesystem;
 using test::ProgramResult;
 
-class HostileSettings : public ::testing::Test {
+class HostileSettings : public test::ProgramTest {
 protected:
-    void SetUp() override {
-        db = fs::path(work.path()) / "db";
-        testing::write_fur_scene(db, {});
-    }
-
+    void SetUp() override { db = fur_square(); }
     ProgramResult host(const std::string &command, const std::vector<std::string> &args) {
-        std::vector<std::string> all = {command, "-d", db.string(), "-s", "fur"};
-        all.insert(all.end(), args.begin(), args.end());
-        return test::run_program("vellimor-host", all, environment(), work.path());
+        return on_scene("vellimor-host", command, db.string(), "fur", args);
     }
-    ProgramResult render() {
-        return test::run_program(
-            "vellimor", {"-b", "-d", db.string(), "-s", "fur", "-n", "1", "1", "1", "-o", "out"},
-            environment(), work.path());
-    }
-    std::map<std::string, std::optional<std::string>> environment() const {
-        return {{"TEMP", work.path()}, {"SI_LOCATION", std::nullopt}, {"FUR_LOCATION", "/fur"},
-                {"DISPLAY", std::nullopt}, {"VELLIMOR_PLUGIN", std::nullopt}};
-    }
+    ProgramResult render() { return on_scene("vellimor", "", db.string(), "fur", {"-b", "-n", "1", "1", "1", "-o", "out"}); }
 
     // The exported settings with each (key, value) put in place of the key's written value.
     std::string exported_with(const std::vector<std::pair<std::string, std::string>> &values) {
@@ -58,7 +42,6 @@ protected:
         return path;
     }
 
-    test::TempDir work;
     fs::path db;
 };
 

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <functional>
 
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "render/pic_file.h"
-#include "run_program.h"
+#include "support/run_program.h"
 
 namespace vellimor {
 namespace {

@@ -14,12 +14,12 @@
 #include <fstream>
 #include <set>
 
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "render/atomic_file.h"
-#include "render/fur_test_scene.h"
+#include "support/fur_square_scene.h"
 #include "render/pic_file.h"
 #include "render/png_image.h"
-#include "run_program.h"
+#include "support/run_program.h"
 
 namespace vellimor {
 namespace {

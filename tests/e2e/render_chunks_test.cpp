@@ -7,8 +7,7 @@
 #include <fstream>
 #include <regex>
 
-#include "host/test_env.h"
-#include "run_program.h"
+#include "support/program_test.h"
 
 namespace vellimor {
 namespace {
@@ -16,16 +15,10 @@ namespace {
 namespace fs = std::filesystem;
 using test::ProgramResult;
 
-class RenderChunks : public ::testing::Test {
+class RenderChunks : public test::ProgramTest {
 protected:
-    std::map<std::string, std::optional<std::string>> environment() const {
-        return {{"TEMP", work.path()}, {"SI_LOCATION", std::nullopt}, {"DISPLAY", std::nullopt},
-                {"VELLIMOR_PLUGIN", std::nullopt}, {"SLURM_CONF", std::nullopt}};
-    }
-    ProgramResult host(const std::string &command, std::vector<std::string> args) {
-        std::vector<std::string> all = {command, "-d", test::demo_database(), "-s", "furball"};
-        all.insert(all.end(), args.begin(), args.end());
-        return test::run_program("vellimor-host", all, environment(), work.path());
+    ProgramResult host(const std::string &command, const std::vector<std::string> &args) {
+        return on_scene("vellimor-host", command, test::demo_database(), "furball", args);
     }
     // The demo's frames at a small size into DIR/f.NNNN.png.
     ProgramResult render(const std::string &dir, int first, int last, std::vector<std::string> more = {}) {
@@ -40,8 +33,6 @@ protected:
         std::snprintf(name, sizeof name, "f.%04d.png", number);
         return test::slurp((fs::path(work.path()) / dir / name).string());
     }
-
-    test::TempDir work;
 };
 
 TEST_F(RenderChunks, AChunkAndTwoProcessesGiveTheBytesOfOneRun) {

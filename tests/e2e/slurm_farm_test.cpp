@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "host/test_env.h"
-#include "run_program.h"
+#include "support/test_env.h"
+#include "support/run_program.h"
 
 namespace vellimor {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "furdata/field_bounds.h"
 #include "furdata/fur_text_fields.h"
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "support/paths.h"
 
 namespace vellimor {
