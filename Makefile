@@ -2,13 +2,14 @@
 BUILD      ?= build
 TEST_BUILD ?= build-test
 FUZZ_BUILD ?= build-fuzz
+COVERAGE_BUILD ?= build-coverage
 # Seconds each fuzz target runs: briefly in `make test`, longer in `make fuzz`.
 FUZZ_TEST_SECONDS ?= 5
 FUZZ_SECONDS ?= 300
 JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
 
-.PHONY: all deps build demo test test-build fuzz fuzz-build bench install clean
+.PHONY: all deps build demo test test-build coverage fuzz fuzz-build bench install clean
 
 all: build
 
@@ -41,6 +42,20 @@ test: test-build fuzz-build
 	cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 	scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_TEST_SECONDS)
 
+# Line and branch coverage of the product per folder: an unoptimised build with gcc's
+# instrumentation in a folder of its own runs the whole suite, then gcovr sums it up.
+$(COVERAGE_BUILD)/build.ninja: | deps
+	cmake -S . -B $(COVERAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	      -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g --coverage -fprofile-update=atomic" \
+	      -DCMAKE_C_FLAGS_DEBUG="-O0 -g --coverage -fprofile-update=atomic" \
+	      -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage
+
+coverage: deps $(COVERAGE_BUILD)/build.ninja
+	cmake --build $(COVERAGE_BUILD) -j $(JOBS)
+	find $(COVERAGE_BUILD) -name '*.gcda' -delete
+	cd $(COVERAGE_BUILD) && ctest -j $(JOBS) --timeout 300 || echo "Some tests failed: the figures count what ran."
+	scripts/coverage.sh $(COVERAGE_BUILD)
+
 # The fuzz targets (fuzz/), built with clang's libFuzzer and sanitizers in a build of their own.
 $(FUZZ_BUILD)/build.ninja: | deps
 	CXX=clang++ cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug
@@ -57,4 +72,4 @@ bench: deps
 	scripts/bench.sh $(BUILD)-bench
 
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) $(FUZZ_BUILD) $(BUILD)-bench
+	rm -rf $(BUILD) $(TEST_BUILD) $(FUZZ_BUILD) $(COVERAGE_BUILD) $(BUILD)-bench

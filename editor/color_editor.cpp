@@ -221,9 +221,12 @@ int color_area_handle(FmObject *obj, int event, float mx, float my, int key) {
         area().last_my = my;
         mouse.left = key == 1;
         mouse.remove = key == 2 || getbutton(62);
+        const int before = selected_key();
         color_area_push(*record, color_type(), mouse, selected_key(), area().delete_latch);
         redraw_after_change();
         redraw_keymap();
+        // The curve list's colour lines are those of the selected colour key.
+        if (selected_key() != before) refresh_curve_list();
         return 0;
     }
     case FM_MOUSE: {
@@ -268,6 +271,7 @@ void color_select_type(int type) {
         selected_key() = std::min(selected_key(), record->nbColorKeys[type] - 1);
     redraw_color_area();
     if (editor_state().current_channel == kChannelColor) redraw_keymap();
+    refresh_curve_list();
 }
 
 void color_slider_changed(int which) {

@@ -12,8 +12,11 @@ struct CommandHooks {
     std::function<void()> activate_main;    // the main window takes input again
     std::function<void()> deactivate_main;  // while a modal window is up
     std::function<void()> redraw_graphics;  // the graphics view, at once
-    std::function<void()> after_scene_open;  // viewport, window geometry, browser, selection
+    // After "Open scene", whether it opened (viewport, window geometry, pending events) or not;
+    // either way the browser and the selection follow the patches there are now.
+    std::function<void(bool opened)> after_scene_open;
     std::function<void()> refresh_controls;  // after a surface's settings were loaded
+    std::function<void()> show_frame;        // the frame controls, after a render moved the frame
     std::function<int()> double_buffer;      // the designer's buffering (1 when unset)
 };
 CommandHooks &command_hooks();

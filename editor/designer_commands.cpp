@@ -3,8 +3,10 @@
 #include "editor/command_hooks.h"
 #include "editor/designer_objects.h"
 #include "editor/fur_settings_io.h"
+#include "editor/main_loop.h"
 #include "editor/render_settings_window.h"
 #include "editor/scene_menu.h"
+#include "editor/texture_file_select.h"
 #include "fcurve/curve_editor.h"
 #include "forms/forms.h"
 
@@ -65,11 +67,13 @@ void create_render_settings_windows() { create_render_settings_window(); }
 
 void create_curve_and_scene_windows() {
     create_curve_editor();
+    texture_file_selector_objects();
     create_scene_menu();
 }
 
 std::vector<FmForm *> command_forms() {
-    return {render_settings_window().form, curve_editor().form, scene_menu_window().form};
+    return {render_settings_window().form, curve_editor().form, texture_file_selector_objects().form,
+            scene_menu_window().form};
 }
 
 std::vector<FmObject *> command_help_timers() {
@@ -94,11 +98,16 @@ void designer_commands_attach() {
         if (FmForm *form = main_form()) fm_deactivate_form(form);
     };
     hooks.redraw_graphics = redraw_graphics_view;
-    hooks.after_scene_open = [] {
+    hooks.after_scene_open = [](bool opened) {
+        if (opened) {
+            place_main_window();
+            if (!fm_headless()) fm_process_events(false);
+        }
         browser_fill();
         selection_sync(0);
     };
     hooks.refresh_controls = designer_refresh_controls;
+    hooks.show_frame = frame_controls_update;
     hooks.double_buffer = [] { return editor_state().double_buffer; };
 
     curve_editor_set_hooks({redraw_views, redraw_keymap, designer_channel});

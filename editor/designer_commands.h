@@ -10,7 +10,8 @@ namespace vellimor {
 
 // Builds the render settings window (after the display settings).
 void create_render_settings_windows();
-// Builds the function curve editor and the scene menu (after the other windows).
+// Builds the function curve editor, the texture file selector and the scene menu (after the
+// other windows).
 void create_curve_and_scene_windows();
 // The windows built here, for scaling and hover help.
 std::vector<FmForm *> command_forms();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,7 @@ struct EditorState {
     int current_channel = 1;     // channel index of the channel column (1: length)
     std::vector<int> line_patch;  // object browser line i (from 1) shows patch line_patch[i]
     bool graphics_initialised = false;
+    bool last_message_from_drawing = false;  // the message area's last line is a drawing's progress
     bool show_render_settings_only = false;  // stand-alone "-b" without names: settings only
 };
 EditorState &editor_state();
@@ -285,6 +287,9 @@ void redraw_views();
 using RedrawHook = void (*)();
 RedrawHook &redraw_curve_area_hook();
 RedrawHook &fcurve_list_refresh_hook();
+// Refills the curve editor's list (when it is shown): after the selection, the current channel,
+// colour type or colour key changed.
+void refresh_curve_list();
 // Sets the frame controls from scene_state().current_frame.
 void frame_controls_update();
 // The main window's controls from the current patch and the display settings (fetch, load).
@@ -305,6 +310,11 @@ bool pair_values_valid();
 float pair_rescaled_bound(float before, float lo, float hi, float knob, int mode);
 // The text a pair's field shows for a value (decimals adapted to its size).
 std::string pair_format(float value, int decimals);
+// The number typed into a field, or nothing when its text is no number: the message area then
+// says so and the caller shows the value the field had (a field never sets 0 for a typo).
+std::optional<float> field_number(FmObject *field);
+// The message for text a field refused; the toolkit's number fields report through it too.
+void report_refused_input(FmObject *field, const char *text);
 
 // Hover help.
 void help_fill();

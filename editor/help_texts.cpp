@@ -83,7 +83,9 @@ void fill_color_panel(const MainWindowObjects &m) {
         set(field, "The value of the slider beside it. Type a new value and press Return.");
     set(m.thickness_slider, "This slider sets the thickness of the hairs at the selected colour key.");
     set(m.thickness_field, "The thickness of the hairs at the selected colour key.");
-    set(m.color_picture, "Takes the colour of the selected colour key from a picture.");
+    set(m.color_picture, "Takes the colour of the selected colour key from a picture: pressed on, it asks for the "
+                         "picture file, as the T button of the Color row does; pressed off, the key's colour "
+                         "comes from its keys again.");
     set(m.color_interpolation, "Chooses how the colour changes between the colour keys along the hair.");
     set(m.copy_color, "Copies the colour keys of the selected texture key. Ctrl-C does the same.");
     set(m.paste_color, "Pastes the copied colour keys into the selected texture keys. Ctrl-V does the same.");

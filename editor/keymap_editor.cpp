@@ -295,6 +295,14 @@ KeyEditSettings edit_settings() {
     return settings;
 }
 
+// The rules for a press with no key held apply only then: a letter held that names no gesture
+// (M with the middle button, say) does nothing.
+bool any_letter_held() {
+    for (char c = 'A'; c <= 'Z'; ++c)
+        if (held(c)) return true;
+    return false;
+}
+
 int shape_of_letter() {
     if (held('R')) return kShapeCircle;
     if (held('B')) return kShapeBox;
@@ -351,6 +359,7 @@ bool press(FmObject *obj, MapPoint at, int button) {
         redraw_graphics_view();
         return true;
     }
+    if (any_letter_held()) return false;
     if (button == kLeft) {
         if (keymap_add_keys(clamp_to_map(at), edit_settings())) a.gesture = kMoving;
         return true;
@@ -436,6 +445,7 @@ void channel_callback(FmObject *obj, long channel) {
     editor_state().current_channel = int(channel);
     show_map_resolution();
     redraw_keymap();
+    refresh_curve_list();
 }
 
 void texture_callback(FmObject *obj, long channel) {
@@ -454,6 +464,13 @@ void texture_callback(FmObject *obj, long channel) {
     if (current) fm_set_button(obj, channel_uses_picture(*current, int(channel), t, k));
     show_map_resolution();
     redraw_views();
+}
+
+// The colour panel's "Picture": what the Color row's "T" does for the selected colour key.
+void color_picture_callback(FmObject *obj, long) {
+    texture_callback(obj, kChannelColor);
+    if (FmObject *row_t = objects().channel_texture[size_t(channel_row(kChannelColor))])
+        fm_set_button(row_t, fm_get_button(obj));
 }
 
 void key_callback(FmObject *obj, long channel) {
@@ -540,13 +557,29 @@ void direction_random_callback(FmObject *obj, long) {
 
 void uv_field_callback(FmObject *obj, long packed) {
     const int channel = int(packed & 0xFF), part = int(packed >> 8);
-    const char *text = fm_get_input(obj);
+    const std::optional<float> number = field_number(obj);
+    if (!number) {
+        keymap_load_sliders();
+        return;
+    }
     ChannelValues values;
-    (part == kPartU ? values.value : values.value_v) = text && *text ? std::strtof(text, nullptr) : 0.0f;
+    (part == kPartU ? values.value : values.value_v) = *number;
     channel_slider_changed(channel, values);
 }
 
 void positioner_mode_callback(FmObject *, long) {
+    keymap_load_sliders();
+}
+
+// "M": the numeric direction and bend fields in place of the positioner, or back.
+void direction_fields_callback(FmObject *obj, long) {
+    MainWindowObjects &m = objects();
+    const bool fields = fm_get_button(obj) != 0;
+    fm_freeze_form(m.form);
+    for (FmObject *field : {m.dir_u_field, m.dir_v_field, m.bend_u_field, m.bend_v_field})
+        if (field) fields ? fm_show_object(field) : fm_hide_object(field);
+    if (m.direction) fields ? fm_hide_object(m.direction) : fm_show_object(m.direction);
+    fm_unfreeze_form(m.form);
     keymap_load_sliders();
 }
 
@@ -626,7 +659,7 @@ void keymap_load_sliders() {
         set_field(m.bend_v_field, bend.value_v);
     }
     redraw_color_area();  // its sliders follow the displayed key
-    if (fcurve_list_refresh_hook()) fcurve_list_refresh_hook()();
+    refresh_curve_list();
 }
 
 void keymap_editor_attach() {
@@ -647,6 +680,7 @@ void keymap_editor_attach() {
     set_callback(m.flip_v, flip_callback, 0);
     set_callback(m.copy_object, copy_object_callback, 0);
     set_callback(m.paste_object, paste_object_callback, 0);
+    set_callback(m.color_picture, color_picture_callback, 0);
 
     const std::pair<FmObject *, long> sliders[] = {
         {m.length, slider_argument(kChannelLength, kPartValue)},
@@ -665,6 +699,7 @@ void keymap_editor_attach() {
     set_callback(m.direction_random, direction_random_callback, 0);
     set_callback(m.edit_dir, positioner_mode_callback, 0);
     set_callback(m.edit_bend, positioner_mode_callback, 0);
+    set_callback(m.direction_fields_mode, direction_fields_callback, 0);
     set_callback(m.dir_u_field, uv_field_callback, slider_argument(kChannelGrow, kPartU));
     set_callback(m.dir_v_field, uv_field_callback, slider_argument(kChannelGrow, kPartV));
     set_callback(m.bend_u_field, uv_field_callback, slider_argument(kChannelBend, kPartU));

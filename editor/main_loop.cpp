@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <string_view>
 #include <thread>
 
 #include "editor/designer_callbacks.h"
@@ -16,6 +18,7 @@
 #include "editor/graphics_view.h"
 #include "editor/keymap_editor.h"
 #include "editor/slider_panel.h"
+#include "editor/window_layout.h"
 #include "editor/windows.h"
 #include "forms/forms.h"
 #include "furdata/display_settings.h"
@@ -35,7 +38,12 @@ namespace vellimor {
 namespace {
 
 constexpr const char *kProductName = "Vellimor";
+// The help window's corner in the design, counted from the lower left as the forms are: over
+// the graphics view, clear of the controls below it.
+constexpr float kHelpDesignX = 20.0f, kHelpDesignY = 700.0f;
 constexpr std::chrono::milliseconds kIdlePause{2};
+
+bool full_screen() { return config().window_x == 0 || config().window_y == 0; }
 
 void set_frame_controls() {
     frame_controls_update();
@@ -59,12 +67,21 @@ void load_fur_data() {
     if (chosen) fetch_all(chosen->c_str());
 }
 
+// Window positions count from the top of the screen.
+void place_help_window() {
+    FmForm *help = designer_windows().help.form;
+    int sw = 0, sh = 0;
+    designer_screen_size(sw, sh);
+    const float top = float(sh) - kHelpDesignY * float(sh) / kDesignHeight - help->h;
+    fm_set_form_position(help, int(kHelpDesignX * float(sw) / kDesignWidth), std::max(0, int(top)));
+}
+
 void set_initial_control_states() {
     DesignerWindows &w = designer_windows();
     MainWindowObjects &m = w.main;
     fm_set_timer(m.backup_timer, config().backup_interval);
     for (FmObject *timer : help_timers()) fm_set_timer(timer, kHelpInterval);
-    fm_set_form_position(w.help.form, 20, 700);
+    place_help_window();
     help_fill();
     fm_set_button(m.channel[1], 1);
     editor_state().current_channel = 1;
@@ -106,8 +123,7 @@ void show_main_window() {
     fm_show_form(form, FM_PLACE_POSITION, 1, kProductName);
     if (!fm_headless()) {
         platform::window_system_set_main_window(form->window);
-        glutSetWindow(form->window);
-        if (config().window_x == 0 || config().window_y == 0) glutFullScreen();
+        if (full_screen()) place_main_window();
         glutHandleEvents();
     }
     e.gui_up = 1;
@@ -153,6 +169,19 @@ void message_area_add(const char *line) {
     const int count = fm_get_browser_maxline(area);
     const char *last = count > 0 ? fm_get_browser_line(area, count) : nullptr;
     if (last && std::string(last) == line) return;  // a repeat is shown once
+    // The progress of the view's drawings shares one line, the last step of the last drawing:
+    // so it never pushes the answer of the command that asked for a drawing out of the area.
+    // Errors and warnings met while drawing keep lines of their own.
+    bool &last_from_drawing = editor_state().last_message_from_drawing;
+    const std::string_view text = line;
+    const bool from_drawing =
+        graphics_view_drawing() && !text.starts_with("ERROR: ") && !text.starts_with("WARNING: ");
+    const bool replace = from_drawing && last_from_drawing && count > 0;
+    last_from_drawing = from_drawing;
+    if (replace) {
+        fm_replace_browser_line(area, count, line);
+        return;
+    }
     fm_add_browser_line(area, line);
     while (fm_get_browser_maxline(area) > kMessageLines) fm_delete_browser_line(area, 1);
     const int lines = fm_get_browser_maxline(area);
@@ -170,6 +199,7 @@ bool designer_open() {
     EditorState &e = editor_state();
     e.quit = 0;
     fm_init();
+    fm_set_refused_input_handler(report_refused_input);
     create_windows();                     // 1, 2: windows and drawing areas
     keymap_editor_attach();               //       the KeyMap and colour areas' editors
     designer_commands_attach();           //       curve editor, scene and render commands
@@ -239,6 +269,18 @@ bool &designer_failed() {
     return failed;
 }
 
+void place_main_window() {
+    FmForm *form = designer_windows().main.form;
+    if (fm_headless() || !form || !form->visible || form->window <= 0) return;
+    glutSetWindow(form->window);
+    if (full_screen()) {
+        glutFullScreen();
+        return;
+    }
+    glutPositionWindow(0, 0);
+    glutReshapeWindow(config().window_x, config().window_y);
+}
+
 void designer_quit() {
     EditorState &e = editor_state();
     e.quit = 1;
@@ -246,7 +288,7 @@ void designer_quit() {
 }
 
 void exit_callback(FmObject *, long) {
-    switch (fm_show_choice("Exit program?", "", "", 3, "Exit", "Continue", "Save+Exit")) {
+    switch (fm_show_choice("Exit program?", "", "", 3, "Exit", "Continue", "Save+Exit", 2)) {
     case 1:
         designer_quit();
         break;

@@ -18,6 +18,8 @@ void designer_close();
 void event_loop();
 // Sets quit and freezes the main window; the loop ends at its next turn.
 void designer_quit();
+// Gives the main window its place: the whole screen, or the FUR_SIZE size at the top left.
+void place_main_window();
 
 // Appends a line to the main window's message area: a repeat of the last line is dropped, and
 // the area keeps its last six lines.

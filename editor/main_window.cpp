@@ -33,8 +33,9 @@ void add_value_row(float y, const char *label, FmObject *&value, FmObject *&valu
     value = layout_slider(252, y, 110, kRow - 2, label);
     value_field = layout_field(364, y, 40, kRow - 2);
     pair_register(value, value_field);
-    random = layout_slider(406, y, 34, kRow - 2, "");
-    random_field = layout_field(442, y, 28, kRow - 2);
+    // The random field is wide enough for "0.060" at the design size.
+    random = layout_slider(406, y, 22, kRow - 2, "");
+    random_field = layout_field(430, y, 40, kRow - 2);
     pair_register(random, random_field);
 }
 

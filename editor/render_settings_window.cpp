@@ -78,6 +78,7 @@ RenderFrameRange checked_range() {
 // "Cancel" and after "Render": the range shown is remembered and the scene's is back.
 void finish() {
     render_settings_close(range_in_fields());
+    run_hook(command_hooks().show_frame);
     run_hook(command_hooks().activate_main);
     run_hook(command_hooks().redraw_graphics);
 }
@@ -137,8 +138,10 @@ FmForm *create_render_settings_window() {
     w.cancel = fm_add_button(FM_NORMAL_BUTTON, 620, 10, kButtonW, kButtonH, "Cancel");
     fm_set_call_back(w.render, render_settings_render, 0);
     fm_set_call_back(w.cancel, render_settings_cancel, 0);
+    fm_set_object_shortcut(w.cancel, kFmEscapeShortcut);
     w.help_timer = fm_add_timer(FM_HIDDEN_TIMER, 0, 0, 1, 1, "");
     fm_end_form();
+    fm_set_form_close(w.form, w.cancel);
     // The save plug-in is an option only where the environment allows it.
     if (!config().save_plugin) fm_hide_object(w.call_save_plugin);
     fm_set_button(w.double_buffer, 1);

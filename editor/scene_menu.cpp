@@ -81,16 +81,19 @@ bool open_scene_file(const std::string &path) {
         if (!rc) rc = SAA_sceneLoad(&s.database, parts->scene.c_str(), &s.scene);
     }
     if (!rc) rc = MY_read_scene(parts->scene.c_str(), parts->database.c_str());
+    const auto after = command_hooks().after_scene_open;
     if (rc) {
         status_message(kStatusError, "Can't load scene %s - %s", path.c_str(), parts->scene.c_str());
         free_all();
+        // The old surfaces are gone: the browser must not offer them.
+        if (after) after(false);
         return false;
     }
     fcurve_delete_all();
     read_fur_data(1);
     build_all_patches(0, 0);
     refresh_patch_list();
-    run_hook(command_hooks().after_scene_open);
+    if (after) after(true);
     return true;
 }
 
@@ -155,8 +158,10 @@ FmForm *create_scene_menu() {
     w.save_scene_as = fm_add_button(FM_NORMAL_BUTTON, kButtonX, 68, kButtonW, kButtonH, "Save scene as");
     w.save_hairs = fm_add_button(FM_NORMAL_BUTTON, kButtonX, 36, kButtonW, kButtonH, "Save hairs");
     w.close = fm_add_button(FM_NORMAL_BUTTON, kButtonX, 4, kButtonW, kButtonH, "Close");
+    fm_set_object_shortcut(w.close, kFmEscapeShortcut);
     w.help_timer = fm_add_timer(FM_HIDDEN_TIMER, 0, 0, 1, 1, "");
     fm_end_form();
+    fm_set_form_close(w.form, w.close);
     fm_hide_object(w.save_scene_as);  // no command behind it
     fm_set_call_back(w.open_scene, scene_menu_open, 0);
     fm_set_call_back(w.save_scene, scene_menu_save, 0);

@@ -59,7 +59,7 @@ void refresh_shown_windows() {
     DesignerWindows &w = designer_windows();
     if (w.selected.form && w.selected.form->visible) selected_settings_fill();
     if (w.dynamic.form && w.dynamic.form->visible) dynamic_settings_fill();
-    if (fcurve_list_refresh_hook()) fcurve_list_refresh_hook()();
+    refresh_curve_list();
 }
 
 void show_toggles_from_settings() {
@@ -77,6 +77,10 @@ void show_toggles_from_settings() {
 RedrawHook &fcurve_list_refresh_hook() {
     static RedrawHook hook = nullptr;
     return hook;
+}
+
+void refresh_curve_list() {
+    if (fcurve_list_refresh_hook()) fcurve_list_refresh_hook()();
 }
 
 void browser_fill() {
@@ -128,6 +132,8 @@ void selection_sync(int redraw) {
         e.current_color_key.fill(0);
         SAA_selectlistSetElements(&s.scene, 1, 1, &s.models[size_t(first)]);
         s.current_patch = first;
+    } else {
+        slider_panel_clear();
     }
     refresh_shown_windows();
     if (redraw) redraw_views();
@@ -189,13 +195,13 @@ void delete_callback(FmObject *, long) {
 void group_callback(FmObject *, long group_index) {
     const short bit = short(1 << group_index);
     if (shift_held()) {
+        // Every patch leaves the group, the deleted ones (not listed) too; the listed selected
+        // ones join it.
+        for (auto &p : scene_state().patches)
+            if (p) p->group = short(p->group & ~bit);
         for_each_line([bit](int line, int i) {
             PatchData *p = patch(i);
-            if (!p) return;
-            if (fm_isselected_browser_line(browser(), line))
-                p->group = short(p->group | bit);
-            else
-                p->group = short(p->group & ~bit);
+            if (p && fm_isselected_browser_line(browser(), line)) p->group = short(p->group | bit);
         });
         status_line("Group redefined");
         return;

@@ -2,13 +2,13 @@
 // the value, and the right-button rescaling of one-sided and symmetric sliders.
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "editor/designer_callbacks.h"
 #include "editor/designer_objects.h"
 #include "forms/forms.h"
+#include "host/status.h"
 
 namespace vellimor {
 namespace {
@@ -165,12 +165,29 @@ void pair_set(FmObject *slider, float value) {
 
 bool pair_values_valid() { return values_valid(); }
 
+std::optional<float> field_number(FmObject *field) {
+    const char *text = fm_get_input(field);
+    const std::optional<double> number = fm_input_number(text);
+    if (!number) {
+        report_refused_input(field, text);
+        return std::nullopt;
+    }
+    return float(*number);
+}
+
+void report_refused_input(FmObject *, const char *text) {
+    status_message(kStatusWarning, "\"%s\" is not a number: the field keeps its value", text ? text : "");
+}
+
 void pair_field_callback(FmObject *field, long) {
     Pair *p = pair_of_field(field);
     if (!p || !p->slider) return;
-    const char *text = fm_get_input(field);
-    const float value = text && *text ? std::strtof(text, nullptr) : 0.0f;
-    pair_set(p->slider, value);
+    const std::optional<float> value = field_number(field);
+    if (!value) {
+        show_in_field(*p, fm_get_slider_value(p->slider));
+        return;
+    }
+    pair_set(p->slider, *value);
     if (p->slider->callback) p->slider->callback(p->slider, p->slider->argument);
 }
 

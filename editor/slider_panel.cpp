@@ -103,6 +103,18 @@ void slider_panel_load(PatchData &p) {
     }
 }
 
+void slider_panel_clear() {
+    using M = MainWindowObjects;
+    static constexpr FmObject *M::*kFields[] = {
+        &M::number_of_hairs_field, &M::length_field,   &M::length_random_field,   &M::wave_field,
+        &M::wave_random_field,     &M::gravity_field,  &M::gravity_random_field,  &M::density_field,
+        &M::density_random_field,  &M::segments_field, &M::segments_random_field, &M::direction_random_field,
+        &M::dir_u_field,           &M::dir_v_field,    &M::bend_u_field,          &M::bend_v_field};
+    MainWindowObjects &m = designer_windows().main;
+    for (FmObject *M::*field : kFields)
+        if (m.*field) fm_set_input(m.*field, "");
+}
+
 void number_of_hairs_callback(FmObject *obj, long) {
     if (!pair_values_valid()) return;
     SceneState &s = scene_state();

@@ -11,5 +11,7 @@ void slider_panel_init();
 // Shows a patch's values: each channel from its first texture key, or its picture scale when the
 // channel takes its values from a picture; the number of hairs; direction and its random amount.
 void slider_panel_load(PatchData &patch);
+// With no patch selected the panel shows no values: its fields are emptied.
+void slider_panel_clear();
 
 }  // namespace vellimor

@@ -85,7 +85,7 @@ void on_object(FmObject *obj, long) {
     Selector &s = selector();
     if (obj == s.list) {
         list_clicked(s);
-    } else if (obj == s.ready) {
+    } else if (obj == s.ready || obj == s.name_field) {  // Return after a typed name: "Ready"
         if (*fm_get_input(s.name_field)) s.action = kReady;
     } else if (obj == s.cancel) {
         s.action = kCancel;
@@ -123,8 +123,11 @@ void build(Selector &s) {
     fm_set_choice(s.read_error, 1);
     s.ready = fm_add_button(FM_NORMAL_BUTTON, 450, 20, 100, 34, "Ready");
     s.cancel = fm_add_button(FM_NORMAL_BUTTON, 560, 20, 100, 34, "Cancel");
+    fm_set_object_shortcut(s.cancel, kFmEscapeShortcut);
     fm_end_form();
+    fm_set_form_close(s.form, s.cancel);
     fm_set_form_callback(s.form, on_object, 0);
+    fm_set_object_focus(s.form, s.name_field);  // a name can be typed at once
     fm_toolkit().defining = outer;
 }
 

@@ -4,6 +4,7 @@
 #include <GL/freeglut.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "editor/designer_callbacks.h"
 #include "editor/designer_commands.h"
@@ -96,8 +97,14 @@ void create_windows() {
     create_status_window();
     create_selected_window();
     create_dynamic_window();
-    // The texture file selector is built by its own part.
-    create_curve_and_scene_windows();
+    create_curve_and_scene_windows();  // curve editor, texture file selector, scene menu
+    // A window manager's close request does what the window's own control does; on the main
+    // window that is the exit question.
+    fm_set_form_close(w.main.form, w.main.exit);
+    for (const auto &[form, close] : {std::pair{w.display.form, w.display.close}, std::pair{w.help.form, w.help.close},
+                                      std::pair{w.status.form, w.status.close}, std::pair{w.selected.form, w.selected.close},
+                                      std::pair{w.dynamic.form, w.dynamic.close}})
+        fm_set_form_close(form, close);
     w.created = true;
 }
 

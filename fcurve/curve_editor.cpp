@@ -323,6 +323,7 @@ FmForm *create_curve_editor() {
     }
     e.close = fm_add_button(FM_NORMAL_BUTTON, kColumnX + 70, kToolY, 80, kRowH, "Close");
     fm_set_call_back(e.close, on_close, 0);
+    fm_set_form_close(e.form, e.close);
 
     // The list with its source pair above and its buttons below.
     fm_bgn_group();

@@ -101,6 +101,11 @@ void add_texture_lines(std::vector<CurveListEntry> &out, int p, PatchData &recor
         e.key_number = number;
         e.channel = ch.channel;
         char letter = kChannelLetters[ch.channel];
+        if (!color) {
+            // Only keys that carry the channel have a value of it to animate.
+            const std::optional<CurveGroupRef> group = key_group(key, e);
+            if (!group || !*group->active) continue;
+        }
         if (color) {
             // A key carries a colour key only while its type is active and the index exists.
             if (!key.color_active[ch.color_type] || ch.color_index < 0 ||

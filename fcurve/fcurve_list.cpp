@@ -108,6 +108,12 @@ void fcurve_delete_all() { table().curves.clear(); }
 
 int fcurve_count() { return static_cast<int>(table().curves.size()); }
 
+std::vector<int> fcurve_ids() {
+    std::vector<int> ids;
+    for (const auto &f : table().curves) ids.push_back(f->id);
+    return ids;
+}
+
 int fcurve_query(int id, int frame, std::span<float> values) {
     FCurve *f = fcurve_find(id);
     if (!f) return 0;

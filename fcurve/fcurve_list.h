@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "fcurve/hermite_curve.h"
 
@@ -47,6 +48,8 @@ int fcurve_new_id();
 void fcurve_delete(int id);
 void fcurve_delete_all();
 int fcurve_count();
+// The ids of the curves in list order.
+std::vector<int> fcurve_ids();
 
 // Writes the curve's values at `frame` into the group's floats when any used component's value
 // differs from what the group holds (unused components then become 0). Returns 1 when it wrote.

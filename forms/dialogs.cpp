@@ -64,6 +64,12 @@ struct DialogForm {
         return b;
     }
 
+    // The answer that changes nothing: Escape and the window manager's close give it.
+    void set_cancel(FmObject *answer) {
+        fm_set_object_shortcut(answer, kFmEscapeShortcut);
+        fm_set_form_close(form, answer);
+    }
+
     void add_text_line(float y, const char *text, bool emphasised) {
         if (!text || !*text) return;
         FmObject *t = fm_add_text(0, kMargin, y, form->w - 2 * kMargin, kLineHeight, text);
@@ -95,9 +101,10 @@ float add_lines(DialogForm &dialog, float top, const char *l1, const char *l2, c
 }  // namespace
 
 int fm_show_choice(const char *line1, const char *line2, const char *line3, int count, const char *answer1,
-                   const char *answer2, const char *answer3) {
+                   const char *answer2, const char *answer3, int cancel) {
     fm_init();
     count = std::clamp(count, 1, 3);
+    cancel = std::clamp(cancel, 1, count);
     if (fm_headless()) return 1;
     const char *answers[] = {answer1, answer2, answer3};
     float w = std::max(dialog_width({line1, line2, line3}), count * (kButtonWidth + kMargin) + kMargin);
@@ -109,12 +116,13 @@ int fm_show_choice(const char *line1, const char *line2, const char *line3, int 
         FmObject *b = dialog.add_answer(spacing + i * (kButtonWidth + spacing), kMargin,
                                         answers[i] ? answers[i] : "", i + 1);
         if (i == 0) fm_set_object_shortcut(b, "\r");
+        if (i + 1 == cancel) dialog.set_cancel(b);
     }
     return dialog.run("Question");
 }
 
 int fm_show_question(const char *line1, const char *line2, const char *line3) {
-    return fm_show_choice(line1, line2, line3, 2, "Yes", "No", nullptr) == 1 ? 1 : 0;
+    return fm_show_choice(line1, line2, line3, 2, "Yes", "No", nullptr, 2) == 1 ? 1 : 0;
 }
 
 void fm_show_message(const char *line1, const char *line2, const char *line3) {
@@ -137,7 +145,7 @@ std::optional<std::string> fm_show_input(const char *prompt, const char *default
     fm_set_object_focus(dialog.form, field);
     FmObject *ok = dialog.add_answer(w / 2 - kButtonWidth - kMargin / 2, kMargin, "Ok", 1);
     fm_set_object_shortcut(ok, "\r");
-    dialog.add_answer(w / 2 + kMargin / 2, kMargin, "Cancel", 2);
+    dialog.set_cancel(dialog.add_answer(w / 2 + kMargin / 2, kMargin, "Cancel", 2));
     int answer = dialog.run("Input");
     if (answer != 1) return std::nullopt;
     return std::string(fm_get_input(field));

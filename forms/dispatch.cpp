@@ -60,16 +60,21 @@ void set_mouse_object(FmObject *obj, float mx, float my) {
     if (obj) fm_handle_object(obj, FM_ENTER, mx, my, 0);
 }
 
+// Pushes and releases the object at its centre, as a click would; `key` 0 stands for no key.
+void press_and_release(FmObject *obj, int key) {
+    float cx = obj->x + obj->w / 2, cy = obj->y + obj->h / 2;
+    // A radio button pushed from the keyboard releases its group as a click would.
+    if (obj->radio) release_radio_group(obj);
+    fm_handle_object(obj, FM_PUSH, cx, cy, key);
+    fm_handle_object(obj, FM_RELEASE, cx, cy, key);
+}
+
 void form_keyboard(FmForm *form, float mx, float my, int key) {
     bool shortcut = false;
     fm_for_each_object(form, [&](FmObject *obj) {
         if (fm_is_marker(obj) || !fm_shortcut_matches(obj, key)) return;
         shortcut = true;
-        float cx = obj->x + obj->w / 2, cy = obj->y + obj->h / 2;
-        // A radio button pushed from the keyboard releases its group as a click would.
-        if (obj->radio) release_radio_group(obj);
-        fm_handle_object(obj, FM_PUSH, cx, cy, key);
-        fm_handle_object(obj, FM_RELEASE, cx, cy, key);
+        press_and_release(obj, key);
     });
     FmObject *focus = form->focusobj;
     if (shortcut) return;
@@ -155,6 +160,23 @@ void enter_form(FmForm *form) {
 
 int mouse_button_of(int code) { return code - FM_DEV_LEFTMOUSE + 1; }
 
+bool takes_input(const FmForm *form) { return form && form->visible && form->deactivated == 0; }
+
+// A window manager's request to close a form's window does what its close control does.
+// A window already taken down is put back when the form stays (a refused exit, a modal form).
+void close_requested(FmForm *form) {
+    if (takes_input(form)) {
+        if (form->close_object && form->close_object->visible)
+            press_and_release(form->close_object, 0);
+        else if (!form->close_object)
+            fm_hide_form(form);
+    }
+    if (form->visible && form->window_lost) {
+        fm_hide_form(form);
+        fm_show_form(form, FM_PLACE_POSITION, form->border, form->title.c_str());
+    }
+}
+
 bool all_modifiers_held() { return getbutton(1) && getbutton(2) && getbutton(4); }
 
 // Handles one device event; returns false for codes the toolkit does not handle itself.
@@ -195,7 +217,10 @@ bool handle_device(const FmDeviceEvent &ev) {
             leave_mouse_form();
         return true;
     case FM_DEV_KEYBD:
-        form_event(tk.mouse_form, FM_KEYBOARD, ev.value);
+        form_event(takes_input(tk.mouse_form) || !event_form ? tk.mouse_form : event_form, FM_KEYBOARD, ev.value);
+        return true;
+    case FM_DEV_WINCLOSE:
+        if (event_form) close_requested(event_form);
         return true;
     case FM_DEV_LEFTMOUSE:
     case FM_DEV_MIDDLEMOUSE:

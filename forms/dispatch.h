@@ -21,6 +21,7 @@ enum FmDevice {
     FM_DEV_LEFTMOUSE = 157,
     FM_DEV_MIDDLEMOUSE = 158,
     FM_DEV_RIGHTMOUSE = 159,
+    FM_DEV_WINCLOSE = 160,  // the window manager asks to close the window (value: the window)
 };
 
 // Keys that keyboard events carry for the arrow keys.
@@ -29,6 +30,9 @@ constexpr int kFmTab = 9;
 constexpr int kFmReturn = 13;
 constexpr int kFmBackspace = 8;
 constexpr int kFmDelete = 127;
+constexpr int kFmEscape = 27;
+// A shortcut string that holds Escape: the cancelling control of dialogs and modal windows.
+constexpr const char *kFmEscapeShortcut = "\x1b";
 
 struct FmDeviceEvent {
     int code = 0;
@@ -51,9 +55,11 @@ int fm_handle_object(FmObject *obj, int event, float mx, float my, int key);
 // window up to date before they return (fm_flush_redraws).
 //
 // Keys: a key (a character, or FM_KEY_LEFT .. FM_KEY_UP for the arrows) reaches an object as
-// FM_KEYBOARD (8), free objects included; FM_MOVE (10) is only pointer motion. A key first
-// pushes and releases every object whose shortcut holds it; otherwise it goes to the focus object
-// of the form under the pointer (Tab and Return move the focus on). When that form has no focus
+// FM_KEYBOARD (8), free objects included; FM_MOVE (10) is only pointer motion. A key goes to the
+// form under the pointer, or, when that form takes no input (behind a modal window), to the form
+// whose window the key was typed in. There it first pushes and releases every object whose
+// shortcut holds it; otherwise it goes to the form's focus object (Tab and Return move the focus
+// on). When that form has no focus
 // object, a free object that takes input (FM_INPUT_FREE, FM_ALL_FREE) under the pointer gets the
 // key, so drawing areas take keys without a click; a click on one gives it the focus.
 FmObject *fm_check_forms();

@@ -131,8 +131,12 @@ void build(Selector &s, const char *message, const char *pattern, const char *de
     fm_set_input(s.name_field, default_name ? default_name : "");
     s.ready = fm_add_button(FM_NORMAL_BUTTON, kWidth - 238, 14, 106, 32, "Ready");
     s.cancel = fm_add_button(FM_NORMAL_BUTTON, kWidth - 120, 14, 106, 32, "Cancel");
+    fm_set_object_shortcut(s.cancel, kFmEscapeShortcut);
     fm_end_form();
+    fm_set_form_close(s.form, s.cancel);
     fm_set_form_callback(s.form, on_object, reinterpret_cast<long>(&s));
+    // A name can be typed at once.
+    fm_set_object_focus(s.form, s.name_field);
 }
 
 // Changes the current directory for the selector's lifetime.

@@ -5,6 +5,7 @@
 #include "forms/toolkit.h"
 #include "forms/toolkit_state.h"
 #include "forms/window_events.h"
+#include "platform/window_system.h"
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>
@@ -27,7 +28,7 @@ bool present(const FmForm *form, const char *where, const char *message) {
 }
 
 bool drawable(const FmForm *form) {
-    return form->visible && form->frozen == 0 && !fm_toolkit().headless && form->window > 0;
+    return form->visible && form->frozen == 0 && !fm_toolkit().headless && form->window > 0 && !form->window_lost;
 }
 
 void mark_clean(FmForm *form) {
@@ -70,6 +71,7 @@ int open_window(FmForm *form, int x, int y, bool border) {
     if (tk.first_window == 0) tk.first_window = window;
     if (!border) fm_remove_decorations();
     fm_register_window_callbacks();
+    form->native_window = glutGetHWND(0);
     return window;
 }
 
@@ -199,7 +201,7 @@ int fm_show_form(FmForm *form, int place, int border, const char *title) {
     fm_init();
     FmToolkit &tk = fm_toolkit();
     if (form->visible) {
-        if (!tk.headless) {
+        if (!tk.headless && !form->window_lost) {
             glutSetWindow(form->window);
             glutPopWindow();
         }
@@ -210,6 +212,7 @@ int fm_show_form(FmForm *form, int place, int border, const char *title) {
         return -1;
     }
     form->title = title && *title ? title : kFmDefaultTitle;
+    form->border = border != 0;
     int x = -1, y = -1;
     place_window(form, place, x, y);
     form->window = open_window(form, x, y, border != 0);
@@ -248,7 +251,8 @@ void fm_hide_form(FmForm *form) {
         fm_handle_object(focus, FM_UNFOCUS, 0, 0, 0);
         fm_handle_object(focus, FM_FOCUS, 0, 0, 0);
     }
-    if (!tk.headless && form->window > 0) {
+    // A window the window system took down keeps the last position known.
+    if (!tk.headless && form->window > 0 && !form->window_lost) {
         glutSetWindow(form->window);
         form->x = glutGet(GLUT_WINDOW_X);
         form->y = glutGet(GLUT_WINDOW_Y);
@@ -256,6 +260,8 @@ void fm_hide_form(FmForm *form) {
     }
     if (tk.mouse_form == form) tk.mouse_form = nullptr;
     form->window = -1;
+    form->native_window = 0;
+    form->window_lost = false;
     form->visible = false;
     mark_clean(form);
 }
@@ -264,10 +270,15 @@ void fm_set_form_position(FmForm *form, int x, int y) {
     if (!present(form, "fm_set_form_position", "Changing position NULL form.")) return;
     form->x = x;
     form->y = y;
-    if (form->visible && !fm_toolkit().headless) {
+    if (form->visible && !fm_toolkit().headless && !form->window_lost) {
         glutSetWindow(form->window);
         glutPositionWindow(x, y);
     }
+}
+
+void fm_set_form_close(FmForm *form, FmObject *close_object) {
+    if (!present(form, "fm_set_form_close", "Object is NULL.")) return;
+    form->close_object = close_object;
 }
 
 void fm_set_form_callback(FmForm *form, FmCallback callback, long argument) {
@@ -329,6 +340,13 @@ void fm_scale_form(FmForm *form, float sx, float sy) {
 FmForm *fm_form_of_window(int window) {
     for (FmForm *form : fm_toolkit().shown)
         if (form->window == window) return form;
+    return nullptr;
+}
+
+FmForm *fm_form_of_native_window(unsigned long native_window) {
+    if (native_window == 0) return nullptr;
+    for (FmForm *form : fm_toolkit().shown)
+        if (form->native_window == native_window) return form;
     return nullptr;
 }
 

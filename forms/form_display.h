@@ -45,6 +45,10 @@ int fm_show_form(FmForm *form, int place, int border, const char *title);
 void fm_hide_form(FmForm *form);
 void fm_set_form_position(FmForm *form, int x, int y);
 void fm_set_form_callback(FmForm *form, FmCallback callback, long argument);
+// The control a window manager's close request on the form's window acts on, as if clicked: a
+// "Close", "Cancel" or "Exit" button. Without one the request hides the form. A form that is
+// deactivated (behind a modal window) ignores the request.
+void fm_set_form_close(FmForm *form, FmObject *close_object);
 
 // Deactivated forms are drawn but take no mouse or keyboard input; the calls nest.
 void fm_activate_form(FmForm *form);
@@ -67,8 +71,10 @@ bool fm_form_needs_redraw(const FmForm *form);
 // Multiplies the form's size and every object's x, y, w and h by the factors.
 void fm_scale_form(FmForm *form, float sx, float sy);
 
-// The shown form whose window is `window`, or nullptr.
+// The shown form whose window is `window` (a GLUT window, or the window system's own handle),
+// or nullptr.
 FmForm *fm_form_of_window(int window);
+FmForm *fm_form_of_native_window(unsigned long native_window);
 int fm_shown_form_count();
 
 // Draws the whole form now (rescaling it to its window first) and shows the result.

@@ -7,7 +7,12 @@
 #include "forms/toolkit.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
 
 namespace vellimor {
 namespace {
@@ -19,6 +24,13 @@ struct InputData : FmClassData {
     std::string at_focus;
     std::size_t cursor = 0;
 };
+
+FmRefusedInputFn &refused_handler() {
+    static FmRefusedInputFn handler = nullptr;
+    return handler;
+}
+
+bool numeric(const FmObject *obj) { return obj->type == FM_INT_INPUT || obj->type == FM_FLOAT_INPUT; }
 
 bool accepts(const FmObject *obj, int c) {
     if (c < 32 || c > 126) return false;
@@ -95,6 +107,12 @@ int handle_input(FmObject *obj, int event, float mx, float, int key) {
         return 0;
     case FM_UNFOCUS:
         fm_redraw_object(obj);
+        if (d->text != d->at_focus && numeric(obj) && !fm_input_number(d->text.c_str())) {
+            const std::string refused = std::exchange(d->text, d->at_focus);
+            d->cursor = std::min(d->cursor, d->text.size());
+            if (refused_handler()) refused_handler()(obj, refused.c_str());
+            return 0;
+        }
         return d->text != d->at_focus;
     case FM_KEYBOARD:
         edit(obj, d, key);
@@ -140,5 +158,21 @@ const char *fm_get_input(FmObject *obj) {
     }
     return d->text.c_str();
 }
+
+std::optional<double> fm_input_number(const char *text) {
+    if (!text) return 0.0;
+    const char *start = text;
+    while (std::isspace(static_cast<unsigned char>(*start))) ++start;
+    if (!*start) return 0.0;
+    char *stop = nullptr;
+    const double value = std::strtod(start, &stop);
+    if (stop == start) return std::nullopt;
+    while (std::isspace(static_cast<unsigned char>(*stop))) ++stop;
+    // "nan" and "inf" read as numbers, but no setting can take them.
+    if (*stop || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+void fm_set_refused_input_handler(FmRefusedInputFn handler) { refused_handler() = handler; }
 
 }  // namespace vellimor

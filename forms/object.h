@@ -172,6 +172,12 @@ struct FmForm {
     bool dirty_whole = false;
     FmRect dirty_area;
     int drawing = 0;  // nesting of drawings under way
+    // The control that closes or cancels the form: a window manager's request to close the
+    // window does what a click on it does (none: the form is hidden).
+    FmObject *close_object = nullptr;
+    unsigned long native_window = 0;  // the window system's own handle of the shown window
+    bool window_lost = false;  // the window system took the window down without being asked
+    bool border = true;        // as last shown
     std::vector<std::unique_ptr<FmObject>> owned;
 };
 

@@ -15,7 +15,6 @@
 namespace vellimor {
 namespace {
 
-constexpr int kEscape = 27;
 constexpr float kTextPad = 10.0f;
 
 struct PopupData : FmClassData {
@@ -101,7 +100,7 @@ int fm_popup_menu(const std::vector<std::string> &entries, int current, int x, i
         if (tk.device_queue.empty()) glutHandleEvents();
         if (!tk.device_queue.empty()) {
             const FmDeviceEvent &ev = tk.device_queue.front();
-            if ((is_press(ev) && ev.window != form->window) || (ev.code == FM_DEV_KEYBD && ev.value == kEscape)) {
+            if ((is_press(ev) && ev.window != form->window) || (ev.code == FM_DEV_KEYBD && ev.value == kFmEscape)) {
                 tk.device_queue.pop_front();
                 d->picked = 0;
                 break;

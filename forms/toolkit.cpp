@@ -3,6 +3,7 @@
 #include "forms/dialogs.h"
 #include "forms/symbols.h"
 #include "forms/toolkit_state.h"
+#include "forms/window_events.h"
 #include "platform/window_system.h"
 
 #include <algorithm>
@@ -40,8 +41,10 @@ bool valid_index(int index) { return index >= 0 && index < kFmColorMapSize; }
 
 }  // namespace
 
+// Never destroyed: the window system's exit handler may still report windows destroyed after
+// static destructors have run, and the toolkit must still be there to look their forms up.
 FmToolkit &fm_toolkit() {
-    static FmToolkit toolkit;
+    static FmToolkit &toolkit = *new FmToolkit;
     return toolkit;
 }
 
@@ -50,6 +53,7 @@ void fm_init() {
     if (tk.initialised) return;
     tk.initialised = true;
     tk.headless = !platform::window_system_init(kProgramName);
+    if (!tk.headless) fm_register_close_requests();
     set_default_colormap(tk);
     tk.queued_devices = {151, 155};
     fm_init_symbols();

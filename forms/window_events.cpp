@@ -1,8 +1,10 @@
 #include "forms/window_events.h"
 
 #include "forms/dispatch.h"
+#include "forms/form_display.h"
 #include "forms/native_window.h"
 #include "forms/toolkit_state.h"
+#include "platform/window_system.h"
 
 #include <GL/freeglut.h>
 
@@ -77,10 +79,25 @@ void on_visibility(int state) {
     if (state == GLUT_VISIBLE) post(FM_DEV_REDRAW, glutGetWindow());
 }
 
+void on_close_request(unsigned long native_window) {
+    if (FmForm *form = fm_form_of_native_window(native_window))
+        fm_post_device_event({FM_DEV_WINCLOSE, form->window, form->window});
+}
+
+// A window destroyed by the window system (a close request that came past the check in
+// glutHandleEvents) is answered like the request; the form learns its window is gone. The
+// toolkit's own hiding takes the form off the shown list first, so it is not found here.
+void on_destroyed() {
+    FmForm *form = fm_form_of_window(glutGetWindow());
+    if (!form) return;
+    form->window_lost = true;
+    fm_post_device_event({FM_DEV_WINCLOSE, form->window, form->window});
+}
+
 }  // namespace
 
 int fm_held_key_code(unsigned char c) {
-    if (c == kFmBackspace || c == kFmTab || c == kFmReturn || c == 27 || c == kFmDelete) return c;
+    if (c == kFmBackspace || c == kFmTab || c == kFmReturn || c == kFmEscape || c == kFmDelete) return c;
     if (c < 32) return c + 64;
     return std::toupper(c);
 }
@@ -96,6 +113,9 @@ void fm_register_window_callbacks() {
     glutKeyboardUpFunc(on_keyboard_up);
     glutSpecialFunc(on_special);
     glutVisibilityFunc(on_visibility);
+    glutCloseFunc(on_destroyed);
 }
+
+void fm_register_close_requests() { platform::window_system_on_close_request(on_close_request); }
 
 }  // namespace vellimor

@@ -13,29 +13,73 @@ namespace {
 
 constexpr int kMaxColorKeyCount = kMaxColorKeys - 1;
 
+constexpr FieldRange kFlag{0, 1};
+constexpr FieldRange kAnyInteger{INT_MIN, INT_MAX};
+constexpr FieldRange kAnyReal{-kMaxRealMagnitude, kMaxRealMagnitude};
+// A relative random amount spreads a value between value·(1 - r) and value: a negative amount
+// would raise it beyond every key's value (and so past the caps of segments and density).
+constexpr FieldRange kRelativeRandom{0, 1};
+
+// How a key of the table names the settings it covers.
+enum class KeyMatch { kWhole, kPrefix, kSuffix };
+
 struct NamedRange {
     std::string_view key;
+    KeyMatch match;
     FieldRange range;
 };
 
+// Every setting's range; the first entry that matches a key gives it. Settings that are only kept
+// with the record take any value of their type.
 const NamedRange kRanges[] = {
-    {"sub_res_u", {1, kMaxSubdivision}},
-    {"sub_res_v", {1, kMaxSubdivision}},
-    {"number_of_hairs_pr_square_unit", {0, kMaxHairDensity}},
-    {"nbColorKeys[0]", {0, kMaxColorKeyCount}},
-    {"nbColorKeys[1]", {0, kMaxColorKeyCount}},
-    {"nbColorKeys[2]", {0, kMaxColorKeyCount}},
-    {"nbColorKeys[3]", {0, kMaxColorKeyCount}},
-    {"max_number_of_segments", {0, kMaxHairSegments}},
-    {"number_shadow_levels", {0, kMaxShadowLevels}},
-    {"velocity_smooth", {0, kMaxSmoothFrames}},
-    {"acceleration_smooth", {0, kMaxSmoothFrames}},
-    {"segments.value", {-kMaxHairSegments, kMaxHairSegments}},
-    {"segments_picture_scale.value", {-kMaxHairSegments, kMaxHairSegments}},
+    {"sub_res_u", KeyMatch::kWhole, {1, kMaxSubdivision}},
+    {"sub_res_v", KeyMatch::kWhole, {1, kMaxSubdivision}},
+    {"number_of_hairs_pr_square_unit", KeyMatch::kWhole, {0, kMaxHairDensity}},
+    {"nbColorKeys[", KeyMatch::kPrefix, {0, kMaxColorKeyCount}},
+    {"group", KeyMatch::kWhole, {0, SHRT_MAX}},
+    {"max_number_of_segments", KeyMatch::kWhole, {0, kMaxHairSegments}},
+    {"number_shadow_levels", KeyMatch::kWhole, {0, kMaxShadowLevels}},
+    {"velocity_smooth", KeyMatch::kWhole, {1, kMaxSmoothFrames}},
+    {"acceleration_smooth", KeyMatch::kWhole, {1, kMaxSmoothFrames}},
+    {"color_interpolation_method", KeyMatch::kWhole, {0, 2}},
+    {"render_mode", KeyMatch::kWhole, {2000, 2002}},
+    {"Patch_display_mode", KeyMatch::kWhole, {0, 5}},
+    {"key_mode", KeyMatch::kWhole, {0, 3}},
+    {"segments.value", KeyMatch::kWhole, {-kMaxHairSegments, kMaxHairSegments}},
+    {"segments_picture_scale.value", KeyMatch::kWhole, {-kMaxHairSegments, kMaxHairSegments}},
+    {"length.random", KeyMatch::kWhole, kRelativeRandom},
+    {"curl.random", KeyMatch::kWhole, kRelativeRandom},
+    {"segments.random", KeyMatch::kWhole, kRelativeRandom},
+    {"gravity.random", KeyMatch::kWhole, kRelativeRandom},
+    {"density.random", KeyMatch::kWhole, kRelativeRandom},
+    {"map_res", KeyMatch::kSuffix, {1, kMaxMapResolution}},
+    {"sequence_offset", KeyMatch::kSuffix, {-kMaxSequenceOffset, kMaxSequenceOffset}},
+    {"error_handling", KeyMatch::kSuffix, {0, 4}},
+    {".active", KeyMatch::kSuffix, kFlag},
+    {"use_sequence", KeyMatch::kSuffix, kFlag},
+    {"picture_was_found", KeyMatch::kSuffix, kFlag},
+    {"color_active[", KeyMatch::kPrefix, kFlag},
+    {"presistant_rebuild", KeyMatch::kWhole, kFlag},
+    {"deleted", KeyMatch::kWhole, kFlag},
+    {"calc_velocity_smooth", KeyMatch::kWhole, kFlag},
+    {"calc_acceleration_smooth", KeyMatch::kWhole, kFlag},
+    {"wind_move_with_geometry", KeyMatch::kWhole, kFlag},
+    {"TileU", KeyMatch::kWhole, kFlag},
+    {"TileV", KeyMatch::kWhole, kFlag},
+    {"allways_draw_hairs", KeyMatch::kWhole, kFlag},
+    {"is_selected", KeyMatch::kWhole, kFlag},
+    {"casts_shadow", KeyMatch::kWhole, kFlag},
+    {"selected", KeyMatch::kWhole, kFlag},
+    {"this_key_uses_picture", KeyMatch::kWhole, kFlag},
 };
 
-bool ends_with(std::string_view text, std::string_view end) {
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+bool matches(const NamedRange &named, std::string_view key) {
+    switch (named.match) {
+    case KeyMatch::kWhole: return key == named.key;
+    case KeyMatch::kPrefix: return key.starts_with(named.key);
+    case KeyMatch::kSuffix: return key.ends_with(named.key);
+    }
+    return false;
 }
 
 std::string number_text(double x, bool is_real) {
@@ -45,6 +89,12 @@ std::string number_text(double x, bool is_real) {
     else
         std::snprintf(text, sizeof text, "%lld", static_cast<long long>(x));
     return text;
+}
+
+void report_refused(const std::string &surface, const std::string &field, double old_value, double new_value,
+                    bool is_real) {
+    status_message(kStatusWarning, "%s: %s = %s is out of range, %s used", surface.c_str(), field.c_str(),
+                   number_text(old_value, is_real).c_str(), number_text(new_value, is_real).c_str());
 }
 
 // Walks the numeric fields of one record kind, comparing each with the same field of a record of
@@ -74,10 +124,7 @@ private:
     void report(const std::string &where, const char *key, double old_value, double new_value,
                 bool is_real) {
         ++replaced_;
-        const std::string field = where.empty() ? key : where + " " + key;
-        status_message(kStatusWarning, "%s: %s = %s is out of range, %s used", surface_.c_str(),
-                       field.c_str(), number_text(old_value, is_real).c_str(),
-                       number_text(new_value, is_real).c_str());
+        report_refused(surface_, where.empty() ? key : where + " " + key, old_value, new_value, is_real);
     }
 
     void integer(int &value, int fallback, const char *key, const std::string &where) {
@@ -121,11 +168,20 @@ std::string numbered(const char *block, int a, int b = -1) {
 
 FieldRange field_range(std::string_view key, bool is_real) {
     for (const NamedRange &named : kRanges)
-        if (named.key == key) return named.range;
-    if (ends_with(key, "map_res")) return {1, kMaxMapResolution};
-    if (ends_with(key, "sequence_offset")) return {-kMaxSequenceOffset, kMaxSequenceOffset};
-    if (is_real) return {-kMaxRealMagnitude, kMaxRealMagnitude};
-    return {INT_MIN, INT_MAX};
+        if (matches(named, key)) return named.range;
+    return is_real ? kAnyReal : kAnyInteger;
+}
+
+bool is_any_value_range(FieldRange range, bool is_real) {
+    const FieldRange any = is_real ? kAnyReal : kAnyInteger;
+    return range.min == any.min && range.max == any.max;
+}
+
+short narrowed_setting(const std::string &surface, std::string_view key, long long value, short current) {
+    const FieldRange r = field_range(key, false);
+    if (value >= r.min && value <= r.max) return static_cast<short>(value);
+    report_refused(surface, std::string(key), double(value), current, false);
+    return current;
 }
 
 bool map_resolution_in_range(int res) { return res >= 1 && res <= kMaxMapResolution; }

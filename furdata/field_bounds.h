@@ -5,6 +5,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace vellimor {
@@ -38,9 +39,17 @@ struct FieldRange {
 };
 
 // The range of a setting, by its key as the settings text file spells it ("length_map_res",
-// "segments.value", "map_res" of a main colour key, ...). Settings without a range of their own:
-// integers take any value, reals any finite value within kMaxRealMagnitude.
+// "segments.value", "map_res" of a main colour key, ...). Settings only kept with the record take
+// any value: integers any int, reals any finite value within kMaxRealMagnitude.
 FieldRange field_range(std::string_view key, bool is_real);
+
+// True when the range is the one of settings without a range of their own.
+bool is_any_value_range(FieldRange range, bool is_real);
+
+// A 16-bit setting as read, before it is narrowed: the value when it lies in the setting's range
+// (every 16-bit setting's range fits 16 bits), else `current` after the warning
+// bound_fur_record gives, so that 65600 is refused instead of taken as 64.
+short narrowed_setting(const std::string &surface, std::string_view key, long long value, short current);
 
 // True when the map resolution can be built (1..kMaxMapResolution).
 bool map_resolution_in_range(int res);

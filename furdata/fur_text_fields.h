@@ -48,13 +48,15 @@ std::span<const TextField<ColorKey>> color_key_fields();
 std::span<const TextField<Picture>> picture_fields();
 constexpr std::string_view kTextureFilenameKey = "texture_filename";
 
-// The field of a key among the tables given, only keys that are read back; nullptr when none.
+// The field of a key among the tables given, only keys that are read back (with `written_too`,
+// also those written for reference); nullptr when none.
 template <class Record>
 const TextField<Record> *find_text_field(std::string_view key,
-                                         std::span<const std::span<const TextField<Record>>> tables) {
+                                         std::span<const std::span<const TextField<Record>>> tables,
+                                         bool written_too = false) {
     for (auto table : tables) {
         for (const TextField<Record> &f : table) {
-            if (f.read_back && key == f.key) return &f;
+            if ((f.read_back || written_too) && key == f.key) return &f;
         }
     }
     return nullptr;

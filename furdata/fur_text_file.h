@@ -42,14 +42,17 @@ struct FetchOutcome {
 
 // Reads into *slot every OBJECT block whose name equals the record's name (every block with
 // any_name), each starting from a new record that keeps the name and the host geometry.
-// after_object runs after each block (the scene's rebuild steps).
+// after_object runs after each block (the scene's rebuild steps). The wind groups' fcurve_id
+// settings are read only with curve_links, when the curves they name came from the same file.
 FetchOutcome fetch_into_record(std::unique_ptr<PatchData> &slot, const std::string &path,
-                               int any_name, const std::function<void()> &after_object = {});
+                               int any_name, const std::function<void()> &after_object = {},
+                               bool curve_links = false);
 
 // Reads patch i's settings from a file, rebuilds its hairs and the shadows. With any_name 0 only
 // an object named like the patch is taken; with 1 every object.
-bool fetch_fur_data(int i, const char *path, int any_name);
-// fetch_fur_data(i, path, 0) for every patch in table order (restart from a hold file).
+bool fetch_fur_data(int i, const char *path, int any_name, bool curve_links = false);
+// Restart from a hold file: the function curves it holds replace the list, then
+// fetch_fur_data(i, path, 0) for every patch in table order.
 void fetch_all(const char *path);
 
 }  // namespace vellimor

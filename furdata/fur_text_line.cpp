@@ -164,4 +164,22 @@ FurLine read_fur_line(std::FILE *file, int &errors) {
     return line;
 }
 
+namespace {
+
+bool is_control(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
+
+std::string replaced(std::string text, bool (*breaks)(char)) {
+    for (char &c : text)
+        if (breaks(c)) c = '_';
+    return text;
+}
+
+}  // namespace
+
+std::string fur_text_word(const std::string &name) {
+    return replaced(name, [](char c) { return c == ' ' || is_control(c); });
+}
+
+std::string fur_text_value(const std::string &text) { return replaced(text, is_control); }
+
 }  // namespace vellimor

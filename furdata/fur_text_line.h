@@ -40,6 +40,14 @@ struct FurLine {
 // errors counts them.
 FurLine read_fur_line(std::FILE *file, int &errors);
 
+// A name as one word of a header line (OBJECT): blanks and control characters, which would split
+// the word or end the line, become '_'. The reader compares names in this form too, so a surface
+// whose name holds them still finds its block.
+std::string fur_text_word(const std::string &name);
+// A text value (a file name) for the rest of a setting line: control characters, which would end
+// the line or hide in it, become '_'.
+std::string fur_text_value(const std::string &text);
+
 // Decimal number from the leading characters of a text, 0 when there is none; integers are held
 // to the int range.
 int leading_integer(const std::string &text);

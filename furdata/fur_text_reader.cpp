@@ -22,11 +22,11 @@ constexpr int kMaxTextTextureKeys = 10000;
 // Stored main colour key counts above this one are unusable.
 constexpr int kMaxColorKeyCount = kMaxColorKeys - 1;
 
-void store(const TextFieldRef &ref, const FurLine &line) {
+void store(const TextFieldRef &ref, const FurLine &line, const std::string &surface) {
     if (auto *i = std::get_if<int *>(&ref)) {
         **i = line.integer;
     } else if (auto *s = std::get_if<short *>(&ref)) {
-        **s = static_cast<short>(line.integer);
+        **s = narrowed_setting(surface, line.key, line.integer, **s);
     } else {
         *std::get<float *>(ref) = static_cast<float>(line.real);
     }
@@ -60,8 +60,8 @@ bool valid_color_index(int index) { return index >= 0 && index <= kMaxColorKeyCo
 
 class FileReader {
 public:
-    FileReader(std::FILE *file, int &errors, std::vector<FurTextNotice> &notices)
-        : file_(file), errors_(errors), notices_(notices) {}
+    FileReader(std::FILE *file, int &errors, std::vector<FurTextNotice> &notices, bool curve_links)
+        : file_(file), errors_(errors), notices_(notices), curve_links_(curve_links) {}
 
     // The next line that is not a comment.
     FurLine next() {
@@ -78,8 +78,8 @@ public:
     template <class Record>
     void apply_setting(const FurLine &line, Record &record,
                        std::span<const std::span<const TextField<Record>>> tables) {
-        if (const TextField<Record> *f = find_text_field<Record>(line.key, tables)) {
-            store(f->field(record), line);
+        if (const TextField<Record> *f = find_text_field<Record>(line.key, tables, curve_links_)) {
+            store(f->field(record), line, surface_);
             if (!is_number(line.value_text)) notices_.push_back({line_number_, line.key, line.value_text});
         } else if (!written_key<Record>(line.key, tables)) {
             notices_.push_back({line_number_, line.key, ""});
@@ -171,6 +171,7 @@ public:
 
     // The content of an OBJECT block whose texture keys were created beforehand.
     void read_object(PatchData &record, int key_count) {
+        surface_ = record.name;
         auto next_key = record.texture_keys.begin();
         for (FurLine line = next(); line.kind != kLineEnd && line.kind != kLineEndOfFile;
              line = next()) {
@@ -234,6 +235,8 @@ private:
     std::FILE *file_;
     int &errors_;
     std::vector<FurTextNotice> &notices_;
+    bool curve_links_;  // the file's function curves were restored: every fcurve_id is read
+    std::string surface_;  // the name of the object being read, for warnings
     int line_number_ = 0;
 };
 
@@ -272,7 +275,7 @@ struct FileCloser {
 }  // namespace
 
 FetchOutcome fetch_into_record(std::unique_ptr<PatchData> &slot, const std::string &path,
-                               int any_name, const std::function<void()> &after_object) {
+                               int any_name, const std::function<void()> &after_object, bool curve_links) {
     FetchOutcome outcome;
     std::unique_ptr<std::FILE, FileCloser> file(path.empty() ? nullptr
                                                              : std::fopen(path.c_str(), "r"));
@@ -281,10 +284,10 @@ FetchOutcome fetch_into_record(std::unique_ptr<PatchData> &slot, const std::stri
         outcome.errors = 1;
         return outcome;
     }
-    FileReader reader(file.get(), outcome.errors, outcome.notices);
+    FileReader reader(file.get(), outcome.errors, outcome.notices, curve_links);
     FurLine line = reader.next();
     for (; line.kind != kLineEndOfFile && line.kind != kLineError; line = reader.next()) {
-        if (line.kind != kLineObject || (!any_name && line.name != slot->name)) continue;
+        if (line.kind != kLineObject || (!any_name && line.name != fur_text_word(slot->name))) continue;
         const std::string message = "Fetch data for " + slot->name;
         status_line(message.c_str());
         if (line.count < 1) {

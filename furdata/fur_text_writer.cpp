@@ -2,8 +2,10 @@
 #include <cstdio>
 #include <string>
 
+#include "fcurve/fcurve_text.h"
 #include "furdata/fur_text_fields.h"
 #include "furdata/fur_text_file.h"
+#include "furdata/fur_text_line.h"
 #include "host/configuration.h"
 #include "host/globals.h"
 #include "host/scene.h"
@@ -42,7 +44,7 @@ public:
     }
     void text_setting(int level, std::string_view key, const std::string &value) {
         indent(level);
-        append("%-30s = \t %s\n", std::string(key).c_str(), value.c_str());
+        append("%-30s = \t %s\n", std::string(key).c_str(), fur_text_value(value).c_str());
     }
 
 private:
@@ -118,7 +120,7 @@ bool replace_file(const std::string &path, const std::string &text) {
 std::string object_text(const PatchData &r) {
     std::string out;
     TextWriter w(out);
-    w.header(0, "OBJECT", std::to_string(r.texture_keys.size()) + " " + r.name);
+    w.header(0, "OBJECT", std::to_string(r.texture_keys.size()) + " " + fur_text_word(r.name));
     w.settings(1, object_head_fields(), r);
     for (int t = 0; t < kColorTypes; ++t) {
         for (int i = 0; i < r.nbColorKeys[t] && i < kMaxColorKeys; ++i) {
@@ -151,6 +153,8 @@ int write_hold_file() {
     for (const auto &record : scene.patches) {
         if (record) text += object_text(*record);
     }
+    // The animation: without its curves a restored session keeps only the keys' ids.
+    text += fcurves_text();
     if (!replace_file(scene.hold_file_path, text)) {
         if (!hold_file_failure_reported) {
             status_message(kStatusError, "Can't open save file: %s", scene.hold_file_path.c_str());

@@ -1,5 +1,6 @@
 // Fur settings text files, read into a surface's record with any object name; every value the
-// reader keeps must lie within the settings' ranges.
+// reader keeps must lie within the settings' ranges. The function curves of hold files are read
+// from the same input.
 #include <unistd.h>
 
 #include <cstddef>
@@ -7,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "fcurve/fcurve_list.h"
+#include "fcurve/fcurve_text.h"
 #include "furdata/field_bounds.h"
 #include "furdata/fur_text_file.h"
 
@@ -23,5 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     record->name = "Sphere";
     fetch_into_record(record, path, 1);
     if (bound_fur_record(*record) != 0) __builtin_trap();  // the reader left a value out of range
+    fetch_fcurves(path);
+    for (int id : fcurve_ids()) {
+        float values[kFCurveMaxComponents] = {};
+        fcurve_query(id, 1, values);  // every curve read can be evaluated
+    }
+    fcurve_delete_all();
     return 0;
 }

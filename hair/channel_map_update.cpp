@@ -225,14 +225,18 @@ void update_value_map(PatchData &r, ValueChannel &ch, int p, int frame) {
 
 }  // namespace
 
+void animate_record(PatchData &r, int frame) {
+    animate_record_parameters(r, frame);
+    animate_keys(r, frame);
+}
+
 void update_channel_maps(int p) {
     SceneState &scene = scene_state();
     if (p < 0 || p >= static_cast<int>(scene.patches.size()) || !scene.patches[p]) return;
     PatchData &r = *scene.patches[p];
     const int frame = scene.current_frame;
 
-    animate_record_parameters(r, frame);
-    animate_keys(r, frame);
+    animate_record(r, frame);
     update_color_maps(r, frame);
     for (ValueChannel &ch : value_channels(r)) update_value_map(r, ch, p, frame);
     r.length_map_dirty = r.curl_map_dirty = r.grow_map_dirty = r.bend_map_dirty =

@@ -22,6 +22,9 @@ float channel_value_without_keys(int channel, bool second_component);
 // Brings every map of surface p (index in the scene's surface table) up to date for the current
 // frame: animated record parameters and keys, colour maps, then value maps.
 void update_channel_maps(int p);
+// The record's animated parameters and keys at the frame (function curves), marking the maps of
+// changed keys dirty; the first step of update_channel_maps.
+void animate_record(PatchData &r, int frame);
 
 // Fills map_a (and map_b for grow and bend) from the texture keys for channel 1..7 or 10. Each
 // map holds res·res floats. Draws from the process-wide 15-bit generator, which the caller seeds.

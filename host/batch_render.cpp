@@ -11,8 +11,10 @@
 #include "host/configuration.h"
 #include "host/globals.h"
 #include "host/scene.h"
+#include "host/status.h"
 #include "platform/key_state.h"
 #include "render/draw.h"
+#include "render/frame_memory.h"
 #include "render/offscreen_target.h"
 #include "render/pic_file.h"
 #include "saa/saa.h"
@@ -24,13 +26,9 @@ constexpr const char *kDefaultOutputName = "offscreen";
 // Draw mode 8 draws into a target of this many pixels a side: it only grows the hairs.
 constexpr int kExportTargetSize = 10;
 
-struct FrameRange {
-    int start = 0, end = 0, step = 1;
-};
-
 // The frames of a batch render: the command line's, else the play range. False (after the
 // messages) when the start lies after the end.
-bool batch_frames(const CommandLine &line, FrameRange &range) {
+bool batch_frames(const CommandLine &line, FrameSpan &range) {
     const SceneState &s = scene_state();
     if (!line.has_frames) {
         range = {s.start_frame, s.end_frame, s.frame_step};
@@ -52,10 +50,10 @@ bool open_offscreen_target(bool pixmap_only) {
     if (!pixmap_only) {
         if (offscreen_target_create(run.render_xres, run.render_yres, OffscreenKind::PBuffer))
             return true;
-        std::fprintf(stderr, "Can't open PBuffer offscreen image, trying PixMap");
+        std::fprintf(stderr, "Can't open PBuffer offscreen image, trying PixMap\n");
     }
     if (offscreen_target_create(run.render_xres, run.render_yres, OffscreenKind::PixMap)) return true;
-    std::fprintf(stderr, "Can't open PixMap offscreen image");
+    std::fprintf(stderr, "Can't open PixMap offscreen image\n");
     return false;
 }
 
@@ -86,7 +84,7 @@ void stop_interrupt_routing() {
 int batch_render(const CommandLine &line, const BatchHooks &hooks) {
     SceneState &s = scene_state();
     RunState &run = run_state();
-    FrameRange range;
+    FrameSpan range;
     if (!batch_frames(line, range)) {
         free_all();
         return kUsageError;
@@ -117,6 +115,24 @@ int batch_render(const CommandLine &line, const BatchHooks &hooks) {
         free_all();
         return kUsageError;
     }
+    // A target Mesa cannot draw into would crash it: refused before any work, as a target that
+    // cannot be opened.
+    if (!offscreen_target_size_supported(run.render_xres, run.render_yres)) {
+        std::fprintf(stderr, "Failed to create DIBSection\n%s\n",
+                     offscreen_target_size_text(run.render_xres, run.render_yres).c_str());
+        std::fprintf(stderr, line.pixmap_only ? "Can't open PixMap offscreen image"
+                                              : "Can't open PBuffer offscreen image, trying PixMap");
+        if (!line.pixmap_only) std::fprintf(stderr, "Can't open PixMap offscreen image");
+        free_all();
+        return kUsageError;
+    }
+    const int antialias = line.has_antialias ? line.antialias : display_settings()->antialias_level;
+    const FrameMemory need =
+        estimate_frame_memory(run.render_xres, run.render_yres, bool(hooks.export_hairs), antialias > 0);
+    if (!frame_memory_fits(need, hooks.max_memory.value_or(default_memory_limit()))) {
+        free_all();
+        return kUsageError;
+    }
     if (line.persistent_all) {
         for (auto &p : s.patches) {
             if (p) p->presistant_rebuild = 1;
@@ -124,7 +140,16 @@ int batch_render(const CommandLine &line, const BatchHooks &hooks) {
     }
     // Ctrl-C aborts the hair build and the render the way Escape does.
     platform::route_interrupt_to_escape();
+    const int errors = status_error_count();
     build_all_patches(0, 0);
+    if (status_error_count() > errors && !platform::interrupt_seen()) {
+        // Hairs that could not be grown are missing from every frame: none is drawn.
+        status_message(kStatusError, "Frames %d..%d not rendered: the hairs could not all be grown", range.start,
+                       range.end);
+        stop_interrupt_routing();
+        free_all();
+        return kFrameFailure;
+    }
     if (hooks.fur_grown) hooks.fur_grown();
 
     const std::string output = line.has_output ? line.output : kDefaultOutputName;
@@ -141,15 +166,19 @@ int batch_render(const CommandLine &line, const BatchHooks &hooks) {
     const ScopedHairExportWriter export_writer(hooks.export_hairs);
     const int mode = hooks.export_hairs ? kDrawExport : line.alpha ? kDrawRenderAlpha : kDrawRender;
     const bool chunk_safe = hooks.fur_frame && hooks.write_frame;
-    if (chunk_safe && range.start > *hooks.fur_frame) {
-        const int previous = std::max(range.start - range.step, *hooks.fur_frame);
-        std::fprintf(stderr, "Pre-roll: frame %d drawn, not saved\n", previous);
-        render_frames_batch(previous, previous, 1, mode, output.c_str(),
-                            frames_from_one_random_state([](int, const PicImage &) { return true; }));
+    const std::vector<FrameSpan> runs = hooks.frame_runs.empty() ? std::vector<FrameSpan>{range} : hooks.frame_runs;
+    int failed = 0;
+    for (const FrameSpan &run : runs) {
+        if (chunk_safe && run.start > *hooks.fur_frame) {
+            const int previous = std::max(run.start - std::max(run.step, 1), *hooks.fur_frame);
+            std::fprintf(stderr, "Pre-roll: frame %d drawn, not saved\n", previous);
+            render_frames_batch(previous, previous, 1, mode, output.c_str(),
+                                frames_from_one_random_state([](int, const PicImage &) { return true; }));
+        }
+        failed += render_frames_batch(run.start, run.end, run.step, mode, output.c_str(),
+                                      chunk_safe ? frames_from_one_random_state(hooks.write_frame) : hooks.write_frame);
+        if (platform::interrupt_seen()) break;
     }
-    const int failed =
-        render_frames_batch(range.start, range.end, range.step, mode, output.c_str(),
-                            chunk_safe ? frames_from_one_random_state(hooks.write_frame) : hooks.write_frame);
     const bool interrupted = platform::interrupt_seen();
     stop_interrupt_routing();
     offscreen_target_destroy();

@@ -29,14 +29,15 @@ std::unique_ptr<std::FILE, FileCloser> &message_file() {
 
 bool window_size_ok(int n) { return n > kMinWindowSize && n < kMaxWindowSize; }
 
-// FUR_SIZE is read with the pattern "%d, %d": the blank matches any run of white space.
+// FUR_SIZE is read with the pattern "%d, %d": the blank matches any run of white space. The
+// size may also be written the way "New size" prints it, "1280x1024".
 void read_window_size(const char *text) {
     Config &c = config();
     int x = 0;
     const char *rest = nullptr;
     if (!scan_int(text, &x, &rest)) return;
     if (window_size_ok(x)) c.window_x = x;
-    if (*rest != ',') return;
+    if (*rest != ',' && *rest != 'x' && *rest != 'X') return;
     int y = 0;
     if (!scan_int(rest + 1, &y, nullptr)) return;
     if (window_size_ok(y)) c.window_y = y;

@@ -212,7 +212,8 @@ void nurbs_surface_geometry(const SAA_Scene &scene, const SAA_Elem &model, Patch
 
 int MY_read_scene(const char *scene_name, const char *database_name) {
     SceneState &s = scene_state();
-    std::fprintf(stderr, "MY_read_scene");
+    // A line of its own: the next status line must not run on from it.
+    std::fprintf(stderr, "MY_read_scene\n");
     if (int rc = acquire_scene(s, scene_name, database_name)) return rc;
     if (int rc = SAA_updatelistGet(&s.scene)) return rc;
     if (int rc = read_play_control(s)) return rc;

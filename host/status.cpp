@@ -29,6 +29,7 @@ constexpr float kReportsPerTask = 33.0f;
 struct StatusState {
     std::string last_plain_line;
     std::optional<long long> last_beep_ms;
+    int error_lines = 0;
 };
 
 StatusState &state() {
@@ -128,6 +129,7 @@ void status_message(int level, const char *format, ...) {
         if (designer_output().message_box) designer_output().message_box(line);
         return;
     }
+    if (level == kStatusError) ++state().error_lines;
     if ((level == kStatusError || level == kStatusWarning) && beeps_on_error()) status_beep();
     message_file_write(line);
     if (run_state().batch) {
@@ -160,7 +162,12 @@ void status_debug(const char *text) {
 
 void status_warning(const char *text) { status_prefixed("WARNING: %s", text); }
 
-void status_error(const char *text) { status_prefixed("ERROR: %s", text); }
+void status_error(const char *text) {
+    ++state().error_lines;
+    status_prefixed("ERROR: %s", text);
+}
+
+int status_error_count() { return state().error_lines; }
 
 void status_beep() {
     StatusState &s = state();

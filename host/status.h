@@ -22,6 +22,9 @@ void status_debug(const char *text);
 void status_warning(const char *text);
 void status_error(const char *text);
 void status_beep();
+// ERROR lines written so far by this process: work that wrote one between two counts failed
+// in part (a frame that lost hairs, for one).
+int status_error_count();
 // Forgets the last plain line and the last beep time (a fresh start; tests).
 void status_reset();
 

@@ -2,6 +2,7 @@
 
 #include <GL/freeglut.h>
 #include <GL/glx.h>
+#include <X11/Xlib.h>
 
 #include <cstdio>
 
@@ -16,6 +17,7 @@ struct WindowSystem {
     bool ready = false;
     int main_window = kFirstGlutWindow;
     char program_name[64] = {};
+    CloseRequestFn on_close_request = nullptr;
 };
 
 WindowSystem &window_system() {
@@ -31,6 +33,28 @@ unsigned long native_window_of(int glut_window) {
     const unsigned long handle = static_cast<unsigned long>(glXGetCurrentDrawable());
     if (previous > 0) glutSetWindow(previous);
     return handle;
+}
+
+struct CloseAtoms {
+    Atom protocols = None, delete_window = None;
+};
+
+Bool is_close_request(Display *, XEvent *event, XPointer arg) {
+    const auto *atoms = reinterpret_cast<const CloseAtoms *>(arg);
+    return event->type == ClientMessage && event->xclient.message_type == atoms->protocols &&
+           static_cast<Atom>(event->xclient.data.l[0]) == atoms->delete_window;
+}
+
+// Takes the window manager's close requests out of freeglut's queue before it sees them.
+// freeglut's connection is the one its current GL context lives on.
+void take_close_requests() {
+    WindowSystem &ws = window_system();
+    Display *display = glXGetCurrentDisplay();
+    if (!ws.on_close_request || !display) return;
+    CloseAtoms atoms{XInternAtom(display, "WM_PROTOCOLS", False), XInternAtom(display, "WM_DELETE_WINDOW", False)};
+    XEvent event;
+    while (XCheckIfEvent(display, &event, is_close_request, reinterpret_cast<XPointer>(&atoms)))
+        ws.on_close_request(event.xclient.window);
 }
 
 }  // namespace
@@ -62,10 +86,13 @@ bool window_system_require(const char *program_name) {
 
 void window_system_set_main_window(int glut_window) { window_system().main_window = glut_window; }
 
+void window_system_on_close_request(CloseRequestFn handler) { window_system().on_close_request = handler; }
+
 }  // namespace vellimor::platform
 
 extern "C" void glutHandleEvents(void) {
     if (!vellimor::platform::window_system_ready()) return;
+    vellimor::platform::take_close_requests();
     glutMainLoopEvent();
 }
 

@@ -20,6 +20,12 @@ bool window_system_require(const char *program_name);
 // window created.
 void window_system_set_main_window(int glut_window);
 
+// Receives the native window a window manager asked to close (WM_DELETE_WINDOW). freeglut would
+// destroy such a window at once; glutHandleEvents takes these requests out first and hands them
+// here, so the application decides what closing means (and the window stays until it does).
+using CloseRequestFn = void (*)(unsigned long native_window);
+void window_system_on_close_request(CloseRequestFn handler);
+
 }  // namespace vellimor::platform
 
 extern "C" {

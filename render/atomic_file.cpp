@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,11 +42,22 @@ bool write_all(int fd, const uint8_t *data, size_t size) {
 AtomicFileWriter::~AtomicFileWriter() {
     if (fd_ < 0) return;
     ::close(fd_);
-    ::unlink(temporary_.c_str());
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
 }
 
 bool AtomicFileWriter::open(const std::string &path, std::string *error) {
     path_ = path;
+    temporary_.clear();
+    write_error_ = 0;
+    // An unnamed file in the target's folder: a process killed while writing leaves nothing
+    // behind. Where the file system has no unnamed files, a named temporary it is.
+    const std::string::size_type slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    // Naming it later goes through /proc/self/fd.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd_ >= 0) return true;
+    }
     temporary_ = path + ".XXXXXX";
     fd_ = ::mkstemp(temporary_.data());
     if (fd_ < 0) {
@@ -56,7 +68,6 @@ bool AtomicFileWriter::open(const std::string &path, std::string *error) {
     mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd_, 0666 & ~mask);
-    write_error_ = 0;
     return true;
 }
 
@@ -66,6 +77,25 @@ bool AtomicFileWriter::write(const uint8_t *data, size_t size) {
     return write_error_ == 0;
 }
 
+// Gives the unnamed file a temporary name beside the target, for the rename that replaces the
+// target whole; 0 or the error.
+int AtomicFileWriter::name_unnamed_file() {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    std::random_device random;
+    constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    constexpr int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        std::string name = path_ + ".";
+        for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temporary_ = name;
+            return 0;
+        }
+        if (errno != EEXIST) return errno;
+    }
+    return EEXIST;
+}
+
 bool AtomicFileWriter::commit(std::string *error) {
     if (fd_ < 0) {
         set_error(error, "cannot write", path_, EBADF);
@@ -73,12 +103,13 @@ bool AtomicFileWriter::commit(std::string *error) {
     }
     int code = write_error_;
     if (!code && ::fsync(fd_) != 0) code = errno;
+    if (!code && temporary_.empty()) code = name_unnamed_file();
     const int closed = ::close(fd_);
     fd_ = -1;
     if (!code && closed != 0) code = errno;
     if (!code && ::rename(temporary_.c_str(), path_.c_str()) != 0) code = errno;
     if (code) {
-        ::unlink(temporary_.c_str());
+        if (!temporary_.empty()) ::unlink(temporary_.c_str());
         set_error(error, "cannot write", path_, code);
         return false;
     }

@@ -13,8 +13,9 @@ namespace vellimor {
 bool write_file_atomically(const std::string &path, const std::vector<uint8_t> &bytes,
                            std::string *error = nullptr);
 
-// A file written piece by piece beside its final name and renamed into place by commit(); a
-// writer destroyed without commit() leaves nothing behind.
+// A file written piece by piece as an unnamed file in the target's folder (a named temporary
+// beside it where the file system has none), named and renamed into place by commit(); a writer
+// destroyed without commit(), or a process killed while writing, leaves nothing behind.
 class AtomicFileWriter {
 public:
     AtomicFileWriter() = default;
@@ -29,7 +30,9 @@ public:
     bool commit(std::string *error = nullptr);
 
 private:
-    std::string path_, temporary_;
+    int name_unnamed_file();
+
+    std::string path_, temporary_;  // temporary_: empty while the file has no name
     int fd_ = -1;
     int write_error_ = 0;
 };

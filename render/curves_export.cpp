@@ -86,18 +86,6 @@ std::vector<float> extent_of(const SurfaceCurves &c) {
     return {low[0], low[1], low[2], high[0], high[1], high[2]};
 }
 
-void add_sample(std::string &samples, int frame, const std::string &value) {
-    samples += "            " + std::to_string(frame) + ": " + value + ",\n";
-}
-
-std::string time_sampled(const char *declaration, const std::string &samples) {
-    return std::string("        ") + declaration + ".timeSamples = {\n" + samples + "        }\n";
-}
-
-std::string vertex_primvar(const char *declaration) {
-    return std::string("        ") + declaration + " (\n            interpolation = \"vertex\"\n        )\n";
-}
-
 std::string quoted(const std::string &text) {
     std::string out = "\"";
     for (char c : text) {
@@ -167,15 +155,37 @@ UsdCurvesLayer::Prim &UsdCurvesLayer::prim_of(const std::string &surface) {
     return prim;
 }
 
+void UsdCurvesLayer::Attribute::add(int frame, std::string value) {
+    if (!samples.empty() && *samples.back().second == value) {
+        samples.emplace_back(frame, samples.back().second);
+        return;
+    }
+    varies = varies || !samples.empty();
+    samples.emplace_back(frame, std::make_shared<const std::string>(std::move(value)));
+}
+
+// The default value when every frame has the same, else one time sample per frame; a primvar's
+// values are one per vertex.
+std::string UsdCurvesLayer::attribute_text(const char *declaration, const Attribute &attribute, bool per_vertex) const {
+    const std::string indent = "        ";
+    const std::string metadata = per_vertex ? " (\n" + indent + "    interpolation = \"vertex\"\n" + indent + ")" : "";
+    if (!attribute.varies && attribute.samples.size() == frames_.size() && !attribute.samples.empty())
+        return indent + declaration + " = " + *attribute.samples.front().second + metadata + "\n";
+    std::string out = per_vertex ? indent + declaration + metadata + "\n" : "";
+    out += indent + declaration + ".timeSamples = {\n";
+    for (const auto &[frame, value] : attribute.samples) out += indent + "    " + std::to_string(frame) + ": " + *value + ",\n";
+    return out + indent + "}\n";
+}
+
 void UsdCurvesLayer::add_frame(const FrameCurves &frame) {
     frames_.push_back(frame.frame);
     for (const SurfaceCurves &c : frame.surfaces) {
         Prim &prim = prim_of(c.surface);
         // One time sample of an attribute: its values written by `put` into one text.
-        const auto sample = [&](auto &attribute, const auto &put, const auto &values) {
+        const auto sample = [&](Attribute &attribute, const auto &put, const auto &values) {
             std::string value;
             put(value, values);
-            add_sample(attribute, frame.frame, value);
+            attribute.add(frame.frame, std::move(value));
         };
         const auto list = [](std::string &out, const auto &values) { put_list(out, values); };
         const auto triples = [](std::string &out, const auto &values) { put_triples(out, values); };
@@ -209,15 +219,12 @@ std::string UsdCurvesLayer::text() const {
         out += "    )\n    {\n";
         out += "        uniform token type = \"linear\"\n";
         out += "        uniform token wrap = \"nonperiodic\"\n";
-        out += time_sampled("int[] curveVertexCounts", prim.counts);
-        out += time_sampled("point3f[] points", prim.points);
-        out += time_sampled("float3[] extent", prim.extent);
-        out += vertex_primvar("float[] widths");
-        out += time_sampled("float[] widths", prim.widths);
-        out += vertex_primvar("color3f[] primvars:displayColor");
-        out += time_sampled("color3f[] primvars:displayColor", prim.colors);
-        out += vertex_primvar("float[] primvars:displayOpacity");
-        out += time_sampled("float[] primvars:displayOpacity", prim.opacities);
+        out += attribute_text("int[] curveVertexCounts", prim.counts, false);
+        out += attribute_text("point3f[] points", prim.points, false);
+        out += attribute_text("float3[] extent", prim.extent, false);
+        out += attribute_text("float[] widths", prim.widths, true);
+        out += attribute_text("color3f[] primvars:displayColor", prim.colors, true);
+        out += attribute_text("float[] primvars:displayOpacity", prim.opacities, true);
         out += "    }\n";
     }
     out += "}\n";

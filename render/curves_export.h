@@ -4,7 +4,9 @@
 // (BasisCurves) and as PLY files of vertices and edges.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "render/hair_geometry.h"
@@ -32,9 +34,11 @@ struct FrameCurves {
 // grew no segment left out.
 FrameCurves curves_of_drawing(const HairDrawing &drawing, int frame);
 
-// A USD text layer holding the hairs of every frame added, as time samples: one Xform named
-// after the scene with one BasisCurves prim per surface (type linear, curveVertexCounts, points,
-// widths, primvars:displayColor and primvars:displayOpacity per vertex, extent).
+// A USD text layer holding the hairs of every frame added: one Xform named after the scene with
+// one BasisCurves prim per surface (type linear, curveVertexCounts, points, widths,
+// primvars:displayColor and primvars:displayOpacity per vertex, extent). An attribute that holds
+// the same values at every frame is written once as its default value; one that changes, as time
+// samples.
 class UsdCurvesLayer {
 public:
     UsdCurvesLayer(std::string scene_name, double frames_per_second);
@@ -43,12 +47,19 @@ public:
     std::string text() const;
 
 private:
+    // The values of one attribute at every frame added; a frame with the values of the frame
+    // before shares its text.
+    struct Attribute {
+        std::vector<std::pair<int, std::shared_ptr<const std::string>>> samples;
+        bool varies = false;
+        void add(int frame, std::string value);
+    };
     struct Prim {
         std::string surface;
         std::string name;  // a valid, unique prim name
-        // One "time: value" entry per frame for each attribute, in the order frames were added.
-        std::string counts, points, widths, colors, opacities, extent;
+        Attribute counts, points, widths, colors, opacities, extent;
     };
+    std::string attribute_text(const char *declaration, const Attribute &attribute, bool per_vertex) const;
     Prim &prim_of(const std::string &surface);
 
     std::string scene_name_;

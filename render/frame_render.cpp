@@ -41,6 +41,23 @@ AlphaImage &alpha_image() {
     return image;
 }
 
+// The float sums of the frame being drawn, bottom row first, while float pictures are kept.
+struct FloatSums {
+    bool keep = false;
+    int width = 0, height = 0;
+    std::vector<float> colour;  // RGBA of the last antialiased drawing
+    std::vector<float> alpha;   // the alpha pass's
+};
+FloatSums &float_sums() {
+    static FloatSums sums;
+    return sums;
+}
+
+void clear_float_sums() {
+    float_sums().colour.clear();
+    float_sums().alpha.clear();
+}
+
 std::string &output_base_name() {
     static std::string name = "offscreen";
     return name;
@@ -206,6 +223,13 @@ void store_alpha_image() {
     AlphaImage &image = alpha_image();
     image.width = width;
     image.height = height;
+    // The alpha pass was antialiased: its float sum is the alpha the float picture takes.
+    FloatSums &sums = float_sums();
+    if (sums.keep && sums.width == width && sums.height == height && !sums.colour.empty()) {
+        sums.alpha.resize(size_t(width) * size_t(height));
+        for (size_t i = 0; i < sums.alpha.size(); ++i) sums.alpha[i] = sums.colour[i * 4];
+        sums.colour.clear();
+    }
     image.pixels.assign(size_t(width) * size_t(height), 0);
     for (int row = 0; row < height; ++row)
         for (int col = 0; col < width; ++col)
@@ -257,7 +281,8 @@ int draw_antialiased(const PolygonList &list, bool alpha, int level, int mode, i
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     std::unique_ptr<platform::AccumulationBuffer> accumulation;
-    if (opengl) accumulation = std::make_unique<platform::AccumulationBuffer>();
+    FloatSums &sums = float_sums();
+    if (opengl) accumulation = std::make_unique<platform::AccumulationBuffer>(false, sums.keep);
     const float weight = 1.0f / float(passes);
     int done = 0;
     int result = 1;
@@ -286,6 +311,11 @@ int draw_antialiased(const PolygonList &list, bool alpha, int level, int mode, i
     if (opengl && result && done > 0) {
         accumulation->return_scaled(float(passes) / float(done));
         glFlush();
+        if (sums.keep) {
+            int x = 0, y = 0;
+            viewport(x, y, sums.width, sums.height);
+            sums.colour = accumulation->returned();
+        }
     }
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
@@ -297,9 +327,13 @@ void save_frame_image(int x0, int x1, int y0, int y1, int frame) {
     const int width = x1 - x0, height = y1 - y0;
     status_message(kStatusPlain, "Saving image: %d,%d!\n", width, height);
     if (width <= 0 || height <= 0) return;
-    const std::vector<uint8_t> rgba = read_colour_buffer(0, 0, width, height);
-    std::unique_ptr<PicImage> picture =
-        pic_from_framebuffer(rgba.data(), width, height, stored_alpha_image(width, height));
+    std::vector<uint8_t> rgba = read_colour_buffer(0, 0, width, height);
+    const uint8_t *alpha = stored_alpha_image(width, height);
+    // Without an alpha pass the picture is opaque, as a batch render's is: the window's alpha
+    // bitplanes only hold what the drawing left there.
+    if (!alpha)
+        for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
+    std::unique_ptr<PicImage> picture = pic_from_framebuffer(rgba.data(), width, height, alpha);
     if (!picture) {
         std::fprintf(stderr, "Unable to allocate picture\n");
         return;
@@ -308,6 +342,33 @@ void save_frame_image(int x0, int x1, int y0, int y1, int frame) {
     picture->fields = 3;
     const std::string name = frame_file_name(render_settings().output_name, frame);
     if (!pic_save(name, *picture)) status_message(kStatusError, "Can't write %s", name.c_str());
+}
+
+void keep_float_pictures(bool keep) {
+    float_sums().keep = keep;
+    clear_float_sums();
+}
+
+FloatPicture frame_float_picture(const PicImage &picture) {
+    const FloatSums &sums = float_sums();
+    const size_t width = size_t(picture.width), height = size_t(picture.height), pixels = width * height;
+    const bool summed = sums.width == int(width) && sums.height == int(height);
+    const bool colour_sum = summed && sums.colour.size() == pixels * 4;
+    const bool alpha_sum = summed && sums.alpha.size() == pixels;
+    FloatPicture out{int(width), int(height), std::vector<float>(pixels * 4, 1.0f)};
+    const auto byte = [&](int channel, size_t i) {
+        const std::vector<uint8_t> &plane = picture.planes[size_t(channel)];
+        return plane.empty() ? (channel == kPicAlpha ? 1.0f : 0.0f) : float(plane[i]) / 255.0f;
+    };
+    for (size_t y = 0; y < height; ++y) {
+        for (size_t x = 0; x < width; ++x) {
+            const size_t top = y * width + x, bottom = (height - 1 - y) * width + x;  // the sums are bottom first
+            for (int c = 0; c < 3; ++c)
+                out.rgba[top * 4 + size_t(c)] = colour_sum ? sums.colour[bottom * 4 + size_t(c)] : byte(c, top);
+            out.rgba[top * 4 + 3] = alpha_sum ? sums.alpha[bottom] : byte(kPicAlpha, top);
+        }
+    }
+    return out;
 }
 
 int render_frames_batch(int start, int end, int step, int mode, const char *base_name,
@@ -330,8 +391,17 @@ int render_frames_batch(int start, int end, int step, int mode, const char *base
         const auto started = std::chrono::steady_clock::now();
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        clear_float_sums();
+        const int errors = status_error_count();
         draw_fur(mode, frame, true, false);
-        if (mode != kDrawExport && !save_batch_frame(frame, writer)) ++failed;
+        if (status_error_count() > errors) {
+            // Memory ran out for some hairs (or a rebuild failed): the picture lacks them, and a
+            // picture that looks done but is not must not stand in for the frame.
+            status_message(kStatusError, "Frame %d lost hairs (see the ERROR lines above): not saved", frame);
+            ++failed;
+        } else if (mode != kDrawExport && !save_batch_frame(frame, writer)) {
+            ++failed;
+        }
         status_message(kStatusPlain, "Last Frame Time: %10.2f sec", seconds_since(started));
         if (frame > end - step) break;  // the next step would overflow past the end
         if (platform::interrupt_seen()) break;  // Ctrl-C ends the run after this frame

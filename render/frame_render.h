@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "render/exr_image.h"
 #include "render/polygon_sort.h"
 
 namespace vellimor {
@@ -65,6 +66,14 @@ void store_alpha_image();
 void free_alpha_image();
 // The stored alpha image (width x height bytes, row 0 at the top), or null.
 const uint8_t *stored_alpha_image(int width, int height);
+
+// Batch frames keep, while asked to, the float sums of their antialiasing passes (colour, and the
+// alpha pass's), from which frame_float_picture makes the frame's float picture.
+void keep_float_pictures(bool keep);
+// The float picture of the batch frame just drawn, whose bytes are `picture`: the colour from
+// the antialiasing sum where the frame had one, else the bytes; the alpha from the alpha pass
+// (its sum where it had one), else the picture's alpha plane, else opaque.
+FloatPicture frame_float_picture(const PicImage &picture);
 
 // Reads the window's colour buffer (x1 - x0 by y1 - y0) and writes "<output>.<frame>.pic".
 void save_frame_image(int x0, int x1, int y0, int y1, int frame);

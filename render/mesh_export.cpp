@@ -97,7 +97,7 @@ int set_control_vertex_attributes(const SAA_Elem &mesh, const HairMeshArrays &ar
     try {
         polygons.resize(static_cast<std::size_t>(arrays.polygon_count()));
     } catch (const std::bad_alloc &) {
-        std::fprintf(stderr, "Unable to allocate memory.");
+        std::fprintf(stderr, "Unable to allocate memory.\n");
         return 1;
     }
     if (SAA_meshGetPolygons(scene, &mesh, arrays.polygon_count(), polygons.data()) != SAA_OK) return 1;
@@ -234,7 +234,7 @@ int store_hair_mesh(const std::vector<HairPoint *> &polygons, long polygon_count
     HairMeshElement &mesh = hair_mesh();
     HairMeshArrays arrays;
     if (!build_hair_mesh_arrays(polygons, polygon_count, arrays)) {
-        std::fprintf(stderr, "Unable to allocate memory.");
+        std::fprintf(stderr, "Unable to allocate memory.\n");
         return 1;
     }
     if (int rc = hand_over_geometry(mesh, arrays)) return rc;

@@ -14,6 +14,10 @@
 namespace vellimor {
 namespace {
 
+// The largest side the renderer draws: its viewport stops there (a wider target would get the
+// picture off-centre and black beyond), and larger buffers overflow its 32-bit offsets.
+constexpr int kMaxTargetSide = 16384;
+
 // The target asks for what a 24-bit memory bitmap offers: no alpha, no double buffering.
 constexpr platform::OffscreenRequest kTargetRequest{24, 32, 8};
 
@@ -37,6 +41,16 @@ void report_failure(const platform::OffscreenFailure &failure) {
 }
 
 }  // namespace
+
+bool offscreen_target_size_supported(int width, int height) {
+    return width >= 1 && height >= 1 && width <= kMaxTargetSide && height <= kMaxTargetSide;
+}
+
+std::string offscreen_target_size_text(int width, int height) {
+    return "a target of " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels is larger than this renderer can draw (at most " + std::to_string(kMaxTargetSide) +
+           " pixels a side)";
+}
 
 std::string describe_pixel_format(const platform::PixelFormatInfo &f) {
     std::string text;
@@ -68,9 +82,9 @@ bool offscreen_target_create(int width, int height, OffscreenKind kind) {
     // processor count asked for holds for it too, unless its own setting says otherwise.
     if (config().processors_given) setenv("LP_NUM_THREADS", std::to_string(std::max(1, config().processors)).c_str(), 0);
     platform::OffscreenFailure failure;
-    if (width <= 0 || height <= 0) {
+    if (!offscreen_target_size_supported(width, height)) {
         failure.message = "Failed to create DIBSection\n";
-        failure.detail = "invalid size " + std::to_string(width) + " x " + std::to_string(height);
+        failure.detail = offscreen_target_size_text(width, height);
         report_failure(failure);
         return false;
     }

@@ -15,6 +15,12 @@ struct PicImage;
 // The two targets the batch command line can ask for: "PBuffer" (the default) and "PixMap" (-X).
 enum class OffscreenKind { PBuffer, PixMap };
 
+// Whether a target of this size can be drawn into whole: beyond the renderer's largest viewport a
+// picture comes out wrong, and far beyond it Mesa's rasteriser crashes instead of failing.
+bool offscreen_target_size_supported(int width, int height);
+// The line that says why a size is not supported.
+std::string offscreen_target_size_text(int width, int height);
+
 // Creates the target of the given size and makes it current; false when it can't be made.
 // The chosen pixel format is described on stderr; a failure writes what failed there.
 bool offscreen_target_create(int width, int height, OffscreenKind kind);

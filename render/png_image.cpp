@@ -89,6 +89,8 @@ bool write_png(png_structp png, png_infop info, int width, int height, bool has_
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
                  has_alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // The pixels are display values: say so, so that viewers and compositors need not guess.
+    png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
     png_write_info(png, info);
     for (int y = 0; y < height; ++y) {
         if (!source(y, row)) return false;

@@ -24,7 +24,7 @@ using PngRowSource = std::function<bool(int y, uint8_t *row)>;
 // Takes the next bytes of the file; false stops.
 using PngByteSink = std::function<bool(const uint8_t *data, size_t size)>;
 
-// Encodes 8-bit pixels as a PNG (RGBA when `has_alpha`, else RGB) one row at a time, so that
+// Encodes 8-bit pixels as a PNG (RGBA when `has_alpha`, else RGB, marked sRGB) one row at a time, so that
 // memory holds one row whatever the size. On failure `error` says why, unless the sink stopped
 // (the sink's owner knows why).
 bool png_write_rows(int width, int height, bool has_alpha, const PngRowSource &source,

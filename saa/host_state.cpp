@@ -33,7 +33,11 @@ bool scene_name_from(const char *given, std::string &name) {
     std::size_t ext = std::strlen(kSceneExtension);
     if (name.size() > ext && name.compare(name.size() - ext, ext, kSceneExtension) == 0)
         name.resize(name.size() - ext);
-    return !name.empty() && name.find('/') == std::string::npos && name != "." && name != "..";
+    // A control character (a line break above all) would break every line that names the scene.
+    const bool control = std::any_of(name.begin(), name.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+    });
+    return !name.empty() && !control && name.find('/') == std::string::npos && name != "." && name != "..";
 }
 
 std::string scene_path(const std::string &name) {

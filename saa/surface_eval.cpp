@@ -2,6 +2,7 @@
 // local space; the evaluation selectors are accepted and ignored.
 #include <cmath>
 
+#include "saa/fur_side.h"
 #include "saa/host_state.h"
 #include "saa/surfaces.h"
 
@@ -110,5 +111,16 @@ extern "C" int SAA_surfaceEvalTangents(const SAA_Scene *scene, const SAA_Elem *m
         tangent_u[k] = p.du[k];
         tangent_v[k] = p.dv[k];
     }
+    return SAA_OK;
+}
+
+extern "C" int SAA_surfaceGetFurSide(const SAA_Scene *scene, const SAA_Elem *model, int *closed, int *outward) {
+    int status = SAA_OK;
+    const Model *m = surface_of(scene, model, status);
+    if (!m) return status;
+    if (!closed || !outward) return fail(SAA_ERR_ARGUMENT, "null result pointer");
+    const FurSide side = fur_side(*m);
+    *closed = side.closed;
+    *outward = side.outward;
     return SAA_OK;
 }

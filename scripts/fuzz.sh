@@ -11,7 +11,7 @@ seconds=${2:?usage: scripts/fuzz.sh BUILD SECONDS [TARGET...]}
 shift 2
 root=$(cd "$(dirname "$0")/.." && pwd)
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(pic scene_file fur_text stored_fur)
+[ ${#targets[@]} -gt 0 ] || targets=(pic scene_file fur_text stored_fur model_file)
 
 mkdir -p "$build/artifacts"
 failed=0

@@ -6,11 +6,12 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libpng-dev
+  nlohmann-json3-dev libpng-dev libopenexr-dev openexr
   libgl-dev libglu1-mesa-dev libegl-dev libegl1-mesa-dev libosmesa6-dev libgl1-mesa-dri
   freeglut3-dev libx11-dev libxtst-dev
   xvfb xauth x11-utils xdotool
   clang libclang-rt-14-dev
+  gcovr python3
   slurmctld slurmd slurm-client munge
 )
 

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -46,6 +47,19 @@ void *Plugin::symbol(const char *name) {
                  (why ? why : "null symbol");
     }
     return address;
+}
+
+int call_plugin_main(const char *program, const char *entry, int argc, char **argv, int failure) {
+    Plugin plugin;
+    using Main = int (*)(int, char **);
+    auto main = reinterpret_cast<Main>(plugin.symbol(entry));
+    if (!main) {
+        std::fprintf(stderr, "%s: %s\n", program, plugin.error().c_str());
+        return failure;
+    }
+    const int status = main(argc, argv);
+    std::fflush(nullptr);
+    return status;
 }
 
 }  // namespace vellimor::app

@@ -33,4 +33,9 @@ private:
     std::string error_;
 };
 
+// Loads the plug-in and hands the command line to its exported `entry`(argc, argv), whose status
+// it returns; when the plug-in or the entry is missing, one line "PROGRAM: why" on stderr and
+// `failure`.
+int call_plugin_main(const char *program, const char *entry, int argc, char **argv, int failure);
+
 }  // namespace vellimor::app

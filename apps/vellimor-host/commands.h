@@ -36,6 +36,13 @@ bool parse_real(const std::string &text, float &value);
 // line naming the database or scene file and returns false.
 bool open_scene(const CommandLine &line, SAA_Database &database, SAA_Scene &scene);
 
+// "--help" or "-h" among the command's arguments.
+bool asks_for_help(const CommandLine &line);
+
+// The whole program: the command line's subcommand run, its exit status returned. The plug-in
+// exports it as vellimor_host_main.
+int run_host_command(int argc, char **argv);
+
 // Subcommands: each returns the process exit status.
 int run_info(const CommandLine &line);
 // The batch render of a scene into numbered picture files.
@@ -51,5 +58,8 @@ int run_edit(const CommandLine &line);
 // Fur settings text files: writing the settings of a scene's surfaces, applying them to a scene.
 int run_export_fur(const CommandLine &line);
 int run_apply_fur(const CommandLine &line);
+// Models in: surfaces from OBJ and USD text files; a surface turned over.
+int run_import(const CommandLine &line);
+int run_flip_surface(const CommandLine &line);
 
 }  // namespace vellimor::host_driver

@@ -25,13 +25,17 @@ namespace fs = std::filesystem;
 constexpr const char *kUsage =
     "usage: vellimor-host export-curves -d DATABASE -s SCENE [options] OUT\n"
     "Writes every hair of the frames as a curve through the points the render draws.\n"
-    "  --frames START END [STEP]  frames to export (default: the scene's play range)\n"
+    "  --frames FRAMES            frames to export: 5, 1-100, 1-100x2, 1,5,10-20 or START END [STEP]\n"
+    "                             (default: the scene's play range)\n"
     "  --format usda|ply          usda (default): OUT is one USD text layer with a BasisCurves\n"
-    "                             prim per surface and a time sample per frame;\n"
-    "                             ply: OUT.0001.ply ... one file of vertices and edges per frame\n"
+    "                             prim per surface, time samples only where the hairs move;\n"
+    "                             ply: OUT.0001.ply ... (#### or %04d in OUT places the number)\n"
+    "                             one file of vertices and edges per frame\n"
     "  --fur-frame F              frame at which surfaces not regrown every frame grow their fur\n"
     "                             (default: the play range's start, or START when earlier)\n"
     "  --all-persistent           regrow every surface's hairs at each frame\n"
+    "  --threads N                threads growing the hairs (default: FUR_MAX_PROC, else every core)\n"
+    "OUT's folder is made when missing.\n"
     "Written files are listed on stdout. Exit status: 0 written, 1 failed, 2 wrong options.\n";
 
 enum class CurvesFormat { usda, ply };
@@ -67,11 +71,13 @@ bool parse_curves_options(const std::vector<std::string> &args, CurvesOptions &o
     for (bool unused : {o.render.has_size, o.render.has_aspect, o.render.has_antialias, o.render.alpha,
                         !o.render.output.empty(), o.render.jobs != 1}) {
         if (!unused) continue;
-        report_error("export-curves takes --frames, --format, --fur-frame and --all-persistent only");
+        report_error("export-curves takes --frames, --format, --fur-frame, --all-persistent and --threads only");
         return false;
     }
-    if (o.out.empty()) {
-        report_error("export-curves needs the file to write: OUT");
+    int number = 0;
+    if (o.out.empty() || parse_integer(o.out, number)) {
+        report_error("export-curves needs the file to write: OUT" +
+                     (o.out.empty() ? std::string() : " (\"" + o.out + "\" is a frame number)"));
         return false;
     }
     if (!o.has_format && fs::path(o.out).extension() == ".ply") o.format = CurvesFormat::ply;
@@ -82,11 +88,6 @@ std::string scene_name_of(const std::string &scene) {
     std::string name = fs::path(scene).filename().string();
     if (name.ends_with(".dsc")) name.resize(name.size() - 4);
     return name;
-}
-
-// OUT without a ".ply" ending: the base of the per-frame files.
-std::string ply_base(const std::string &out) {
-    return fs::path(out).extension() == ".ply" ? out.substr(0, out.size() - 4) : out;
 }
 
 std::string usda_path(const std::string &out) {
@@ -124,7 +125,7 @@ public:
             return true;
         }
         const std::string bytes = curves_ply_bytes(curves, scene_name_);
-        const bool ok = write_text_file(frame_file(ply_base(options_.out), frame, "ply"), bytes);
+        const bool ok = write_text_file(frame_file(options_.out, frame, "ply"), bytes);
         if (!ok) ++failed_;
         return ok;
     }
@@ -142,11 +143,13 @@ private:
     int frames_ = 0, failed_ = 0;
 };
 
-bool folder_exists(const std::string &file) {
+// Makes OUT's folder, with its parents, when missing.
+bool folder_made(const std::string &file) {
     const fs::path folder = fs::path(file).parent_path();
     std::error_code error;
-    if (folder.empty() || fs::is_directory(folder, error)) return true;
-    report_error("cannot write " + file + ": no folder " + folder.string());
+    if (folder.empty() || fs::is_directory(folder, error) || fs::create_directories(folder, error) || !error)
+        return true;
+    report_error("cannot write " + file + ": cannot make folder " + folder.string() + ": " + error.message());
     return false;
 }
 
@@ -159,39 +162,47 @@ int run_export_curves(const CommandLine &line) {
         std::fputs(kUsage, stdout);
         return kExitSuccess;
     }
-    if (!folder_exists(options.out)) return kExitFailure;
+    if (!folder_made(options.out)) return kExitFailure;
     SAA_Database database{};
     SAA_Scene scene{};
     if (!open_scene(line, database, scene)) return kExitFailure;
     RenderOptions &r = options.render;
-    if (!r.has_frames) {
-        SAA_sceneGetPlayCtrlStartFrame(&scene, &r.start);
-        SAA_sceneGetPlayCtrlEndFrame(&scene, &r.end);
-        r.step = 1;
+    if (r.frames.empty()) {
+        FrameRun play;
+        SAA_sceneGetPlayCtrlStartFrame(&scene, &play.start);
+        SAA_sceneGetPlayCtrlEndFrame(&scene, &play.end);
+        if (play.start > play.end) {
+            report_error("no frames to export (" + std::to_string(play.start) + ".." + std::to_string(play.end) + ")");
+            return kExitFailure;
+        }
+        r.frames = {play};
     }
-    const FrameChunk range{r.start, r.end, r.step < 1 ? 1 : r.step};
-    if (range.count() < 1) {
-        report_error("no frames to export (" + std::to_string(range.start) + ".." + std::to_string(range.end) + ")");
-        return kExitFailure;
-    }
+    const int count = int(frame_count(r.frames));
     float frames_per_second = 24.0f;
     SAA_sceneGetPlayCtrlFrameRate(&scene, &frames_per_second);
 
-    const vellimor::CommandLine batch = batch_frames(line, r, range.start, range.end, range.step);
+    const vellimor::CommandLine batch = batch_frames(line, r, r.frames);
 
+    use_threads(r.threads);
     app::set_host_environment();
     CurvesWriter writer(options, scene_name_of(line.scene), frames_per_second);
     BatchHooks hooks;
-    hooks.fur_frame = fur_frame_of(r, scene, range.start);
+    render_frame_list(hooks, r.frames, fur_frame_of(r, scene, first_frame(r.frames)));
     hooks.export_hairs = [&writer](const HairDrawing &drawing, int frame) { return writer.add(drawing, frame); };
+    bool has_surfaces = false;
+    hooks.fur_grown = [&has_surfaces] { has_surfaces = scene_state().patch_count() > 0; };
     const int result = run_stand_alone(batch, hooks);
     if (result == kInterrupted) {
         report_error("interrupted: nothing written");
         return kInterrupted;
     }
-    if (result != 0 || writer.frames() != range.count()) {
-        report_error("the hairs of " + std::to_string(range.count() - writer.frames()) + " of " +
-                     std::to_string(range.count()) + " frames could not be grown (see the lines above)");
+    if (result == 0 && !has_surfaces) {
+        report_error("scene " + line.scene + " has no patch or NURBS surface to grow hairs on: no curves to export");
+        return kExitFailure;
+    }
+    if (result != 0 || writer.frames() != count) {
+        report_error("the hairs of " + std::to_string(count - writer.frames()) + " of " + std::to_string(count) +
+                     " frames could not be grown (see the lines above)");
         return kExitFailure;
     }
     return writer.finish() ? kExitSuccess : kExitFailure;

@@ -1,27 +1,16 @@
 // "export-fur": the fur settings of one or every surface as a settings text file.
 #include <cstdio>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "apps/vellimor-host/fur_settings_scene.h"
 #include "furdata/fur_text_file.h"
 #include "host/scene.h"
+#include "render/atomic_file.h"
 
 namespace vellimor::host_driver {
 namespace {
-
-// Writes the whole text beside the file, then renames it over the file: the file is complete or
-// as it was.
-bool write_whole_file(const std::string &path, const std::string &text) {
-    const std::string temporary = path + ".tmp";
-    std::FILE *file = std::fopen(temporary.c_str(), "w");
-    if (!file) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    if (std::fclose(file) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
-}
 
 bool write_standard_output(const std::string &text) {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
@@ -38,7 +27,9 @@ int run_export_fur(const CommandLine &line) {
     for (int i : patches) text += object_text(*scene_state().patches[static_cast<size_t>(i)]);
     // On standard output the settings are the whole output; what was exported goes to stderr.
     const bool to_stdout = args.file == kStandardStream;
-    const bool written = to_stdout ? write_standard_output(text) : write_whole_file(args.file, text);
+    // A file appears whole or not at all, and a killed export leaves nothing beside it.
+    const bool written = to_stdout ? write_standard_output(text)
+                                   : write_file_atomically(args.file, std::vector<uint8_t>(text.begin(), text.end()));
     if (!written) {
         report_error("cannot write " + (to_stdout ? std::string("standard output") : args.file));
         return kFurCommandFailure;

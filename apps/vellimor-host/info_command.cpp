@@ -5,7 +5,10 @@
 
 #include "apps/vellimor-host/commands.h"
 #include "apps/vellimor-host/fur_settings_scene.h"
+#include "furdata/display_settings.h"
 #include "host/scene.h"
+#include "render/frame_render.h"
+#include "saa/fur_side.h"
 
 namespace vellimor::host_driver {
 
@@ -92,6 +95,17 @@ void print_model(const SAA_Scene &scene, const SAA_Elem &model) {
                 animated ? "animated" : "static", user_data_list(scene, model).c_str());
 }
 
+// For every closed surface, the side its fur grows on, so that an inward coat shows before any
+// render.
+void print_fur_sides(const SAA_Scene &scene, const std::vector<SAA_Elem> &models) {
+    for (const SAA_Elem &m : models) {
+        int closed = 0, outward = 0;
+        if (SAA_surfaceGetFurSide(&scene, &m, &closed, &outward) != SAA_OK || !closed) continue;
+        std::printf("side %s: closed surface, fur grows %s\n", element_name(scene, m).c_str(),
+                    outward ? "outward" : "inward (flip-surface turns it over)");
+    }
+}
+
 // One line per fur surface; a surface that grows no hairs is also warned of on stderr.
 void print_fur(const SceneState &s) {
     for (int i = 0; i < s.patch_count(); ++i) {
@@ -101,6 +115,23 @@ void print_fur(const SceneState &s) {
                     record.deleted ? " (deleted: not drawn)" : "");
         warn_if_no_hairs(i);
     }
+}
+
+// What a plain `render` of this scene gives, so that nobody is surprised by it: the size, the
+// frames, the antialiasing level stored with the fur, and the alpha plane (never stored).
+void print_render_defaults(const SAA_Scene &scene) {
+    int start = 0, end = 0, step = 1, xres = 0, yres = 0;
+    SAA_sceneGetPlayCtrlStartFrame(&scene, &start);
+    SAA_sceneGetPlayCtrlEndFrame(&scene, &end);
+    SAA_sceneGetPlayCtrlFrameStep(&scene, &step);
+    SAA_sceneGetRenCtrlXRes(&scene, &xres);
+    SAA_sceneGetRenCtrlYRes(&scene, &yres);
+    const DisplaySettings *settings = display_settings();
+    const int level = settings ? settings->antialias_level : 0;
+    const int passes = antialias_passes(level);
+    std::printf("render defaults: size %dx%d, frames %d-%d%s, antialiasing level %d (%s), alpha off\n", xres, yres,
+                start, end, step > 1 ? ("x" + std::to_string(step)).c_str() : "", level,
+                passes > 0 ? (std::to_string(passes) + " passes").c_str() : "off");
 }
 
 }  // namespace
@@ -118,8 +149,10 @@ int run_info(const CommandLine &line) {
     for (const SAA_Elem &c : elements(scene, SAA_sceneGetNbCameras, SAA_sceneGetCameras)) print_camera(scene, c);
     for (const SAA_Elem &l : elements(scene, SAA_sceneGetNbLights, SAA_sceneGetLights)) print_light(scene, l);
     for (const SAA_Elem &m : elements(scene, SAA_sceneGetNbModels, SAA_sceneGetModels)) print_model(scene, m);
+    print_fur_sides(scene, elements(scene, SAA_sceneGetNbModels, SAA_sceneGetModels));
     std::fflush(stdout);
     if (!read_fur_records(line)) return kExitFailure;
+    print_render_defaults(scene);
     print_fur(scene_state());
     return kExitSuccess;
 }

@@ -1,6 +1,6 @@
 #include "apps/vellimor-host/render_chunks.h"
 
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +11,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <thread>
+
+#include "render/frame_memory.h"
 
 extern char **environ;
 
@@ -18,6 +21,10 @@ namespace vellimor::host_driver {
 namespace {
 
 constexpr int kInterruptedStatus = 130;  // the shells' status of a program ended by Ctrl-C
+// Exit statuses of a worker that never ran: its parent was gone before it started, or the
+// program could not be executed (the shells' status for that).
+constexpr int kWorkerOrphaned = 1;
+constexpr int kWorkerNotStarted = 127;
 
 std::string real_text(float value) {
     char text[32];
@@ -29,6 +36,7 @@ const char *format_name(PictureFormat format) {
     switch (format) {
     case PictureFormat::pic: return "pic";
     case PictureFormat::both: return "both";
+    case PictureFormat::exr: return "exr";
     case PictureFormat::png: break;
     }
     return "png";
@@ -61,18 +69,27 @@ private:
 };
 
 struct ChunkProcess {
-    FrameChunk chunk;
+    FrameList chunk;
     pid_t pid = -1;
     int status = -1;  // exit status once ended; -1 while running or when it never started
 };
 
+// Starts a worker that ends with this process: were the parent killed, nobody would collect
+// its frames or report them, so the kernel ends it too (SIGTERM, which it reports as an end).
 bool spawn(const std::vector<std::string> &arguments, pid_t &pid) {
     std::vector<char *> argv;
     for (const std::string &a : arguments) argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
-    const int error = posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
-    if (error == 0) return true;
-    report_error("cannot start " + arguments[0] + ": " + std::strerror(error));
+    const pid_t parent = getpid();
+    pid = fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent) _exit(kWorkerOrphaned);
+        execve(argv[0], argv.data(), environ);
+        _exit(kWorkerNotStarted);
+    }
+    if (pid > 0) return true;
+    report_error("cannot start " + arguments[0] + ": " + std::strerror(errno));
     return false;
 }
 
@@ -82,65 +99,38 @@ int exit_status_of(int wait_status) {
     return 1;
 }
 
-std::string chunk_text(const FrameChunk &chunk) {
-    return std::to_string(chunk.start) + ".." + std::to_string(chunk.end);
-}
-
 }  // namespace
 
-int FrameChunk::count() const { return end < start ? 0 : (end - start) / step + 1; }
-
-std::vector<FrameChunk> split_into_chunks(int start, int end, int step, int chunks) {
-    const FrameChunk all{start, end, step};
-    const int frames = all.count();
-    chunks = std::clamp(chunks, 1, std::max(frames, 1));
-    std::vector<FrameChunk> out;
-    int first = start;
-    for (int c = 0; c < chunks && frames > 0; ++c) {
-        const int size = frames / chunks + (c < frames % chunks ? 1 : 0);
-        out.push_back({first, first + (size - 1) * step, step});
-        first += size * step;
-    }
-    return out;
-}
-
-std::vector<FrameChunk> chunks_of_size(int start, int end, int step, int size) {
-    const int frames = FrameChunk{start, end, step}.count();
-    size = std::max(size, 1);
-    std::vector<FrameChunk> out;
-    for (int done = 0; done < frames; done += size) {
-        const int first = start + done * step;
-        out.push_back({first, first + (std::min(size, frames - done) - 1) * step, step});
-    }
-    return out;
-}
-
-vellimor::CommandLine batch_frames(const CommandLine &line, const RenderOptions &options, int start,
-                                   int end, int step) {
+vellimor::CommandLine batch_frames(const CommandLine &line, const RenderOptions &options, const FrameList &frames) {
     vellimor::CommandLine batch;
     batch.batch = true;
     batch.database = line.database;
     batch.scene = line.scene;
     batch.has_frames = true;
-    batch.start = start;
-    batch.end = end;
-    batch.step = step;
+    batch.start = frames.front().start;
+    batch.end = frames.front().end;
+    batch.step = frames.front().step;
     batch.persistent_all = options.all_persistent;
     return batch;
 }
 
-int fur_frame_of(const RenderOptions &options, const SAA_Scene &scene, int range_start) {
+void render_frame_list(BatchHooks &hooks, const FrameList &frames, int fur_frame) {
+    hooks.fur_frame = fur_frame;
+    hooks.frame_runs.clear();
+    for (const FrameRun &run : frames) hooks.frame_runs.push_back({run.start, run.end, run.step});
+}
+
+int fur_frame_of(const RenderOptions &options, const SAA_Scene &scene, int first_frame) {
     if (options.has_fur_frame) return options.fur_frame;
-    int play_start = range_start;
-    if (SAA_sceneGetPlayCtrlStartFrame(&scene, &play_start) != SAA_OK) return range_start;
-    return std::min(play_start, range_start);
+    int play_start = first_frame;
+    if (SAA_sceneGetPlayCtrlStartFrame(&scene, &play_start) != SAA_OK) return first_frame;
+    return std::min(play_start, first_frame);
 }
 
 std::vector<std::string> chunk_render_arguments(const CommandLine &line, const RenderOptions &options,
-                                                const FrameChunk &chunk, int fur_frame) {
+                                                const FrameList &chunk, int fur_frame) {
     std::vector<std::string> a = {"-d", line.database, "-s", line.scene};
-    a.insert(a.end(), {"--frames", std::to_string(chunk.start), std::to_string(chunk.end),
-                       std::to_string(chunk.step), "--fur-frame", std::to_string(fur_frame)});
+    a.insert(a.end(), {"--frames", frame_spec_text(chunk), "--fur-frame", std::to_string(fur_frame)});
     if (options.has_size) a.insert(a.end(), {"--size", std::to_string(options.width), std::to_string(options.height)});
     if (options.has_aspect) a.insert(a.end(), {"--aspect", real_text(options.aspect)});
     if (options.has_antialias) a.insert(a.end(), {"--aa", std::to_string(options.antialias)});
@@ -148,19 +138,43 @@ std::vector<std::string> chunk_render_arguments(const CommandLine &line, const R
     if (options.all_persistent) a.emplace_back("--all-persistent");
     if (options.exact_tubes) a.emplace_back("--exact-tubes");
     if (!options.output.empty()) a.insert(a.end(), {"--output", options.output});
+    if (options.max_memory > 0) a.insert(a.end(), {"--max-memory", std::to_string(options.max_memory)});
     a.insert(a.end(), {"--format", format_name(options.format)});
+    if (options.threads > 0) a.insert(a.end(), {"--threads", std::to_string(options.threads)});
     return a;
 }
 
-int render_in_processes(const CommandLine &line, const RenderOptions &options, const FrameChunk &range,
+namespace {
+
+// The processes --jobs may start: no more than the machine has cores (more only share them, at
+// the memory of every one) and no more than the memory limit holds; each gets its share of the
+// limit, which it checks its own estimate against.
+int capped_jobs(const RenderOptions &options, int64_t limit) {
+    const int cores = std::max(1, int(std::thread::hardware_concurrency()));
+    const int64_t fit = std::max<int64_t>(1, limit / kRenderProcessBytes);
+    const int jobs = int(std::min<int64_t>({options.jobs, cores, fit}));
+    if (jobs < options.jobs)
+        std::fprintf(stderr, "--jobs %d: %d processes, as many as this machine has %s\n", options.jobs, jobs,
+                     jobs == cores ? "cores" : ("memory for (" + memory_text(limit) + ")").c_str());
+    return jobs;
+}
+
+}  // namespace
+
+int render_in_processes(const CommandLine &line, const RenderOptions &options, const FrameList &frames,
                         int fur_frame, const std::string &folder) {
     const auto started = std::chrono::steady_clock::now();
-    const std::vector<FrameChunk> chunks = split_into_chunks(range.start, range.end, range.step, options.jobs);
-    const int status = render_chunks_in_processes(line, options, chunks, fur_frame, options.jobs);
+    const int64_t limit = options.max_memory > 0 ? options.max_memory : default_memory_limit();
+    RenderOptions workers = options;
+    workers.jobs = capped_jobs(options, limit);
+    workers.max_memory = limit / workers.jobs;
+    const std::vector<FrameList> chunks = split_into_chunks(frames, workers.jobs);
+    const int status = render_chunks_in_processes(line, workers, chunks, fur_frame, workers.jobs);
     if (status != kExitSuccess) return status;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::fprintf(stderr, "%d frames in %.1f s by %zu processes (%.2f s a frame) \u2192 %s\n", range.count(),
-                 seconds, chunks.size(), seconds / range.count(), folder.c_str());
+    const int64_t count = frame_count(frames);
+    std::fprintf(stderr, "%lld frames in %.1f s by %zu processes (%.2f s a frame) \u2192 %s\n", (long long)count,
+                 seconds, chunks.size(), seconds / double(count), folder.c_str());
     return kExitSuccess;
 }
 
@@ -171,10 +185,10 @@ std::string this_program() {
 }
 
 int render_chunks_in_processes(const CommandLine &line, const RenderOptions &options,
-                               const std::vector<FrameChunk> &chunks, int fur_frame, int jobs) {
+                               const std::vector<FrameList> &chunks, int fur_frame, int jobs) {
     const SignalsForwarded signals;
     std::vector<ChunkProcess> processes;
-    for (const FrameChunk &chunk : chunks) processes.push_back({chunk});
+    for (const FrameList &chunk : chunks) processes.push_back({chunk});
     std::fprintf(stderr, "Rendering %zu chunks in %d processes, fur grown at frame %d\n", chunks.size(),
                  std::min(jobs, int(chunks.size())), fur_frame);
     const std::string program = this_program();
@@ -211,7 +225,7 @@ int render_chunks_in_processes(const CommandLine &line, const RenderOptions &opt
     for (const ChunkProcess &p : processes) {
         if (p.status == 0) continue;
         if (p.status == kInterruptedStatus) interrupted = true;
-        failed += (failed.empty() ? "" : ", ") + chunk_text(p.chunk) +
+        failed += (failed.empty() ? "" : ", ") + frame_spec_text(p.chunk) +
                   (p.status < 0 ? " (not started)" : " (status " + std::to_string(p.status) + ")");
     }
     g_signal = 0;

@@ -22,6 +22,9 @@
 #include "host/status.h"
 #include "platform/key_state.h"
 #include "render/atomic_file.h"
+#include "render/exr_image.h"
+#include "render/frame_render.h"
+#include "render/offscreen_target.h"
 #include "render/pic_file.h"
 #include "render/png_image.h"
 
@@ -33,21 +36,17 @@ namespace fs = std::filesystem;
 constexpr const char *kSceneExtension = ".dsc";
 constexpr const char *kRenderFolder = "RENDER_PICTURES";
 
-struct FrameRange {
-    int start = 0, end = 0, step = 1;
-    int count() const { return int((int64_t(end) - start) / step + 1); }
-};
-
-// The frames asked for, else the scene's play range (a step below 1 counts as 1).
-FrameRange frames_to_render(const RenderOptions &options, const SAA_Scene &scene) {
-    FrameRange range{options.start, options.end, options.step};
-    if (!options.has_frames) {
-        SAA_sceneGetPlayCtrlStartFrame(&scene, &range.start);
-        SAA_sceneGetPlayCtrlEndFrame(&scene, &range.end);
-        SAA_sceneGetPlayCtrlFrameStep(&scene, &range.step);
-    }
+// The frames asked for, else the scene's play range (a step below 1 counts as 1); empty when
+// the play range is.
+FrameList frames_to_render(const RenderOptions &options, const SAA_Scene &scene) {
+    if (!options.frames.empty()) return options.frames;
+    FrameRun range;
+    SAA_sceneGetPlayCtrlStartFrame(&scene, &range.start);
+    SAA_sceneGetPlayCtrlEndFrame(&scene, &range.end);
+    SAA_sceneGetPlayCtrlFrameStep(&scene, &range.step);
     if (range.step < 1) range.step = 1;
-    return range;
+    if (range.start > range.end) return {};
+    return {range};
 }
 
 // DIR/NAME of the frames: the option's, else the scene's name in the database's render folder.
@@ -64,11 +63,12 @@ std::string folder_of(const std::string &base) {
     return folder.empty() ? "." : folder.string();
 }
 
-// Fails before any work when the frames could not be written at all.
+// Makes the folder (with its parents) when missing; fails before any work when the frames could
+// not be written there at all.
 bool folder_is_writable(const std::string &folder) {
     std::error_code error;
-    if (!fs::is_directory(folder, error)) {
-        report_error("cannot write frames into " + folder + ": no such folder");
+    if (!fs::is_directory(folder, error) && !fs::create_directories(folder, error) && error) {
+        report_error("cannot write frames into " + folder + ": " + error.message());
         return false;
     }
     if (access(folder.c_str(), W_OK | X_OK) != 0) {
@@ -80,8 +80,8 @@ bool folder_is_writable(const std::string &folder) {
 
 // The stand-alone batch command line that renders the same pictures.
 vellimor::CommandLine batch_command_line(const RenderOptions &options, const CommandLine &line,
-                                         const FrameRange &range, const std::string &base) {
-    vellimor::CommandLine batch = batch_frames(line, options, range.start, range.end, range.step);
+                                         const FrameList &frames, const std::string &base) {
+    vellimor::CommandLine batch = batch_frames(line, options, frames);
     batch.has_size = options.has_size;
     batch.xres = options.width;
     batch.yres = options.height;
@@ -101,15 +101,17 @@ class FrameFiles {
 public:
     FrameFiles(std::string base, PictureFormat format, bool alpha, int total)
         : base_(std::move(base)), format_(format), total_(total),
-          encode_png_(alpha ? encode_rgba_png : encode_rgb_png) {}
+          encode_png_(alpha ? encode_rgba_png : encode_rgb_png), encode_exr_(alpha ? encode_exr : encode_opaque_exr) {}
 
     bool write(int frame, const PicImage &picture) {
         // A frame whose drawing Ctrl-C cut short is not a frame.
         if (platform::interrupt_seen()) return false;
         std::string files;
         bool ok = true;
-        if (format_ != PictureFormat::png) ok = save(frame_file(base_, frame, "pic"), picture, encode_pic, files);
-        if (ok && format_ != PictureFormat::pic)
+        if (format_ == PictureFormat::exr) ok = save(frame_file(base_, frame, "exr"), picture, encode_exr_, files);
+        if (format_ == PictureFormat::pic || format_ == PictureFormat::both)
+            ok = save(frame_file(base_, frame, "pic"), picture, encode_pic, files);
+        if (ok && (format_ == PictureFormat::png || format_ == PictureFormat::both))
             ok = save(frame_file(base_, frame, "png"), picture, encode_png_, files);
         if (!ok) {
             ++failed_;
@@ -131,6 +133,16 @@ private:
         if (!bytes->empty()) return true;
         *error = "the picture can't be encoded";
         return false;
+    }
+    // Half floats from the sums of the antialiasing passes where the frame had them.
+    static bool encode_exr(const PicImage &picture, std::vector<uint8_t> *bytes, std::string *error) {
+        return exr_encode(frame_float_picture(picture), bytes, error);
+    }
+    // Without an alpha pass the frame is opaque.
+    static bool encode_opaque_exr(const PicImage &picture, std::vector<uint8_t> *bytes, std::string *error) {
+        FloatPicture floats = frame_float_picture(picture);
+        for (size_t i = 3; i < floats.rgba.size(); i += 4) floats.rgba[i] = 1.0f;
+        return exr_encode(floats, bytes, error);
     }
     // The batch picture always has an alpha plane; without an alpha pass it is opaque, and the
     // PNG leaves it out.
@@ -162,7 +174,7 @@ private:
     std::string base_;
     PictureFormat format_;
     int total_;
-    Encoder encode_png_;
+    Encoder encode_png_, encode_exr_;
     int written_ = 0, failed_ = 0;
 };
 
@@ -172,6 +184,40 @@ void warn_of_bare_surfaces() {
         if (!record || record->deleted || record->hair_count > 0) continue;
         status_message(kStatusWarning, "surface %s grows no hairs (number_of_hairs_pr_square_unit = %d)",
                        record->name.c_str(), record->number_of_hairs_pr_square_unit);
+    }
+}
+
+// Frames outside the play range render all the same (the scene's animation holds its ends);
+// say so once, since they are often a typo.
+void warn_of_frames_outside_play_range(const FrameList &frames) {
+    const SceneState &s = scene_state();
+    FrameList outside;
+    for_each_frame(frames, [&](int frame) {
+        if (frame >= s.start_frame && frame <= s.end_frame) return;
+        if (!outside.empty() && outside.back().end + 1 == frame) outside.back().end = frame;
+        else outside.push_back({frame, frame, 1});
+    });
+    if (outside.empty()) return;
+    const bool one = frame_count(outside) == 1;
+    status_message(kStatusWarning, "%s %s %s outside the play range %d..%d of the scene", one ? "frame" : "frames",
+                   frame_spec_text(outside).c_str(), one ? "lies" : "lie", s.start_frame, s.end_frame);
+}
+
+// A surface that moves keeps the hairs it grew at the fur frame unless it regrows them at every
+// frame: its fur then stays behind. Said once per surface.
+void warn_of_moving_surfaces(const FrameList &frames, int fur_frame) {
+    if (frame_count(frames) == 1 && frames.front().start == fur_frame) return;
+    const SceneState &s = scene_state();
+    for (int i = 0; i < s.patch_count(); ++i) {
+        const PatchData *record = s.patches[size_t(i)].get();
+        int animated = 0;
+        if (!record || record->deleted || record->presistant_rebuild ||
+            SAA_modelIsAnimated(&s.scene, &s.models[size_t(i)], &animated) != SAA_OK || !animated)
+            continue;
+        status_message(kStatusWarning,
+                       "surface %s moves, but its hairs grow once at frame %d: mark it presistant_rebuild or give "
+                       "--all-persistent to regrow them at every frame",
+                       record->name.c_str(), fur_frame);
     }
 }
 
@@ -187,9 +233,14 @@ bool picture_size_is_valid(const RenderOptions &options, const SAA_Scene &scene,
         SAA_sceneGetRenCtrlXRes(&scene, &width);
         SAA_sceneGetRenCtrlYRes(&scene, &height);
     }
-    if (pic_size_valid(width, height)) return true;
-    report_error("scene " + name + " renders at " + std::to_string(width) + "x" + std::to_string(height) +
-                 ", which no picture can hold: give --size W H");
+    if (!pic_size_valid(width, height)) {
+        report_error("scene " + name + " renders at " + std::to_string(width) + "x" + std::to_string(height) +
+                     ", which no picture can hold: give --size W H");
+        return false;
+    }
+    if (offscreen_target_size_supported(width, height)) return true;
+    report_error("no offscreen picture of " + std::to_string(width) + "x" + std::to_string(height) +
+                 " pixels can be made here: " + offscreen_target_size_text(width, height));
     return false;
 }
 
@@ -206,9 +257,14 @@ int reported_outcome(int result, const FrameFiles &files, int count, bool fur_gr
                      " frames could not be written (see the ERROR lines above)");
         return kExitFailure;
     }
+    if (result == kFrameFailure) {
+        report_error(std::to_string(count - files.written()) + " of " + std::to_string(count) +
+                     " frames failed (see the ERROR lines above)");
+        return kExitFailure;
+    }
     if (result != 0 || files.written() != count) {
         const RunState &run = run_state();
-        report_error(!fur_grown ? "cannot read scene " + scene + " for rendering (see the lines above)"
+        report_error(!fur_grown ? "scene " + scene + " was not rendered (see the lines above)"
                                 : "no offscreen picture of " + std::to_string(run.render_xres) + "x" +
                                       std::to_string(run.render_yres) + " pixels can be made here");
         return kExitFailure;
@@ -235,33 +291,37 @@ int run_render(const CommandLine &line) {
     SAA_Database database{};
     SAA_Scene scene{};
     if (!open_scene(line, database, scene)) return kExitFailure;
-    const FrameRange range = frames_to_render(options, scene);
-    if (range.start > range.end) {
-        report_error("the play range of scene " + line.scene + " is empty (" + std::to_string(range.start) + ".." +
-                     std::to_string(range.end) + "): give --frames START END");
+    const FrameList frames = frames_to_render(options, scene);
+    if (frames.empty()) {
+        report_error("the play range of scene " + line.scene + " is empty: give --frames");
         return kExitFailure;
     }
     if (!picture_size_is_valid(options, scene, line.scene)) return kExitFailure;
     const std::string base = frames_base(options, line);
     const std::string folder = folder_of(base);
     if (!folder_is_writable(folder)) return kExitFailure;
-    const int fur_frame = fur_frame_of(options, scene, range.start);
-    if (options.jobs > 1 && range.count() > 1)
-        return render_in_processes(line, options, {range.start, range.end, range.step}, fur_frame, folder);
+    const int fur_frame = fur_frame_of(options, scene, first_frame(frames));
+    const int count = int(frame_count(frames));
+    if (options.jobs > 1 && count > 1) return render_in_processes(line, options, frames, fur_frame, folder);
 
+    use_threads(options.threads);
     app::set_host_environment();
-    FrameFiles files(base, options.format, options.alpha, range.count());
+    FrameFiles files(base, options.format, options.alpha, count);
     bool fur_grown = false;
     BatchHooks hooks;
     hooks.write_frame = [&files](int frame, const PicImage &picture) { return files.write(frame, picture); };
-    hooks.fur_grown = [&fur_grown, &options] {
+    hooks.fur_grown = [&fur_grown, &frames, fur_frame, &options] {
         fur_grown = true;
         warn_of_bare_surfaces();
+        warn_of_frames_outside_play_range(frames);
+        warn_of_moving_surfaces(frames, fur_frame);
         display_settings()->exact_tubes = options.exact_tubes;
     };
-    hooks.fur_frame = fur_frame;
-    const int result = run_stand_alone(batch_command_line(options, line, range, base), hooks);
-    return reported_outcome(result, files, range.count(), fur_grown, line.scene, folder, seconds_since(started));
+    render_frame_list(hooks, frames, fur_frame);
+    if (options.max_memory > 0) hooks.max_memory = options.max_memory;
+    keep_float_pictures(options.format == PictureFormat::exr);
+    const int result = run_stand_alone(batch_command_line(options, line, frames, base), hooks);
+    return reported_outcome(result, files, count, fur_grown, line.scene, folder, seconds_since(started));
 }
 
 }  // namespace vellimor::host_driver

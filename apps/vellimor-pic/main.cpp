@@ -1,7 +1,7 @@
 // vellimor-pic: looks into PIC pictures, converts them to and from PNG, and compares two pictures.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <new>
@@ -224,7 +224,8 @@ int compare(const std::string &a, const std::string &b, const std::string &side_
 int main(int argc, char **argv) {
     using namespace vellimor;
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    // Help asked of the program or of any of its commands.
+    if (std::any_of(args.begin(), args.end(), [](const std::string &a) { return a == "--help" || a == "-h"; })) {
         print_usage(stdout);
         return 0;
     }

@@ -7,11 +7,12 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <limits>
 #include <map>
 
-#include "host/test_env.h"
-#include "render/ply_reader.h"
-#include "run_program.h"
+#include "support/ply_reader.h"
+#include "support/program_test.h"
 
 namespace vellimor {
 namespace {
@@ -27,9 +28,12 @@ struct UsdValue {
     int tuple = 1;
 };
 
+// The time a default value is kept under.
+constexpr int kDefaultTime = std::numeric_limits<int>::min();
+
 struct UsdPrim {
     std::string type, name;
-    std::map<std::string, std::map<int, UsdValue>> samples;  // attribute -> time -> value
+    std::map<std::string, std::map<int, UsdValue>> samples;  // attribute -> time (or kDefaultTime) -> value
     std::map<std::string, std::string> tokens;                // uniform token attributes
     std::map<std::string, std::string> interpolation;
 };
@@ -132,6 +136,15 @@ private:
             prim.tokens[name] = quoted();
             return true;
         }
+        const std::string suffix = ".timeSamples";
+        const bool has_default = s_[i_] == '=' && !name.ends_with(suffix);
+        if (has_default) {  // a default value, perhaps with metadata after it
+            ++i_;
+            UsdValue v;
+            if (!array(v)) return fail("bad default of " + name, error);
+            prim.samples[name][kDefaultTime] = std::move(v);
+            blank();
+        }
         if (s_[i_] == '(') {  // metadata of a declaration
             const size_t end = s_.find(')', i_);
             const std::string meta = s_.substr(i_, end - i_);
@@ -141,7 +154,7 @@ private:
             i_ = end + 1;
             return true;
         }
-        const std::string suffix = ".timeSamples";
+        if (has_default) return true;
         if (!name.ends_with(suffix) || !expect('=') || !expect('{')) return fail("unknown statement " + name, error);
         name.resize(name.size() - suffix.size());
         while (!expect('}')) {
@@ -200,19 +213,11 @@ std::optional<CurvesPly> read_curves_ply(const std::string &bytes) {
 
 // ---- the tests -------------------------------------------------------------------------------
 
-class CurvesExport : public ::testing::Test {
+class CurvesExport : public test::ProgramTest {
 protected:
-    void SetUp() override {
-        database = fs::path(work.path()) / "furball";
-        fs::copy(test::demo_database(), database, fs::copy_options::recursive);
-    }
-    ProgramResult host(const std::string &command, std::vector<std::string> args) {
-        std::vector<std::string> all = {command, "-d", database.string(), "-s", "furball"};
-        all.insert(all.end(), args.begin(), args.end());
-        return test::run_program("vellimor-host", all,
-                                 {{"TEMP", work.path()}, {"SI_LOCATION", std::nullopt}, {"DISPLAY", std::nullopt},
-                                  {"VELLIMOR_PLUGIN", std::nullopt}},
-                                 work.path());
+    void SetUp() override { database = demo_copy(); }
+    ProgramResult host(const std::string &command, const std::vector<std::string> &args) {
+        return on_scene("vellimor-host", command, database.string(), "furball", args);
     }
     // The hair mesh of frame 1 as the renderer's drawing writes it.
     test::PlyMesh hair_mesh_of_frame_1() {
@@ -223,7 +228,6 @@ protected:
         return mesh.value_or(test::PlyMesh{});
     }
 
-    test::TempDir work;
     fs::path database;
 };
 
@@ -248,12 +252,22 @@ TEST_F(CurvesExport, TheUsdLayerHoldsTheHairsTheRendererDraws) {
         EXPECT_EQ(prim.tokens.at("type"), "linear");
         EXPECT_EQ(prim.interpolation.at("widths"), "vertex");
         EXPECT_EQ(prim.interpolation.at("primvars:displayColor"), "vertex");
-        for (const char *attribute : {"curveVertexCounts", "points", "widths", "primvars:displayColor", "extent"})
-            ASSERT_EQ(prim.samples.at(attribute).size(), 2u) << prim.name << " " << attribute;
-        const UsdValue &counts = prim.samples.at("curveVertexCounts").at(1);
-        const UsdValue &p = prim.samples.at("points").at(1);
-        const UsdValue &w = prim.samples.at("widths").at(1);
-        const UsdValue &c = prim.samples.at("primvars:displayColor").at(1);
+        // Values that stay put are written once, as defaults; the moving Flag's points are sampled.
+        for (const char *attribute : {"curveVertexCounts", "points", "widths", "primvars:displayColor", "extent"}) {
+            const auto &values = prim.samples.at(attribute);
+            const bool defaulted = values.count(kDefaultTime) == 1;
+            ASSERT_EQ(values.size(), defaulted ? 1u : 2u) << prim.name << " " << attribute;
+            const bool moves = prim.name == "Flag" && std::string(attribute) == "points";
+            EXPECT_TRUE(defaulted == !moves || prim.name == "Flag") << prim.name << " " << attribute;
+        }
+        const auto at_frame_1 = [&prim](const char *attribute) -> const UsdValue & {
+            const auto &values = prim.samples.at(attribute);
+            return values.count(kDefaultTime) ? values.at(kDefaultTime) : values.at(1);
+        };
+        const UsdValue &counts = at_frame_1("curveVertexCounts");
+        const UsdValue &p = at_frame_1("points");
+        const UsdValue &w = at_frame_1("widths");
+        const UsdValue &c = at_frame_1("primvars:displayColor");
         double total = 0;
         for (double n : counts.numbers) {
             EXPECT_GE(n, 2) << prim.name;
@@ -284,6 +298,19 @@ TEST_F(CurvesExport, TheUsdLayerHoldsTheHairsTheRendererDraws) {
     }
 }
 
+TEST_F(CurvesExport, ASingleFrameHasNoTimeSamples) {
+    const std::string layer = (fs::path(work.path()) / "new" / "one.usda").string();
+    const ProgramResult r = host("export-curves", {"--frames", "3", layer});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string text = test::slurp(layer);
+    EXPECT_EQ(text.find("timeSamples"), std::string::npos);
+    std::vector<UsdPrim> prims;
+    std::string error;
+    ASSERT_TRUE(UsdText(text).read(prims, error)) << error;
+    ASSERT_EQ(prims.size(), 3u);
+    for (const UsdPrim &prim : prims) EXPECT_EQ(prim.samples.at("points").count(kDefaultTime), 1u) << prim.name;
+}
+
 TEST_F(CurvesExport, ThePlyFilesChainThePointsOfEveryHair) {
     const std::string base = (fs::path(work.path()) / "hairs").string();
     const ProgramResult r = host("export-curves", {"--frames", "1", "2", "--format", "ply", base});
@@ -308,20 +335,15 @@ TEST_F(CurvesExport, ThePlyFilesChainThePointsOfEveryHair) {
     for (const auto &v : ply->vertices) EXPECT_GE(v[3], 0.0f);
 }
 
-TEST_F(CurvesExport, TheHairMeshHasUnitNormals) {
-    const test::PlyMesh mesh = hair_mesh_of_frame_1();
-    ASSERT_FALSE(mesh.normals.empty());
-    for (const auto &n : mesh.normals) ASSERT_NEAR(std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]), 1.0, 1e-5);
-}
-
 TEST_F(CurvesExport, WrongUseSaysWhatIsWrong) {
     EXPECT_EQ(host("export-curves", {"--frames", "1", "1"}).status, 2);  // no OUT: "1" is END
     const ProgramResult format = host("export-curves", {"--format", "obj", "x.obj"});
     EXPECT_EQ(format.status, 2);
     EXPECT_NE(format.err.find("--format must be usda or ply"), std::string::npos) << format.err;
-    const ProgramResult folder = host("export-curves", {(fs::path(work.path()) / "none" / "h.usda").string()});
+    std::ofstream(fs::path(work.path()) / "file") << "a file, not a folder";
+    const ProgramResult folder = host("export-curves", {(fs::path(work.path()) / "file" / "h.usda").string()});
     EXPECT_EQ(folder.status, 1);
-    EXPECT_NE(folder.err.find("no folder"), std::string::npos) << folder.err;
+    EXPECT_NE(folder.err.find("cannot make folder"), std::string::npos) << folder.err;
 }
 
 }  // namespace

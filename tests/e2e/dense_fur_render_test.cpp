@@ -11,9 +11,9 @@
 #include "host/globals.h"
 #include "host/scene.h"
 #include "saa/saa.h"
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "render/pic_file.h"
-#include "run_program.h"
+#include "support/run_program.h"
 #include "support/paths.h"
 
 namespace vellimor {

@@ -6,9 +6,8 @@
 #include <regex>
 #include <sstream>
 
-#include "host/test_env.h"
 #include "render/pic_file.h"
-#include "run_program.h"
+#include "support/program_test.h"
 
 namespace vellimor {
 namespace {
@@ -18,28 +17,17 @@ using test::ProgramResult;
 
 std::string furball() { return test::demo_database(); }
 
-class FurSettingsCommands : public testing::Test {
+class FurSettingsCommands : public test::ProgramTest {
 protected:
-    void SetUp() override {
-        db = work.path() + "/db";
-        fs::copy(furball(), db, fs::copy_options::recursive);
+    void SetUp() override { db = demo_copy("db"); }
+    ProgramResult host(const std::string &command, const std::vector<std::string> &args, const std::string &database = "") {
+        return on_scene("vellimor-host", command, database.empty() ? db : database, "furball", args);
     }
-    ProgramResult run(const std::string &command, std::vector<std::string> args,
-                      const std::string &database = "") {
-        std::vector<std::string> all = {command, "-d", database.empty() ? db : database, "-s", "furball"};
-        all.insert(all.end(), args.begin(), args.end());
-        return test::run_program("vellimor-host", all,
-                                 {{"TEMP", work.path()}, {"DISPLAY", std::nullopt},
-                                  {"FUR_LOCATION", "/fur"}},
-                                 work.path());
-    }
-    std::string path(const std::string &name) const { return work.path() + "/" + name; }
     std::string scene_text() const { return test::read_file(db + "/SCENES/furball.dsc"); }
     void write(const std::string &name, const std::string &text) const {
         std::ofstream(path(name), std::ios::binary) << text;
     }
 
-    test::TempDir work;
     std::string db;
 };
 
@@ -56,30 +44,12 @@ std::string fur_only(const std::string &text) {
     return out;
 }
 
-TEST_F(FurSettingsCommands, ExportThenApplyOnAnotherSurfaceReproducesItsFur) {
-    const ProgramResult exported = run("export-fur", {"--surface", "Sphere", path("sphere.txt")});
-    ASSERT_EQ(exported.status, 0) << exported.err;
-    EXPECT_EQ(exported.out, "Sphere: exported to " + path("sphere.txt") +
-                                " (4 texture keys, 450 hairs per square unit)\n");
-    const ProgramResult applied = run("apply-fur", {"--surface", "Flag", path("sphere.txt")});
-    ASSERT_EQ(applied.status, 0) << applied.err;
-    EXPECT_EQ(applied.out, "Flag: fur applied from " + path("sphere.txt") +
-                               " (4 texture keys, 450 hairs per square unit)\n");
-    // Read back from the saved scene by a new run.
-    const ProgramResult back = run("export-fur", {"--surface", "Flag", path("flag.txt")});
-    ASSERT_EQ(back.status, 0) << back.err;
-    const std::string sphere = test::read_file(path("sphere.txt")), flag = test::read_file(path("flag.txt"));
-    EXPECT_EQ(flag.rfind("OBJECT 4 Flag\n", 0), 0u);
-    EXPECT_EQ(fur_only(flag), fur_only(sphere));
-    EXPECT_NE(flag, sphere);
-}
-
 TEST_F(FurSettingsCommands, ExportAndApplyEverySurfaceByName) {
-    const ProgramResult exported = run("export-fur", {path("all.txt")});
+    const ProgramResult exported = host("export-fur", {path("all.txt")});
     ASSERT_EQ(exported.status, 0) << exported.err;
     EXPECT_NE(exported.out.find("Ground: exported"), std::string::npos);
     // The demo's settings files give each surface its fur back unchanged.
-    const ProgramResult applied = run("apply-fur", {path("all.txt")});
+    const ProgramResult applied = host("apply-fur", {path("all.txt")});
     ASSERT_EQ(applied.status, 0) << applied.err;
     EXPECT_EQ(applied.out, "Sphere: fur applied from " + path("all.txt") +
                                " (4 texture keys, 450 hairs per square unit)\n"
@@ -87,11 +57,11 @@ TEST_F(FurSettingsCommands, ExportAndApplyEverySurfaceByName) {
                                " (3 texture keys, 240 hairs per square unit)\n"
                                "Flag: fur applied from " + path("all.txt") +
                                " (2 texture keys, 8000 hairs per square unit)\n");
-    ASSERT_EQ(run("export-fur", {path("again.txt")}).status, 0);
+    ASSERT_EQ(host("export-fur", {path("again.txt")}).status, 0);
     EXPECT_EQ(test::read_file(path("again.txt")), test::read_file(path("all.txt")));
     // Objects for other surfaces leave a surface alone.
     write("one.txt", "OBJECT 1 Ground\n\tsub_res_u = 3\nEND\n");
-    const ProgramResult one = run("apply-fur", {path("one.txt")});
+    const ProgramResult one = host("apply-fur", {path("one.txt")});
     ASSERT_EQ(one.status, 0) << one.err;
     EXPECT_NE(one.out.find("Sphere: unchanged, " + path("one.txt") + " holds no settings for it\n"),
               std::string::npos);
@@ -115,7 +85,7 @@ TEST_F(FurSettingsCommands, BadFilesLeaveTheSceneUntouched) {
         {{path("missing.txt")}, "ERROR: Can't open save file: "},
     };
     for (const Case &c : cases) {
-        const ProgramResult r = run("apply-fur", c.args);
+        const ProgramResult r = host("apply-fur", c.args);
         EXPECT_EQ(r.status, 1) << c.args.back();
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(r.out, "");
@@ -125,42 +95,40 @@ TEST_F(FurSettingsCommands, BadFilesLeaveTheSceneUntouched) {
 }
 
 TEST_F(FurSettingsCommands, UsageAndUnknownSurfaces) {
-    const ProgramResult no_file = run("export-fur", {});
+    const ProgramResult no_file = host("export-fur", {});
     EXPECT_EQ(no_file.status, 2);
     EXPECT_EQ(no_file.err.rfind("vellimor-host: export-fur needs one settings FILE", 0), 0u) << no_file.err;
-    EXPECT_EQ(run("apply-fur", {"a", "b"}).status, 2);
-    EXPECT_EQ(run("apply-fur", {"--surface"}).status, 2);
-    const ProgramResult unknown = run("export-fur", {"--surface", "Nobody", path("x.txt")});
+    EXPECT_EQ(host("apply-fur", {"a", "b"}).status, 2);
+    EXPECT_EQ(host("apply-fur", {"--surface"}).status, 2);
+    const ProgramResult unknown = host("export-fur", {"--surface", "Nobody", path("x.txt")});
     EXPECT_EQ(unknown.status, 1);
     EXPECT_NE(unknown.err.find("vellimor-host: scene furball has no fur surface named Nobody\n"),
               std::string::npos);
     EXPECT_FALSE(fs::exists(path("x.txt")));
-    const ProgramResult unwritable = run("export-fur", {path("no/such/dir/x.txt")});
+    const ProgramResult unwritable = host("export-fur", {path("no/such/dir/x.txt")});
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_NE(unwritable.err.find("vellimor-host: cannot write " + path("no/such/dir/x.txt")),
               std::string::npos);
-    const ProgramResult no_db = run("export-fur", {path("x.txt")}, work.path() + "/nothing");
+    const ProgramResult no_db = host("export-fur", {path("x.txt")}, work.path() + "/nothing");
     EXPECT_EQ(no_db.status, 1);
 }
 
 TEST_F(FurSettingsCommands, DemoSceneCarriesFurOnEverySurface) {
-    const ProgramResult exported = run("export-fur", {path("demo.txt")}, furball());
+    const ProgramResult exported = host("export-fur", {path("demo.txt")}, furball());
     ASSERT_EQ(exported.status, 0) << exported.err;
     for (const char *name : {"Sphere", "Ground", "Flag"}) {
         const std::string fur = test::read_file(furball() + "/fur/" + name + ".fur");
         write("one.txt", fur);
         // Each settings file applied to a fresh copy reads back as the demo scene stores it.
-        ASSERT_EQ(run("apply-fur", {path("one.txt")}).status, 0);
+        ASSERT_EQ(host("apply-fur", {path("one.txt")}).status, 0);
     }
-    ASSERT_EQ(run("export-fur", {path("fresh.txt")}).status, 0);
+    ASSERT_EQ(host("export-fur", {path("fresh.txt")}).status, 0);
     EXPECT_EQ(test::read_file(path("fresh.txt")), test::read_file(path("demo.txt")));
 
     // The batch path builds thousands of hairs on every surface.
-    const ProgramResult batch = test::run_program(
-        "vellimor", {"-b", "-d", db, "-s", "furball", "-n", "1", "1", "1", "-S", "64", "48", "-o", path("frame")},
-        {{"TEMP", work.path()}, {"DISPLAY", std::nullopt}, {"FUR_LOCATION", "/fur"}}, work.path());
+    const ProgramResult batch = on_scene("vellimor", "", db, "furball", {"-b", "-n", "1", "1", "1", "-S", "64", "48", "-o", "frame"});
     EXPECT_EQ(batch.status, 0) << batch.err;
-    const std::string messages = test::read_file(work.path() + "/fur_message");
+    const std::string messages = this->messages();
     const std::regex built("Done building ([0-9]+) hairs on ([0-9]+)\\.");
     int surfaces = 0;
     for (std::sregex_iterator m(messages.begin(), messages.end(), built), end; m != end; ++m) {
@@ -194,7 +162,7 @@ std::string with_line_replaced(const std::string &text, const std::string &what,
 }
 
 TEST_F(FurSettingsCommands, DoubtfulSettingsAreWarnedOfAndStrictChangesNothing) {
-    ASSERT_EQ(run("export-fur", {"--surface", "Flag", path("flag.txt")}).status, 0);
+    ASSERT_EQ(host("export-fur", {"--surface", "Flag", path("flag.txt")}).status, 0);
     std::string text = test::read_file(path("flag.txt"));
     text = replaced(text, "number_of_hairs_pr_square_unit ", "number_of_hairs_pr_squre_unit  ");
     text = with_line_replaced(text, "\t\tlength.value ", "\t\tlength.value = lots");
@@ -203,7 +171,7 @@ TEST_F(FurSettingsCommands, DoubtfulSettingsAreWarnedOfAndStrictChangesNothing) 
     const int lots_line = line_of(text, "length.value = lots");
 
     const std::string before = scene_text();
-    const ProgramResult strict = run("apply-fur", {"--strict", "--surface", "Flag", path("typo.txt")});
+    const ProgramResult strict = host("apply-fur", {"--strict", "--surface", "Flag", path("typo.txt")});
     EXPECT_EQ(strict.status, 1);
     EXPECT_EQ(strict.out, "");
     EXPECT_EQ(scene_text(), before);
@@ -222,7 +190,7 @@ TEST_F(FurSettingsCommands, DoubtfulSettingsAreWarnedOfAndStrictChangesNothing) 
 
     // Without --strict the same warnings, and the file is applied as it reads: the misspelt
     // density is no density, which the command and info both say.
-    const ProgramResult applied = run("apply-fur", {"--surface", "Flag", path("typo.txt")});
+    const ProgramResult applied = host("apply-fur", {"--surface", "Flag", path("typo.txt")});
     EXPECT_EQ(applied.status, 0) << applied.err;
     EXPECT_NE(applied.err.find(where + std::to_string(typo_line) + ": unknown key"), std::string::npos);
     EXPECT_NE(applied.err.find("vellimor-host: warning: surface Flag grows no hairs (number_of_hairs_pr_square_unit "
@@ -230,7 +198,7 @@ TEST_F(FurSettingsCommands, DoubtfulSettingsAreWarnedOfAndStrictChangesNothing) 
               std::string::npos)
         << applied.err;
     EXPECT_NE(scene_text(), before);
-    const ProgramResult info = run("info", {});
+    const ProgramResult info = host("info", {});
     EXPECT_EQ(info.status, 0) << info.err;
     EXPECT_NE(info.out.find("fur Sphere: 450 hairs per square unit, 4 texture keys, about "), std::string::npos)
         << info.out;
@@ -241,22 +209,20 @@ TEST_F(FurSettingsCommands, DoubtfulSettingsAreWarnedOfAndStrictChangesNothing) 
 }
 
 TEST_F(FurSettingsCommands, DashIsStandardOutputAndInputThroughAPipe) {
-    const ProgramResult to_stdout = run("export-fur", {"--surface", "Sphere", "-"});
+    const ProgramResult to_stdout = host("export-fur", {"--surface", "Sphere", "-"});
     ASSERT_EQ(to_stdout.status, 0) << to_stdout.err;
-    ASSERT_EQ(run("export-fur", {"--surface", "Sphere", path("sphere.txt")}).status, 0);
+    ASSERT_EQ(host("export-fur", {"--surface", "Sphere", path("sphere.txt")}).status, 0);
     EXPECT_EQ(to_stdout.out, test::read_file(path("sphere.txt")));
     EXPECT_NE(to_stdout.err.find("Sphere: exported to standard output"), std::string::npos) << to_stdout.err;
     EXPECT_FALSE(fs::exists(path("-")));
 
-    const std::string host = test::build_dir() + "/bin/vellimor-host";
-    const std::string pipeline = host + " export-fur -d " + db + " -s furball --surface Sphere - | " + host +
+    const std::string program = test::build_dir() + "/bin/vellimor-host";
+    const std::string pipeline = program + " export-fur -d " + db + " -s furball --surface Sphere - | " + program +
                                  " apply-fur -d " + db + " -s furball --surface Flag -";
-    const ProgramResult piped = test::run_executable(
-        "/bin/sh", {"-c", pipeline}, {{"TEMP", work.path()}, {"DISPLAY", std::nullopt}, {"FUR_LOCATION", "/fur"}},
-        work.path());
+    const ProgramResult piped = test::run_executable("/bin/sh", {"-c", pipeline}, environment(), work.path());
     ASSERT_EQ(piped.status, 0) << piped.err;
     EXPECT_EQ(piped.out, "Flag: fur applied from standard input (4 texture keys, 450 hairs per square unit)\n");
-    ASSERT_EQ(run("export-fur", {"--surface", "Flag", path("flag.txt")}).status, 0);
+    ASSERT_EQ(host("export-fur", {"--surface", "Flag", path("flag.txt")}).status, 0);
     EXPECT_EQ(fur_only(test::read_file(path("flag.txt"))), fur_only(test::read_file(path("sphere.txt"))));
     EXPECT_FALSE(fs::exists(path("-")));
 }
@@ -266,21 +232,17 @@ TEST_F(FurSettingsCommands, StarterFileGivesEverySurfaceOfTheDemoFur) {
     EXPECT_NE(test::read_file(test::source_dir() + "/docs/fur-settings.md").find("examples/starter.fur"),
               std::string::npos);
     const auto render = [&](const std::string &name) {
-        return test::run_program("vellimor-host",
-                                 {"render", "-d", db, "-s", "furball", "--frames", "1", "1", "--size", "120", "90",
-                                  "--format", "pic", "--output", path(name)},
-                                 {{"TEMP", work.path()}, {"DISPLAY", std::nullopt}, {"FUR_LOCATION", "/fur"}},
-                                 work.path());
+        return host("render", {"--frames", "1", "1", "--size", "120", "90", "--format", "pic", "--output", path(name)});
     };
     // The same coat without hairs, for a picture to compare with.
     write("bare.fur", replaced(test::read_file(starter), "number_of_hairs_pr_square_unit = 400",
                                "number_of_hairs_pr_square_unit = 0"));
     for (const char *surface : {"Sphere", "Ground", "Flag"})
-        ASSERT_EQ(run("apply-fur", {"--surface", surface, path("bare.fur")}).status, 0);
+        ASSERT_EQ(host("apply-fur", {"--surface", surface, path("bare.fur")}).status, 0);
     ASSERT_EQ(render("bare").status, 0);
 
     for (const char *surface : {"Sphere", "Ground", "Flag"}) {
-        const ProgramResult applied = run("apply-fur", {"--strict", "--surface", surface, starter});
+        const ProgramResult applied = host("apply-fur", {"--strict", "--surface", surface, starter});
         EXPECT_EQ(applied.status, 0) << applied.err;
         EXPECT_EQ(applied.out, std::string(surface) + ": fur applied from " + starter +
                                    " (1 texture keys, 400 hairs per square unit)\n");

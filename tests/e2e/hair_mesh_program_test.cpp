@@ -10,10 +10,9 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "host/test_env.h"
 #include "render/pic_file.h"
-#include "render/ply_reader.h"
-#include "run_program.h"
+#include "support/ply_reader.h"
+#include "support/program_test.h"
 
 namespace vellimor {
 namespace {
@@ -66,21 +65,18 @@ std::optional<std::vector<int>> hairs_of(const std::vector<std::vector<int>> &fa
     return hairs;
 }
 
-class HairMeshProgram : public testing::Test {
+class HairMeshProgram : public test::ProgramTest {
 protected:
     void SetUp() override {
-        db = work.path() + "/db";
-        fs::copy(furball(), db, fs::copy_options::recursive);
-        std::ofstream(work.path() + "/thin.txt") << thin_fur();
-        const ProgramResult applied = run({"apply-fur", work.path() + "/thin.txt"});
+        db = demo_copy("db");
+        std::ofstream(path("thin.txt")) << thin_fur();
+        const ProgramResult applied = run({"apply-fur", path("thin.txt")});
         ASSERT_EQ(applied.status, 0) << applied.err;
     }
     ProgramResult run(std::vector<std::string> args) {
-        args.insert(args.begin() + 1, {"-d", db, "-s", "furball"});
-        return test::run_program("vellimor-host", args,
-                                 {{"TEMP", work.path()}, {"DISPLAY", std::nullopt},
-                                  {"FUR_LOCATION", "/fur"}, {"VELLIMOR_PLUGIN", std::nullopt}},
-                                 work.path());
+        const std::string command = args[0];
+        args.erase(args.begin());
+        return on_scene("vellimor-host", command, db, "furball", args);
     }
     std::vector<nlohmann::json> scene_meshes() const {
         const auto scene = nlohmann::json::parse(test::read_file(db + "/SCENES/furball.dsc"));
@@ -93,7 +89,6 @@ protected:
         return db + "/MODELS/furball-hairs." + std::to_string(frame) + ".ply";
     }
 
-    test::TempDir work;
     std::string db;
 };
 
@@ -183,7 +178,7 @@ std::size_t occurrences(const std::string &text, const std::string &what) {
 TEST_F(HairMeshProgram, OnlyTheMarkedFlagIsBuiltAndItsHairsFollowItsMotion) {
     const ProgramResult r = run({"persistent", "--frames", "1", "4", "--export-each-frame"});
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string messages = test::read_file(work.path() + "/fur_message");
+    const std::string messages = this->messages();
     EXPECT_EQ(occurrences(messages, "Building hairs on: Flag"), 4u);
     EXPECT_EQ(occurrences(messages, "Building hairs on: Sphere"), 0u);
     EXPECT_EQ(occurrences(messages, "Building hairs on: Ground"), 0u);
@@ -200,7 +195,7 @@ TEST_F(HairMeshProgram, AllPersistentBuildsEverySurfaceForThatRunOnly) {
     const ProgramResult r =
         run({"persistent", "--frames", "1", "3", "--all-persistent", "--save", "--export-each-frame"});
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string messages = test::read_file(work.path() + "/fur_message");
+    const std::string messages = this->messages();
     for (const char *surface : {"Sphere", "Ground", "Flag"})
         EXPECT_EQ(occurrences(messages, std::string("Building hairs on: ") + surface), 3u) << surface;
     const auto first = test::read_ply(test::read_file(model_file(1)));
@@ -217,22 +212,18 @@ TEST_F(HairMeshProgram, AllPersistentBuildsEverySurfaceForThatRunOnly) {
     for (std::size_t h = same; h < before.size(); ++h) EXPECT_NE(before[h], after[h]) << h;
     // The saved scene has the hair mesh and its own marks: a plain run builds the Flag alone.
     ASSERT_EQ(scene_meshes().size(), 1u);
-    std::ofstream(work.path() + "/fur_message", std::ios::trunc);
+    std::ofstream(path("fur_message"), std::ios::trunc);
     ASSERT_EQ(run({"persistent", "--frames", "1", "1"}).status, 0);
-    const std::string again = test::read_file(work.path() + "/fur_message");
+    const std::string again = this->messages();
     EXPECT_EQ(occurrences(again, "Building hairs on: Sphere"), 0u);
     EXPECT_EQ(occurrences(again, "Building hairs on: Flag"), 1u);
 }
 
 TEST_F(HairMeshProgram, BatchWithPersistentRebuildGrowsEverySurfaceAgainEveryFrame) {
     auto batch = [&](const std::string &output, bool persistent) {
-        std::vector<std::string> args = {"-b", "-d", db, "-s", "furball", "-n", "1", "3", "1",
-                                         "-S", "32", "24", "-o", work.path() + "/" + output};
+        std::vector<std::string> args = {"-b", "-n", "1", "3", "1", "-S", "32", "24", "-o", output};
         if (persistent) args.push_back("-p");
-        return test::run_program("vellimor", args,
-                                 {{"TEMP", work.path()}, {"DISPLAY", std::nullopt},
-                                  {"FUR_LOCATION", "/fur"}, {"VELLIMOR_PLUGIN", std::nullopt}},
-                                 work.path());
+        return on_scene("vellimor", "", db, "furball", args);
     };
     const ProgramResult plain = batch("plain", false);
     ASSERT_EQ(plain.status, 0) << plain.err;
@@ -244,16 +235,13 @@ TEST_F(HairMeshProgram, BatchWithPersistentRebuildGrowsEverySurfaceAgainEveryFra
     EXPECT_EQ(occurrences(all.err, "Building hairs on: Sphere"), 3u);
     EXPECT_EQ(occurrences(all.err, "Building hairs on: Ground"), 3u);
     for (int frame = 1; frame <= 3; ++frame)
-        EXPECT_TRUE(fs::is_regular_file(work.path() + "/all." + std::to_string(frame) + ".pic")) << frame;
+        EXPECT_TRUE(fs::is_regular_file(path("all.") + std::to_string(frame) + ".pic")) << frame;
 }
 
 TEST_F(HairMeshProgram, BatchRenderShowsTheDemoSurfacesUnderTheFur) {
-    const ProgramResult r = test::run_program(
-        "vellimor", {"-b", "-d", db, "-s", "furball", "-n", "1", "1", "1", "-S", "64", "48", "-o", work.path() + "/demo"},
-        {{"TEMP", work.path()}, {"DISPLAY", std::nullopt}, {"FUR_LOCATION", "/fur"}, {"VELLIMOR_PLUGIN", std::nullopt}},
-        work.path());
+    const ProgramResult r = on_scene("vellimor", "", db, "furball", {"-b", "-n", "1", "1", "1", "-S", "64", "48", "-o", "demo"});
     ASSERT_EQ(r.status, 0) << r.err;
-    auto p = pic_read_file(work.path() + "/demo.1.pic");
+    auto p = picture("demo.1.pic");
     ASSERT_TRUE(p);
     // The sphere fills the middle of the picture (about 12 pixels round): with its few hairs the
     // lit sphere shows all over, and the ground below it.
@@ -268,15 +256,6 @@ TEST_F(HairMeshProgram, BatchRenderShowsTheDemoSurfacesUnderTheFur) {
         lit_ground += int(p->red()[i]) + p->green()[i] + p->blue()[i] > 30;
     }
     EXPECT_GT(lit_ground, p->width / 2);
-}
-
-TEST_F(HairMeshProgram, ExportFailureIsReportedAndWritesNothing) {
-    fs::remove_all(db + "/MODELS");
-    std::ofstream(db + "/MODELS") << "not a folder";
-    const ProgramResult r = run({"persistent", "--frames", "1", "1", "--export-each-frame"});
-    EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.err.find("vellimor-host: cannot write furball-hairs.1.ply"), std::string::npos) << r.err;
-    EXPECT_TRUE(fs::is_regular_file(db + "/MODELS"));
 }
 
 }  // namespace

@@ -3,63 +3,48 @@
 // stay the same bytes on any number of cores and in chunks.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <regex>
+#include <sstream>
 
-#include "host/test_env.h"
 #include "render/picture_difference.h"
-#include "render/pic_file.h"
 #include "render/png_image.h"
-#include "run_program.h"
+#include "support/program_test.h"
 
 namespace vellimor {
 namespace {
 
-namespace fs = std::filesystem;
-using test::ProgramResult;
-
-class RibbonRender : public ::testing::Test {
+class RibbonRender : public test::ProgramTest {
 protected:
-    void SetUp() override {
-        database = fs::path(work.path()) / "furball";
-        fs::copy(test::demo_database(), database, fs::copy_options::recursive);
-    }
-    ProgramResult host(std::vector<std::string> args, const std::string &cores = "") {
-        args.insert(args.begin() + 1, {"-d", database.string(), "-s", "furball"});
-        std::map<std::string, std::optional<std::string>> env = {
-            {"TEMP", work.path()}, {"SI_LOCATION", std::nullopt}, {"DISPLAY", std::nullopt},
-            {"VELLIMOR_PLUGIN", std::nullopt}, {"FUR_MAX_PROC", std::nullopt}};
-        if (!cores.empty()) env["FUR_MAX_PROC"] = cores;
-        return test::run_program("vellimor-host", args, env, work.path());
-    }
+    void SetUp() override { database = demo_copy(); }
+
     // Renders into NAME.NNNN.png and returns the file of each frame asked for.
-    std::vector<std::string> render(const std::string &name, std::vector<std::string> args,
-                                    const std::vector<int> &frames, const std::string &cores = "") {
-        const std::string base = (fs::path(work.path()) / name).string();
-        args.insert(args.begin(), "render");
-        args.insert(args.end(), {"--output", base});
-        const ProgramResult r = host(args, cores);
+    std::vector<std::string> render(const std::string &name, std::vector<std::string> args, const std::vector<int> &frames,
+                                    const std::string &cores = "") {
+        args.insert(args.end(), {"--output", path(name)});
+        test::Environment env;
+        if (!cores.empty()) env["FUR_MAX_PROC"] = cores;
+        const test::ProgramResult r = on_scene("vellimor-host", "render", database, "furball", args, env);
         EXPECT_EQ(r.status, 0) << r.err;
         std::vector<std::string> files;
         for (int frame : frames) {
             char suffix[32];
             std::snprintf(suffix, sizeof suffix, ".%04d.png", frame);
-            files.push_back(test::slurp(base + suffix));
+            files.push_back(test::read_file(path(name + suffix)));
         }
         return files;
     }
     // Fur only on the sphere, `density` hairs per square unit of it.
     void sphere_only(int density) {
-        for (const char *surface : {"Ground", "Flag", "Sphere"}) {
-            std::ifstream in(database / "fur" / (std::string(surface) + ".fur"));
+        for (const std::string surface : {"Ground", "Flag", "Sphere"}) {
+            std::ifstream in(database + "/fur/" + surface + ".fur");
             std::stringstream text;
             text << in.rdbuf();
-            const std::string file = (fs::path(work.path()) / surface).string() + ".fur";
+            const std::string file = path(surface + ".fur");
             std::ofstream(file) << std::regex_replace(
                 text.str(), std::regex("number_of_hairs_pr_square_unit = [0-9]+"),
-                "number_of_hairs_pr_square_unit = " + std::to_string(surface == std::string("Sphere") ? density : 0));
-            const ProgramResult r = host({"apply-fur", file});
+                "number_of_hairs_pr_square_unit = " + std::to_string(surface == "Sphere" ? density : 0));
+            const test::ProgramResult r = on_scene("vellimor-host", "apply-fur", database, "furball", {file});
             ASSERT_EQ(r.status, 0) << r.err;
         }
     }
@@ -71,9 +56,8 @@ protected:
         for (size_t k = 0; k < frames.size(); ++k) {
             RgbaPixels a, b;
             std::string error;
-            const std::vector<uint8_t> a_file(tubes[k].begin(), tubes[k].end()), b_file(ribbons[k].begin(), ribbons[k].end());
-            ASSERT_TRUE(png_decode(a_file, kPicMaxDimension, &a, &error)) << error;
-            ASSERT_TRUE(png_decode(b_file, kPicMaxDimension, &b, &error)) << error;
+            ASSERT_TRUE(png_decode({tubes[k].begin(), tubes[k].end()}, kPicMaxDimension, &a, &error)) << error;
+            ASSERT_TRUE(png_decode({ribbons[k].begin(), ribbons[k].end()}, kPicMaxDimension, &b, &error)) << error;
             const PictureDifference d = picture_difference(a.rgba, b.rgba, a.width, a.height);
             EXPECT_TRUE(d.equivalent()) << name << " frame " << frames[k] << ": mean " << d.mean[0] << " "
                                         << d.mean[1] << " " << d.mean[2] << ", block " << d.worst_block[0] << " "
@@ -82,8 +66,7 @@ protected:
         }
     }
 
-    test::TempDir work;
-    fs::path database;
+    std::string database;
 };
 
 TEST_F(RibbonRender, DemoAndDenseSphereRibbonsPictureTheTubes) {

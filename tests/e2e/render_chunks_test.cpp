@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <regex>
 
-#include "host/test_env.h"
-#include "run_program.h"
+#include "support/program_test.h"
 
 namespace vellimor {
 namespace {
@@ -15,16 +15,10 @@ namespace {
 namespace fs = std::filesystem;
 using test::ProgramResult;
 
-class RenderChunks : public ::testing::Test {
+class RenderChunks : public test::ProgramTest {
 protected:
-    std::map<std::string, std::optional<std::string>> environment() const {
-        return {{"TEMP", work.path()}, {"SI_LOCATION", std::nullopt}, {"DISPLAY", std::nullopt},
-                {"VELLIMOR_PLUGIN", std::nullopt}, {"SLURM_CONF", std::nullopt}};
-    }
-    ProgramResult host(const std::string &command, std::vector<std::string> args) {
-        std::vector<std::string> all = {command, "-d", test::demo_database(), "-s", "furball"};
-        all.insert(all.end(), args.begin(), args.end());
-        return test::run_program("vellimor-host", all, environment(), work.path());
+    ProgramResult host(const std::string &command, const std::vector<std::string> &args) {
+        return on_scene("vellimor-host", command, test::demo_database(), "furball", args);
     }
     // The demo's frames at a small size into DIR/f.NNNN.png.
     ProgramResult render(const std::string &dir, int first, int last, std::vector<std::string> more = {}) {
@@ -39,8 +33,6 @@ protected:
         std::snprintf(name, sizeof name, "f.%04d.png", number);
         return test::slurp((fs::path(work.path()) / dir / name).string());
     }
-
-    test::TempDir work;
 };
 
 TEST_F(RenderChunks, AChunkAndTwoProcessesGiveTheBytesOfOneRun) {
@@ -67,11 +59,13 @@ TEST_F(RenderChunks, AChunkAndTwoProcessesGiveTheBytesOfOneRun) {
     EXPECT_FALSE(fs::exists(fs::path(work.path()) / "chunk" / "f.0003.png")) << "the pre-roll frame is not saved";
 }
 
-TEST_F(RenderChunks, WrongJobsAndAMissingFolderFailBeforeAnyProcessStarts) {
+TEST_F(RenderChunks, WrongJobsAndAFolderThatCannotBeMadeFailBeforeAnyProcessStarts) {
     // No chunk starts when the frames could not be written at all.
+    std::ofstream(fs::path(work.path()) / "file") << "a file, not a folder";
     const ProgramResult r = host("render", {"--frames", "1", "2", "--jobs", "2", "--size", "8", "8", "--output",
-                                            (fs::path(work.path()) / "none" / "f").string()});
+                                            (fs::path(work.path()) / "file" / "f").string()});
     EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("vellimor-host: cannot write frames into " + work.path() + "/file: ", 0), 0u) << r.err;
     const ProgramResult bad = host("render", {"--jobs", "0"});
     EXPECT_EQ(bad.status, 2);
     EXPECT_NE(bad.err.find("--jobs must be 1 or more"), std::string::npos) << bad.err;
@@ -79,15 +73,22 @@ TEST_F(RenderChunks, WrongJobsAndAMissingFolderFailBeforeAnyProcessStarts) {
 
 TEST_F(RenderChunks, FarmSubmitWritesAJobArrayOfChunks) {
     const std::string out = (fs::path(work.path()) / "it's here" / "f").string();
-    const ProgramResult r = host("farm-submit", {"--slurm", "--frames", "1", "7", "--chunk", "3", "--partition",
-                                                 "render", "--size", "96", "72", "--output", out, "--dry-run"});
+    const ProgramResult r =
+        host("farm-submit", {"--slurm", "--frames", "1", "7", "--chunk", "3", "--partition", "render", "--size", "96",
+                             "72", "--output", out, "--dry-run", "--threads", "2", "--sbatch-arg", "--time=1:00:00",
+                             "--sbatch-arg", "--comment=a \"b\" # c"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string &script = r.out;
     EXPECT_EQ(script.rfind("#!/bin/bash\n", 0), 0u) << script;
     EXPECT_NE(script.find("#SBATCH --array=0-2\n"), std::string::npos) << script;
     EXPECT_NE(script.find("#SBATCH --partition=render\n"), std::string::npos) << script;
-    EXPECT_NE(script.find("firsts=(1 4 7)\nlasts=(3 6 7)\n"), std::string::npos) << script;
-    EXPECT_NE(script.find("'--frames' \"$first\" \"$last\" '1' '--fur-frame' '1'"), std::string::npos) << script;
+    // The tasks get the CPUs their threads need, and every --sbatch-arg a line of its own that
+    // sbatch reads as one word.
+    EXPECT_NE(script.find("#SBATCH --cpus-per-task=2\n"), std::string::npos) << script;
+    EXPECT_NE(script.find("#SBATCH --time=1:00:00\n#SBATCH \"--comment=a \\\"b\\\" # c\"\n"), std::string::npos)
+        << script;
+    EXPECT_NE(script.find("chunks=('1-3' '4-6' '7')\n"), std::string::npos) << script;
+    EXPECT_NE(script.find("'--frames' \"$frames\" '--fur-frame' '1'"), std::string::npos) << script;
     // Paths the tasks use are absolute and quoted for the shell, whatever they hold.
     EXPECT_NE(script.find("'--output' '" + fs::path(work.path()).string() + "/it'\\''s here/f'"), std::string::npos)
         << script;
@@ -97,12 +98,17 @@ TEST_F(RenderChunks, FarmSubmitWritesAJobArrayOfChunks) {
     // The script's shell part runs as written: bash reads it, and task 1 asks for frames 4..6.
     const std::string file = (fs::path(work.path()) / "job.sh").string();
     std::string dry = script;
-    dry.replace(dry.find("exec "), 5, "echo ");
+    const size_t program_end = dry.find("/vellimor-host' render ");
+    ASSERT_NE(program_end, std::string::npos) << script;
+    const size_t line_start = dry.rfind('\n', program_end) + 1;
+    dry.replace(line_start, program_end + 15 - line_start, "echo");
     std::ofstream(file) << dry;
     const ProgramResult task = test::run_executable("/bin/bash", {file}, {{"SLURM_ARRAY_TASK_ID", "1"}}, work.path());
     ASSERT_EQ(task.status, 0) << task.err;
-    EXPECT_NE(task.out.find(" render -d /"), std::string::npos) << task.out;
-    EXPECT_NE(task.out.find("--frames 4 6 1 --fur-frame 1"), std::string::npos) << task.out;
+    EXPECT_EQ(task.out.rfind("render -d /", 0), 0u) << task.out;
+    EXPECT_NE(task.out.find("--frames 4-6 --fur-frame 1"), std::string::npos) << task.out;
+    EXPECT_NE(task.out.find("--threads 2\n"), std::string::npos) << task.out;
+    EXPECT_NE(task.err.find("task 1 ended with status 0\n"), std::string::npos) << task.err;
 }
 
 TEST_F(RenderChunks, FarmSubmitRefusesWhatItCannotSend) {
@@ -111,6 +117,10 @@ TEST_F(RenderChunks, FarmSubmitRefusesWhatItCannotSend) {
     EXPECT_EQ(no_frames.status, 2);
     EXPECT_NE(no_frames.err.find("farm-submit needs --frames"), std::string::npos) << no_frames.err;
     EXPECT_EQ(host("farm-submit", {"--slurm", "--frames", "1", "6", "--chunk", "0"}).status, 2);
+    // An #SBATCH line ends at a line break: one in an argument would start a command.
+    const ProgramResult broken = host("farm-submit", {"--slurm", "--frames", "1", "--sbatch-arg", "--time=1\nrm x"});
+    EXPECT_EQ(broken.status, 2);
+    EXPECT_NE(broken.err.find("--sbatch-arg must not hold a line break"), std::string::npos) << broken.err;
     // Without sbatch on the path the submission fails with a line that says what to do.
     auto env = environment();
     env["PATH"] = "/nonexistent";

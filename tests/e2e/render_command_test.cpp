@@ -10,12 +10,9 @@
 #include <regex>
 #include <set>
 
-#include "host/test_env.h"
 #include "render/atomic_file.h"
-#include "render/fur_test_scene.h"
-#include "render/pic_file.h"
 #include "render/png_image.h"
-#include "run_program.h"
+#include "support/program_test.h"
 
 namespace vellimor {
 namespace {
@@ -23,29 +20,20 @@ namespace {
 namespace fs = std::filesystem;
 using test::ProgramResult;
 
-class RenderCommand : public ::testing::Test {
+class RenderCommand : public test::ProgramTest {
 protected:
     void SetUp() override {
-        database = fs::path(work.path()) / "db";
-        out = fs::path(work.path()) / "out";
+        database = fs::path(path("db"));
+        out = fs::path(path("out"));
         fs::create_directories(out);
     }
-    void write_scene(const testing::FurSceneOptions &options = {}) { testing::write_fur_scene(database, options); }
-
-    std::map<std::string, std::optional<std::string>> environment() const {
-        return {{"TEMP", work.path()},        {"SI_LOCATION", std::nullopt}, {"FUR_LOCATION", "/fur"},
-                {"DISPLAY", std::nullopt},    {"FUR_USE_IRIS_GL", std::nullopt},
-                {"VELLIMOR_PLUGIN", std::nullopt}};
-    }
+    void write_scene(const testing::FurSceneOptions &options = {}) { fur_square(options); }
     ProgramResult render(std::vector<std::string> args, const std::string &scene = "fur") {
-        std::vector<std::string> all = {"render", "-d", database.string(), "-s", scene};
-        all.insert(all.end(), args.begin(), args.end());
-        return test::run_program("vellimor-host", all, environment(), work.path());
+        return on_scene("vellimor-host", "render", database.string(), scene, args);
     }
     ProgramResult batch(std::vector<std::string> args, const std::string &scene = "fur") {
-        std::vector<std::string> all = {"-b", "-d", database.string(), "-s", scene};
-        all.insert(all.end(), args.begin(), args.end());
-        return test::run_program("vellimor", all, environment(), work.path());
+        args.insert(args.begin(), "-b");
+        return on_scene("vellimor", "", database.string(), scene, args);
     }
     std::set<std::string> files_in(const fs::path &folder) const {
         std::set<std::string> names;
@@ -59,7 +47,6 @@ protected:
         std::ofstream(database / "SCENES" / "broken.dsc") << scene.dump();
     }
 
-    test::TempDir work;
     fs::path database, out;
 };
 
@@ -164,9 +151,10 @@ TEST_F(RenderCommand, EveryFailureEndsNonZeroWithOneClearLine) {
     // Nothing starts when the frames could not be written, the size is no picture size or the
     // scene does not load: the one line is all there is.
     const std::string nowhere = work.path() + "/nowhere";
+    std::ofstream(nowhere) << "a file where the folder should be";
     ProgramResult r = render({"--output", nowhere + "/x"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "vellimor-host: cannot write frames into " + nowhere + ": no such folder\n");
+    EXPECT_EQ(r.err, "vellimor-host: cannot write frames into " + nowhere + ": Not a directory\n");
     r = render({"--size", "100000", "100000"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "vellimor-host: --size 100000 100000: width and height must lie in 1..32767 (the largest PIC "
@@ -176,13 +164,13 @@ TEST_F(RenderCommand, EveryFailureEndsNonZeroWithOneClearLine) {
     EXPECT_EQ(line_count(r.err), 1u) << r.err;
     EXPECT_NE(r.err.find("broken.dsc: models[0].patch.vertices: expected 4 vertices"), std::string::npos) << r.err;
     for (const std::vector<std::string> &wrong :
-         {std::vector<std::string>{"--frames", "3", "1"}, {"--frames", "1"}, {"--aa", "9"}, {"--format", "gif"},
+         {std::vector<std::string>{"--frames", "3", "1"}, {"--frames", "1-"}, {"--aa", "9"}, {"--format", "gif"},
           {"--aspect", "wide"}, {"--bogus"}}) {
         r = render(wrong);
         EXPECT_EQ(r.status, 2) << wrong.front();
         EXPECT_EQ(line_count(r.err), 1u) << r.err;
     }
-    EXPECT_EQ(test::run_program("vellimor-host", {"render", "-s", "fur"}, environment(), work.path()).status, 2);
+    EXPECT_EQ(run("vellimor-host", {"render", "-s", "fur"}).status, 2);
     EXPECT_TRUE(files_in(database / "RENDER_PICTURES").empty());
 
     // A frame that can't be written fails the run; the others are still written.
@@ -210,33 +198,31 @@ TEST_F(RenderCommand, EveryFailureEndsNonZeroWithOneClearLine) {
 }
 
 TEST_F(RenderCommand, HelpAndVersionOnStdoutUsageErrorsWithStatusTwo) {
-    const auto env = environment();
-    const std::string dir = work.path();
-    ProgramResult r = test::run_program("vellimor-host", {"--help"}, env, dir);
+    ProgramResult r = run("vellimor-host", {"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("\n  render "), std::string::npos) << r.out;
     EXPECT_EQ(r.err, "");
-    r = test::run_program("vellimor-host", {"render", "--help"}, env, dir);
+    r = run("vellimor-host", {"render", "--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("usage: vellimor-host render -d DATABASE -s SCENE [options]\n", 0), 0u) << r.out;
-    r = test::run_program("vellimor-host", {"--version"}, env, dir);
+    r = run("vellimor-host", {"--version"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(std::regex_match(r.out, std::regex("vellimor-host \\(Vellimor\\) [0-9]+\\.[0-9]+\n"))) << r.out;
     for (const std::vector<std::string> &wrong :
          {std::vector<std::string>{}, {"paint"}, {"persistent", "-d", "x", "-s", "y", "--bogus"},
           {"internal", "-d", "x", "-s", "y", "extra"}, {"export-fur", "-d", "x", "-s", "y", "--bogus", "f"},
           {"info", "-d"}}) {
-        r = test::run_program("vellimor-host", wrong, env, dir);
+        r = run("vellimor-host", wrong);
         EXPECT_EQ(r.status, 2) << (wrong.empty() ? "(none)" : wrong.front());
         EXPECT_EQ(r.out, "");
     }
-    r = test::run_program("vellimor-pic", {"--help"}, env, dir);
+    r = run("vellimor-pic", {"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("usage: vellimor-pic info FILE\n", 0), 0u) << r.out;
-    r = test::run_program("vellimor-pic", {"--version"}, env, dir);
+    r = run("vellimor-pic", {"--version"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(std::regex_match(r.out, std::regex("vellimor-pic \\(Vellimor\\) [0-9]+\\.[0-9]+\n"))) << r.out;
-    EXPECT_EQ(test::run_program("vellimor-pic", {"convert"}, env, dir).status, 2);
+    EXPECT_EQ(run("vellimor-pic", {"convert"}).status, 2);
 }
 
 TEST_F(RenderCommand, InstalledProgramsFindTheirLibrariesAndRender) {

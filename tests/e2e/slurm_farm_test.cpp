@@ -1,6 +1,7 @@
 // The demo sent to a real Slurm: a private one-node cluster on the loopback address (its own munge
 // key and socket, config, state, spool and ports, started and always stopped by the test) runs
-// the job array farm-submit writes, and every frame it renders has the bytes of a serial render.
+// the job array farm-submit writes, and every frame it renders has the bytes of a serial render;
+// --wait ends with 0 only when every task rendered its frames in this run.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -8,20 +9,17 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
+#include <fstream>
 
-#include "host/test_env.h"
-#include "run_program.h"
+#include "support/test_env.h"
+#include "support/run_program.h"
 
 namespace vellimor {
 namespace {
 
 namespace fs = std::filesystem;
 using test::ProgramResult;
-
-constexpr auto kArrayTimeout = std::chrono::seconds(240);
 
 // The program's path, looked up where Debian puts Slurm's and munge's programs too.
 std::string find_program(const std::string &name) {
@@ -54,7 +52,7 @@ int free_port() {
 class SlurmFarm : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char *program : {"munged", "mungekey", "slurmctld", "slurmd", "sbatch", "squeue", "sinfo"}) {
+        for (const char *program : {"munged", "mungekey", "slurmctld", "slurmd", "sbatch", "squeue", "sinfo", "scontrol"}) {
             if (find_program(program).empty())
                 GTEST_SKIP() << program << " is not installed: scripts/install-deps.sh installs slurmctld, slurmd, "
                              << "slurm-client and munge";
@@ -91,17 +89,6 @@ protected:
         std::snprintf(name, sizeof name, "f.%04d.png", number);
         return test::slurp((fs::path(work.path()) / dir / name).string());
     }
-    // Waits until the job has left the queue; false when it is still there after the timeout.
-    bool wait_for(const std::string &job) {
-        const auto deadline = std::chrono::steady_clock::now() + kArrayTimeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            const ProgramResult queue =
-                test::run_executable(find_program("squeue"), {"-h", "-j", job}, environment(), work.path());
-            if (queue.status == 0 && queue.out.find_first_not_of(" \n") == std::string::npos) return true;
-            std::this_thread::sleep_for(std::chrono::seconds(1));
-        }
-        return false;
-    }
     std::string logs() const {
         std::string text;
         for (const auto &entry : fs::directory_iterator(cluster / "log"))
@@ -122,15 +109,20 @@ TEST_F(SlurmFarm, TheDemoRenderedAsAJobArrayEqualsASerialRender) {
     serial.insert(serial.end(), picture.begin(), picture.end());
     ASSERT_EQ(host("render", serial).status, 0);
 
-    std::vector<std::string> submit = {"--slurm", "--frames", "1", "6", "--chunk", "2", "--output",
+    std::vector<std::string> submit = {"--slurm", "--frames", "1-6", "--chunk", "2", "--wait", "--sbatch-arg",
+                                       "--comment=a \"b\" # c", "--output",
                                        (fs::path(work.path()) / "farm" / "f").string()};
     submit.insert(submit.end(), picture.begin(), picture.end());
     const ProgramResult submitted = host("farm-submit", submit);
-    ASSERT_EQ(submitted.status, 0) << submitted.err;
+    ASSERT_EQ(submitted.status, 0) << submitted.err << logs();
     const std::string job = submitted.out.substr(0, submitted.out.find('\n'));
     ASSERT_FALSE(job.empty());
     EXPECT_NE(submitted.err.find("3 tasks of up to 2 frames"), std::string::npos) << submitted.err;
-    ASSERT_TRUE(wait_for(job)) << "job array " << job << " still queued\n" << logs();
+    EXPECT_NE(submitted.err.find("every task ended with 0 and wrote its frames"), std::string::npos) << submitted.err;
+    // sbatch read the passed option as one word, quotes and '#' included.
+    const ProgramResult shown =
+        test::run_executable(find_program("scontrol"), {"show", "job", job}, environment(), work.path());
+    EXPECT_NE(shown.out.find("Comment=a \"b\" # c"), std::string::npos) << shown.out;
 
     for (int f = 1; f <= 6; ++f) {
         const std::string expected = frame("serial", f);
@@ -143,10 +135,30 @@ TEST_F(SlurmFarm, TheDemoRenderedAsAJobArrayEqualsASerialRender) {
                                                                              std::to_string(task) + ".log"))
                                                 .string());
         const int first = 1 + 2 * task;
-        EXPECT_NE(log.find("frames " + std::to_string(first) + ".." + std::to_string(first + 1)), std::string::npos)
+        EXPECT_NE(log.find("frames " + std::to_string(first) + "-" + std::to_string(first + 1)), std::string::npos)
             << log;
     }
     EXPECT_TRUE(fs::exists(fs::path(work.path()) / "farm" / "f.sbatch"));
+}
+
+TEST_F(SlurmFarm, WaitFailsWhenATaskFailedThoughOldFramesAreThere) {
+    const fs::path folder = fs::path(work.path()) / "farm";
+    fs::create_directories(folder);
+    // Frames of an earlier run everywhere, and one frame's path that no task can write.
+    for (int f : {1, 3, 4}) std::ofstream(folder / ("f.000" + std::to_string(f) + ".png")) << "old";
+    fs::create_directories(folder / "f.0002.png");
+    const ProgramResult r = host("farm-submit", {"--slurm", "--frames", "1", "4", "--chunk", "2", "--wait", "--size",
+                                                 "32", "24", "--output", (folder / "f").string()});
+    EXPECT_EQ(r.status, 1) << r.err << logs();
+    const std::string job = r.out.substr(0, r.out.find('\n'));
+    const std::string log = (folder / ("f.slurm-" + job + "_0.log")).string();
+    EXPECT_NE(r.err.find("1 of 2 tasks failed\n  task 0 (frames 1-2): status 1, 1 files not written in this run, the "
+                         "first " + (folder / "f.0002.png").string() + "; log " + log + "\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("task 1 ("), std::string::npos) << r.err;
+    EXPECT_NE(test::slurp(log).find("task 0 ended with status 1\n"), std::string::npos) << test::slurp(log);
+    for (int f : {1, 3, 4}) EXPECT_NE(frame("farm", f), "old") << "frame " << f << " was rendered again";
 }
 
 }  // namespace

@@ -4,8 +4,7 @@
 
 #include <filesystem>
 
-#include "host/test_env.h"
-#include "run_program.h"
+#include "support/program_test.h"
 #include "support/paths.h"
 
 namespace vellimor {
@@ -13,30 +12,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ThreadCountRender : public ::testing::Test {
+class ThreadCountRender : public test::ProgramTest {
 protected:
     // The frame's file as written with FUR_MAX_PROC set to `cores`.
     std::string render(const std::string &cores, const std::string &antialias) {
         const std::string output = "cores" + cores + "aa" + antialias;
-        const test::ProgramResult r = test::run_program(
-            "vellimor",
-            {"-b", "-d", database.string(), "-s", "furball", "-n", "1", "1", "1", "-S", "160",
-             "120", "-j", antialias, "-o", output},
-            {{"TEMP", work.path()}, {"SI_LOCATION", std::nullopt}, {"FUR_LOCATION", "/fur"},
-             {"DISPLAY", std::nullopt}, {"VELLIMOR_PLUGIN", std::nullopt},
-             {"FUR_MAX_PROC", cores}},
-            work.path());
+        const test::ProgramResult r =
+            on_scene("vellimor", "", test::demo_database(), "furball",
+                     {"-b", "-n", "1", "1", "1", "-S", "160", "120", "-j", antialias, "-o", output},
+                     {{"FUR_MAX_PROC", cores}});
         EXPECT_EQ(r.status, 0) << r.err;
-        return test::slurp(work.path() + "/" + output + ".1.pic");
+        return test::read_file(path(output + ".1.pic"));
     }
-
-    void SetUp() override {
-        database = fs::path(work.path()) / "furball";
-        fs::copy(test::demo_database(), database, fs::copy_options::recursive);
-    }
-
-    test::TempDir work;
-    fs::path database;
 };
 
 TEST_F(ThreadCountRender, OneCoreAndSeveralDrawTheSameBytes) {

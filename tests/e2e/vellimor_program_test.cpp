@@ -3,9 +3,8 @@
 
 #include <filesystem>
 
-#include "host/test_env.h"
 #include "platform/processors.h"
-#include "run_program.h"
+#include "support/program_test.h"
 
 namespace vellimor {
 namespace {
@@ -45,151 +44,107 @@ const char *const kUsage =
 const char *const kStart = "Fur stand alone version\n";
 const char *const kBanner = "Fur build: 2000, date: Jan 28 17:52:04 WET 1999\n";
 
-std::string furball() { return test::demo_database(); }
-
-class VellimorProgram : public testing::Test {
-protected:
-    ProgramResult run(const std::vector<std::string> &args,
-                      std::map<std::string, std::optional<std::string>> env = {}) {
-        std::map<std::string, std::optional<std::string>> base = {
-            {"TEMP", work.path()},   {"SI_LOCATION", std::nullopt}, {"FUR_LOCATION", "/fur"},
-            {"DISPLAY", std::nullopt}, {"FUR_USE_IRIS_GL", std::nullopt},
-            {"FUR_NO_BACKUP", std::nullopt}, {"FUR_SIZE", std::nullopt},
-            {"FUR_MAX_PROC", std::nullopt}, {"FUR_TEXTURE_SEARCH_RANGE", std::nullopt},
-            {"FUR_DONT_MOVE_MOUSE", std::nullopt}, {"VELLIMOR_PLUGIN", std::nullopt}};
-        for (auto &[k, v] : env) base[k] = v;
-        return test::run_program("vellimor", args, base, work.path());
-    }
-    std::string message_file() { return test::read_file(work.path() + "/fur_message"); }
-
-    test::TempDir work;
+// One run of the program on the demo ("DB" in the arguments), and what it must say.
+struct Case {
+    const char *what;
+    std::vector<std::string> args;
+    test::Environment env;
+    int status;  // -1: any failure
+    const char *out;  // exact, when given
+    std::string err_start;
+    std::vector<std::string> err_has;
 };
 
-TEST_F(VellimorProgram, UnknownOptionPrintsUsage) {
-    const ProgramResult r = run({"-Z"});
-    EXPECT_EQ(r.status, 95);
-    EXPECT_EQ(r.out, kUsage);
-    EXPECT_EQ(r.err, kStart);
-}
+const std::string kBatchStart = std::string(kStart) + "Render batch flag\n";
 
-TEST_F(VellimorProgram, OptionWithoutItsArgumentsIsAUsageError) {
-    for (std::vector<std::string> args : {std::vector<std::string>{"-n", "1", "2"},
-                                          {"-b", "-d"}, {"-S", "10"}, {"-j"}}) {
-        const ProgramResult r = run(args);
-        EXPECT_EQ(r.status, 95) << args[0];
-        EXPECT_EQ(r.out, kUsage);
+class VellimorProgram : public test::ProgramTest {
+protected:
+    void check(const std::vector<Case> &cases) {
+        for (const Case &c : cases) {
+            std::vector<std::string> args = c.args;
+            for (std::string &a : args)
+                if (a == "DB") a = test::demo_database();
+            test::Environment env = c.env;
+            for (auto &[name, value] : env)
+                if (value && (*value == "." || *value == "nothing.so")) value = path(*value == "." ? "" : *value);
+            const ProgramResult r = run("vellimor", args, env);
+            if (c.status >= 0) {
+                EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.err;
+            } else {
+                EXPECT_NE(r.status, 0) << c.what;
+            }
+            if (c.out) {
+                EXPECT_EQ(r.out, c.out) << c.what;
+            }
+            EXPECT_TRUE(r.err.starts_with(c.err_start)) << c.what << "\n" << r.err;
+            for (const std::string &part : c.err_has) EXPECT_TRUE(test::contains(r.err, part)) << c.what << "\n" << r.err;
+        }
     }
+};
+
+TEST_F(VellimorProgram, UsageAndRefusalsSayWhatIsWrong) {
+    check({
+        {"unknown option", {"-Z"}, {}, 95, kUsage, kStart, {}},
+        {"-n without its step", {"-n", "1", "2"}, {}, 95, kUsage, kStart, {}},
+        {"-d without its path", {"-b", "-d"}, {}, 95, kUsage, kStart, {}},
+        {"-S without its height", {"-S", "10"}, {}, 95, kUsage, kStart, {}},
+        {"-j without its level", {"-j"}, {}, 95, kUsage, kStart, {}},
+        {"batch without a database", {"-b", "-s", "furball"}, {}, 95, kUsage,
+         kBatchStart + "Please specify both scene and database name when running a batch render\n", {}},
+        {"parsing stops at the first plain argument", {"-b", "furball", "-d", "DB", "-s", "furball"}, {}, 95,
+         nullptr, kStart, {"Please specify both scene and database name"}},
+        {"the plug-in option ends the process", {"-a", "-P", "-b"}, {}, 255, "",
+         std::string(kStart) + "Render alpha\nPlugins not supported on NT workstations\n", {}},
+        {"start after end", {"-b", "-d", "DB", "-s", "furball", "-n", "10", "5", "1", "-o", "refused"}, {}, 95, nullptr, kStart,
+         {"Render sequence error: start 10 end 5\nCheck the start and end frames in the host, \nit is not possible "
+          "to render frames outside the limits set in the host\n"}},
+        {"a missing scene", {"-b", "-d", "DB", "-s", "no_such_scene"}, {}, -1, nullptr, kStart,
+         {"Can't load scene no_such_scene - "}},
+        {"a missing plug-in", {}, {{"VELLIMOR_PLUGIN", "nothing.so"}}, 95, nullptr, "",
+         {"vellimor: Can't load the plug-in"}},
+    });
+    // A refused range renders nothing.
+    for (const auto &entry : std::filesystem::directory_iterator(work.path()))
+        EXPECT_NE(entry.path().filename().string().rfind("refused", 0), 0u) << entry.path();
 }
 
-TEST_F(VellimorProgram, BatchNeedsSceneAndDatabase) {
-    const ProgramResult r = run({"-b", "-s", "furball"});
-    EXPECT_EQ(r.status, 95);
-    EXPECT_EQ(r.out, kUsage);
-    EXPECT_EQ(r.err, std::string(kStart) + "Render batch flag\n"
-                     "Please specify both scene and database name when running a batch render\n");
-}
-
-TEST_F(VellimorProgram, ParsingStopsAtTheFirstPlainArgument) {
-    const ProgramResult r = run({"-b", "furball", "-d", furball(), "-s", "furball"});
-    EXPECT_EQ(r.status, 95);
-    EXPECT_NE(r.err.find("Please specify both scene and database name"), std::string::npos);
-}
-
-TEST_F(VellimorProgram, PluginOptionEndsTheProcess) {
-    const ProgramResult r = run({"-a", "-P", "-b"});
-    EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, std::string(kStart) + "Render alpha\nPlugins not supported on NT workstations\n");
-}
-
-TEST_F(VellimorProgram, BatchRunsThroughOnTheDemo) {
-    const ProgramResult r = run({"-b", "-d", furball(), "-s", "furball", "-j", "9", "-S", "32", "24"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err.rfind(std::string(kStart) + "Render batch flag\nAnti aliazing level 9\n"
-                          "Render size 32x24\n" + kBanner +
-                          "MY_read_scene",
-                          0),
-              0u)
-        << r.err;
-    // Every core the process may use.
+// Batch renders on the demo, each case a run of its own.
+TEST_F(VellimorProgram, BatchRunsReportEveryOptionAndSwitch) {
+    // A run uses every core it may, unless FUR_MAX_PROC says otherwise.
     const int cores = platform::available_processors();
-    EXPECT_NE(r.err.find(cores == 1 ? std::string("Running on 1 processor\n")
-                                    : "Running on " + std::to_string(cores) + " processors\n"),
-              std::string::npos);
+    const std::string every = cores == 1 ? "Running on 1 processor\n" : "Running on " + std::to_string(cores) + " processors\n";
+    const std::string more = std::to_string(cores + 1);
+    check({
+        {"a batch runs through on the demo", {"-b", "-d", "DB", "-s", "furball", "-j", "9", "-S", "32", "24"}, {}, 0,
+         "", kBatchStart + "Anti aliazing level 9\nRender size 32x24\n" + kBanner + "MY_read_scene",
+         {every, "Building hairs on: Sphere\n"}},
+        {"every option reports in order",
+         {"-b", "-r", ".", "-d", "DB", "-s", "furball", "-n", "1", "2", "0", "-S", "40", "30", "-W", "500", "600",
+          "-A", "1.25", "-j", "2", "-a", "-p", "-o", "out", "-X"},
+         {}, 0, "",
+         kBatchStart + "Render frames 1 -> 2 , 0\nRender size 40x30\nWindow size 500x600\nRender aspect 1.250000\n"
+                       "Anti aliazing level 2\nRender alpha\nPersistent Rebuild All flag\nUse PixMap\n" + kBanner,
+         {}},
+        {"host variables are set when missing", {"-b", "-d", "DB", "-s", "furball", "-S", "16", "12"},
+         {{"TEMP", std::nullopt}, {"TMPDIR", "."}, {"FUR_LOCATION", std::nullopt}}, 0, nullptr, kStart,
+         {"FUR_LOCATION env variable not defined, using SI_LOCATION\n"}},
+        {"the FUR switches apply on the batch path", {"-b", "-d", "DB", "-s", "furball", "-S", "16", "12"},
+         {{"FUR_MAX_PROC", more}, {"FUR_SIZE", "500, 300"}, {"FUR_USE_IRIS_GL", "1"}}, 0, nullptr, kStart,
+         {"Using IrisGL drawing mode\nNew size 500x0\nWarning: number of processors: " + more +
+          " set to more than the actual number of processors:" + std::to_string(cores) + "\nRunning on " + more +
+          " processors\n"}},
+    });
     // Status messages of a batch run reach stderr and the message file alike.
-    EXPECT_NE(r.err.find("Building hairs on: Sphere\n"), std::string::npos);
-    EXPECT_NE(message_file().find("Building hairs on: Sphere\n"), std::string::npos);
+    EXPECT_TRUE(test::contains(messages(), "Building hairs on: Sphere\n"));
 }
 
-TEST_F(VellimorProgram, EveryOptionReportsOnStderrInOrder) {
-    const ProgramResult r = run({"-b", "-r", work.path(), "-d", furball(), "-s", "furball", "-n", "1",
-                                 "2", "0", "-S", "40", "30", "-W", "500", "600", "-A", "1.25", "-j",
-                                 "2", "-a", "-p", "-o", work.path() + "/out", "-X"});
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err.rfind(std::string(kStart) +
-                              "Render batch flag\nRender frames 1 -> 2 , 0\nRender size 40x30\n"
-                              "Window size 500x600\nRender aspect 1.250000\nAnti aliazing level 2\n"
-                              "Render alpha\nPersistent Rebuild All flag\nUse PixMap\n" + kBanner,
-                          0),
-              0u)
-        << r.err;
-}
-
-TEST_F(VellimorProgram, BatchStartAfterEndIsRefused) {
-    const ProgramResult r = run({"-b", "-d", furball(), "-s", "furball", "-n", "10", "5", "1"});
-    EXPECT_EQ(r.status, 95);
-    EXPECT_NE(r.err.find("Render sequence error: start 10 end 5\n"
-                         "Check the start and end frames in the host, \nit is not possible to "
-                         "render frames outside the limits set in the host\n"),
-              std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(work.path() + "/offscreen.1.pic"));
-}
-
-TEST_F(VellimorProgram, DesignerWithoutADisplaySaysSoAndFails) {
-    const ProgramResult r = run({"-d", furball(), "-s", "furball"});
+TEST_F(VellimorProgram, DesignerWithoutADisplaySaysSoOnceAndFails) {
+    const ProgramResult r = run("vellimor", {"-d", test::demo_database(), "-s", "furball"});
     EXPECT_NE(r.status, 0);
     const std::string line = "Can't open a window: no X display available\n";
     const size_t at = r.err.find(line);
     ASSERT_NE(at, std::string::npos) << r.err;
     EXPECT_EQ(r.err.find(line, at + 1), std::string::npos);
-}
-
-TEST_F(VellimorProgram, MissingSceneIsAFailure) {
-    const ProgramResult r = run({"-b", "-d", furball(), "-s", "no_such_scene"});
-    EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.err.find("Can't load scene no_such_scene - "), std::string::npos);
-}
-
-TEST_F(VellimorProgram, HostEnvironmentIsSetWhenMissing) {
-    const ProgramResult r = run({"-b", "-d", furball(), "-s", "furball", "-S", "16", "12"},
-                                {{"TEMP", std::nullopt}, {"TMPDIR", work.path()},
-                                 {"FUR_LOCATION", std::nullopt}});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err.find("SI_LOCATION env variable not defined"), std::string::npos);
-    EXPECT_NE(r.err.find("FUR_LOCATION env variable not defined, using SI_LOCATION\n"),
-              std::string::npos);
-    EXPECT_TRUE(std::filesystem::exists(work.path() + "/fur_message"));
-}
-
-TEST_F(VellimorProgram, FurSwitchesApplyOnTheBatchPath) {
-    const std::string cores = std::to_string(platform::available_processors());
-    const std::string more = std::to_string(platform::available_processors() + 1);
-    const ProgramResult r = run({"-b", "-d", furball(), "-s", "furball", "-S", "16", "12"},
-                                {{"FUR_MAX_PROC", more}, {"FUR_SIZE", "500, 300"},
-                                 {"FUR_USE_IRIS_GL", "1"}});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("Using IrisGL drawing mode\nNew size 500x0\n"
-                         "Warning: number of processors: " + more + " set to more than the actual number of "
-                         "processors:" + cores + "\nRunning on " + more + " processors\n"),
-              std::string::npos)
-        << r.err;
-}
-
-TEST_F(VellimorProgram, MissingPluginIsReported) {
-    const ProgramResult r = run({}, {{"VELLIMOR_PLUGIN", work.path() + "/nothing.so"}});
-    EXPECT_EQ(r.status, 95);
-    EXPECT_NE(r.err.find("vellimor: Can't load the plug-in"), std::string::npos);
 }
 
 }  // namespace

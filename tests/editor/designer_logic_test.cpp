@@ -23,7 +23,7 @@
 #include "host/globals.h"
 #include "host/scene.h"
 #include "host/status.h"
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "support/paths.h"
 
 namespace vellimor {
@@ -42,36 +42,6 @@ std::vector<std::string> lines_of(FmObject *browser) {
     return lines;
 }
 
-TEST(HelpText, LongTextsWrapAtWordsUnder56Characters) {
-    const std::string text =
-        "This is the object browser. It lists all the PATCH objects in the scene. Multiple objects can be "
-        "selected at a time, and all tagged keys on that object will be changed, when you drag a slider.";
-    const auto lines = help_wrap(text.c_str());
-    ASSERT_GT(lines.size(), 2u);
-    std::string joined;
-    for (const std::string &line : lines) {
-        EXPECT_LT(line.size(), 56u) << line;
-        EXPECT_FALSE(line.empty());
-        joined += (joined.empty() ? "" : " ") + line;
-    }
-    EXPECT_EQ(joined, text);  // no word cut or lost
-    EXPECT_EQ(help_wrap("one\ntwo three"), (std::vector<std::string>{"one", "two three"}));
-    // A word longer than a line is cut rather than overflowing it.
-    const auto cut = help_wrap(std::string(130, 'x').c_str());
-    ASSERT_EQ(cut.size(), 3u);
-    for (const std::string &line : cut) EXPECT_LT(line.size(), 56u);
-}
-
-TEST(SliderPairs, FieldDecimalsFollowTheValue) {
-    EXPECT_EQ(pair_format(150.0f, 2), "150");
-    EXPECT_EQ(pair_format(0.005f, 2), "0.0050");
-    EXPECT_EQ(pair_format(0.05f, 2), "0.050");
-    EXPECT_EQ(pair_format(0.5f, 2), "0.50");
-    EXPECT_EQ(pair_format(12.0f, 2), "12.0");
-    EXPECT_EQ(pair_format(3.0f, 0), "3");
-    EXPECT_EQ(pair_format(-150.5f, 2), "-150");
-}
-
 TEST(SliderPairs, RightButtonRescalingPutsTheValueUnderTheKnob) {
     // Value 1 on 0..10, knob released at 5: the range becomes 0..2.
     EXPECT_FLOAT_EQ(pair_rescaled_bound(1, 0, 10, 5, kPairOneSided), 2.0f);
@@ -80,18 +50,6 @@ TEST(SliderPairs, RightButtonRescalingPutsTheValueUnderTheKnob) {
     EXPECT_FLOAT_EQ(pair_rescaled_bound(0, 0, 10, 5, kPairOneSided), 0.005f);
     EXPECT_FLOAT_EQ(pair_rescaled_bound(1, 0, 10, 0.01f, kPairOneSided), 40.0f);  // at most 4 x hi
     EXPECT_FLOAT_EQ(pair_rescaled_bound(1, 0, 10, 0, kPairOneSided), 0.005f);    // knob at 0: no division
-}
-
-TEST(PictureViewport, KeepsTheRenderAspectCentred) {
-    const PictureViewport narrow = picture_viewport(0, 257, 1280, 767, 4.0f / 3.0f);
-    EXPECT_EQ(narrow.h, 767);
-    EXPECT_EQ(narrow.w, 1022);
-    EXPECT_EQ(narrow.x, (1280 - 1022) / 2);
-    EXPECT_EQ(narrow.y, 257);
-    const PictureViewport wide = picture_viewport(0, 0, 1000, 500, 2.5f);
-    EXPECT_EQ(wide.w, 1000);
-    EXPECT_EQ(wide.h, 400);
-    EXPECT_EQ(wide.y, 50);
 }
 
 // The demo scene read as the stand-alone program reads it, with the designer's windows built.
@@ -151,85 +109,6 @@ TEST_F(DesignerLogic, BrowserListsTheSurfacesAndSelectionFollowsIt) {
     EXPECT_EQ(lines_of(main().browser), (std::vector<std::string>{"Sphere"}));
     EXPECT_EQ(scene_state().patches[1]->deleted, 1);
     EXPECT_EQ(count_selected(0, 0, nullptr, 0), 0);
-}
-
-TEST_F(DesignerLogic, GroupButtonsRecallTheirSurfaces) {
-    scene_state().patches[0]->group = 1 << 2;  // in G3
-    scene_state().patches[2]->group = 1 << 2;
-    group_callback(main().group[2], 2);
-    EXPECT_TRUE(fm_isselected_browser_line(main().browser, 1));
-    EXPECT_FALSE(fm_isselected_browser_line(main().browser, 2));
-    EXPECT_TRUE(fm_isselected_browser_line(main().browser, 3));
-    EXPECT_EQ(count_selected(0, 0, nullptr, 0), 2);
-    group_callback(main().group[0], 0);  // G1 is empty
-    EXPECT_EQ(count_selected(0, 0, nullptr, 0), 0);
-}
-
-TEST_F(DesignerLogic, PersistentFollowsTheSelectedSurfaces) {
-    fm_select_browser_line(main().browser, 1);
-    selection_sync(0);
-    fm_set_button(main().persistent, 1);
-    persistent_callback(main().persistent, 0);
-    EXPECT_EQ(scene_state().patches[0]->presistant_rebuild, 1);
-    EXPECT_EQ(scene_state().patches[1]->presistant_rebuild, 0);
-    select_none_callback(main().none, 0);
-    fm_select_browser_line(main().browser, 1);
-    selection_sync(0);
-    EXPECT_EQ(fm_get_button(main().persistent), 1);  // shown from the current surface
-}
-
-TEST_F(DesignerLogic, FrameControlsStayInThePlayRange) {
-    const SceneState &s = scene_state();
-    ASSERT_LT(s.start_frame, s.end_frame);
-    fm_set_input(main().frame_field, "-50");
-    frame_field_callback(main().frame_field, 0);
-    EXPECT_EQ(s.current_frame, s.start_frame);
-    EXPECT_EQ(std::string(fm_get_input(main().frame_field)), std::to_string(s.start_frame));
-    EXPECT_FLOAT_EQ(fm_get_slider_value(main().frame_slider), 0.0f);
-    EXPECT_EQ(editor_state().camera_mode, kCameraFrameChanged);
-
-    fm_set_input(main().frame_field, "100000");
-    frame_field_callback(main().frame_field, 0);
-    EXPECT_EQ(s.current_frame, s.end_frame);
-    frame_arrow_callback(main().frame_next, 1);
-    EXPECT_EQ(s.current_frame, s.end_frame);
-    frame_arrow_callback(main().frame_prev, -1);
-    EXPECT_EQ(s.current_frame, s.end_frame - 1);
-
-    fm_set_slider_value(main().frame_slider, 0.5f);
-    frame_slider_callback(main().frame_slider, 0);
-    EXPECT_EQ(s.current_frame, s.start_frame + (s.end_frame - s.start_frame) / 2);
-    EXPECT_EQ(std::string(fm_get_input(main().frame_field)), std::to_string(s.current_frame));
-}
-
-TEST_F(DesignerLogic, MessageAreaKeepsSixLinesAndDropsRepeats) {
-    for (int i = 1; i <= 8; ++i) status_line(("line " + std::to_string(i)).c_str());
-    EXPECT_EQ(messages(), (std::vector<std::string>{"line 3", "line 4", "line 5", "line 6", "line 7", "line 8"}));
-    status_line("line 8");
-    status_message(kStatusPlain, "%s", "line 8");
-    EXPECT_EQ(messages().size(), 6u);
-    EXPECT_EQ(messages().back(), "line 8");
-    for (int i = 0; i < 10; ++i) status_message(kStatusPlain, "message %d", i);
-    EXPECT_EQ(messages().size(), 6u);
-    EXPECT_EQ(messages().back(), "message 9");
-}
-
-TEST_F(DesignerLogic, HelpShowsTheTextOrSaysThereIsNone) {
-    help_show(help_text(main().exit));
-    EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"This button Exits the program."}));
-    help_show(help_text(main().form->first));  // the background box has no help
-    EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"No help for this object"}));
-    help_show("ok");
-    EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"No help for this object"}));
-    // Every control a person can use has a text.
-    for (FmObject *obj = main().form->first; obj; obj = obj->next) {
-        const bool control = obj->objclass == FM_BUTTON || obj->objclass == FM_SLIDER ||
-                             obj->objclass == FM_INPUT || obj->objclass == FM_BROWSER ||
-                             obj->objclass == FM_POSITIONER || obj->objclass == FM_FREE;
-        if (control && obj != main().message_area) {
-            EXPECT_NE(help_text(obj), nullptr) << obj->label;
-        }
-    }
 }
 
 TEST_F(DesignerLogic, EveryControlOfEveryWindowHasHelp) {
@@ -340,6 +219,73 @@ TEST_F(DesignerLogic, StatusTextWindowReadsTheMessageFile) {
     EXPECT_EQ(lines_of(designer_windows().status.text), (std::vector<std::string>{"Can't load status file"}));
     status_level_callback(designer_windows().status.debug, 3);
     EXPECT_EQ(display_settings()->debug_level, 3);
+}
+
+TEST_F(DesignerLogic, GroupButtonsRecallTheirSurfaces) {
+    scene_state().patches[0]->group = 1 << 2;  // in G3
+    scene_state().patches[2]->group = 1 << 2;
+    group_callback(main().group[2], 2);
+    EXPECT_TRUE(fm_isselected_browser_line(main().browser, 1));
+    EXPECT_FALSE(fm_isselected_browser_line(main().browser, 2));
+    EXPECT_TRUE(fm_isselected_browser_line(main().browser, 3));
+    EXPECT_EQ(count_selected(0, 0, nullptr, 0), 2);
+    group_callback(main().group[0], 0);  // G1 is empty
+    EXPECT_EQ(count_selected(0, 0, nullptr, 0), 0);
+}
+
+TEST_F(DesignerLogic, PersistentFollowsTheSelectedSurfaces) {
+    fm_select_browser_line(main().browser, 1);
+    selection_sync(0);
+    fm_set_button(main().persistent, 1);
+    persistent_callback(main().persistent, 0);
+    EXPECT_EQ(scene_state().patches[0]->presistant_rebuild, 1);
+    EXPECT_EQ(scene_state().patches[1]->presistant_rebuild, 0);
+    select_none_callback(main().none, 0);
+    fm_select_browser_line(main().browser, 1);
+    selection_sync(0);
+    EXPECT_EQ(fm_get_button(main().persistent), 1);  // shown from the current surface
+}
+
+TEST_F(DesignerLogic, FrameControlsStayInThePlayRange) {
+    const SceneState &s = scene_state();
+    ASSERT_LT(s.start_frame, s.end_frame);
+    fm_set_input(main().frame_field, "-50");
+    frame_field_callback(main().frame_field, 0);
+    EXPECT_EQ(s.current_frame, s.start_frame);
+    EXPECT_EQ(std::string(fm_get_input(main().frame_field)), std::to_string(s.start_frame));
+    EXPECT_FLOAT_EQ(fm_get_slider_value(main().frame_slider), 0.0f);
+    EXPECT_EQ(editor_state().camera_mode, kCameraFrameChanged);
+
+    fm_set_input(main().frame_field, "100000");
+    frame_field_callback(main().frame_field, 0);
+    EXPECT_EQ(s.current_frame, s.end_frame);
+    frame_arrow_callback(main().frame_next, 1);
+    EXPECT_EQ(s.current_frame, s.end_frame);
+    frame_arrow_callback(main().frame_prev, -1);
+    EXPECT_EQ(s.current_frame, s.end_frame - 1);
+
+    fm_set_slider_value(main().frame_slider, 0.5f);
+    frame_slider_callback(main().frame_slider, 0);
+    EXPECT_EQ(s.current_frame, s.start_frame + (s.end_frame - s.start_frame) / 2);
+    EXPECT_EQ(std::string(fm_get_input(main().frame_field)), std::to_string(s.current_frame));
+}
+
+TEST_F(DesignerLogic, HelpShowsTheTextOrSaysThereIsNone) {
+    help_show(help_text(main().exit));
+    EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"This button Exits the program."}));
+    help_show(help_text(main().form->first));  // the background box has no help
+    EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"No help for this object"}));
+    help_show("ok");
+    EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"No help for this object"}));
+    // Every control a person can use has a text.
+    for (FmObject *obj = main().form->first; obj; obj = obj->next) {
+        const bool control = obj->objclass == FM_BUTTON || obj->objclass == FM_SLIDER ||
+                             obj->objclass == FM_INPUT || obj->objclass == FM_BROWSER ||
+                             obj->objclass == FM_POSITIONER || obj->objclass == FM_FREE;
+        if (control && obj != main().message_area) {
+            EXPECT_NE(help_text(obj), nullptr) << obj->label;
+        }
+    }
 }
 
 }  // namespace

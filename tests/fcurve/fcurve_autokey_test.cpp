@@ -67,14 +67,6 @@ TEST_F(FCurveAutokey, NoKeyAndAutokeyingOffIsRefused) {
     EXPECT_EQ(component(id, 1).nb_points(), 1);
 }
 
-TEST_F(FCurveAutokey, ValueTheCurveAlreadyGivesNeedsNoKey) {
-    const float v[] = {1};
-    const int id = fcurve_create(1, 10, v);
-    const float same[] = {1.0005f};
-    EXPECT_EQ(autokey(id, 40, same, 1, 1), "");
-    EXPECT_EQ(component(id, 0).nb_points(), 1);
-}
-
 TEST_F(FCurveAutokey, SecondKeyOnAOneKeyCurve) {
     const float v[] = {1};
     const int id = fcurve_create(1, 10, v);
@@ -124,30 +116,6 @@ TEST_F(FCurveAutokey, KeyAfterTheLastAndInsideASegment) {
     float group[1];
     fcurve_query(id, 10, group);
     EXPECT_NEAR(group[0], 1, 0.01);
-}
-
-TEST_F(FCurveAutokey, CurveOutOfPickReachIsRefused) {
-    const float v[] = {0};
-    const int id = fcurve_create(1, 0, v);
-    Herm &c = component(id, 0);
-    HermInsertPoint(c, 1, 1000, 0);
-    // Near its ends the curve is sampled about every 37 frames: 7 units either side of frame 57
-    // hold no sample.
-    const float value[] = {3};
-    const std::string out = autokey(id, 57, value, 1, 0);
-    EXPECT_NE(out.find("WARNING: Can't preform autokeying"), std::string::npos) << out;
-    EXPECT_EQ(c.nb_points(), 2);
-}
-
-TEST_F(FCurveAutokey, SwitchedOffComponentsAndUnknownIds) {
-    const float v[] = {1, 2};
-    const int id = fcurve_create(2, 10, v);
-    fcurve_set_use(id, 1, 0);
-    const float changed[] = {3, 4};
-    EXPECT_EQ(autokey(id, 50, changed, 1, 1).find("WARNING"), std::string::npos);
-    EXPECT_EQ(component(id, 0).nb_points(), 2);
-    EXPECT_EQ(component(id, 1).nb_points(), 1);
-    EXPECT_EQ(autokey(id + 7, 50, changed, 1, 0), "");
 }
 
 }  // namespace

@@ -130,48 +130,6 @@ TEST_F(FCurveList, QueryWritesOnlyWhenAValueChanges) {
     EXPECT_EQ(fcurve_query(id + 100, 20, group), 0);
 }
 
-TEST_F(FCurveList, QueryNeverWritesPastTheGroup) {
-    float values[4] = {1, 2, 3, 4};
-    const int id = fcurve_create(4, 0, values);
-    float one[1] = {0};
-    EXPECT_EQ(fcurve_query(id, 0, std::span<float>(one, 1)), 1);
-    EXPECT_EQ(one[0], 1);
-}
-
-TEST_F(FCurveList, ComponentNumbersAreChecked) {
-    const float v[] = {1, 2};
-    const int id = fcurve_create(2, 0, v);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(fcurve_set_use(id, 2, 0), 0);
-    EXPECT_EQ(fcurve_set_color(id, 5, 0, 0, 0), 0);
-    EXPECT_EQ(fcurve_set_limits(id, -1, 1, 1, 0, 1), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "fcurve_set_use: curve nr out of bounds 2\n"
-              "fcurve_set_color: curve nr out of bounds 5\n"
-              "fcurve_set_limits curve nr out of bounds -1\n");
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(fcurve_set_use(id + 1, 0, 0), 0);
-    EXPECT_EQ(fcurve_set_color(id + 1, 0, 0, 0, 0), 0);
-    EXPECT_EQ(fcurve_set_limits(id + 1, 0, 1, 1, 0, 1), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(fcurve_find(id)->use[1], 1);
-}
-
-TEST_F(FCurveList, SwitchedOffComponentsIgnoreColourAndLimits) {
-    const float v[] = {1, 2};
-    const int id = fcurve_create(2, 0, v);
-    ASSERT_EQ(fcurve_set_use(id, 1, 0), 1);
-    EXPECT_EQ(fcurve_set_color(id, 1, 0.5f, 0.5f, 0.5f), 1);
-    EXPECT_EQ(fcurve_set_limits(id, 1, 1, 1, 0, 1), 1);
-    const FCurve *f = fcurve_find(id);
-    EXPECT_EQ(f->limits[1].curve->color[1], 1.0f);
-    EXPECT_EQ(f->limits[1].curve->limit_flags, 0u);
-    EXPECT_EQ(f->limits[1].has_min, 0);
-
-    EXPECT_EQ(fcurve_set_color(id, 0, 0.5f, 0.25f, 0.125f), 1);
-    EXPECT_EQ(f->limits[0].curve->color[2], 0.125f);
-}
-
 TEST_F(FCurveList, LimitsClampAndAMissingMinimumNeverClearsOne) {
     const float v[] = {5};
     const int id = fcurve_create(1, 0, v);

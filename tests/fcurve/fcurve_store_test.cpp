@@ -82,25 +82,6 @@ TEST(FCurveStore, RecordOf116BytesInEitherByteOrder) {
     }
 }
 
-TEST(FCurveStore, LimitRecordOf16BytesInEitherByteOrder) {
-    const auto f = sample_fcurve();
-    for (bool swapped : {false, true}) {
-        const auto b = encode_limit_record(f->limits[1], swapped);
-        ASSERT_EQ(b.size(), 16u);
-        EXPECT_EQ(field<int16_t>(b, 0, swapped), 1);
-        EXPECT_EQ(field<int16_t>(b, 2, swapped), 2);
-        EXPECT_EQ(field<float>(b, 4, swapped), -0.5f);
-        EXPECT_EQ(field<float>(b, 8, swapped), 4.25f);
-        EXPECT_EQ(field<int32_t>(b, 12, swapped), 0);
-        FCurveLimit back;
-        ASSERT_TRUE(decode_limit_record(b, swapped, back));
-        EXPECT_EQ(back.has_min, 1);
-        EXPECT_EQ(back.has_max, 2);
-        EXPECT_EQ(back.min, -0.5f);
-        EXPECT_EQ(back.max, 4.25f);
-    }
-}
-
 TEST(FCurveStore, HermRecordOf8052BytesLoadsWithDefaultLimitValues) {
     const auto c = sample_herm();
     for (bool swapped : {false, true}) {

@@ -9,7 +9,7 @@
 #include "fcurve/fcurve_autokey.h"
 #include "fcurve/fcurve_list.h"
 #include "fcurve/fcurve_store.h"
-#include "saa/scene_fixture.h"
+#include "support/temp_database.h"
 
 namespace vellimor {
 namespace {
@@ -131,32 +131,6 @@ TEST_F(FCurveUserData, SavedCurveLoadsBackUnderItsIdThroughASceneSave) {
         fcurve_query(id, frames[f], v);
         EXPECT_EQ(v, expected[f]) << frames[f];
     }
-}
-
-TEST_F(FCurveUserData, LoadingATakenIdRenumbersAndReturnsTheNewId) {
-    const float v[] = {2.0f};
-    const int id = fcurve_create(1, 1, v);
-    HermInsertPoint(*fcurve_find(id)->limits[0].curve, 1, 10, 4);
-    ASSERT_EQ(fcurve_save_user_data(&db.scene, &model, id), 0);
-
-    // The curve is still in the list, so the stored one comes in under a fresh id, which the
-    // group has to take over.
-    const int renumbered = fcurve_load_user_data(&db.scene, &model, id);
-    ASSERT_NE(renumbered, 0);
-    EXPECT_NE(renumbered, id);
-    expect_same_curve(*fcurve_find(id), *fcurve_find(renumbered));
-    const int again = fcurve_load_user_data(&db.scene, &model, id);
-    EXPECT_NE(again, renumbered);
-    EXPECT_EQ(fcurve_count(), 3);
-}
-
-TEST_F(FCurveUserData, IdZeroAndUnknownCurvesStoreAndLoadNothing) {
-    EXPECT_EQ(fcurve_save_user_data(&db.scene, &model, 0), 0);
-    EXPECT_EQ(fcurve_save_user_data(&db.scene, &model, 4242), 0);
-    EXPECT_EQ(block_count(), 0);
-    EXPECT_EQ(fcurve_load_user_data(&db.scene, &model, 0), 0);
-    EXPECT_EQ(fcurve_load_user_data(&db.scene, &model, 4242), 0);
-    EXPECT_EQ(fcurve_count(), 0);
 }
 
 TEST_F(FCurveUserData, BlocksFromTheOtherByteOrderAreSwapped) {

@@ -185,28 +185,6 @@ TEST_F(FormsLogic, InputEditingKeepsItsLimits) {
     EXPECT_EQ(std::string(fm_get_input(in)).size(), kFmInputMax);
 }
 
-TEST_F(FormsLogic, ResizingRescalesEveryObject) {
-    FmForm *form = begin(200, 100);
-    FmObject *b = fm_add_button(FM_NORMAL_BUTTON, 10, 20, 30, 40, "b");
-    FmObject *s = fm_add_slider(FM_HOR_SLIDER, 100, 50, 80, 10, "s");
-    fm_end_form();
-    int window = show(form);
-    fm_window_resized(window, 400, 300);
-    fm_check_forms();
-    EXPECT_FLOAT_EQ(form->w, 400);
-    EXPECT_FLOAT_EQ(form->h, 300);
-    EXPECT_FLOAT_EQ(b->x, 20);
-    EXPECT_FLOAT_EQ(b->y, 60);
-    EXPECT_FLOAT_EQ(b->w, 60);
-    EXPECT_FLOAT_EQ(b->h, 120);
-    EXPECT_FLOAT_EQ(s->x, 200);
-    EXPECT_FLOAT_EQ(s->y, 150);
-    EXPECT_FLOAT_EQ(form->first->w, 400);  // the background box too
-    // Mouse positions follow the new size.
-    click(b);
-    EXPECT_EQ(fm_check_forms(), b);
-}
-
 TEST_F(FormsLogic, ShortcutsPushAndReleaseTheirObject) {
     FmForm *form = begin();
     FmObject *preview = fm_add_button(FM_NORMAL_BUTTON, 10, 10, 60, 20, "Preview");
@@ -244,27 +222,6 @@ int count_steps(FmObject *obj, int event, float, float, int) {
     return 0;
 }
 
-TEST_F(FormsLogic, StepEventsReachOnlyAutomaticObjects) {
-    FmForm *form = begin();
-    FmObject *automatic = fm_add_free(FM_CONTINUOUS_FREE, 10, 10, 20, 20, "", count_steps);
-    FmObject *plain = fm_add_free(FM_NORMAL_FREE, 40, 10, 20, 20, "", count_steps);
-    FmObject *hidden = fm_add_free(FM_ALL_FREE, 70, 10, 20, 20, "", count_steps);
-    fm_end_form();
-    automatic->argument = 0;
-    plain->argument = 1;
-    hidden->argument = 2;
-    fm_hide_object(hidden);
-    show(form);
-    g_steps[0] = g_steps[1] = g_steps[2] = 0;
-    for (int i = 0; i < 3; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(12));
-        fm_check_forms();
-    }
-    EXPECT_GE(g_steps[0], 3);
-    EXPECT_EQ(g_steps[1], 0);
-    EXPECT_EQ(g_steps[2], 0);
-}
-
 TEST_F(FormsLogic, TimerExpiresOnceThroughItsCallback) {
     FmForm *form = begin();
     FmObject *timer = fm_add_timer(FM_HIDDEN_TIMER, 0, 0, 1, 1, "");
@@ -280,16 +237,6 @@ TEST_F(FormsLogic, TimerExpiresOnceThroughItsCallback) {
     }
     EXPECT_EQ(g_calls, 1);
     EXPECT_EQ(fm_get_timer(timer), 0.0f);
-}
-
-TEST_F(FormsLogic, ReturnedObjectRingDropsTheOldest) {
-    begin();
-    std::vector<FmObject *> buttons;
-    for (int i = 0; i < 701; ++i) buttons.push_back(fm_add_button(FM_TOGGLE_BUTTON, 0, 0, 1, 1, ""));
-    fm_end_form();
-    for (FmObject *b : buttons) fm_handle_object(b, FM_PUSH, 0, 0, 1);
-    for (int i = 1; i < 701; ++i) ASSERT_EQ(fm_check_forms(), buttons[i]) << i;
-    EXPECT_EQ(fm_check_forms(), nullptr);
 }
 
 TEST_F(FormsLogic, ApplicationQueueDropsTheOldestAndSeesAskedDevices) {
@@ -647,33 +594,6 @@ TEST_F(FormsLogic, RedrawsWaitForTheNextTurnOfTheLoop) {
     fm_set_slider_value(slider, 0.9f);
     fm_hide_form(form);
     EXPECT_FALSE(fm_form_needs_redraw(form));
-}
-
-TEST_F(FormsLogic, MissingFontsAndMemoryAreReported) {
-    begin();
-    FmObject *text = fm_add_text(0, 10, 10, 100, 20, "t");
-    FmObject *list = fm_add_browser(FM_NORMAL_BROWSER, 10, 40, 100, 100, "");
-    fm_end_form();
-    for (float size : {0.0f, -4.0f, std::nanf("")}) {
-        fm_set_object_lsize(text, 14);
-        fm_set_object_lsize(text, size);
-        EXPECT_EQ(fm_last_error(), "Font does not exist.");
-        EXPECT_EQ(text->lsize, 14);
-    }
-    fm_set_browser_fontsize(list, 0);
-    EXPECT_EQ(fm_last_error(), "Font does not exist.");
-
-    EXPECT_EQ(fm_malloc(SIZE_MAX), nullptr);
-    EXPECT_EQ(fm_last_error(), "Cannot allocate memory.");
-    void *memory = fm_malloc(16);
-    EXPECT_NE(memory, nullptr);
-    std::free(memory);
-}
-
-TEST(FormsQueries, UnknownValuatorAndButtons) {
-    EXPECT_EQ(getvaluator(7), 7);
-    EXPECT_EQ(getbutton(157), 0);
-    EXPECT_EQ(getbutton('p'), 0);
 }
 
 TEST(FormsFiles, DirectoryLinesListDirectoriesThenMatchingFiles) {

@@ -12,11 +12,11 @@
 #include "host/configuration.h"
 #include "host/globals.h"
 #include "host/scene.h"
-#include "host/scene_text.h"
+#include "support/scene_text.h"
 #include "host/status.h"
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "render/pic_file.h"
-#include "saa/scene_fixture.h"
+#include "support/temp_database.h"
 
 namespace vellimor {
 namespace {
@@ -138,28 +138,6 @@ TEST_F(StoredFur, WrittenRecordsReadBack) {
     EXPECT_EQ(patch(0).number_of_hairs_pr_square_unit, 0);
 }
 
-TEST_F(StoredFur, ShrinkingKeyListsLeaveNoStaleKeys) {
-    read_fur();
-    for (int k = 0; k < 3; ++k) patch(2).texture_keys.push_back(texture_key_new());
-    save();
-    EXPECT_EQ(block_size(2, "T3"), 2104);
-    patch(2).texture_keys.resize(1);
-    save();
-    EXPECT_EQ(block_size(2, "T0"), 2104);
-    for (const char *stale : {"T1", "T2", "T3"}) EXPECT_EQ(block_size(2, stale), 0) << stale;
-}
-
-TEST_F(StoredFur, KeyListEndsAtTheFirstMissingBlock) {
-    TextureKey first = texture_key_new(), stale = texture_key_new();
-    first.u = 0.5f;
-    stale.u = 0.75f;
-    set_block(1, "T0", encode_texture_key(first));
-    set_block(1, "T2", encode_texture_key(stale));
-    read_fur();
-    ASSERT_EQ(patch(1).texture_keys.size(), 1u);
-    EXPECT_EQ(patch(1).texture_keys.front().u, 0.5f);
-}
-
 TEST_F(StoredFur, UnknownSizesAreDeleted) {
     auto stored = patch_new();
     stored->nbColorKeys[kColorAmbient] = 3;
@@ -264,25 +242,6 @@ TEST_F(StoredFur, OtherByteOrderReadsTheSameValues) {
     EXPECT_EQ(display_settings()->other_display_mode, 0x0304);
     EXPECT_EQ(display_settings()->light_exposure, 1.5f);
     EXPECT_EQ(display_settings()->background_image_name, "sky.pic");
-}
-
-TEST_F(StoredFur, DisplaySettingsFromTheFirstSurfaceWithThem) {
-    DisplaySettings older, current;
-    older.draw_style = 2000;
-    older.use_opengl = 1;
-    current.draw_style = 2002;
-    Bytes b632 = encode_display_settings(older);
-    b632.resize(632);
-    set_block(1, "DisplaySettings", b632);
-    set_block(2, "DisplaySettings", encode_display_settings(current));
-    read_fur();
-    EXPECT_EQ(display_settings()->draw_style, 2000);
-    EXPECT_EQ(display_settings()->use_opengl, 1);
-
-    env.set("FUR_USE_IRIS_GL", "1");
-    read_fur();
-    EXPECT_EQ(display_settings()->draw_style, 2000);
-    EXPECT_EQ(display_settings()->use_opengl, 0);
 }
 
 TEST_F(StoredFur, OlderRecordsInTheScene) {
@@ -427,15 +386,6 @@ TEST_F(StoredFur, RandomBlocksOfEveryKnownSize) {
             }
         }
     }
-}
-
-TEST_F(StoredFur, ScenePrefixWrittenBack) {
-    using namespace test;
-    db.write_scene("s", R"({"version": 1, "prefix": "3-7", "models": [)" + patch_model("Skin", 0, false, 2) + "]}");
-    load();
-    read_fur();
-    save();
-    EXPECT_NE(db.read_scene("s").find("\"3-7\""), std::string::npos);
 }
 
 }  // namespace

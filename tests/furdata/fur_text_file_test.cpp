@@ -127,18 +127,6 @@ TEST_F(FurTextFile, WriterFormat) {
     EXPECT_EQ(text.substr(text.size() - 4), "END\n");
 }
 
-TEST_F(FurTextFile, ColorKeysOnlyForActiveColorTypes) {
-    auto r = patch_new();
-    r->name = "ball";
-    r->texture_keys.front().color_active[kColorSpecular] = 0;
-    r->texture_keys.front().color_keys[kColorSpecular][0].R = 0.5f;
-    const std::string text = object_text(*r);
-    EXPECT_EQ(text.find("\t\tCOLORKEY 2 0"), std::string::npos);
-    fetch_text(text);
-    EXPECT_EQ(record->texture_keys.front().color_keys[kColorSpecular][0].R, 1.0f);
-    EXPECT_EQ(record->texture_keys.front().color_active[kColorSpecular], 0);
-}
-
 TEST_F(FurTextFile, FileNameWithBlanksComesBackWhole) {
     auto r = patch_new();
     r->name = "ball";
@@ -184,16 +172,6 @@ TEST_F(FurTextFile, PicturesThatLoadAreRestored) {
     EXPECT_NE(text.find("\tPICTURE density_textures\n"), std::string::npos);
 }
 
-TEST_F(FurTextFile, MainColorKeyWithoutPictureReadsBackWithout) {
-    const FetchOutcome o = fetch_text(
-        "OBJECT 1 ball\n\tMAIN_COLORKEY 0 1\n\t\twhere = 0.75\n\t\tthis_key_uses_picture = 1\n"
-        "\t\tmap_res = 20\n\tEND\nEND\n");
-    EXPECT_TRUE(o.ok);
-    EXPECT_EQ(record->main_color_keys[0][1].this_key_uses_picture, 0);
-    EXPECT_EQ(record->main_color_keys[0][1].where, 0.75f);
-    EXPECT_EQ(record->main_color_keys[0][1].map_res, 20);
-}
-
 TEST_F(FurTextFile, LineErrorsWithTheirMessages) {
     struct Case {
         const char *line;
@@ -234,35 +212,6 @@ TEST_F(FurTextFile, MalformedLineInsideAnObjectIsReportedAndSkipped) {
     fetch_text("OBJECT 1 ball\n\tTEXTUREKEY 0\n\t\tu 0.5\n\t\tv = 0.25\n\tEND\nEND\n");
     EXPECT_EQ(record->texture_keys.front().v, 0.25f);
     EXPECT_NE(messages().find("ERROR: Fetch TEXTURE wrong command u, 9\n"), std::string::npos) << messages();
-}
-
-TEST_F(FurTextFile, BlanksAfterAValueAreNotPartOfIt) {
-    auto image = pic_create(4, 2, false);
-    ASSERT_TRUE(pic_write_file(path("skin.pic"), *image));
-    const FetchOutcome o = fetch_text("OBJECT 1 ball  \n\tsub_res_u = 7 \t\n\tPICTURE length_textures \n"
-                                      "\t\ttexture_filename = \t " + path("skin.pic") + "  \t \n\tEND\t\nEND \n");
-    EXPECT_TRUE(o.ok);
-    EXPECT_EQ(o.errors, 0) << messages();
-    EXPECT_EQ(record->sub_res_u, 7);
-    ASSERT_NE(record->length_picture, nullptr);
-    EXPECT_EQ(record->length_picture->texture_filename, path("skin.pic"));
-    ASSERT_NE(record->length_picture->image, nullptr);
-    EXPECT_EQ(record->length_picture->image->width, 4);
-}
-
-TEST_F(FurTextFile, ChannelPictureKeyAsASettingOpensItsBlock) {
-    auto image = pic_create(4, 2, false);
-    ASSERT_TRUE(pic_write_file(path("skin.pic"), *image));
-    const FetchOutcome o =
-        fetch_text("OBJECT 1 ball\n\tcurl_textures = picture\n\t\ttexture_filename = " + path("skin.pic") +
-                   "\n\t\ttileu = 3\n\tEND\n\tsub_res_v = 4\nEND\n");
-    EXPECT_TRUE(o.ok);
-    ASSERT_NE(record->curl_picture, nullptr);
-    EXPECT_EQ(record->curl_picture->tileu, 3);
-    ASSERT_NE(record->curl_picture->image, nullptr);
-    // The block's END closed the picture, not the object.
-    EXPECT_EQ(record->sub_res_v, 4);
-    EXPECT_EQ(record->length_picture, nullptr);
 }
 
 TEST_F(FurTextFile, LongLinesAreMalformedNotSplit) {
@@ -334,29 +283,6 @@ TEST_F(FurTextFile, CommentsArePassedOverAndDoubtfulSettingsNotedWithTheirLines)
     EXPECT_EQ(std::tie(picture.notices[0].line, picture.notices[0].key), std::make_tuple(2, std::string("lenght_textures")));
 }
 
-TEST_F(FurTextFile, AnyNameAppliesEveryObjectLastWins) {
-    const std::string text = "OBJECT 1 a\n\tsub_res_u = 3\nEND\nOBJECT 1 b\n\tsub_res_v = 4\nEND\n";
-    FetchOutcome o = fetch_text(text, "target", 1);
-    EXPECT_EQ(o.objects, 2);
-    EXPECT_EQ(record->sub_res_u, 10);  // each object starts from a new record
-    EXPECT_EQ(record->sub_res_v, 4);
-    EXPECT_EQ(record->name, "target");
-    o = fetch_text(text, "target", 0);
-    EXPECT_EQ(o.objects, 0);
-    EXPECT_TRUE(o.ok);
-}
-
-TEST_F(FurTextFile, TextureKeysFillThePreCreatedKeysInOrder) {
-    const FetchOutcome o = fetch_text(
-        "OBJECT 3 ball\n\tTEXTUREKEY 2\n\t\tu = 0.5\n\tEND\n\tTEXTUREKEY 0\n\t\tu = 0.25\n\tEND\nEND\n");
-    EXPECT_TRUE(o.ok);
-    ASSERT_EQ(record->texture_keys.size(), 3u);
-    auto k = record->texture_keys.begin();
-    EXPECT_EQ((k++)->u, 0.5f);
-    EXPECT_EQ((k++)->u, 0.25f);
-    EXPECT_EQ(k->u, -1.0f);
-}
-
 TEST_F(FurTextFile, TooManyTextureKeysEndTheObject) {
     fetch_text("OBJECT 2 ball\n\tTEXTUREKEY 2\n\t\tu = 0.5\n\tEND\n\tsub_res_u = 3\nEND\n");
     EXPECT_NE(messages().find("ERROR: TEXTUREKEY to many texture keys\n"), std::string::npos);
@@ -404,29 +330,6 @@ TEST_F(FurTextFile, ColorKeyCountsOutOfRangeGetTheDefaults) {
     EXPECT_EQ(record->nbColorKeys[1], 1);
     EXPECT_EQ(record->nbColorKeys[3], 4);
     EXPECT_NE(messages().find("WARNING: #Colorkeys out of range, deleting keys\n"), std::string::npos);
-}
-
-TEST_F(FurTextFile, ObjectWithoutTextureKeysLeavesTheRecordAlone) {
-    write("f.txt", "OBJECT 0 ball\n\tsub_res_u = 3\nEND\n");
-    record = patch_new();
-    record->name = "ball";
-    record->sub_res_u = 42;
-    const FetchOutcome o = fetch_into_record(record, path("f.txt"), 0);
-    EXPECT_FALSE(o.ok);
-    EXPECT_EQ(record->sub_res_u, 42);
-    EXPECT_NE(messages().find("ERROR: Fetch Error: No texturekeys\n"), std::string::npos);
-    EXPECT_NE(messages().find("Fetch data for ball\n"), std::string::npos);
-
-    fetch_text("OBJECT 2000000000 ball\nEND\n");
-    EXPECT_EQ(record->texture_keys.size(), 1u);
-}
-
-TEST_F(FurTextFile, MissingFileOrEmptyPath) {
-    record = patch_new();
-    EXPECT_FALSE(fetch_into_record(record, path("missing"), 0).ok);
-    EXPECT_FALSE(fetch_into_record(record, "", 0).ok);
-    EXPECT_NE(messages().find("ERROR: Can't open save file: " + path("missing") + "\n"),
-              std::string::npos);
 }
 
 TEST_F(FurTextFile, HoldFilesWrittenAndFetched) {

@@ -12,7 +12,7 @@
 #include "host/configuration.h"
 #include "host/globals.h"
 #include "host/status.h"
-#include "host/test_env.h"
+#include "support/test_env.h"
 
 namespace vellimor::test {
 
@@ -43,7 +43,7 @@ protected:
 };
 
 // Gives every field of the tables a value of its own, counting up from *next: integers n,
-// shorts n, reals n + 0.25 (exact in six decimals); a count beyond the field's range wraps
+// shorts n, reals n + 0.25 (exact in six decimals); a count outside the field's range wraps
 // around within it, so that the readers keep it.
 template <class Record>
 void fill_distinct(Record &record, std::span<const TextField<Record>> fields, int &next) {
@@ -51,7 +51,7 @@ void fill_distinct(Record &record, std::span<const TextField<Record>> fields, in
         const TextFieldRef ref = f.field(record);
         const FieldRange range = field_range(f.key, std::holds_alternative<float *>(ref));
         int n = next++;
-        if (n > range.max) n = int(range.min) + n % int(range.max - range.min);
+        if (n < range.min || n > range.max) n = int(range.min) + n % int(range.max - range.min);
         if (auto *i = std::get_if<int *>(&ref)) {
             **i = n;
         } else if (auto *s = std::get_if<short *>(&ref)) {

@@ -266,46 +266,6 @@ TEST(LegacyLayouts, EveryOlderFurRecordVersion) {
     }
 }
 
-TEST(LegacyLayouts, ColorKeyCountOutOfRangeGivesTheDefaults) {
-    reset_globals();
-    run_state().batch = 1;
-    Bytes block(47124, 0);
-    put32(block, 148, 20);
-    put32(block, 152, 0xFFFFFFFF);
-    put32(block, 156, 0);
-    auto r = patch_new();
-    testing::internal::CaptureStderr();
-    ASSERT_TRUE(decode_legacy_patch_data(block, *r));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "WARNING: #Colorkeys out of range, deleting keys\n"
-              "WARNING: #Colorkeys out of range, deleting keys\n");
-    EXPECT_EQ(r->nbColorKeys[0], 2);
-    EXPECT_EQ(r->nbColorKeys[1], 1);
-    EXPECT_EQ(r->nbColorKeys[2], 0);
-    reset_globals();
-}
-
-TEST(LegacyLayouts, OtherSizesAreNotOlderVersions) {
-    auto r = patch_new();
-    for (int size : {0, 47556, 47123, 47125, 45811, 1412, 100000}) {
-        Bytes block(static_cast<size_t>(size), 0xFF);
-        EXPECT_FALSE(decode_legacy_patch_data(block, *r)) << size;
-    }
-    EXPECT_EQ(r->sub_res_u, 10);
-    TextureKey key = texture_key_new();
-    for (int size : {2104, 2079, 1411, 47124}) {
-        Bytes block(static_cast<size_t>(size), 0xFF);
-        EXPECT_FALSE(decode_legacy_texture_key(block, key)) << size;
-    }
-    EXPECT_EQ(key.u, -1.0f);
-    DisplaySettings s;
-    for (int size : {644, 633, 583, 0}) {
-        Bytes block(static_cast<size_t>(size), 0xFF);
-        EXPECT_FALSE(decode_legacy_display_settings(block, s)) << size;
-    }
-    EXPECT_EQ(s.draw_style, 2001);
-}
-
 struct KeyVersion {
     const char *label;
     int size;

@@ -19,20 +19,8 @@ std::uint32_t le32(const Bytes &b, int off) {
 int i32_at(const Bytes &b, int off) { return static_cast<int>(le32(b, off)); }
 float f32_at(const Bytes &b, int off) { return std::bit_cast<float>(le32(b, off)); }
 short i16_at(const Bytes &b, int off) { return static_cast<short>(b[off] | b[off + 1] << 8); }
-void put_i32(Bytes &b, int off, int v) {
-    for (int i = 0; i < 4; ++i) b[off + i] = static_cast<std::uint8_t>(static_cast<unsigned>(v) >> (8 * i));
-}
 void put_be32(Bytes &b, int off, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) b[off + i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
-}
-
-TEST(RecordCodec, BlockSizes) {
-    EXPECT_EQ(encode_patch_data(*patch_new()).size(), 47556u);
-    EXPECT_EQ(encode_texture_key(texture_key_new()).size(), 2104u);
-    EXPECT_EQ(encode_picture(Picture{}).size(), 532u);
-    EXPECT_EQ(encode_color_key(ColorKey{}).size(), 24u);
-    EXPECT_EQ(encode_main_color_key(MainColorKey{}).size(), 584u);
-    EXPECT_EQ(encode_display_settings(DisplaySettings{}).size(), 644u);
 }
 
 TEST(RecordCodec, PatchDataFieldOffsets) {
@@ -207,27 +195,6 @@ TEST(RecordCodec, OtherByteOrderReadsTheSameValues) {
     EXPECT_EQ(p->group, 0x0102);
 }
 
-TEST(RecordCodec, ColorKeyCountOutOfRangeGetsTheDefaults) {
-    reset_globals();
-    run_state().batch = 1;
-    Bytes b = encode_patch_data(*patch_new());
-    put_i32(b, 364, 20);
-    put_i32(b, 368, -1);
-    put_i32(b, 372, 19);
-    auto p = patch_new();
-    testing::internal::CaptureStderr();
-    ASSERT_TRUE(decode_patch_data(b, false, *p));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "WARNING: #Colorkeys out of range, deleting keys\n"
-              "WARNING: #Colorkeys out of range, deleting keys\n");
-    // The colour evaluation needs keys: the types start over from their defaults.
-    EXPECT_EQ(p->nbColorKeys[kColorDiffuse], 2);
-    EXPECT_EQ(p->main_color_keys[kColorDiffuse][1].where, 1.0f);
-    EXPECT_EQ(p->nbColorKeys[kColorAmbient], 1);
-    EXPECT_EQ(p->nbColorKeys[kColorSpecular], 19);
-    reset_globals();
-}
-
 TEST(RecordCodec, WrongSizesAreRefusedUntouched) {
     auto p = patch_new();
     p->hair_count = 5;
@@ -351,21 +318,6 @@ TEST(RecordCodec, MainColorKeyLayout) {
     EXPECT_EQ(r.seq_cont.picture_was_found, 0);
     EXPECT_EQ(r.seq_cont.sequence_offset, 2);
     EXPECT_EQ(r.picture.texture_filename, "a.pic");
-}
-
-TEST(RecordCodec, ColorKeyLayout) {
-    ColorKey k{1, 0.1f, 0.2f, 0.3f, 0.4f, 9};
-    const Bytes b = encode_color_key(k);
-    EXPECT_EQ(i32_at(b, 0), 1);
-    EXPECT_FLOAT_EQ(f32_at(b, 12), 0.3f);
-    EXPECT_EQ(i32_at(b, 20), 9);
-    Bytes be(24, 0);
-    put_be32(be, 4, std::bit_cast<std::uint32_t>(0.5f));
-    put_be32(be, 20, 3);
-    ColorKey r;
-    ASSERT_TRUE(decode_color_key(be, true, r));
-    EXPECT_FLOAT_EQ(r.R, 0.5f);
-    EXPECT_EQ(r.fcurve_id, 3);
 }
 
 TEST(RecordCodec, DisplaySettingsLayoutAndSwappedRead) {

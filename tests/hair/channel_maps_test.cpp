@@ -77,17 +77,6 @@ TEST_F(ChannelMaps, RandomLengthStaysWithinItsSpreadAndRebuildsIdentically) {
     EXPECT_EQ(record().length_map, first);
 }
 
-TEST_F(ChannelMaps, SeedsDependOnSurfaceIndex) {
-    add_surfaces(1);
-    for (int p = 0; p < 2; ++p) {
-        TextureKey &k = record(p).texture_keys.front();
-        k.u = k.v = 0.5f;
-        k.length = {1, 2.0f, 0.5f, 0};
-        update_channel_maps(p);
-    }
-    EXPECT_NE(record(0).length_map, record(1).length_map);
-}
-
 TEST_F(ChannelMaps, KeyDistanceByShape) {
     TextureKey k = texture_key_new();
     k.u = 0.5f;
@@ -128,89 +117,6 @@ TEST_F(ChannelMaps, CellOnKeyAndCircleInteriorDominate) {
     key().w = 0.25f;
     m = build(kChannelLength, 50);
     for (int c = 0; c < 8; ++c) EXPECT_NEAR(m[c], 1.0f, 1e-3f) << c;  // u = c/48 < 0.25
-}
-
-TEST_F(ChannelMaps, TilingMakesOppositeEdgesAlike) {
-    key().u = 0.05f;
-    key().v = 0.5f;
-    key().length = {1, 1.0f, 0.0f, 0};
-    TextureKey &middle = add_key(0.5f, 0.5f);
-    middle.length = {1, 0.0f, 0.0f, 0};
-    const int row = 24 * 50;
-    std::vector<float> plain = build(kChannelLength, 50);
-    EXPECT_GT(plain[row + 0] - plain[row + 48], 0.3f);
-    record().TileU = 1;
-    std::vector<float> tiled = build(kChannelLength, 50);
-    EXPECT_NEAR(tiled[row + 0], tiled[row + 48], 0.05f);
-    EXPECT_GT(tiled[row + 48], 0.8f);
-}
-
-TEST_F(ChannelMaps, LastColumnLiesBeyondOne) {
-    // A key at u = 49/48 sits on the last column of a res-50 map: that cell alone gets weight
-    // 10000 against a key one unit away.
-    key().u = 49.0f / 48.0f;
-    key().v = 0.0f;
-    key().length = {1, 1.0f, 0.0f, 0};
-    TextureKey &other = add_key(49.0f / 48.0f, 1.0f);
-    other.length = {1, 0.0f, 0.0f, 0};
-    std::vector<float> m = build(kChannelLength, 50);
-    EXPECT_NEAR(m[49], 10000.0f / (10000.0f + 1.0f / 1.0001f), 2e-5f);
-    EXPECT_LT(m[48], m[49] - 2e-4f);
-}
-
-TEST_F(ChannelMaps, GrowRandomModes) {
-    key().u = key().v = 0.5f;
-    key().grow = {1, 1.0f, -1.0f, 0.2f, 0};
-    std::vector<float> v;
-    std::vector<float> u = build(kChannelGrow, 20, &v);  // no settings: absolute spread
-    EXPECT_GE(*std::min_element(u.begin(), u.end()), 0.8f);
-    EXPECT_LE(*std::max_element(u.begin(), u.end()), 1.2f);
-    EXPECT_GT(*std::max_element(u.begin(), u.end()), 1.05f);
-    EXPECT_LE(*std::max_element(v.begin(), v.end()), -0.8f);
-    EXPECT_GE(*std::min_element(v.begin(), v.end()), -1.2f);
-
-    display_settings_create().dir_bend_random_mode = 0;  // relative: within x·(1 - r) .. x
-    u = build(kChannelGrow, 20, &v);
-    EXPECT_GE(*std::min_element(u.begin(), u.end()), 0.8f);
-    EXPECT_LE(*std::max_element(u.begin(), u.end()), 1.0f);
-}
-
-TEST_F(ChannelMaps, ChannelWithoutKeysIsFiniteDefault) {
-    key().segments.active = 0;
-    key().density.active = 0;
-    key().grow.active = 0;
-    key().color_active[kColorThickness] = 0;
-    update_channel_maps(0);
-    for (float x : record().segments_map) ASSERT_EQ(x, 5.0f);  // never a zero segment count
-    for (float x : record().density_map) ASSERT_EQ(x, 1.0f);
-    for (float x : record().grow_map_u) ASSERT_EQ(x, 0.0f);
-    for (uint32_t x : record().main_color_keys[kColorThickness][0].color_map) {
-        const float t = std::bit_cast<float>(x);
-        ASSERT_TRUE(std::isfinite(t));
-    }
-    EXPECT_EQ(count_active_keys(record(), kChannelSegments, 0), 0);
-    EXPECT_EQ(count_active_keys(record(), kChannelLength, 0), 1);
-    EXPECT_EQ(count_active_keys(record(), kChannelColor, kColorThickness), 0);
-    EXPECT_EQ(count_active_keys(record(), kChannelColor, kColorDiffuse), 1);
-    EXPECT_EQ(count_texture_keys(record()), 1);
-}
-
-TEST_F(ChannelMaps, ColorMapsPackRedOnTop) {
-    key().u = key().v = 0.5f;
-    update_channel_maps(0);
-    const MainColorKey &diffuse = record().main_color_keys[kColorDiffuse][0];
-    ASSERT_EQ(diffuse.color_map.size(), 2500u);
-    EXPECT_EQ(diffuse.map_dirty, 0);
-    // Default diffuse key 0: 1.0, 0.7, 0.4, 1.0 as bytes 255, 178, 102, 255, red on top.
-    const uint32_t cell = diffuse.color_map[1234];
-    EXPECT_EQ(cell >> 24, 0xFFu);
-    EXPECT_NEAR(double((cell >> 16) & 0xFF), 178, 1);
-    EXPECT_NEAR(double((cell >> 8) & 0xFF), 102, 1);
-    EXPECT_EQ(cell & 0xFF, 0xFFu);
-    EXPECT_EQ(get_color_texture_value(record(), 0, kColorDiffuse, 0.3f, 0.9f), cell);
-    EXPECT_NEAR(get_thickness_texture_value(record(), 0, 0.5f, 0.5f), 0.05f, 1e-7f);
-    EXPECT_NEAR(get_thickness_texture_value(record(), 1, 0.5f, 0.5f), 0.0001f, 1e-9f);
-    EXPECT_EQ(get_color_texture_value(record(), 0, kColorThickness, 0.5f, 0.5f), 0u);
 }
 
 TEST_F(ChannelMaps, PictureDrivenChannelsFallBackToKeysWithoutAnImage) {

@@ -29,37 +29,6 @@ std::string describe_tables() {
     return text;
 }
 
-TEST(Noise, ZeroAtIntegerPoints) {
-    for (int x = -3; x <= 3; ++x)
-        for (int y = -300; y <= 300; y += 149)
-            for (int z : {-1, 0, 255, 256, 1000}) {
-                const float p[3] = {float(x), float(y), float(z)};
-                EXPECT_EQ(noise3(p), 0.0f) << x << " " << y << " " << z;
-            }
-}
-
-TEST(Noise, ContinuousAcrossIntegerBoundaries) {
-    for (float base : {0.0f, 1.0f, 17.0f, -5.0f}) {
-        const float eps = 1e-3f;
-        const float a[3] = {base - eps, 0.37f, 0.61f};
-        const float b[3] = {base + eps, 0.37f, 0.61f};
-        EXPECT_NEAR(noise3(a), noise3(b), 0.01f);
-        const float c[3] = {0.29f, base - eps, 0.83f};
-        const float d[3] = {0.29f, base + eps, 0.83f};
-        EXPECT_NEAR(noise3(c), noise3(d), 0.01f);
-    }
-}
-
-TEST(Noise, PeriodicWith256InEveryAxis) {
-    const float p[3] = {3.25f, 7.5f, 11.75f};
-    const float v = noise3(p);
-    for (int axis = 0; axis < 3; ++axis) {
-        float q[3] = {p[0], p[1], p[2]};
-        q[axis] += 256.0f;
-        EXPECT_NEAR(noise3(q), v, 1e-5f) << "axis " << axis;
-    }
-}
-
 TEST(Noise, BoundedAndNotTrivial) {
     Random15 r;
     r.seed(99);
@@ -96,18 +65,6 @@ TEST(Noise, TablesAreMirroredUnitGradientsOverTheLattice) {
     int distinct = 0;
     for (int c : seen) distinct += c > 0;
     EXPECT_GE(distinct, 255);
-}
-
-TEST(Noise, PinnedTableValues) {
-    // First entries after seeding with 1; a change here changes every wind.
-    const int *p = noise_permutation_table();
-    const float(*g)[3] = noise_gradient_table();
-    std::string head;
-    for (int i = 0; i < 8; ++i) head += std::to_string(p[i]) + " ";
-    EXPECT_EQ(head, "0 1 185 102 253 94 182 7 ");
-    EXPECT_EQ(g[0][0], 0x1.85e0ccp-1f);
-    const float q[3] = {0.5f, 1.25f, 2.75f};
-    EXPECT_EQ(noise3(q), -0x1.308ep-2f);
 }
 
 // Run in a child process by the test below: writes the tables to the named file.

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "hair/channel_maps.h"
-#include "hair_scene.h"
+#include "support/hair_scene.h"
 #include "render/pic_file.h"
 
 namespace vellimor {

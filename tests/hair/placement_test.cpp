@@ -10,7 +10,7 @@
 #include "hair/hair_roots.h"
 #include "hair/placement.h"
 #include "hair/surface_evaluation.h"
-#include "hair_scene.h"
+#include "support/hair_scene.h"
 #include "platform/key_state.h"
 
 namespace vellimor {
@@ -69,41 +69,6 @@ TEST(TriangleArea, HalfTheCrossProduct) {
     const float a[3] = {0, 0, 0}, b[3] = {2, 0, 0}, c[3] = {0, 3, 0}, d[3] = {4, 0, 0};
     EXPECT_FLOAT_EQ(triangle_area(a, b, c), 3.0f);
     EXPECT_FLOAT_EQ(triangle_area(a, b, d), 0.0f);
-}
-
-TEST_F(Placement, CellsCarryTheirFractions) {
-    record().sub_res_u = record().sub_res_v = 2;
-    record().number_of_hairs_pr_square_unit = 2;
-    record().built_as_preview = 0;
-    Subdivide_patch(0);
-    ASSERT_EQ(record().cells.size(), 4u);
-    const int expected[] = {0, 1, 0, 1};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_FLOAT_EQ(record().cells[i].area, 0.25f);
-        EXPECT_EQ(record().cells[i].hair_count, expected[i]) << i;
-    }
-    EXPECT_EQ(record().hair_count, 2);
-    EXPECT_EQ(record().hairs.size(), 2u);
-    EXPECT_EQ(record().subdivision_dirty, 0);
-}
-
-TEST_F(Placement, PreviewPlansATwentieth) {
-    record().number_of_hairs_pr_square_unit = 2000;
-    record().built_as_preview = 0;
-    Subdivide_patch(0);
-    const int full = record().hair_count;
-    record().built_as_preview = 1;
-    Subdivide_patch(0);
-    EXPECT_NEAR(full, 2000, 1);
-    EXPECT_NEAR(record().hair_count, full / 20.0, 1.0);
-}
-
-TEST_F(Placement, ZeroDensityGrowsNothing) {
-    grow_fur(0, 0, 0);
-    EXPECT_EQ(record().hair_count, 0);
-    EXPECT_TRUE(record().hairs.empty());
-    EXPECT_EQ(record().cells.size(), 100u);
-    EXPECT_EQ(total_of_cells(record()), 0);
 }
 
 TEST_F(Placement, MoreHairsThanASurfaceHoldsLeaveNoCountsBehind) {
@@ -193,18 +158,6 @@ TEST_F(Placement, DensityThinsTheCandidates) {
     EXPECT_EQ(total_of_cells(record()), 0);
 }
 
-TEST_F(Placement, PreviewSharesOnlyTheFirstCellsRoots) {
-    grow_fur(0, 3000, 0);
-    const std::vector<HairRoot> full = record().hairs;
-    const int first_cell_full = record().cells[0].hair_count;
-    grow_fur(0, 3000, 1);
-    const int first_cell_preview = record().cells[0].hair_count;
-    ASSERT_GT(first_cell_preview, 0);
-    ASSERT_LT(first_cell_preview, first_cell_full);
-    for (int i = 0; i < first_cell_preview; ++i) EXPECT_EQ(record().hairs[i].u, full[i].u);
-    EXPECT_NE(record().hairs[first_cell_preview].u, full[first_cell_preview].u);
-}
-
 TEST_F(Placement, EscapeAbortsAndDropsTheHairs) {
     platform::route_interrupt_to_escape();
     std::raise(SIGINT);
@@ -213,19 +166,6 @@ TEST_F(Placement, EscapeAbortsAndDropsTheHairs) {
     platform::stop_routing_interrupt_to_escape();
     EXPECT_EQ(record().hair_count, 0);
     EXPECT_TRUE(record().hairs.empty());
-}
-
-TEST_F(Placement, BuildAllSkipsDeletedAndUnselected) {
-    for (int p = 0; p < 3; ++p) record(p).number_of_hairs_pr_square_unit = 20;
-    record(1).deleted = 1;
-    record(2).is_selected = 1;
-    build_all_patches(1, 0);
-    EXPECT_EQ(record(0).hair_count, 0);
-    EXPECT_EQ(record(1).hair_count, 0);
-    EXPECT_NEAR(record(2).hair_count, 20, 1);
-    build_all_patches(0, 0);
-    EXPECT_NEAR(record(0).hair_count, 20, 1);
-    EXPECT_EQ(record(1).hair_count, 0);
 }
 
 // A host that cannot evaluate a surface it listed ends the process, and not with success.

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "hair/hair_scene.h"
+#include "support/hair_scene.h"
 #include "hair/shadows.h"
 #include "hair/surface_evaluation.h"
 #include "support/paths.h"

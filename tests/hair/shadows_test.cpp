@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "hair/channel_maps.h"
-#include "hair/hair_scene.h"
+#include "support/hair_scene.h"
 #include "hair/shadows.h"
 #include "hair/surface_evaluation.h"
 #include "platform/key_state.h"
@@ -139,27 +139,6 @@ TEST_F(Shadows, SmoothIsFullBelowTheSurfaceAndEmptyAboveTheTips) {
     EXPECT_LT(hint, shadow_model().grids[0].point_count());
 }
 
-TEST_F(Shadows, SmoothQueriesOfPointsThatAreNoPointsAnswerLit) {
-    open_caster(5);
-    quant_patches();
-    int hint = 0;
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
-    for (const float bad : {nan, inf, -inf}) {
-        const float points[3][3] = {{bad, 0.6f, 0.5f}, {0.4f, bad, 0.5f}, {0.4f, 0.6f, bad}};
-        for (const auto &p : points) EXPECT_EQ(shadow_smooth(p, 0, 0, hint), 0.0f);
-    }
-    // Grid points that overflowed (no number) neither stall the nearest search nor lead the
-    // blend to a level outside the grid.
-    ShadowGrid &grid = shadow_model().grids[0];
-    for (size_t k = 0; k < grid.points.size(); k += 3) grid.points[k].position[0] = nan;
-    const float inside[3] = {0.4f, 0.6f, 0.5f};
-    for (int i = 0; i < 100; ++i) {
-        const float value = shadow_smooth(inside, 0, 0, hint);
-        EXPECT_TRUE(value >= 0.0f && value <= 1.0f) << value;
-    }
-}
-
 TEST_F(Shadows, SmoothAgreesWithTheRaysItWasBuiltFromAndVariesContinuously) {
     open_caster(5, kLowSide);
     quant_patches();
@@ -273,23 +252,6 @@ TEST_F(Shadows, OtherSurfacesBlockLightWithTheirBareShell) {
     for (int k = 0; k < grid.point_count(); ++k) EXPECT_FLOAT_EQ(grid.value(k, 0), 1.0f) << k;
 }
 
-TEST_F(Shadows, ResolutionZeroIsRaisedToOne) {
-    open_caster(4);
-    record().shadow_subdivision = 0;
-    quant_patches();
-    EXPECT_EQ(record().shadow_subdivision, 1);
-    EXPECT_EQ(shadow_model().triangles.size(), size_t(2 * 1 * 1 * 4));
-    EXPECT_EQ(shadow_model().grids.at(0).point_count(), 2 * 2 * 5);
-}
-
-TEST_F(Shadows, PatchShellsStackOnTheSideTheHairsGrow) {
-    open_caster(2, kOverhead, square_patch("Square"), SAA_MODEL_PATCH);
-    quant_patches();
-    const ShadowGrid &grid = shadow_model().grids.at(0);
-    // Patch hairs grow along v x u: -z for this square.
-    EXPECT_NEAR(grid.points.back().position[2], -kHairLength, 1e-5);
-}
-
 TEST_F(Shadows, ASceneWithoutLightsShadesForTheDefaultLight) {
     open_caster(3, "");
     quant_patches();
@@ -300,33 +262,6 @@ TEST_F(Shadows, ASceneWithoutLightsShadesForTheDefaultLight) {
     const float value = shadow_smooth(p, 0, 0, hint);
     EXPECT_GE(value, 0.0f);
     EXPECT_LE(value, 1.0f);
-}
-
-TEST_F(Shadows, TheSortedPointsRunFromLargestX) {
-    open_caster(5, kLowSide);
-    quant_patches();
-    const ShadowGrid &grid = shadow_model().grids.at(0);
-    ASSERT_EQ(grid.sorted.size(), size_t(grid.point_count()));
-    std::vector<bool> seen(grid.sorted.size());
-    for (size_t n = 0; n < grid.sorted.size(); ++n) {
-        seen[size_t(grid.sorted[n])] = true;
-        if (n) EXPECT_GE(grid.points[size_t(grid.sorted[n - 1])].position[0],
-                         grid.points[size_t(grid.sorted[n])].position[0]);
-    }
-    EXPECT_EQ(std::count(seen.begin(), seen.end(), false), 0);
-}
-
-TEST_F(Shadows, EscapeFreesTheWholeModel) {
-    open_caster(5);
-    quant_patches();
-    ASSERT_FALSE(shadow_model().triangles.empty());
-    platform::route_interrupt_to_escape();
-    std::raise(SIGINT);
-    quant_patches();
-    platform::stop_routing_interrupt_to_escape();
-    platform::clear_interrupt();
-    EXPECT_TRUE(shadow_model().triangles.empty());
-    EXPECT_TRUE(shadow_model().grids.empty());
 }
 
 class ShadowFailure : public HairScene {};

@@ -11,7 +11,7 @@
 #include "host/globals.h"
 #include "host/scene.h"
 #include "host/status.h"
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "render/pic_file.h"
 #include "saa/saa.h"
 
@@ -102,16 +102,6 @@ TEST_F(TexturePicture, ForwardBackwardAndBothWaySearches) {
     EXPECT_EQ(message_file().find("ERROR"), std::string::npos) << message_file();
 }
 
-TEST_F(TexturePicture, ErrorModeReportsAndKeyAreaModeStaysSilent) {
-    write_picture(sequence_file(16), 16);
-    int loaded = 0;
-    EXPECT_EQ(load_sequence(kTextureUseKeyArea, &loaded), 0);
-    EXPECT_EQ(message_file(), "");
-    EXPECT_EQ(load_sequence(kTextureShowError, &loaded), 0);
-    EXPECT_EQ(loaded, 15);
-    EXPECT_EQ(message_file(), "ERROR: Error loading texture: " + sequence_file(15) + ", KeyMap used\n");
-}
-
 TEST_F(TexturePicture, PlainPicturesAndUnreadableFiles) {
     picture.texture_filename = work.path() + "/fur/plain.pic";
     write_picture(database_file("plain.pic"), 7);
@@ -139,23 +129,6 @@ TEST_F(TexturePicture, PlainPicturesAndUnreadableFiles) {
     EXPECT_EQ(message_file(), "ERROR: Read texture error, file not found: " + picture.texture_filename + "\n\n");
 
     EXPECT_EQ(load_texture_picture(nullptr, 0, 0, 0, nullptr), 0);
-}
-
-TEST_F(TexturePicture, FindTextureFileUsesTheBaseNameInTheDatabase) {
-    write_picture(database_file("coat.pic"), 1);
-    EXPECT_EQ(find_texture_file(database_file("coat.pic"), "PICTURES"), database_file("coat.pic"));
-    EXPECT_EQ(find_texture_file("/elsewhere/coat.pic", "PICTURES"), database_file("coat.pic"));
-    EXPECT_EQ(find_texture_file("C:\\maps\\coat.pic", "PICTURES"), database_file("coat.pic"));
-    EXPECT_EQ(find_texture_file("/elsewhere/none.pic", "PICTURES"), std::nullopt);
-}
-
-TEST_F(TexturePicture, SequenceRecordOverloadWritesTheLoadedFrame) {
-    write_picture(sequence_file(17), 17);
-    PictureSequence sequence;
-    sequence.use_sequence = 1;
-    sequence.sequence_offset = 12;
-    EXPECT_EQ(load_texture_picture(&picture, sequence), 1);
-    EXPECT_EQ(sequence.loaded_frame_nr, 17);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include "hair/noise.h"
 #include "hair/wind_tables.h"
-#include "hair_scene.h"
+#include "support/hair_scene.h"
 
 namespace vellimor {
 namespace {
@@ -78,17 +78,6 @@ TEST_F(Wind, ZeroYScalingStopsTheDriftAndZeroXFreezesThePoint) {
     const auto a = sample(3);
     root_at(7.0f, -1.0f, 2.0f);
     EXPECT_EQ(sample(3), a);  // every hair samples the same point
-}
-
-TEST_F(Wind, MovingWithTheGeometrySubtractsTheSurfaceTranslation) {
-    open_with("");
-    record_.wind_move_with_geometry = 1;
-    const float translation[3] = {0.5f, 0.25f, -2.0f};
-    const auto a = sample(1, translation);
-    EXPECT_NEAR(a[0], -0.1f, 1e-6f);
-    EXPECT_NEAR(a[1], 0.0f, 1e-6f);
-    const float p[3] = {a[0], a[1], a[2]};
-    EXPECT_TRUE(std::isfinite(noise3(p)));
 }
 
 }  // namespace

@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <fstream>
+#include <optional>
+#include <string>
+
 #include "furdata/display_settings.h"
 #include "host/globals.h"
 #include "platform/processors.h"
-#include "test_env.h"
+#include "support/test_env.h"
 
 namespace vellimor {
 namespace {
@@ -17,12 +22,6 @@ using testing::internal::GetCapturedStderr;
 const char *const kSwitches[] = {"FUR_USE_IRIS_GL",  "FUR_DONT_MOVE_MOUSE", "FUR_NO_BACKUP",
                                  "FUR_BACKUP_INTERVAL", "FUR_SINGLE_BUFFER", "FUR_SAVE_PLUGIN",
                                  "FUR_SIZE",         "FUR_MAX_PROC",        "FUR_TEXTURE_SEARCH_RANGE"};
-
-// The line a run without FUR_MAX_PROC prints: it uses every core it may.
-std::string running_on_every_core() {
-    const int n = platform::available_processors();
-    return n == 1 ? "Running on 1 processor\n" : "Running on " + std::to_string(n) + " processors\n";
-}
 
 class FurSwitches : public testing::Test {
 protected:
@@ -41,108 +40,70 @@ protected:
     ScopedEnv env;
 };
 
-TEST_F(FurSwitches, NoneSetGivesDefaultsAndEveryCore) {
-    display_settings()->use_opengl = 0;
-    EXPECT_EQ(apply(), running_on_every_core());
-    EXPECT_EQ(display_settings()->use_opengl, 1);
-    EXPECT_EQ(display_settings()->move_mouse, 1);
-    EXPECT_EQ(config().backup, 1);
-    EXPECT_FLOAT_EQ(config().backup_interval, 60.0f);
-    EXPECT_EQ(config().single_buffer, 0);
-    EXPECT_EQ(config().texture_search_range, 500);
-    EXPECT_EQ(config().processors, platform::available_processors());
+// Each case sets variables on top of the previous case's and expects what is printed and kept.
+struct SwitchCase {
+    std::vector<std::pair<const char *, const char *>> set;
+    std::optional<std::string> printed;  // nullopt: not looked at
+    std::function<bool()> kept;
+};
+
+// What a run prints about its processors: every core it may use, unless FUR_MAX_PROC says.
+std::string running_on(int processors) {
+    return processors == 1 ? "Running on 1 processor\n" : "Running on " + std::to_string(processors) + " processors\n";
 }
 
-TEST_F(FurSwitches, FlagsAndTheirMessagesInOrder) {
-    env.set("FUR_USE_IRIS_GL", "");
-    env.set("FUR_DONT_MOVE_MOUSE", "0");
-    env.set("FUR_NO_BACKUP", "yes");
-    EXPECT_EQ(apply(),
-              "Using IrisGL drawing mode\nMoving mouse disabled\nNo backup files will be saved\n" +
-                  running_on_every_core());
-    EXPECT_EQ(display_settings()->use_opengl, 0);
-    EXPECT_EQ(display_settings()->move_mouse, 0);
-    EXPECT_EQ(config().backup, 0);
-}
-
-TEST_F(FurSwitches, BackupInterval) {
-    env.set("FUR_BACKUP_INTERVAL", "0.5");
-    apply();
-    EXPECT_FLOAT_EQ(config().backup_interval, 0.5f);
-    env.set("FUR_BACKUP_INTERVAL", "-3");
-    apply();
-    EXPECT_FLOAT_EQ(config().backup_interval, 0.5f);
-    env.set("FUR_BACKUP_INTERVAL", "0");
-    apply();
-    EXPECT_FLOAT_EQ(config().backup_interval, 0.5f);
-    env.set("FUR_BACKUP_INTERVAL", "junk");
-    apply();
-    EXPECT_FLOAT_EQ(config().backup_interval, 0.5f);
-}
-
-TEST_F(FurSwitches, SingleBufferAndSavePlugin) {
-    env.set("FUR_SINGLE_BUFFER", "1");
-    env.set("FUR_SAVE_PLUGIN", "1");
-    apply();
-    EXPECT_EQ(config().single_buffer, 1);
-    EXPECT_EQ(config().save_plugin, 1);
-    env.set("FUR_SINGLE_BUFFER", "2");
-    env.set("FUR_SAVE_PLUGIN", "x");
-    apply();
-    EXPECT_EQ(config().single_buffer, 0);
-    EXPECT_EQ(config().save_plugin, 0);
-}
-
-TEST_F(FurSwitches, WindowSizeTakesOnlyComponentsInRange) {
-    env.set("FUR_SIZE", "300, 800");
-    EXPECT_EQ(apply(), "New size 0x800\n" + running_on_every_core());
-    EXPECT_EQ(config().window_x, 0);
-    EXPECT_EQ(config().window_y, 800);
-    env.set("FUR_SIZE", "1024,4096");
-    EXPECT_EQ(apply(), "New size 1024x800\n" + running_on_every_core());
-    env.set("FUR_SIZE", "4095");  // no second number: y stays
-    apply();
-    EXPECT_EQ(config().window_x, 4095);
-    EXPECT_EQ(config().window_y, 800);
-    env.set("FUR_SIZE", "99999999999999999999, 401");  // huge numbers clamp, never overflow
-    apply();
-    EXPECT_EQ(config().window_x, 4095);
-    EXPECT_EQ(config().window_y, 401);
-}
-
-TEST_F(FurSwitches, ProcessorCount) {
+TEST_F(FurSwitches, EverySwitchWithGoodAndBadValues) {
     const int actual = platform::available_processors();
-    env.set("FUR_MAX_PROC", std::to_string(actual + 1));
-    EXPECT_EQ(apply(), "Warning: number of processors: " + std::to_string(actual + 1) +
-                           " set to more than the actual number of processors:" + std::to_string(actual) +
-                           "\nRunning on " + std::to_string(actual + 1) + " processors\n");
-    EXPECT_EQ(config().processors, actual + 1);
-    EXPECT_EQ(config().multiprocessor, 1);
-    env.set("FUR_MAX_PROC", "-4");
-    EXPECT_EQ(apply(), "Running on 1 processor\n");
-    EXPECT_EQ(config().processors, 1);
-    EXPECT_EQ(config().multiprocessor, 0);
-}
-
-TEST_F(FurSwitches, TextureSearchRange) {
-    env.set("FUR_TEXTURE_SEARCH_RANGE", "0");
-    EXPECT_EQ(apply(), running_on_every_core() +
-                           "Warning: texture_search_range set to 0, this MUST be a "
-                           "positive integer. It's been changed to 1\n");
-    EXPECT_EQ(config().texture_search_range, 1);
-    env.set("FUR_TEXTURE_SEARCH_RANGE", "6000");
-    EXPECT_EQ(apply(), running_on_every_core() +
-                           "Warning: texture_search_range set to 6000, this can slow "
-                           "down texture-searches (but will work)\n");
-    EXPECT_EQ(config().texture_search_range, 6000);
-}
-
-TEST_F(FurSwitches, CreatesDisplaySettingsWhenMissing) {
-    display_settings_free();
-    env.set("FUR_USE_IRIS_GL", "1");
-    apply();
-    ASSERT_NE(display_settings(), nullptr);
-    EXPECT_EQ(display_settings()->use_opengl, 0);
+    const std::string every = running_on(actual), more = std::to_string(actual + 1);
+    const SwitchCase cases[] = {
+        {{{"FUR_USE_IRIS_GL", ""}, {"FUR_DONT_MOVE_MOUSE", "0"}, {"FUR_NO_BACKUP", "yes"}},
+         "Using IrisGL drawing mode\nMoving mouse disabled\nNo backup files will be saved\n" + every,
+         [] { return display_settings()->use_opengl == 0 && display_settings()->move_mouse == 0 && config().backup == 0; }},
+        {{{"FUR_BACKUP_INTERVAL", "0.5"}}, std::nullopt, [] { return config().backup_interval == 0.5f; }},
+        {{{"FUR_BACKUP_INTERVAL", "-3"}}, std::nullopt, [] { return config().backup_interval == 0.5f; }},
+        {{{"FUR_BACKUP_INTERVAL", "0"}}, std::nullopt, [] { return config().backup_interval == 0.5f; }},
+        {{{"FUR_BACKUP_INTERVAL", "junk"}}, std::nullopt, [] { return config().backup_interval == 0.5f; }},
+        {{{"FUR_USE_IRIS_GL", nullptr}, {"FUR_DONT_MOVE_MOUSE", nullptr}, {"FUR_NO_BACKUP", nullptr},
+          {"FUR_SIZE", "300, 800"}},
+         "New size 0x800\n" + every, [] { return config().window_x == 0 && config().window_y == 800; }},
+        {{{"FUR_SIZE", "1024,4096"}}, "New size 1024x800\n" + every, nullptr},
+        {{{"FUR_SIZE", "4095"}}, std::nullopt, [] { return config().window_x == 4095 && config().window_y == 800; }},
+        // Huge numbers clamp, never overflow.
+        {{{"FUR_SIZE", "99999999999999999999, 401"}}, std::nullopt,
+         [] { return config().window_x == 4095 && config().window_y == 401; }},
+        {{{"FUR_SIZE", "1280x1024"}}, "New size 1280x1024\n" + every, nullptr},  // as "New size" writes it
+        // Every core the process may use, unless FUR_MAX_PROC says; a warning above that count.
+        {{{"FUR_SIZE", nullptr}}, every, [actual] { return config().processors == actual; }},
+        {{{"FUR_MAX_PROC", more.c_str()}},
+         "Warning: number of processors: " + more + " set to more than the actual number of processors:" +
+             std::to_string(actual) + "\n" + running_on(actual + 1),
+         [actual] { return config().processors == actual + 1 && config().multiprocessor == 1; }},
+        {{{"FUR_MAX_PROC", "-4"}}, running_on(1), [] { return config().processors == 1 && config().multiprocessor == 0; }},
+        {{{"FUR_MAX_PROC", nullptr}, {"FUR_TEXTURE_SEARCH_RANGE", "0"}},
+         every + "Warning: texture_search_range set to 0, this MUST be a positive integer. It's been changed to 1\n",
+         [] { return config().texture_search_range == 1; }},
+        {{{"FUR_TEXTURE_SEARCH_RANGE", "6000"}},
+         every + "Warning: texture_search_range set to 6000, this can slow down texture-searches (but will work)\n",
+         [] { return config().texture_search_range == 6000; }},
+    };
+    int n = 0;
+    for (const SwitchCase &c : cases) {
+        for (const auto &[name, value] : c.set) {
+            if (value) {
+                env.set(name, value);
+            } else {
+                env.unset(name);
+            }
+        }
+        const std::string printed = apply();
+        if (c.printed) {
+            EXPECT_EQ(printed, c.printed) << "case " << n;
+        }
+        if (c.kept) {
+            EXPECT_TRUE(c.kept()) << "case " << n;
+        }
+        ++n;
+    }
 }
 
 class Locations : public testing::Test {
@@ -151,26 +112,6 @@ protected:
     ScopedEnv env;
 };
 
-TEST_F(Locations, BothSet) {
-    env.set("SI_LOCATION", "/opt/host");
-    env.set("FUR_LOCATION", "/opt/fur");
-    CaptureStderr();
-    EXPECT_TRUE(read_locations());
-    EXPECT_EQ(GetCapturedStderr(), "");
-    EXPECT_EQ(config().host_location, "/opt/host");
-    EXPECT_EQ(config().fur_location, "/opt/fur");
-    EXPECT_EQ(run_state().resource_path, "/opt/host/3D/rsrc");
-}
-
-TEST_F(Locations, FurLocationFallsBackToHost) {
-    env.set("SI_LOCATION", "/opt/host");
-    env.unset("FUR_LOCATION");
-    CaptureStderr();
-    EXPECT_TRUE(read_locations());
-    EXPECT_EQ(GetCapturedStderr(), "FUR_LOCATION env variable not defined, using SI_LOCATION\n");
-    EXPECT_EQ(config().fur_location, "/opt/host");
-}
-
 TEST_F(Locations, MissingHostLocationIsReported) {
     env.unset("SI_LOCATION");
     env.set("FUR_LOCATION", "/opt/fur");
@@ -178,16 +119,6 @@ TEST_F(Locations, MissingHostLocationIsReported) {
     EXPECT_FALSE(read_locations());
     EXPECT_EQ(GetCapturedStderr(), "SI_LOCATION env variable not defined\n");
     EXPECT_EQ(config().host_location, "");
-}
-
-TEST_F(Locations, LongLocationsAreKeptWhole) {
-    const std::string long_path = "/" + std::string(3000, 'x');
-    env.set("SI_LOCATION", long_path);
-    env.unset("FUR_LOCATION");
-    CaptureStderr();
-    read_locations();
-    GetCapturedStderr();
-    EXPECT_EQ(run_state().resource_path, long_path + "/3D/rsrc");
 }
 
 TEST(MessageFile, OpensInTempAndTruncates) {

@@ -8,9 +8,9 @@
 #include "host/globals.h"
 #include "host/scene.h"
 #include "host/status.h"
-#include "saa/scene_fixture.h"
-#include "scene_text.h"
-#include "test_env.h"
+#include "support/temp_database.h"
+#include "support/scene_text.h"
+#include "support/test_env.h"
 
 namespace vellimor {
 namespace {
@@ -49,24 +49,6 @@ protected:
     test::ScopedEnv env;
 };
 
-TEST_F(EntryPoints, InitWithoutArgumentsPrintsUsage) {
-    CaptureStdout();
-    CaptureStderr();
-    EXPECT_EQ(run_init(0, nullptr), 95);
-    EXPECT_EQ(GetCapturedStderr(), "Fur stand alone version\n");
-    EXPECT_EQ(GetCapturedStdout().rfind("Usage: Fur database scene [options]\n", 0), 0u);
-    EXPECT_EQ(run_state().run_mode, kRunModeStandAlone);
-}
-
-TEST_F(EntryPoints, MissingHostLocationFailsTheStandAloneStart) {
-    env.unset("SI_LOCATION");
-    CaptureStderr();
-    EXPECT_EQ(init({"-d", db.path().c_str(), "-s", "s"}), 95);
-    const std::string err = GetCapturedStderr();
-    EXPECT_NE(err.find("SI_LOCATION env variable not defined\n"), std::string::npos);
-    EXPECT_EQ(err.find("MY_read_scene"), std::string::npos);
-}
-
 TEST_F(EntryPoints, AntialiasLevelOutOfRangeBecomesZero) {
     CaptureStderr();
     EXPECT_EQ(init({"-b", "-d", db.path().c_str(), "-s", "s", "-j", "9"}), 0);
@@ -78,14 +60,6 @@ TEST_F(EntryPoints, AntialiasLevelOutOfRangeBecomesZero) {
     EXPECT_EQ(display_settings()->use_opengl, 1);
     GetCapturedStderr();
     EXPECT_EQ(scene_state().patch_count(), 0);  // freed after the render
-}
-
-TEST_F(EntryPoints, BatchTakesTheHostRenderSizeWithoutOption) {
-    CaptureStderr();
-    EXPECT_EQ(init({"-b", "-d", db.path().c_str(), "-s", "s"}), 0);
-    GetCapturedStderr();
-    EXPECT_EQ(run_state().render_xres, 64);
-    EXPECT_EQ(run_state().render_yres, 48);
 }
 
 class PersistentMode : public EntryPoints {
@@ -136,17 +110,6 @@ TEST_F(PersistentMode, UpdateRebuildsOnlyMarkedPatches) {
     EXPECT_EQ(run_save_persistent(&context), 0);
     EXPECT_NE(run_save_persistent(nullptr), 0);  // the host's failure is passed on
     run_cleanup_persistent(&context);
-}
-
-// Without a display the designer can't open: editPer says so, fails, and still frees the records.
-TEST_F(PersistentMode, EditPerFreesTheRecords) {
-    SAA_CustomContext context{};
-    CaptureStderr();
-    ASSERT_EQ(run_init_persistent(&context), 0);
-    EXPECT_EQ(run_edit_persistent(&context), kUsageError);
-    EXPECT_NE(GetCapturedStderr().find("Can't open a window: no X display available\n"), std::string::npos);
-    EXPECT_TRUE(scene_state().patches.empty());
-    EXPECT_NE(message_file().find("Edit Persistent\n"), std::string::npos);
 }
 
 // The scene is read; the designer can't open without a display, which initInt reports.

@@ -14,8 +14,8 @@
 #include "host/scene.h"
 #include "host/status.h"
 #include "render/mesh_export.h"
-#include "saa/scene_fixture.h"
-#include "test_env.h"
+#include "support/temp_database.h"
+#include "support/test_env.h"
 
 namespace vellimor {
 namespace {

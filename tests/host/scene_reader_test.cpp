@@ -6,9 +6,9 @@
 #include "host/globals.h"
 #include "host/scene.h"
 #include "host/status.h"
-#include "saa/scene_fixture.h"
-#include "scene_text.h"
-#include "test_env.h"
+#include "support/temp_database.h"
+#include "support/scene_text.h"
+#include "support/test_env.h"
 
 namespace vellimor {
 namespace {
@@ -79,14 +79,6 @@ TEST_F(SceneReader, SortsModelsByTypeAndName) {
     EXPECT_TRUE(s.has_graphics_properties);
 }
 
-TEST_F(SceneReader, TheLastOfTwoWindNullsWins) {
-    using namespace test;
-    ASSERT_EQ(read(scene_text(plain_model("WindA", 4) + "," + plain_model("WindB", 4), "", 10, 4)), 0);
-    EXPECT_EQ(name_of(scene_state().wind_model), "WindB");
-    EXPECT_EQ(scene_state().wind_table_length, 7);
-    EXPECT_EQ(scene_state().frame_offset, -10);
-}
-
 TEST_F(SceneReader, The513thSurfaceIsRefused) {
     run_state().batch = 1;
     open_message_file();
@@ -139,26 +131,6 @@ TEST_F(SceneReader, PatchExtentsByTypeAndClosedFlag) {
     EXPECT_EQ(s.patches[3]->name, "Nurbs");
 }
 
-TEST_F(SceneReader, HoldFileNameAddsOneToHourAndMinute) {
-    EXPECT_EQ(hold_file_name("/tmp", 1, 28, 9, 5), "/tmp/fur_hold_0128_1006");
-    EXPECT_EQ(hold_file_name("/t", 12, 3, 23, 59), "/t/fur_hold_1203_2460");
-    ASSERT_EQ(read(test::scene_text("")), 0);
-    const std::string &path = scene_state().hold_file_path;
-    EXPECT_EQ(path.rfind(temp.path() + "/fur_hold_", 0), 0u);
-    EXPECT_EQ(path.size(), temp.path().size() + 19);
-    env.unset("TEMP");
-    ASSERT_EQ(read(test::scene_text("")), 0);
-    EXPECT_EQ(scene_state().hold_file_path.rfind("/tmp/fur_hold_", 0), 0u);
-}
-
-TEST_F(SceneReader, HostFailuresPassTheirCode) {
-    db.write_scene("s", test::scene_text(""));
-    CaptureStderr();
-    EXPECT_EQ(MY_read_scene("missing", db.path().c_str()), SAA_ERR_NOT_FOUND);
-    EXPECT_NE(MY_read_scene("s", "/nonexistent/database"), 0);
-    GetCapturedStderr();
-}
-
 TEST_F(SceneReader, FurRecordsGetDefaultsNamesAndTheSwitches) {
     env.set("FUR_USE_IRIS_GL", "1");
     ASSERT_EQ(read(test::scene_text(test::patch_model("Skin", 0, false, 3) + "," +
@@ -175,34 +147,6 @@ TEST_F(SceneReader, FurRecordsGetDefaultsNamesAndTheSwitches) {
     EXPECT_FLOAT_EQ(p.nbPointsU, 2.0f);
     EXPECT_EQ(display_settings()->use_opengl, 0);
     EXPECT_EQ(config().backup, 1);
-}
-
-TEST_F(SceneReader, NoFurSurfaceAppliesNoSwitches) {
-    env.set("FUR_USE_IRIS_GL", "1");
-    ASSERT_EQ(read(test::scene_text(test::plain_model("GravityA", 0))), 0);
-    CaptureStderr();
-    read_fur_data(1);
-    EXPECT_EQ(GetCapturedStderr(), "");
-    ASSERT_NE(display_settings(), nullptr);
-    EXPECT_EQ(display_settings()->use_opengl, 1);
-    EXPECT_EQ(config().backup, 0);  // no backups for a scene without fur
-}
-
-TEST_F(SceneReader, FreeAllEmptiesTheTables) {
-    ASSERT_EQ(read(test::scene_text(test::patch_model("Skin", 0, false, 2) + "," +
-                                    test::plain_model("GravityA", 0) + "," +
-                                    test::plain_model("Breeze", 4), test::light("L"))),
-              0);
-    read_fur_data(0);
-    scene_state().current_patch = 0;
-    free_all();
-    const SceneState &s = scene_state();
-    EXPECT_EQ(s.patch_count(), 0);
-    EXPECT_TRUE(s.patches.empty());
-    EXPECT_TRUE(s.gravity.empty());
-    EXPECT_TRUE(s.other_models.empty());
-    EXPECT_TRUE(s.lights.empty());
-    EXPECT_EQ(s.current_patch, -1);
 }
 
 }  // namespace

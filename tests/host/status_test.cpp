@@ -11,7 +11,7 @@
 #include "host/globals.h"
 #include "platform/beep.h"
 #include "saa/saa.h"
-#include "test_env.h"
+#include "support/test_env.h"
 
 namespace vellimor {
 namespace {
@@ -93,15 +93,6 @@ TEST_F(Status, BatchLinesReachStderrButPlainLinesOnlyTheFile) {
     EXPECT_EQ(status_bar(), "");
 }
 
-TEST_F(Status, StandAloneBeforeTheDesignerReachesOnlyTheFile) {
-    run_state().run_mode = kRunModeStandAlone;
-    CaptureStderr();
-    status_message(0, "early");
-    EXPECT_EQ(GetCapturedStderr(), "");
-    EXPECT_EQ(status_bar(), "");
-    EXPECT_EQ(message_file(), "ERROR: early\n");
-}
-
 TEST_F(Status, HostModesUseTheStatusBar) {
     run_state().run_mode = kRunModeInternal;
     status_message(2, "internal %d", 7);
@@ -112,14 +103,6 @@ TEST_F(Status, HostModesUseTheStatusBar) {
     status_line("Update Persistent");
     EXPECT_EQ(status_bar(), "Update Persistent");
     EXPECT_EQ(message_file(), "internal 7\nplain internal\nUpdate Persistent\n");
-}
-
-TEST_F(Status, RepeatedPlainLinesAreWrittenOnce) {
-    status_line("same");
-    status_line("same");
-    status_line("other");
-    status_line("same");
-    EXPECT_EQ(message_file(), "same\nother\nsame\n");
 }
 
 TEST_F(Status, DesignerTargets) {
@@ -156,17 +139,6 @@ TEST_F(Status, ErrorsBeepAtMostOncePer250ms) {
               (std::vector<std::string>{"ERROR: one", "ERROR: two", "WARNING: three"}));
 }
 
-TEST_F(Status, NoBeepWithoutDesignerOrWhenSwitchedOff) {
-    const long before = platform::beeps_requested();
-    status_message(0, "no designer");
-    FakeDesigner designer;
-    designer.connect();
-    display_settings()->beep_on_error = 0;
-    status_error("switched off");
-    status_message(2, "plain");
-    EXPECT_EQ(platform::beeps_requested(), before);
-}
-
 TEST_F(Status, LongTextsAreTruncated) {
     run_state().batch = 1;
     const std::string huge(5000, 'a');
@@ -182,18 +154,6 @@ TEST_F(Status, LongTextsAreTruncated) {
                         "ERROR: " + std::string(492, 'a') + "\n");
 }
 
-TEST_F(Status, AlwaysAndDebugFollowTheDebugLevel) {
-    status_always("quiet");
-    status_debug("hidden");
-    display_settings()->debug_level = 2;
-    status_always("more");
-    status_always("more");
-    status_debug("still hidden");
-    display_settings()->debug_level = 3;
-    status_debug("shown");
-    EXPECT_EQ(message_file(), "more\nmore\nshown\n");
-}
-
 TEST_F(Status, ProgressReportsAboutThirtyThreeTimes) {
     progress_weights(1.0f, 0.0f, 0.0f);
     progress_stage(1, 100);
@@ -207,34 +167,6 @@ TEST_F(Status, ProgressReportsAboutThirtyThreeTimes) {
     for (char c : out) reports += c == '\r';
     EXPECT_EQ(reports, 34u);
     EXPECT_EQ(out.substr(out.size() - 5), "100%\r");
-}
-
-TEST_F(Status, ProgressStagesAddTheirBase) {
-    progress_weights(1.0f, 1.0f, 2.0f);
-    progress_stage(3, 4);  // fraction 0.5: fewer steps than reports, every step reports
-    CaptureStderr();
-    for (int i = 1; i <= 4; ++i) progress_step(i);
-    EXPECT_EQ(GetCapturedStderr(), "62%\r75%\r87%\r100%\r");
-}
-
-TEST_F(Status, ProgressLeavesALogFileWholeLinesOnly) {
-    progress_assume_terminal(false);
-    progress_weights(1.0f, 0.0f, 0.0f);
-    progress_stage(1, 10);
-    CaptureStderr();
-    for (int i = 0; i < 10; ++i) progress_step(i);
-    progress_done();
-    EXPECT_EQ(GetCapturedStderr(), "");
-}
-
-TEST_F(Status, ProgressWithoutStepsOrWeightIsHarmless) {
-    progress_weights(0.0f, 0.0f, 0.0f);
-    progress_stage(1, 0);
-    progress_stage(4, 10);
-    CaptureStderr();
-    progress_step(1);
-    progress_step(2);
-    EXPECT_EQ(GetCapturedStderr(), "0%\r0%\r");
 }
 
 TEST_F(Status, ProgressIsSilentInPersistentModeAndUsesTheSlider) {
@@ -255,6 +187,47 @@ TEST_F(Status, ProgressIsSilentInPersistentModeAndUsesTheSlider) {
     ASSERT_EQ(designer.progress.size(), 3u);
     EXPECT_FLOAT_EQ(designer.progress[1], 0.5f);
     EXPECT_FLOAT_EQ(designer.progress[2], 0.0f);
+}
+
+TEST_F(Status, RepeatedPlainLinesAreWrittenOnce) {
+    status_line("same");
+    status_line("same");
+    status_line("other");
+    status_line("same");
+    EXPECT_EQ(message_file(), "same\nother\nsame\n");
+}
+
+TEST_F(Status, NoBeepWithoutDesignerOrWhenSwitchedOff) {
+    const long before = platform::beeps_requested();
+    status_message(0, "no designer");
+    FakeDesigner designer;
+    designer.connect();
+    display_settings()->beep_on_error = 0;
+    status_error("switched off");
+    status_message(2, "plain");
+    EXPECT_EQ(platform::beeps_requested(), before);
+}
+
+TEST_F(Status, AlwaysAndDebugFollowTheDebugLevel) {
+    status_always("quiet");
+    status_debug("hidden");
+    display_settings()->debug_level = 2;
+    status_always("more");
+    status_always("more");
+    status_debug("still hidden");
+    display_settings()->debug_level = 3;
+    status_debug("shown");
+    EXPECT_EQ(message_file(), "more\nmore\nshown\n");
+}
+
+TEST_F(Status, ProgressWithoutStepsOrWeightIsHarmless) {
+    progress_weights(0.0f, 0.0f, 0.0f);
+    progress_stage(1, 0);
+    progress_stage(4, 10);
+    CaptureStderr();
+    progress_step(1);
+    progress_step(2);
+    EXPECT_EQ(GetCapturedStderr(), "0%\r0%\r");
 }
 
 }  // namespace

@@ -100,39 +100,6 @@ TEST_F(BackgroundTest, PictureIsScaledByNearestNeighbourWithRounding) {
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
 }
 
-TEST_F(BackgroundTest, SameFrameAndSizeIsNotReadAgain) {
-    write_picture(path("bg.pic"), 3, 3);
-    make_target(5, 5);
-    const size_t kBottomLeft = 20;  // smaller views cover the target from its bottom-left corner
-    DisplaySettings settings;
-    settings.use_background_image = 1;
-    settings.background_image_name = path("bg.pic");
-    EXPECT_NE(draw(settings, 4, 5, 5).find("Background image set to"), std::string::npos);
-    EXPECT_EQ(background_cache_state().frame, 4);
-    EXPECT_EQ(background_cache_state().pixel_count, 25);
-
-    write_picture(path("bg.pic"), 3, 3, 50);  // a changed file is not noticed at the same frame
-    EXPECT_EQ(draw(settings, 4, 5, 5), "");
-    EXPECT_EQ(offscreen_target_read_picture(nullptr)->green()[0], 200);
-
-    // Another size or another frame reads it again.
-    EXPECT_NE(draw(settings, 4, 4, 4).find("Background image set to"), std::string::npos);
-    EXPECT_EQ(background_cache_state().pixel_count, 16);
-    EXPECT_NE(draw(settings, 5, 4, 4).find("Background image set to"), std::string::npos);
-    EXPECT_EQ(offscreen_target_read_picture(nullptr)->green()[kBottomLeft], 50);
-
-    // The current frame stands in for -1.
-    scene_state().current_frame = 9;
-    draw(settings, -1, 4, 4);
-    EXPECT_EQ(background_cache_state().frame, 9);
-
-    // Choosing another picture shows it without waiting for another frame.
-    write_picture(path("other.pic"), 3, 3, 77);
-    settings.background_image_name = path("other.pic");
-    draw(settings, 9, 4, 4);
-    EXPECT_EQ(offscreen_target_read_picture(nullptr)->green()[kBottomLeft], 77);
-}
-
 TEST_F(BackgroundTest, MissingOrUnreadablePicturesWarnAndClearToTheColour) {
     make_target(3, 3);
     DisplaySettings settings;
@@ -160,16 +127,6 @@ TEST_F(BackgroundTest, MissingOrUnreadablePicturesWarnAndClearToTheColour) {
     settings.use_background_image = 0;
     EXPECT_EQ(draw(settings, 1, 3, 3), "");
     EXPECT_EQ(offscreen_target_read_picture(nullptr)->red()[4], 0xC0);
-}
-
-TEST_F(BackgroundTest, OnePixelViewsUseTheFirstPictureRowAndColumn) {
-    write_picture(path("bg.pic"), 4, 4);
-    make_target(1, 1);
-    DisplaySettings settings;
-    settings.use_background_image = 1;
-    settings.background_image_name = path("bg.pic");
-    draw(settings, 1, 1, 1);
-    EXPECT_EQ(offscreen_target_read_picture(nullptr)->red()[0], 1);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include "host/globals.h"
 #include "host/scene.h"
 #include "host/status.h"
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "platform/key_state.h"
 #include "render/draw.h"
 #include "render/draw_fur.h"
@@ -24,7 +24,7 @@
 #include "render/light_table.h"
 #include "render/offscreen_target.h"
 #include "render/polygon_sort.h"
-#include "render/fur_test_scene.h"
+#include "support/fur_square_scene.h"
 
 namespace vellimor {
 namespace {
@@ -134,16 +134,6 @@ TEST(PolygonSort, InTheBackgroundTheDrawingReadsFinalPolygonsWhileTheRestIsSorte
     EXPECT_EQ(one[0], &points[0]);
 }
 
-TEST(PolygonSort, SortsASubrangeOnly) {
-    std::vector<HairPoint> points = points_at({1, 5, 2, 9, 3, 0});
-    PolygonList list = list_of(points);
-    sort_polygons(list, 1, 4);
-    EXPECT_EQ(list[0]->eye_distance, 1);
-    EXPECT_EQ(list[1]->eye_distance, 9);
-    EXPECT_EQ(list[4]->eye_distance, 2);
-    EXPECT_EQ(list[5]->eye_distance, 0);
-}
-
 TEST(PolygonList, OnePolygonPerSegmentLinkedToTheNextPoint) {
     std::vector<HairPoint> a(4), b(3);
     std::vector<HairStrand> strands = {{3, a.data()}, {0, nullptr}, {2, b.data()}};
@@ -154,25 +144,6 @@ TEST(PolygonList, OnePolygonPerSegmentLinkedToTheNextPoint) {
     EXPECT_EQ(list[2]->next, &a[3]);
     EXPECT_EQ(list[3], &b[0]);
     EXPECT_EQ(list[4]->next, &b[2]);
-}
-
-TEST(Antialiasing, PassCountsAndSwappedJitterOfTheTwoAndFourPassSets) {
-    EXPECT_EQ(antialias_passes(0), 0);
-    EXPECT_EQ(antialias_passes(1), 2);
-    EXPECT_EQ(antialias_passes(7), 66);
-    EXPECT_EQ(antialias_passes(8), 0);
-    float dx = 0, dy = 0;
-    antialias_jitter(1, 0, dx, dy);
-    EXPECT_FLOAT_EQ(dx, 0.249999f);
-    EXPECT_FLOAT_EQ(dy, 0.246490f);
-    antialias_jitter(1, 1, dx, dy);
-    EXPECT_FLOAT_EQ(dx, -0.249999f);
-    antialias_jitter(3, 0, dx, dy);
-    EXPECT_FLOAT_EQ(dx, 0.353730f);
-    EXPECT_FLOAT_EQ(dy, -0.208147f);
-    antialias_jitter(2, 0, dx, dy);
-    EXPECT_FLOAT_EQ(dx, -0.373411f);
-    EXPECT_FLOAT_EQ(dy, -0.250550f);
 }
 
 // The furry square opened as a batch render opens it, drawn into a 64 x 48 memory target.
@@ -353,38 +324,6 @@ TEST(HairPolygons, IndexedTrianglesDrawExactlyTheQuadsOfEveryStyle) {
     set_hair_vertex_path(HairVertexPath::kVertexArrays);
     display_settings_free();
     offscreen_target_destroy();
-}
-
-TEST_F(Drawing, ZeroPreviewFractionDrawsNoHairsAndShowsTheBanner) {
-    display_settings()->preview_fraction = 0.0f;
-    EXPECT_EQ(draw_fur(kDrawPreviewAll, 1, true, false), 0);
-    EXPECT_EQ(drawing_driver(kDrawPreviewAll, 1), 0);
-    // A render still draws every hair.
-    EXPECT_GT(drawing_driver(kDrawRender, 1), 0);
-    char text[256];
-    version_banner();
-    drawing_status_text(0, 1.0, text, sizeof text);
-    EXPECT_EQ(std::string(text), run_state().program_title + ", Build " +
-                                     std::to_string(run_state().build_number) + ". Using OpenGL");
-    drawing_status_text(12, 1.5, text, sizeof text);
-    EXPECT_STREQ(text, "DONE: Time:       1.50s for 12 #hairs. Using OpenGL");
-}
-
-TEST_F(Drawing, DeletedSurfaceIsNeitherDrawnNorRebuilt) {
-    PatchData &r = *scene_state().patches[0];
-    r.deleted = 1;
-    r.presistant_rebuild = 1;
-    r.last_built_frame = -5;
-    EXPECT_EQ(pixels_after([] { draw_fur(kDrawRender, 2, true, false); }).size(), 64u * 48 * 4);
-    EXPECT_EQ(r.last_built_frame, -5);
-    EXPECT_EQ(drawing_driver(kDrawRender, 2), 0);
-}
-
-TEST_F(Drawing, WrongAntialiasLevelWarnsAndDrawsNothing) {
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(draw_antialiased({}, false, 9, kDrawRender, 1), 0);
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("Wrong number off antialiazing level: 9"),
-              std::string::npos);
 }
 
 TEST_F(Drawing, SceneWithoutLightsIsLitByOneLightAtTheCamera) {

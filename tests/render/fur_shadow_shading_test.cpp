@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "furdata/display_settings.h"
-#include "hair/hair_scene.h"
+#include "support/hair_scene.h"
 #include "hair/shadows.h"
 #include "host/scene.h"
 #include "render/hair_color.h"

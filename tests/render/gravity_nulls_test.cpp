@@ -2,7 +2,7 @@
 
 #include "host/scene.h"
 #include "render/hair_geometry.h"
-#include "saa/scene_fixture.h"
+#include "support/temp_database.h"
 
 namespace vellimor {
 namespace {

@@ -56,31 +56,6 @@ TEST(ColorAlongHair, OneKeyIsConstantAndTwoKeysHitRootAndTipExactly) {
     EXPECT_NEAR(c.thickness, (0.05f + 0.0001f) / 2, 1e-7);
 }
 
-TEST(ColorAlongHair, KeysAtTheSamePlaceTakeTheEarlierValue) {
-    auto record = patch_new();
-    record->main_color_keys[kColorDiffuse][1].where = 0.0f;  // both keys at the root
-    HairKeyValues values{};
-    set_value(values, kColorDiffuse, 0, 255, 0, 0, 0);
-    set_value(values, kColorDiffuse, 1, 0, 255, 0, 0);
-    HairPointColors c;
-    colors_along_hair(*record, values, 0.0f, c);
-    EXPECT_TRUE(std::isfinite(c.diffuse[0]));
-}
-
-TEST(ColorKeys, AddingToAOneKeyTypeAlwaysPutsTheKeyAtTheTip) {
-    auto record = patch_new();
-    set_rgba(first_key(*record).color_keys[kColorAmbient][0], 0.2f, 0.3f, 0.4f, 0.5f);
-    first_key(*record).color_keys[kColorAmbient][0].fcurve_id = 7;
-    EXPECT_EQ(add_main_color_key(*record, 0.3f, kColorAmbient), 1);
-    EXPECT_EQ(record->nbColorKeys[kColorAmbient], 2);
-    EXPECT_EQ(record->main_color_keys[kColorAmbient][1].where, 1.0f);
-    EXPECT_EQ(record->main_color_keys[kColorAmbient][1].map_dirty, 1);
-    const ColorKey &tip = first_key(*record).color_keys[kColorAmbient][1];
-    EXPECT_FLOAT_EQ(tip.R, 0.2f);
-    EXPECT_FLOAT_EQ(tip.A, 0.5f);
-    EXPECT_EQ(tip.fcurve_id, 0);
-}
-
 TEST(ColorKeys, AddingMidRampLeavesTheRampUnchanged) {
     auto record = patch_new();
     TextureKey &key = first_key(*record);
@@ -109,17 +84,6 @@ TEST(ColorKeys, AddingMidRampLeavesTheRampUnchanged) {
     }
     // A key that does not paint the type keeps its entries where they were.
     EXPECT_EQ(record->texture_keys.back().color_keys[kColorDiffuse][1].R, 0.0f);
-}
-
-TEST(ColorKeys, TheTwentyFirstKeyIsRefused) {
-    auto record = patch_new();
-    for (int i = 1; i <= 18; ++i) ASSERT_GE(add_main_color_key(*record, i / 19.0f, kColorDiffuse), 1);
-    ASSERT_EQ(record->nbColorKeys[kColorDiffuse], 20);
-    const float where = record->main_color_keys[kColorDiffuse][10].where;
-    EXPECT_EQ(add_main_color_key(*record, 0.5f, kColorDiffuse), -1);
-    EXPECT_EQ(record->nbColorKeys[kColorDiffuse], 20);
-    EXPECT_EQ(record->main_color_keys[kColorDiffuse][10].where, where);
-    EXPECT_EQ(record->main_color_keys[kColorDiffuse][19].where, 1.0f);
 }
 
 TEST(ColorKeys, DeleteRules) {
@@ -245,22 +209,6 @@ TEST_F(ShadingFixture, ShadingFollowsTheAngleToTheRootNormalAndKeepsItAlongTheHa
     float base3[4] = {1, 1, 1, 1};
     shade(0, root_point, base3, out);
     EXPECT_NEAR(out[0], 0.5f, 1e-5);
-}
-
-TEST_F(ShadingFixture, ShadowCastingSurfacesAskTheShadowModelAtEveryPoint) {
-    // Without a shadow model nothing is shadowed, whichever query the surface uses.
-    settings.hilights = 0;
-    settings.light_exposure = 2.0f;
-    record->casts_shadow = 1;
-    add_light(0, 0, -10, 0.5f, 0.5f, 0.5f);
-    for (short exact : {0, 1}) {
-        record->shadow_exact = exact;
-        const float p[3] = {0, 0, 1};
-        float base[4] = {1, 1, 1, 1};
-        float out[4];
-        shade(0, p, base, out);
-        EXPECT_FLOAT_EQ(out[0], 1.0f);
-    }
 }
 
 TEST(ColorAlongHair, WindColourMovesDiffuseButNotAlpha) {

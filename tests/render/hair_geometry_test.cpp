@@ -256,36 +256,6 @@ TEST_F(GeometryFixture, PreviewOfAFullBuildSpreadsItsHairsEvenlyOverTheRoots) {
     EXPECT_EQ(drawing.pool.allocated(), 0u);
 }
 
-TEST_F(GeometryFixture, SurfacesTakePartByModeSelectionAndDeletion) {
-    record->is_selected = 0;
-    EXPECT_FALSE(surface_takes_part(*record, kDrawPreviewSelected));
-    EXPECT_FALSE(surface_takes_part(*record, kDrawRenderSelected));
-    for (int mode : {kDrawPreviewAll, kDrawRenderAll, kDrawRender, kDrawSaveHairMesh, kDrawExport})
-        EXPECT_TRUE(surface_takes_part(*record, mode));
-    record->allways_draw_hairs = 1;
-    EXPECT_TRUE(surface_takes_part(*record, kDrawRenderSelected));
-    record->deleted = 1;
-    EXPECT_FALSE(surface_takes_part(*record, kDrawRender));
-    EXPECT_EQ(grow(kDrawRender), GeometryResult::kDone);
-    EXPECT_TRUE(drawing.strands.empty());
-}
-
-TEST_F(GeometryFixture, ExportPointsCarryTheUnlitColoursAndThickness) {
-    set_roots(2);
-    ASSERT_EQ(grow(kDrawExport), GeometryResult::kDone);
-    ASSERT_EQ(drawing.exports.size(), 2u);
-    for (size_t h = 0; h < 2; ++h) {
-        ASSERT_EQ(drawing.exports[h].size(), 6u);
-        for (int i = 0; i <= 5; ++i) {
-            const HairExportPoint &e = drawing.exports[h][size_t(i)];
-            const HairPoint &p = drawing.strands[h].points[i];
-            EXPECT_EQ(e.position[2], p.position[2]);
-            EXPECT_EQ(e.side[0], p.side[0]);
-            EXPECT_FLOAT_EQ(e.thickness, 0.05f);
-        }
-    }
-}
-
 TEST_F(GeometryFixture, ColourAndThicknessRunFromRootKeyToTipKey) {
     DisplaySettings &settings = *display_settings();
     settings.shading = 0;

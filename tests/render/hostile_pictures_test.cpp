@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "host/test_env.h"
+#include "support/test_env.h"
 #include "render/pic_file.h"
 #include "support/paths.h"
 
@@ -62,15 +62,6 @@ protected:
 
     test::TempDir dir;
 };
-
-TEST_F(HostilePictures, InfoReadsOnlyTheHeader) {
-    const std::string path = write("huge.pic", run_length_picture(32767, 32767));
-    ASSERT_EQ(run("info " + path), 0) << err();
-    EXPECT_NE(out().find("size: 32767 x 32767\n"), std::string::npos) << out();
-    EXPECT_NE(out().find("packet 1: type 2 (mixed run-length), size 8, channels 0xE0 (R G B)"),
-              std::string::npos)
-        << out();
-}
 
 TEST_F(HostilePictures, WholePictureReadersRefusePicturesAboveTheLimit) {
     const std::string path = write("huge.pic", run_length_picture(32767, 32767));

@@ -9,11 +9,11 @@
 #include "host/entry_points.h"
 #include "host/globals.h"
 #include "host/scene.h"
-#include "host/scene_text.h"
+#include "support/scene_text.h"
 #include "host/status.h"
-#include "host/test_env.h"
-#include "ply_reader.h"
-#include "saa/scene_fixture.h"
+#include "support/test_env.h"
+#include "support/ply_reader.h"
+#include "support/temp_database.h"
 
 namespace vellimor {
 namespace {
@@ -82,19 +82,6 @@ TEST(HairMeshArrays, OneHairOfTwoSegmentsSharesItsMiddleRing) {
     EXPECT_EQ(a.normals.size(), 48u);
 }
 
-TEST(HairMeshArrays, ATipOfNoThicknessKeepsUnitNormals) {
-    HandMadeHairs hairs({2});
-    for (float &c : hairs.points[2].side) c = 0.0f;  // the tip thins to nothing
-    for (float &c : hairs.points[2].normal) c = 0.0f;
-    HairMeshArrays a;
-    ASSERT_TRUE(build_hair_mesh_arrays(hairs.polygons, hairs.count(), a));
-    for (int corner = 0; corner < 4; ++corner) {
-        const size_t tip = size_t(8 + corner) * 4, middle = size_t(4 + corner) * 4;
-        EXPECT_EQ(a.normals[tip + 3], 0.0) << "thickness";
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(a.normals[tip + size_t(k)], a.normals[middle + size_t(k)]) << corner;
-    }
-}
-
 TEST(HairMeshArrays, SeparateHairsShareNothing) {
     // Adjacent in memory like consecutive strands, but not linked: two hairs.
     HandMadeHairs hairs({1, 1});
@@ -107,16 +94,6 @@ TEST(HairMeshArrays, SeparateHairsShareNothing) {
     expected.insert(expected.end(), second.begin(), second.end());
     EXPECT_EQ(a.indices, expected);
     EXPECT_EQ(quad(a, 4), (std::vector<int>{13, 12, 8, 9}));
-}
-
-TEST(HairMeshArrays, MixedHairsFollowTheRingCountRule) {
-    HandMadeHairs hairs({3, 1, 2});
-    HairMeshArrays a;
-    ASSERT_TRUE(build_hair_mesh_arrays(hairs.polygons, hairs.count(), a));
-    EXPECT_EQ(a.vertex_count(), 4 * (4 + 2 + 3));
-    EXPECT_EQ(a.polygon_count(), 4 * 6);
-    EXPECT_EQ(quad(a, 4 * 3), (std::vector<int>{16 + 5, 16 + 4, 16, 16 + 1}));  // second hair
-    EXPECT_EQ(quad(a, 4 * 5), (std::vector<int>{24 + 9, 24 + 8, 24 + 4, 24 + 5}));  // third, 2nd segment
 }
 
 TEST(HairMeshArrays, RingsSitAroundThePointWithOutwardNormals) {
@@ -134,20 +111,6 @@ TEST(HairMeshArrays, RingsSitAroundThePointWithOutwardNormals) {
             EXPECT_NEAR(a.normals[(4 + c) * 4 + k], expected_normals[c][k], 1e-6) << c << k;
         }
     }
-}
-
-TEST(HairMeshArrays, ColoursAreClampedBytes) {
-    HandMadeHairs bright({1}, 1.7f);
-    bright.points[1].color[0] = -0.3f;
-    HairMeshArrays a;
-    ASSERT_TRUE(build_hair_mesh_arrays(bright.polygons, bright.count(), a));
-    EXPECT_EQ(a.colors[0], 255);  // 1.7 saturates instead of wrapping to 178
-    EXPECT_EQ(a.colors[3], 255);
-    EXPECT_EQ(a.colors[4 * 4], 0);  // point 1's red
-    EXPECT_EQ(a.colors[4 * 4 + 1], 255);
-    HandMadeHairs half({1}, 0.5f);
-    ASSERT_TRUE(build_hair_mesh_arrays(half.polygons, half.count(), a));
-    EXPECT_EQ(a.colors[0], 127);  // trunc(0.5 * 255)
 }
 
 TEST(HairMeshArrays, BrokenListsAreRefused) {
@@ -225,16 +188,6 @@ TEST_F(HairMeshInScene, SavedModelCarriesTheColoursAndNormals) {
     for (const auto &c : ply->colors) EXPECT_EQ(c, (std::array<std::uint8_t, 4>{255, 255, 255, 255}));
 }
 
-TEST_F(HairMeshInScene, AMeshRemovedBehindItsBackIsCreatedAgain) {
-    HandMadeHairs hairs({1});
-    ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
-    const SAA_Elem gone = meshes().at(0);
-    ASSERT_EQ(SAA_elementDestroy(&db.scene, &gone), SAA_OK);
-    ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
-    EXPECT_EQ(meshes().size(), 1u);
-    EXPECT_TRUE(hair_mesh_exists());
-}
-
 TEST_F(HairMeshInScene, StandAloneSavesUnderTheSceneNameAndRemovesTheMesh) {
     run_state().run_mode = kRunModeStandAlone;
     run_state().batch = 1;  // status lines go to stderr
@@ -254,18 +207,6 @@ TEST_F(HairMeshInScene, StandAloneSavesUnderTheSceneNameAndRemovesTheMesh) {
     ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
     EXPECT_EQ(GetCapturedStderr(), "Hair object saved as chosen.hrc\n");
     EXPECT_TRUE(fs::exists(db.path() / "MODELS" / "chosen.ply"));
-    EXPECT_TRUE(meshes().empty());
-}
-
-TEST_F(HairMeshInScene, StandAloneSaveFailureIsReported) {
-    run_state().run_mode = kRunModeStandAlone;
-    run_state().batch = 1;
-    set_hair_mesh_output_name((db.path() / "no-such-dir" / "x.ply").string());
-    HandMadeHairs hairs({1});
-    CaptureStderr();
-    EXPECT_NE(save_hair_mesh(hairs.polygons, hairs.count()), 0);
-    EXPECT_EQ(GetCapturedStderr(), "Can't save hair object\n");
-    EXPECT_FALSE(hair_mesh_exists());
     EXPECT_TRUE(meshes().empty());
 }
 

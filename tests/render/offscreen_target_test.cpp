@@ -146,30 +146,5 @@ INSTANTIATE_TEST_SUITE_P(BothTargets, OffscreenTargetTest,
                          ::testing::Values(OffscreenKind::PBuffer, OffscreenKind::PixMap),
                          [](const auto &info) { return info.param == OffscreenKind::PBuffer ? "PBuffer" : "PixMap"; });
 
-TEST(OffscreenTarget, RefusesEmptySizesWithAMessage) {
-    ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(offscreen_target_create(0, 10, OffscreenKind::PBuffer));
-    EXPECT_FALSE(offscreen_target_create(10, -1, OffscreenKind::PixMap));
-    std::string messages = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(messages.find("Failed to create DIBSection\n"), std::string::npos);
-    EXPECT_FALSE(offscreen_target_exists());
-}
-
-TEST(OffscreenTarget, PixelFormatListingHasTheFixedShape) {
-    platform::PixelFormatInfo f;
-    f.index = 3;
-    f.draw_to_bitmap = f.support_opengl = true;
-    f.color_bits = 24;
-    f.red_bits = f.green_bits = f.blue_bits = 8;
-    f.red_shift = 16;
-    f.green_shift = 8;
-    f.depth_bits = 24;
-    f.stencil_bits = 8;
-    f.accum_bits = 64;
-    EXPECT_EQ(describe_pixel_format(f),
-              "Pixelformat 3   PFD_DRAW_TO_BITMAP\n   PFD_SUPPORT_OPENGL\n   RGBA\n   Color bits 24\n"
-              "   R 8(16) G 8(8) B 8(0) A 0(0)\n   Depth bits 24\n   Stencil bits 8\n   Accum bits 64\n");
-}
-
 }  // namespace
 }  // namespace vellimor

@@ -80,30 +80,6 @@ TEST(PicWriter, LiteralStretchHandsItsLastPixelToAFollowingRun) {
     EXPECT_EQ(encode_mixed({1, 1}, 1), (Bytes{129, 1}));
 }
 
-TEST(PicWriter, OnePixelWideFileIsByteExact) {
-    auto picture = pic_create(1, 2, true);
-    ASSERT_TRUE(picture);
-    picture->red() = {1, 5};
-    picture->green() = {2, 6};
-    picture->blue() = {3, 7};
-    picture->alpha() = {4, 8};
-    Bytes file = pic_encode(*picture, nullptr, "test");
-    Bytes expected = header_bytes(1, 2, {{1, 8, 2, 0xE0}, {0, 8, 2, 0x10}});
-    std::memcpy(expected.data() + 8, "test", 4);
-    expected.insert(expected.end(), {0, 1, 2, 3, 0, 4, 0, 5, 6, 7, 0, 8});
-    EXPECT_EQ(file, expected);
-}
-
-TEST(PicWriter, DefaultCommentNamesTheProducerAndPadsWithZeros) {
-    auto picture = pic_create(2, 1, false);
-    Bytes file = pic_encode(*picture);
-    std::string comment(reinterpret_cast<const char *>(file.data() + 8), kPicCommentSize);
-    EXPECT_NE(comment.find("Vellimor"), std::string::npos);
-    EXPECT_EQ(comment.back(), '\0');
-    EXPECT_EQ(file[104], 0);  // a single packet ends the chain
-    EXPECT_EQ(file[107], kPicMaskRgb);
-}
-
 TEST(PicWriter, RefusesPicturesWithoutAValidSize) {
     PicImage empty;
     EXPECT_TRUE(pic_encode(empty).empty());
@@ -290,16 +266,6 @@ TEST_F(PicFileTest, NamingRuleAppendsTheEndingUnlessPresent) {
     EXPECT_FALSE(pic_load(path("missing")));
     // Only the picture files are left: no temporaries.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
-}
-
-TEST_F(PicFileTest, UnwritablePlacesAndDirectoriesFailCleanly) {
-    auto picture = pic_create(2, 2, false);
-    EXPECT_FALSE(pic_save(path("no/such/dir/x"), *picture));
-    fs::create_directories(path("adir.pic"));
-    std::string error;
-    EXPECT_FALSE(pic_read_file(path("adir.pic"), &error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(pic_load(path("adir")));
 }
 
 }  // namespace

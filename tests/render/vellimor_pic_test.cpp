@@ -126,22 +126,6 @@ TEST_F(VellimorPicTest, RgbPngGivesAPictureWithoutAlpha) {
     for (size_t i = 0; i < 3 * 130; ++i) ASSERT_EQ(back[i * 4 + 1], rgb[i * 3 + 1]) << i;
 }
 
-TEST_F(VellimorPicTest, GreyPngBecomesAnRgbPicture) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = 2;
-    image.height = 1;
-    image.format = PNG_FORMAT_GRAY;
-    const Bytes grey{0, 200};
-    ASSERT_TRUE(png_image_write_to_file(&image, path("grey.png").c_str(), 0, grey.data(), 0, nullptr));
-    ASSERT_EQ(run("from-png '" + path("grey.png") + "' '" + path("grey.pic") + "'").status, 0);
-    auto picture = pic_read_file(path("grey.pic"));
-    ASSERT_TRUE(picture);
-    EXPECT_FALSE(picture->has_plane(kPicAlpha));
-    EXPECT_EQ(picture->red(), grey);
-    EXPECT_EQ(picture->blue(), grey);
-}
-
 TEST_F(VellimorPicTest, BadInputGivesOneErrorLineAndNoOutput) {
     std::ofstream(path("junk.png")) << "this is not an image";
     std::ofstream(path("junk.pic")) << "this is not an image either";

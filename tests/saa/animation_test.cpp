@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
 
@@ -47,13 +47,6 @@ TEST(Animation, KeyedMotionIsContinuousInTime) {
     EXPECT_NEAR(translation(db.scene, m).x, 2, 1e-6);
     eval_at(db.scene, -1);
     EXPECT_NEAR(translation(db.scene, m).x, 0, 1e-6);
-}
-
-TEST(Animation, LoadingEvaluatesAtTheCurrentFrame) {
-    TempDatabase db;
-    ASSERT_EQ(db.load_text(scene_with_models(kMover, R"({"start": 1, "end": 48, "frame_rate": 24, "current": 24})")),
-              SAA_OK);
-    EXPECT_NEAR(translation(db.scene, model_named(db.scene, "Mover")).x, 1.0, 1e-6);
 }
 
 TEST(Animation, SmoothKeysPassThroughEveryKeyWithoutKinks) {
@@ -107,9 +100,3 @@ TEST(Animation, MatrixIsScaleThenRotateThenTranslateInRowVectorForm) {
     EXPECT_EQ(animated, 0);
 }
 
-TEST(Animation, TimeMustBeFinite) {
-    TempDatabase db;
-    ASSERT_EQ(db.load_text(scene_with_models(kMover)), SAA_OK);
-    EXPECT_EQ(SAA_updatelistEvalScene(&db.scene, NAN), SAA_ERR_ARGUMENT);
-    EXPECT_EQ(SAA_updatelistGet(&db.scene), SAA_OK);
-}

@@ -1,7 +1,7 @@
 // Camera values and the moves of the interactive view.
 #include <cmath>
 
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
 
@@ -47,6 +47,32 @@ protected:
     SAA_Elem camera_{};
 };
 
+TEST_F(CameraMoves, FitFramesTheElementOrTheWholeScene) {
+    SAA_Elem box = model_named(db_.scene, "Box");
+    ASSERT_EQ(SAA_cameraFitElement(&db_.scene, &camera_, &box), SAA_OK);
+    View fitted = view();
+    EXPECT_NEAR(fitted.interest[0], 10, 1e-5);
+    const float corner[3] = {11, 1, 0};
+    double angle = off_axis(fitted, corner);
+    EXPECT_LT(angle, fitted.fov / 2) << "the box's corner is in view";
+    EXPECT_GT(angle, fitted.fov / 8) << "and the box fills a good part of it";
+    ASSERT_EQ(SAA_cameraFitScene(&db_.scene, &camera_, 0), SAA_OK);
+    View whole = view();
+    const float far_null[3] = {-21, 0, 0};
+    EXPECT_LT(off_axis(whole, far_null), whole.fov / 2);
+    EXPECT_LT(off_axis(whole, corner), whole.fov / 2);
+}
+
+TEST_F(CameraMoves, AspectRatioIsSetAndChecked) {
+    float aspect = 0;
+    ASSERT_EQ(SAA_cameraSetAspectRatio(&db_.scene, &camera_, 2.0f), SAA_OK);
+    ASSERT_EQ(SAA_cameraGetAspectRatio(&db_.scene, &camera_, &aspect), SAA_OK);
+    EXPECT_EQ(aspect, 2.0f);
+    EXPECT_EQ(SAA_cameraSetAspectRatio(&db_.scene, &camera_, 0), SAA_ERR_ARGUMENT);
+    SAA_Elem not_a_camera = model_named(db_.scene, "Box");
+    EXPECT_EQ(SAA_cameraGetAspectRatio(&db_.scene, &not_a_camera, &aspect), SAA_ERR_INVALID);
+}
+
 }  // namespace
 
 TEST_F(CameraMoves, OrbitKeepsDistanceAndInterest) {
@@ -77,28 +103,3 @@ TEST_F(CameraMoves, PanMovesBothDollyApproachesZoomNarrows) {
     EXPECT_GE(view().fov, 1.0f);
 }
 
-TEST_F(CameraMoves, FitFramesTheElementOrTheWholeScene) {
-    SAA_Elem box = model_named(db_.scene, "Box");
-    ASSERT_EQ(SAA_cameraFitElement(&db_.scene, &camera_, &box), SAA_OK);
-    View fitted = view();
-    EXPECT_NEAR(fitted.interest[0], 10, 1e-5);
-    const float corner[3] = {11, 1, 0};
-    double angle = off_axis(fitted, corner);
-    EXPECT_LT(angle, fitted.fov / 2) << "the box's corner is in view";
-    EXPECT_GT(angle, fitted.fov / 8) << "and the box fills a good part of it";
-    ASSERT_EQ(SAA_cameraFitScene(&db_.scene, &camera_, 0), SAA_OK);
-    View whole = view();
-    const float far_null[3] = {-21, 0, 0};
-    EXPECT_LT(off_axis(whole, far_null), whole.fov / 2);
-    EXPECT_LT(off_axis(whole, corner), whole.fov / 2);
-}
-
-TEST_F(CameraMoves, AspectRatioIsSetAndChecked) {
-    float aspect = 0;
-    ASSERT_EQ(SAA_cameraSetAspectRatio(&db_.scene, &camera_, 2.0f), SAA_OK);
-    ASSERT_EQ(SAA_cameraGetAspectRatio(&db_.scene, &camera_, &aspect), SAA_OK);
-    EXPECT_EQ(aspect, 2.0f);
-    EXPECT_EQ(SAA_cameraSetAspectRatio(&db_.scene, &camera_, 0), SAA_ERR_ARGUMENT);
-    SAA_Elem not_a_camera = model_named(db_.scene, "Box");
-    EXPECT_EQ(SAA_cameraGetAspectRatio(&db_.scene, &not_a_camera, &aspect), SAA_ERR_INVALID);
-}

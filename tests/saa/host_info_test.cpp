@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
 
@@ -43,15 +43,6 @@ TEST(HostInfo, ListsTheDemoScene) {
                              "model Ground type 1 static", "model Flag type 1 animated", "model GravityA type 0 static",
                              "model Wind type 4 animated"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << " missing from\n" << r.out;
-}
-
-TEST(HostInfo, ShowsUserDataBlocks) {
-    TempDatabase db;
-    db.write_scene("s", scene_with_models(R"({"name": "Fur", "type": 0, "user_data": [
-        {"name": "PatchData", "byte_order": "little", "data": "AQIDBA=="}, {"name": "T0", "byte_order": "big", "data": ""}]})"));
-    HostRun r = run_host("info -d " + db.path().string() + " -s s", db);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("model Fur type 0 static user data: PatchData (4 bytes), T0 (0 bytes)"), std::string::npos) << r.out;
 }
 
 TEST(HostInfo, BadInputGivesOneErrorLineNamingTheFile) {

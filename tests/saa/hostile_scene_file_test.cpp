@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "saa/atomic_file.h"
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
 
@@ -29,16 +29,6 @@ void age(const fs::path &path, int seconds_ago) {
 void touch(const fs::path &path) { std::ofstream(path) << "partial"; }
 
 }  // namespace
-
-TEST(HostileSceneFile, ManyMembersInOneObjectParse) {
-    // 300,000 members in one object: each one an unknown field the reader passes over.
-    std::string text = kMinimalScene;
-    text.reserve(text.size() + 300000 * 20);
-    for (int i = 0; i < 300000; ++i) text += ", \"m" + std::to_string(i) + "\": " + std::to_string(i);
-    text += "}";
-    TempDatabase db;
-    EXPECT_EQ(db.load_text(text), SAA_OK) << last_error();
-}
 
 TEST(HostileSceneFile, DeepNestingIsRefusedWithItsReason) {
     std::string text = kMinimalScene;

@@ -1,17 +1,7 @@
 // Status bar, selection list and the custom-effect context.
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
-
-TEST(Interface, StatusBarKeepsTheLastText) {
-    ASSERT_EQ(SAA_statusBarSet("Init Fur program ....", 1), SAA_OK);
-    char text[64];
-    ASSERT_EQ(SAA_statusBarGet(sizeof text, text), SAA_OK);
-    EXPECT_STREQ(text, "Init Fur program ....");
-    char small[5];
-    ASSERT_EQ(SAA_statusBarGet(sizeof small, small), SAA_OK);
-    EXPECT_STREQ(small, "Init");
-}
 
 TEST(Interface, SelectionHoldsValidElementsOnly) {
     TempDatabase db;

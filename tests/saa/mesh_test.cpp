@@ -1,7 +1,7 @@
 // Polygon meshes: creation, editing, colours and normals, PLY files, removal.
 #include <cstring>
 
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
 
@@ -44,6 +44,27 @@ protected:
     TempDatabase db_;
     SAA_Elem mesh_{};
 };
+
+TEST_F(Meshes, SaveAsAcceptsANameOrAPathAndDestroyRemoves) {
+    ASSERT_EQ(SAA_elementSaveAs(&db_.scene, &mesh_, "fur.hrc"), SAA_OK) << last_error();
+    EXPECT_TRUE(std::filesystem::exists(db_.path() / "MODELS" / "fur.ply"));
+    std::string path = (db_.path() / "PICTURES" / "elsewhere").string();
+    ASSERT_EQ(SAA_elementSaveAs(&db_.scene, &mesh_, path.c_str()), SAA_OK) << last_error();
+    EXPECT_TRUE(std::filesystem::exists(path + ".ply"));
+    EXPECT_EQ(SAA_elementSaveAs(&db_.scene, &mesh_, ""), SAA_ERR_ARGUMENT);
+    ASSERT_EQ(SAA_selectlistSetElements(&db_.scene, 1, 1, &mesh_), SAA_OK);
+    ASSERT_EQ(SAA_elementDestroy(&db_.scene, &mesh_), SAA_OK);
+    int valid = 1, selected = -1;
+    ASSERT_EQ(SAA_elementIsValid(&db_.scene, &mesh_, &valid), SAA_OK);
+    EXPECT_EQ(valid, 0);
+    EXPECT_EQ(all_models(db_.scene).size(), 1u);
+    ASSERT_EQ(SAA_selectlistGetElements(&db_.scene, 0, nullptr, &selected), SAA_OK);
+    EXPECT_EQ(selected, 0) << "a removed element leaves the selection";
+    EXPECT_EQ(SAA_elementSave(&db_.scene, &mesh_), SAA_ERR_INVALID);
+    // The scene saves without the removed mesh.
+    ASSERT_EQ(SAA_sceneSave(&db_.database, &db_.scene), SAA_OK);
+    EXPECT_EQ(db_.read_scene("scene").find("\"mesh\""), std::string::npos);
+}
 
 }  // namespace
 
@@ -115,27 +136,6 @@ TEST_F(Meshes, EditReplacesTheGeometryAndKeepsTheHandle) {
     EXPECT_EQ(SAA_meshEditExtended(&db_.scene, &mesh_, 3, triangle.data(), 1, &bad_size, indices), SAA_ERR_ARGUMENT);
     ASSERT_EQ(SAA_meshGetNbPolygons(&db_.scene, &mesh_, &count), SAA_OK);
     EXPECT_EQ(count, 1) << "a refused edit changes nothing";
-}
-
-TEST_F(Meshes, SaveAsAcceptsANameOrAPathAndDestroyRemoves) {
-    ASSERT_EQ(SAA_elementSaveAs(&db_.scene, &mesh_, "fur.hrc"), SAA_OK) << last_error();
-    EXPECT_TRUE(std::filesystem::exists(db_.path() / "MODELS" / "fur.ply"));
-    std::string path = (db_.path() / "PICTURES" / "elsewhere").string();
-    ASSERT_EQ(SAA_elementSaveAs(&db_.scene, &mesh_, path.c_str()), SAA_OK) << last_error();
-    EXPECT_TRUE(std::filesystem::exists(path + ".ply"));
-    EXPECT_EQ(SAA_elementSaveAs(&db_.scene, &mesh_, ""), SAA_ERR_ARGUMENT);
-    ASSERT_EQ(SAA_selectlistSetElements(&db_.scene, 1, 1, &mesh_), SAA_OK);
-    ASSERT_EQ(SAA_elementDestroy(&db_.scene, &mesh_), SAA_OK);
-    int valid = 1, selected = -1;
-    ASSERT_EQ(SAA_elementIsValid(&db_.scene, &mesh_, &valid), SAA_OK);
-    EXPECT_EQ(valid, 0);
-    EXPECT_EQ(all_models(db_.scene).size(), 1u);
-    ASSERT_EQ(SAA_selectlistGetElements(&db_.scene, 0, nullptr, &selected), SAA_OK);
-    EXPECT_EQ(selected, 0) << "a removed element leaves the selection";
-    EXPECT_EQ(SAA_elementSave(&db_.scene, &mesh_), SAA_ERR_INVALID);
-    // The scene saves without the removed mesh.
-    ASSERT_EQ(SAA_sceneSave(&db_.database, &db_.scene), SAA_OK);
-    EXPECT_EQ(db_.read_scene("scene").find("\"mesh\""), std::string::npos);
 }
 
 TEST_F(Meshes, MeshesRoundTripThroughTheSceneFile) {

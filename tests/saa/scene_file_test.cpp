@@ -1,7 +1,7 @@
 // The scene database on disk: loading, saving, play control, and hostile scene files.
 #include <random>
 
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
 
@@ -114,33 +114,6 @@ TEST(SceneFile, FailedSaveLeavesTheOldFileIntact) {
     EXPECT_NE(db.read_scene("furball").find("Renamed"), std::string::npos);
 }
 
-TEST(SceneFile, ClearEmptiesTheSceneAndStaleHandlesAreRefused) {
-    TempDatabase db;
-    ASSERT_EQ(db.load_text(demo_text(), "furball"), SAA_OK);
-    SAA_Elem sphere = model_named(db.scene, "Sphere");
-    ASSERT_EQ(SAA_sceneClear(&db.scene), SAA_OK);
-    EXPECT_EQ(model_count(db.scene), 0);
-    int valid = 1, cameras = 0, type = 0;
-    ASSERT_EQ(SAA_elementIsValid(&db.scene, &sphere, &valid), SAA_OK);
-    EXPECT_EQ(valid, 0);
-    EXPECT_EQ(SAA_modelGetType(&db.scene, &sphere, &type), SAA_ERR_INVALID);
-    SAA_sceneGetNbCameras(&db.scene, &cameras);
-    EXPECT_EQ(cameras, 1) << "an empty scene still has a camera to look through";
-    SAA_Scene current{};
-    ASSERT_EQ(SAA_sceneGetCurrent(&current), SAA_OK);
-    EXPECT_EQ(current.id, db.scene.id);
-}
-
-TEST(SceneFile, MissingDatabaseAndSceneAreReportedByName) {
-    SAA_Database database{};
-    EXPECT_EQ(SAA_databaseLoad("/nonexistent/db", &database), SAA_ERR_NOT_FOUND);
-    EXPECT_NE(last_error().find("/nonexistent/db"), std::string::npos);
-    TempDatabase db;
-    EXPECT_EQ(db.load("nothere"), SAA_ERR_NOT_FOUND);
-    EXPECT_NE(last_error().find("nothere.dsc"), std::string::npos) << last_error();
-    EXPECT_EQ(SAA_sceneLoad(&db.database, "../escape", &db.scene), SAA_ERR_ARGUMENT);
-}
-
 // Every malformed file gives an error naming the problem and leaves the current scene alone.
 TEST(SceneFile, HostileFilesAreRefusedWithoutHarm) {
     TempDatabase db;
@@ -238,31 +211,3 @@ TEST(SceneFile, DeepNestingAndOversizedValuesAreRefused) {
     EXPECT_EQ(std::string(small), "xxxxxxx");
 }
 
-TEST(SceneFile, AnUnfilledHandleNamesTheCurrentSceneAndDatabase) {
-    TempDatabase db;
-    ASSERT_EQ(db.load_text(demo_text(), "furball"), SAA_OK);
-    ASSERT_EQ(SAA_sceneInitInternal("SDKv1.71.6"), SAA_OK);
-    SAA_Scene never_filled{};
-    SAA_Database no_database{};
-    EXPECT_EQ(SAA_updatelistGet(&never_filled), SAA_OK);
-    EXPECT_EQ(model_count(never_filled), 5);
-    int length = 0;
-    EXPECT_EQ(SAA_databaseGetPathLength(&no_database, &length), SAA_OK);
-    EXPECT_EQ(length, static_cast<int>(db.path().string().size()));
-    SAA_Scene other{7};
-    EXPECT_EQ(SAA_updatelistGet(&other), SAA_ERR_NO_SCENE);
-}
-
-TEST(SceneFile, DatabasePathIsKeptAbsolute) {
-    TempDatabase db;
-    std::filesystem::path here = std::filesystem::current_path();
-    std::filesystem::current_path(db.path().parent_path());
-    std::string relative = db.path().filename().string() + "/./";
-    SAA_Database database{};
-    int status = SAA_databaseLoad(relative.c_str(), &database);
-    std::filesystem::current_path(here);
-    ASSERT_EQ(status, SAA_OK) << last_error();
-    char path[4096];
-    ASSERT_EQ(SAA_databaseGetPath(&database, sizeof path, path), SAA_OK);
-    EXPECT_EQ(std::string(path), db.path().string());
-}

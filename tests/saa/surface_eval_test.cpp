@@ -2,7 +2,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
 
@@ -80,27 +80,6 @@ int expected_extent(int type, bool closed, int n) {
 }
 
 }  // namespace
-
-TEST(PatchSurface, ReportsItsGridTypesAndClosedFlags) {
-    TempDatabase db;
-    ASSERT_EQ(db.load_text(scene_with_models(patch_json("P", 2, true, 8, 3, false, 5))), SAA_OK) << last_error();
-    SAA_Elem m = model_named(db.scene, "P");
-    int type = 0, tu = 0, tv = 0, nu = 0, nv = 0;
-    short cu = 0, cv = 0;
-    ASSERT_EQ(SAA_modelGetType(&db.scene, &m, &type), SAA_OK);
-    EXPECT_EQ(type, SAA_MODEL_PATCH);
-    ASSERT_EQ(SAA_patchGetType(&db.scene, &m, &tu, &tv), SAA_OK);
-    ASSERT_EQ(SAA_patchGetNbVertices(&db.scene, &m, &nu, &nv), SAA_OK);
-    ASSERT_EQ(SAA_patchGetClosed(&db.scene, &m, &cu, &cv), SAA_OK);
-    EXPECT_EQ(tu, 2);
-    EXPECT_EQ(tv, 3);
-    EXPECT_EQ(nu, 8);
-    EXPECT_EQ(nv, 5);
-    EXPECT_EQ(cu, 1);
-    EXPECT_EQ(cv, 0);
-    int kU = 0, kV = 0;
-    EXPECT_NE(SAA_nurbsSurfaceGetNbKnots(&db.scene, &m, &kU, &kV), SAA_OK) << "a patch has no knots";
-}
 
 // The parameter range of every type is the extent the plug-in computes: a closed direction
 // repeats after exactly the extent, an open one stops changing there.
@@ -224,16 +203,3 @@ TEST(NurbsSurface, NonUniformCubicTangentsAreExact) {
                                               grid_vertex(0, 0)[2] * 0.5}, 1e-12, "corner");
 }
 
-TEST(SurfaceEval, RefusesWhatIsNoSurfaceAndNonFiniteParameters) {
-    TempDatabase db;
-    ASSERT_EQ(db.load_text(scene_with_models(patch_json("P", 2, false, 5, 2, false, 5) + R"(, {"name": "Null", "type": 0})")),
-              SAA_OK);
-    SAA_Elem patch = model_named(db.scene, "P"), null = model_named(db.scene, "Null");
-    double p[4], t1[3], t2[3];
-    EXPECT_EQ(SAA_surfaceEvalPosition(&db.scene, &null, 2, 0, 0, 0, p), SAA_ERR_EVAL);
-    EXPECT_EQ(SAA_surfaceEvalPosition(&db.scene, &patch, 2, 0, NAN, 0, p), SAA_ERR_EVAL);
-    EXPECT_EQ(SAA_surfaceEvalTangents(&db.scene, &patch, 2, 0, 0, INFINITY, t1, t2), SAA_ERR_EVAL);
-    EXPECT_EQ(SAA_surfaceEvalNormal(&db.scene, &patch, 0, 0, 1e300, -1e300, t1), SAA_OK) << "clamped";
-    SAA_Elem bogus{1, 999, 0, 1};
-    EXPECT_EQ(SAA_surfaceEvalPosition(&db.scene, &bogus, 2, 0, 0, 0, p), SAA_ERR_INVALID);
-}

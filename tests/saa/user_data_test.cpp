@@ -1,7 +1,7 @@
 // Named user-data blocks with their byte order.
 #include <cstring>
 
-#include "scene_fixture.h"
+#include "support/temp_database.h"
 
 using namespace vellimor::test;
 
@@ -30,33 +30,6 @@ TEST(UserData, BlocksReadBackWithTheirSizeAndAnHonestSwapFlag) {
     int value = 0;
     std::memcpy(&value, data, 4);
     EXPECT_EQ(value, 1);
-}
-
-TEST(UserData, AbsentBlockIsEmptyAndSetCopiesInThisMachinesOrder) {
-    TempDatabase db;
-    ASSERT_EQ(db.load_text(scene_with_models(kTwoModels)), SAA_OK);
-    SAA_Elem a = model_named(db.scene, "A");
-    int size = -1;
-    short swap = -1;
-    void *data = &size;
-    ASSERT_EQ(SAA_modelAllocUserData(&db.scene, &a, "PatchData", &size, &swap, &data), SAA_OK);
-    EXPECT_EQ(size, 0);
-    EXPECT_EQ(data, nullptr);
-    std::vector<unsigned char> bytes(47556);
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i * 7);
-    ASSERT_EQ(SAA_modelSetUserData(&db.scene, &a, "PatchData", static_cast<int>(bytes.size()), 0, bytes.data()), SAA_OK);
-    bytes[0] = 99;  // the host keeps its own copy
-    ASSERT_EQ(SAA_modelAllocUserData(&db.scene, &a, "PatchData", &size, &swap, &data), SAA_OK);
-    EXPECT_EQ(size, 47556);
-    EXPECT_EQ(swap, 0);
-    EXPECT_EQ(static_cast<unsigned char *>(data)[0], 0);
-    EXPECT_EQ(static_cast<unsigned char *>(data)[5], 35);
-    ASSERT_EQ(SAA_modelDestroyUserData(&db.scene, &a, "PatchData"), SAA_OK);
-    ASSERT_EQ(SAA_modelAllocUserData(&db.scene, &a, "PatchData", &size, &swap, &data), SAA_OK);
-    EXPECT_EQ(size, 0);
-    EXPECT_EQ(SAA_modelDestroyUserData(&db.scene, &a, "PatchData"), SAA_OK) << "destroying twice is harmless";
-    EXPECT_EQ(SAA_modelSetUserData(&db.scene, &a, "X", -1, 0, bytes.data()), SAA_ERR_ARGUMENT);
-    EXPECT_EQ(SAA_modelSetUserData(&db.scene, &a, "X", 4, 0, nullptr), SAA_ERR_ARGUMENT);
 }
 
 TEST(UserData, SurvivesSaveAndLoadWithItsByteOrder) {

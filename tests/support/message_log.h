@@ -6,7 +6,7 @@
 #include "host/configuration.h"
 #include "host/globals.h"
 #include "host/status.h"
-#include "host/test_env.h"
+#include "support/test_env.h"
 
 namespace vellimor::test {
 

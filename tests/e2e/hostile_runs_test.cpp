@@ -1,0 +1,217 @@
+// Command lines no pipeline should send, and runs killed midway: the farm's batch script runs
+// nothing a name smuggles in, sizes and arrays beyond what the renderer or Slurm takes are refused
+// up front, --jobs stays within the machine, and a killed run leaves no workers and no
+// temporaries behind.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "support/test_env.h"
+#include "support/fur_square_scene.h"
+#include "render/pic_file.h"
+#include "support/run_program.h"
+
+namespace vellimor {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ProgramResult;
+
+class HostileRuns : public ::testing::Test {
+protected:
+    std::map<std::string, std::optional<std::string>> environment() const {
+        return {{"TEMP", work.path()}, {"SI_LOCATION", std::nullopt}, {"DISPLAY", std::nullopt},
+                {"VELLIMOR_PLUGIN", std::nullopt}, {"SLURM_CONF", (fs::path(work.path()) / "slurm.conf").string()}};
+    }
+    ProgramResult host(const std::string &database, const std::string &scene, std::vector<std::string> args) {
+        args.insert(args.begin() + 1, {"-d", database, "-s", scene});
+        return test::run_program("vellimor-host", args, environment(), work.path());
+    }
+    ProgramResult demo(std::vector<std::string> args) { return host(test::demo_database(), "furball", args); }
+
+    // Starts a program without waiting for it; its output goes to OUT.txt and ERR.txt.
+    pid_t start(const std::string &program, const std::vector<std::string> &args) {
+        std::vector<std::string> all = {test::build_dir() + "/bin/" + program};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char *> argv;
+        for (std::string &a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const std::string out = work.path() + "/OUT.txt", err = work.path() + "/ERR.txt";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = -1;
+        posix_spawn(&pid, all[0].c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+
+    test::TempDir work;
+};
+
+// Each value lands in a line of the batch script; none may make bash run the planted command.
+TEST_F(HostileRuns, TheBatchScriptRunsNothingANameSmugglesIn) {
+    // Planted in the folder the script runs in: no '/' (names can hold none) and no blank (a
+    // blank gets a value quoted); what follows the value on its line may lengthen the name.
+    const std::string touch = "touch${IFS}PLANTED";
+    const auto planted = [](const fs::path &folder) {
+        for (const auto &entry : fs::directory_iterator(folder))
+            if (entry.path().filename().string().starts_with("PLANTED")) return true;
+        return false;
+    };
+    const fs::path scratch = fs::path(work.path()) / "scratch";
+    const fs::path odd_db = fs::path(work.path()) / ("db\n" + touch);
+    testing::write_fur_scene(fs::path(work.path()) / "db", {});
+    fs::rename(fs::path(work.path()) / "db", odd_db);
+    fs::copy_file(odd_db / "SCENES" / "fur.dsc", odd_db / "SCENES" / ("fur\n" + touch + ".dsc"));
+    const std::string out = (fs::path(work.path()) / "f").string();
+    struct Vector {
+        std::string database, scene;
+        std::vector<std::string> options;
+        int status;  // 2: refused, 1: the scene is not loaded, 0: quoted
+    };
+    const Vector vectors[] = {
+        {test::demo_database(), "furball", {"--output", out + "\n" + touch}, 2},
+        {test::demo_database(), "furball", {"--output", out, "--partition", "render\n" + touch}, 2},
+        {test::demo_database(), "furball", {"--output", out, "--partition", "render\r" + touch}, 2},
+        {test::demo_database(), "furball", {"--output", out, "--sbatch-arg", "--time=1\n" + touch}, 2},
+        {test::demo_database(), "furball", {"--output", out, "--sbatch-arg", "--comment=#$(" + touch + ")"}, 0},
+        {odd_db.string(), "fur", {}, 2},  // the frames go to the database's folder
+        {odd_db.string(), "fur\n" + touch, {"--output", out}, 1},
+        {test::demo_database(), "furball", {"--output", out + "$(" + touch + ")`" + touch + "`;" + touch}, 0},
+        {test::demo_database(), "furball", {"--output", out, "--partition", "a\" b'$(" + touch + ")"}, 0},
+    };
+    for (const Vector &v : vectors) {
+        std::vector<std::string> args = {"farm-submit", "--slurm", "--frames", "1", "2", "--dry-run"};
+        args.insert(args.end(), v.options.begin(), v.options.end());
+        const ProgramResult r = host(v.database, v.scene, args);
+        EXPECT_EQ(r.status, v.status) << r.err;
+        if (v.status == 2) {
+            EXPECT_NE(r.err.find("a line break or another control character"), std::string::npos) << r.err;
+        }
+        if (r.status != 0) continue;
+        // The script runs as a task would, in a folder of its own; its render only prints the
+        // arguments it would get.
+        fs::create_directories(scratch);
+        std::string script = r.out;
+        const std::string program = "'" + test::build_dir() + "/bin/vellimor-host'";
+        ASSERT_NE(script.find(program), std::string::npos) << script;
+        script.replace(script.find(program), program.size(), "echo");
+        std::ofstream(scratch / "job.sh") << script;
+        const ProgramResult task = test::run_executable("/bin/bash", {(scratch / "job.sh").string()},
+                                                        {{"SLURM_ARRAY_TASK_ID", "0"}}, scratch.string());
+        EXPECT_EQ(task.status, 0) << task.err;
+        EXPECT_FALSE(planted(scratch)) << script;
+        fs::remove_all(scratch);
+    }
+    EXPECT_FALSE(planted(work.path()));
+}
+
+TEST_F(HostileRuns, ArraysAndSizesBeyondWhatRunsAreRefusedUpFront) {
+    std::ofstream(fs::path(work.path()) / "slurm.conf") << "ClusterName=test\n  maxarraysize = 5 # small\n";
+    const ProgramResult small = demo({"farm-submit", "--slurm", "--frames", "1", "100", "--chunk", "10", "--dry-run"});
+    EXPECT_EQ(small.status, 2);
+    EXPECT_NE(small.err.find("frames 1-100 in chunks of 10 make 10 tasks, more than the cluster's MaxArraySize of "
+                             "5: give --chunk 20 or more"),
+              std::string::npos)
+        << small.err;
+    fs::remove(fs::path(work.path()) / "slurm.conf");  // Slurm's default then
+    const auto started = std::chrono::steady_clock::now();
+    const ProgramResult huge =
+        demo({"farm-submit", "--slurm", "--frames", "-10000000", "10000000", "--chunk", "1", "--dry-run"});
+    EXPECT_EQ(huge.status, 2);
+    EXPECT_NE(huge.err.find("make 20000001 tasks, more than the cluster's MaxArraySize of 1001"), std::string::npos)
+        << huge.err;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+
+    // Sizes a picture holds but the renderer cannot draw.
+    for (const char *size : {"32767", "32705"}) {
+        const ProgramResult render = demo({"render", "--size", size, size, "--output", work.path() + "/big"});
+        EXPECT_EQ(render.status, 1) << render.err;
+        EXPECT_NE(render.err.find(std::string("no offscreen picture of ") + size + "x" + size), std::string::npos)
+            << render.err;
+        const ProgramResult batch =
+            test::run_program("vellimor", {"-b", "-d", test::demo_database(), "-s", "furball", "-S", size, size, "-o",
+                                           work.path() + "/big"},
+                              environment(), work.path());
+        EXPECT_EQ(batch.status, 95) << batch.err;
+        EXPECT_NE(batch.err.find("Can't open PixMap offscreen image"), std::string::npos) << batch.err;
+        EXPECT_EQ(batch.err.find("Building hairs"), std::string::npos) << "refused before any work";
+    }
+}
+
+TEST_F(HostileRuns, JobsStayWithinTheMachineAndEndWithTheirParent) {
+    const int cores = std::max(1, int(std::thread::hardware_concurrency()));
+    const ProgramResult many = demo({"render", "--frames", "1", "12", "--size", "32", "24", "--jobs", "40",
+                                     "--output", work.path() + "/f"});
+    ASSERT_EQ(many.status, 0) << many.err;
+    EXPECT_NE(many.err.find("--jobs 40: " + std::to_string(cores) + " processes, as many as this machine has cores"),
+              std::string::npos)
+        << many.err;
+    EXPECT_NE(many.err.find("by " + std::to_string(std::min(cores, 12)) + " processes"), std::string::npos) << many.err;
+
+    // kill -9 of the parent: its workers end too instead of rendering on unseen.
+    const pid_t parent = start("vellimor-host", {"render", "-d", test::demo_database(), "-s", "furball", "--frames",
+                                                 "1", "400", "--size", "64", "48", "--jobs", "2", "--output",
+                                                 work.path() + "/k"});
+    ASSERT_GT(parent, 0);
+    // The workers, and whether any of them still runs (a zombie waits only to be reaped).
+    std::string workers;
+    for (int wait = 0; wait < 600 && std::count(workers.begin(), workers.end(), '\n') < 2; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        workers = test::run_executable("/usr/bin/pgrep", {"-P", std::to_string(parent)}, {}, work.path()).out;
+    }
+    ASSERT_EQ(std::count(workers.begin(), workers.end(), '\n'), 2) << test::read_file(work.path() + "/ERR.txt");
+    std::replace(workers.begin(), workers.end(), '\n', ',');
+    workers.pop_back();
+    kill(parent, SIGKILL);
+    waitpid(parent, nullptr, 0);
+    bool any_alive = true;
+    for (int wait = 0; wait < 300 && any_alive; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const std::string states = test::run_executable("/usr/bin/ps", {"-o", "stat=", "-p", workers}, {}, work.path()).out;
+        any_alive = std::regex_search(states, std::regex("(^|\n)[^Z]"));
+    }
+    EXPECT_FALSE(any_alive) << "workers run on after their parent was killed";
+}
+
+// Killed at any moment, the writers of pictures leave the old file or the new one, never a
+// temporary beside it.
+TEST_F(HostileRuns, KilledWritersLeaveNoTemporaries) {
+    const fs::path db = fs::path(work.path()) / "db";
+    testing::FurSceneOptions options;
+    options.xres = 2048;  // about a second's conversion in this build: the kills land inside it
+    options.yres = 1536;
+    testing::write_fur_scene(db, options);
+    const std::string pic = work.path() + "/big.pic";
+    const ProgramResult rendered = test::run_program(
+        "vellimor", {"-b", "-d", db.string(), "-s", "fur", "-n", "1", "1", "1", "-o", work.path() + "/big"},
+        environment(), work.path());
+    ASSERT_EQ(rendered.status, 0) << rendered.err;
+    fs::rename(work.path() + "/big.1.pic", pic);
+    for (int k = 0; k < 12; ++k) {
+        const pid_t pid = k % 2 ? start("vellimor-pic", {"to-png", pic, work.path() + "/big.png"})
+                                : start("vellimor", {"-b", "-d", db.string(), "-s", "fur", "-n", "1", "3", "1",
+                                                     "-o", work.path() + "/again"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(50 + 80 * k));
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    for (const auto &entry : fs::directory_iterator(work.path())) {
+        const std::string name = entry.path().filename().string();
+        const bool temporary = name.size() > 7 && name[name.size() - 7] == '.' &&
+                               (name.find(".png.") != std::string::npos || name.find(".pic.") != std::string::npos);
+        EXPECT_FALSE(temporary) << name;
+    }
+}
+
+}  // namespace
+}  // namespace vellimor

@@ -1,0 +1,184 @@
+// The editors' commands over the selected surfaces: every refusal is a warning with its own
+// text in the message area (or the message box), and refused commands change nothing.
+#include <gtest/gtest.h>
+
+#include "editor_fixture.h"
+#include "render/hair_color.h"
+
+namespace vellimor {
+namespace {
+
+using test::EditorRecords;
+
+KeyEditSettings length_only() {
+    KeyEditSettings settings;
+    settings.add[kChannelLength] = true;
+    return settings;
+}
+
+bool choose_nothing(const char *, PictureChoice &) { return false; }
+
+TEST_F(EditorRecords, SwitchingOffTheLastKeysOfChannelsWarnsPerChannel) {
+    PatchData &record = add_surface("Sphere", true);
+    TextureKey &only = record.texture_keys.front();
+    only.u = only.v = 0.5f;
+    const int channels[] = {kChannelLength, kChannelDensity, kChannelSegments, kChannelBend,
+                            kChannelGrow, kChannelCurl, kChannelGravity, kChannelColor};
+    const char *texts[] = {
+        "All length keys deleted, default length key added to key zero",
+        "All density keys deleted, default density key added to key zero",
+        "All segments keys deleted, default segments key added to key zero",
+        "All bend keys deleted, default bend key added to key zero",
+        "All grow keys deleted, default grow key added to key zero",
+        "All curl keys deleted, default curl key added to key zero",
+        "All gravity keys deleted, default gravity key added to key zero",
+        "All color keys deleted, default color key added to key zero",
+    };
+    for (int i = 0; i < 8; ++i) {
+        forget_lines();
+        const std::vector<int> restored = keymap_apply_channel(channels[i], false, KeyEditSettings{});
+        EXPECT_TRUE(said(std::string("WARNING: ") + texts[i])) << texts[i];
+        ASSERT_EQ(restored.size(), 1u);
+        EXPECT_EQ(restored.front(), channels[i]);
+        ASSERT_EQ(record.texture_keys.size(), 1u);
+        EXPECT_TRUE(key_carries(record.texture_keys.front(), channels[i], kColorDiffuse));
+    }
+}
+
+TEST_F(EditorRecords, SlidersWithoutMatchingKeysWarnWithTheChannelsName) {
+    PatchData &record = add_surface("Sphere", true);
+    record.texture_keys.front().selected = 0;
+    record.texture_keys.push_back(texture_key_new());
+    record.texture_keys.back().selected = 0;
+    const std::pair<int, const char *> panels[] = {
+        {kChannelLength, "length"},     {kChannelDensity, "density"}, {kChannelSegments, "segments"},
+        {kChannelCurl, "wave"},         {kChannelGrow, "direction"},  {kChannelBend, "bend"},
+    };
+    ChannelValues values;
+    values.value = 1.0f;
+    for (const auto &[channel, name] : panels) {
+        EXPECT_FALSE(keymap_channel_values(channel, values));
+        EXPECT_TRUE(said(std::string("WARNING: No selected texturekeys with active ") + name + " keys"))
+            << name;
+    }
+    EXPECT_EQ(record.texture_keys.front().length.value, 0.5f);
+    record.texture_keys.back().selected = 1;
+    EXPECT_TRUE(keymap_channel_values(kChannelLength, values));
+    EXPECT_EQ(record.texture_keys.back().length.value, 1.0f);
+}
+
+TEST_F(EditorRecords, PicturesNeedExactlyOneSelectedSurface) {
+    EXPECT_FALSE(keymap_picture_off(kChannelLength, 0, 0));
+    EXPECT_TRUE(said("WARNING: No objects selected"));
+    PatchData &first = add_surface("Sphere", true);
+    add_surface("Ground", true);
+    EXPECT_FALSE(keymap_picture_on(kChannelLength, 0, 0, choose_nothing));
+    EXPECT_TRUE(said("WARNING: More than one object is selected"));
+    scene_state().patches[1]->is_selected = 0;
+    first.length_picture_scale.active = 1;
+    first.length_picture = std::make_unique<Picture>();
+    first.length_map_res = 80;
+    EXPECT_FALSE(keymap_save_map_picture(kChannelLength, 0, 0, choose_nothing));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("Only use save texture, when a picture is not mapped"), std::string::npos);
+    EXPECT_TRUE(keymap_picture_off(kChannelLength, 0, 0));
+    EXPECT_TRUE(said("length texture deleted"));
+    EXPECT_EQ(first.length_map_res, 50);
+    EXPECT_FALSE(first.length_picture);
+
+    auto sequence_without_number = [](const char *, PictureChoice &choice) {
+        choice = PictureChoice{"skin.pic", true, 0, 1};
+        return true;
+    };
+    EXPECT_TRUE(keymap_picture_on(kChannelLength, 0, 0, sequence_without_number));
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_NE(boxes[1].find("Filename does not contain\nany image numbers, please\nselect another file"),
+              std::string::npos);
+    EXPECT_EQ(first.length_picture_scale.active, 0);
+}
+
+TEST_F(EditorRecords, ColourCommandsWarnAndPasteOnlyOntoSelectedTextureKeys) {
+    ColorSliderValues values;
+    EXPECT_FALSE(color_apply_sliders(kColorDiffuse, 0, values));
+    EXPECT_TRUE(said("WARNING: No objects selected"));
+    EXPECT_FALSE(color_copy(kColorDiffuse));
+    EXPECT_FALSE(color_paste(kColorDiffuse));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("You have to COPY a color key,\nTHEN paste it..... (press the \"C\" "
+                            "left of the \"P\" you just pressed)\nTry again."),
+              std::string::npos);
+
+    PatchData &source = add_surface("Sphere", true);
+    source.texture_keys.front().selected = 0;
+    forget_lines();
+    EXPECT_FALSE(color_copy(kColorAmbient));
+    EXPECT_TRUE(said("WARNING: Select a texture key with an active colorkey"));
+    source.texture_keys.front().selected = 1;
+    source.texture_keys.front().color_active[kColorSpecular] = 0;
+    EXPECT_FALSE(color_apply_sliders(kColorSpecular, 0, values));
+    EXPECT_TRUE(said("WARNING: No texturekeys with active specular-key"));
+
+    PatchData &target = add_surface("Ground", true);
+    PatchData &other = add_surface("Flag", true);
+    add_main_color_key(source, 0.5f, kColorDiffuse);
+    source.texture_keys.front().color_keys[kColorDiffuse][1].R = 0.123f;
+    EXPECT_TRUE(color_copy(kColorDiffuse));
+    other.texture_keys.front().selected = 0;
+    EXPECT_TRUE(color_paste(kColorDiffuse));
+    EXPECT_EQ(target.nbColorKeys[kColorDiffuse], 3);
+    EXPECT_EQ(target.texture_keys.front().color_keys[kColorDiffuse][1].R, 0.123f);
+    EXPECT_EQ(other.nbColorKeys[kColorDiffuse], 2);  // no selected texture key: unchanged
+    EXPECT_NE(other.texture_keys.front().color_keys[kColorDiffuse][1].R, 0.123f);
+
+    color_set_interpolation(1);
+    EXPECT_EQ(target.color_interpolation_method, 1);
+    EXPECT_EQ(color_type_from_button(4), 0);
+    EXPECT_EQ(color_type_from_button(3), 3);
+}
+
+TEST_F(EditorRecords, AddingNeedsASelectedSurfaceAndAnAChannel) {
+    PatchData &record = add_surface("Sphere", false);
+    EXPECT_FALSE(keymap_add_keys({0.5f, 0.5f}, length_only()));
+    EXPECT_TRUE(said("WARNING: Can't add keys, with no objects selected. Please select a model."));
+    EXPECT_LT(record.texture_keys.front().u, 0.0f);
+
+    record.is_selected = 1;
+    scene_state().current_patch = 0;
+    EXPECT_TRUE(keymap_add_keys({0.5f, 0.5f}, KeyEditSettings{}));  // places the first key
+    EXPECT_TRUE(keymap_add_keys({0.2f, 0.5f}, length_only()));
+    EXPECT_EQ(record.texture_keys.size(), 2u);
+    forget_lines();
+    EXPECT_FALSE(keymap_add_keys({0.8f, 0.5f}, KeyEditSettings{}));
+    EXPECT_TRUE(said("WARNING: Please select which channel keys to add - can't add keys with no "
+                     "channels active"));
+    EXPECT_EQ(record.texture_keys.size(), 2u);
+}
+
+TEST_F(EditorRecords, FlipTileCopyAndPasteNeedACurrentSurface) {
+    PatchData &record = add_surface("Sphere", false);
+    record.texture_keys.front().u = 0.25f;
+    EXPECT_FALSE(keymap_flip(true));
+    EXPECT_TRUE(said("WARNING: You must select an object before flipping"));
+    EXPECT_FALSE(keymap_tile(true, false));
+    EXPECT_EQ(record.TileU, 0);
+    EXPECT_FALSE(keymap_copy_object());
+    EXPECT_TRUE(said("WARNING: You must use select an object before copying"));
+    EXPECT_FALSE(keymap_paste_object());
+    EXPECT_TRUE(said("WARNING: You must use select an object before pasting"));
+
+    record.is_selected = 1;
+    scene_state().current_patch = 0;
+    EXPECT_FALSE(keymap_paste_object());
+    EXPECT_TRUE(said("WARNING: You must use 'copy texture' before pasting"));
+    EXPECT_TRUE(keymap_flip(true));
+    EXPECT_TRUE(said("Object: Sphere flipped in U"));
+    EXPECT_EQ(record.texture_keys.front().u, 0.75f);
+    EXPECT_TRUE(keymap_flip(false));
+    EXPECT_TRUE(said("Object: Sphere flipped in V"));
+    EXPECT_TRUE(keymap_tile(true, false));
+    EXPECT_EQ(record.TileU, 1);
+    EXPECT_EQ(record.TileV, 0);
+}
+
+}  // namespace
+}  // namespace vellimor
