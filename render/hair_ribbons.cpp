@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 #include "host/status.h"
@@ -478,14 +479,14 @@ bool place_in_bands(const PolygonList &list, const RibbonView &view, int workers
             total += counts[c * size_t(bands.count) + size_t(b)];
         }
     bands.order.resize(total);
+    std::vector<uint32_t> next = bands.start;  // per band and chunk: where its next segment goes
     const auto fill = [&](int, size_t first, size_t end) {
-        const size_t chunk = first / kBinChunk;
-        std::vector<uint32_t> next(size_t(bands.count));
-        for (int b = 0; b < bands.count; ++b) next[size_t(b)] = bands.start[size_t(b) * bands.chunks + chunk];
+        uint32_t *chunk_next = &next[first / kBinChunk];
         for (size_t k = first; k < end; ++k) {
             const uint32_t span = bands.span[k];
             if (span == kNoBands) continue;
-            for (uint32_t b = span >> 16; b <= (span & 0xFFFF); ++b) bands.order[next[b]++] = uint32_t(bands.first + k);
+            for (uint32_t b = span >> 16; b <= (span & 0xFFFF); ++b)
+                bands.order[chunk_next[size_t(b) * bands.chunks]++] = uint32_t(bands.first + k);
         }
     };
     for_each_chunk(count, kBinChunk, workers, fill, [](size_t) { return true; });
@@ -561,44 +562,49 @@ void keep_hair_ribbon_bands(bool keep) {
 int draw_hair_ribbons(const PolygonList &list, bool alpha) {
     if (list.empty()) return 1;
     FrameCopy frame;
-    if (!read_frame(frame)) return 1;
-    const RibbonView view = current_view();
-    const RasterTarget &target = frame.target;
-    const int workers = hair_worker_count();
-    Bands layout;
-    layout.first_row = target.y0;
-    layout.rows = band_rows(target.height, workers);
-    layout.count = (target.height + layout.rows - 1) / layout.rows;
-
     KeptBands &kept = kept_bands();
     const bool keeping = kept.reusers > 0;
-    const bool placed = keeping && kept.list == list.data() && kept.polygons == list.size() &&
-                        !kept.stripes.empty() && kept.stripes[0].first_row == layout.first_row &&
-                        kept.stripes[0].rows == layout.rows && kept.stripes[0].count == layout.count &&
-                        bands_serve(kept.view, view);
-    if (keeping && !placed) {
-        kept.forget();
-        kept.list = list.data();
-        kept.polygons = list.size();
-        kept.view = view;
-    }
-    const size_t stripe = std::max(kMinStripe, (list.size() + kStripes - 1) / kStripes);
     bool whole = true;
-    Bands scratch;
-    for (size_t s = 0, first = 0; first < list.size() && whole; ++s, first += stripe) {
-        if (placed) {
-            whole = draw_bands(list, view, alpha, workers, kept.stripes[s], target);
-            continue;
+    try {
+        if (!read_frame(frame)) return 1;
+        const RibbonView view = current_view();
+        const RasterTarget &target = frame.target;
+        const int workers = hair_worker_count();
+        Bands layout;
+        layout.first_row = target.y0;
+        layout.rows = band_rows(target.height, workers);
+        layout.count = (target.height + layout.rows - 1) / layout.rows;
+
+        const bool placed = keeping && kept.list == list.data() && kept.polygons == list.size() &&
+                            !kept.stripes.empty() && kept.stripes[0].first_row == layout.first_row &&
+                            kept.stripes[0].rows == layout.rows && kept.stripes[0].count == layout.count &&
+                            bands_serve(kept.view, view);
+        if (keeping && !placed) {
+            kept.forget();
+            kept.list = list.data();
+            kept.polygons = list.size();
+            kept.view = view;
         }
-        Bands &bands = keeping ? kept.stripes.emplace_back(layout) : (scratch = layout);
-        bands.first = first;
-        bands.end = std::min(list.size(), first + stripe);
-        whole = place_in_bands(list, view, workers, bands) && draw_bands(list, view, alpha, workers, bands, target);
-        bands.span = {};
+        const size_t stripe = std::max(kMinStripe, (list.size() + kStripes - 1) / kStripes);
+        Bands scratch;
+        for (size_t s = 0, first = 0; first < list.size() && whole; ++s, first += stripe) {
+            if (placed) {
+                whole = draw_bands(list, view, alpha, workers, kept.stripes[s], target);
+                continue;
+            }
+            Bands &bands = keeping ? kept.stripes.emplace_back(layout) : (scratch = layout);
+            bands.first = first;
+            bands.end = std::min(list.size(), first + stripe);
+            whole = place_in_bands(list, view, workers, bands) && draw_bands(list, view, alpha, workers, bands, target);
+            bands.span = {};
+        }
+    } catch (const std::bad_alloc &) {
+        status_message(kStatusError, "Can't allocate more memory, draw");
+        whole = false;
     }
     // Bands placed only in part are no use to a later drawing.
-    if (keeping && !whole && !placed) kept.forget();
-    write_frame(frame);
+    if (keeping && !whole) kept.forget();
+    if (!frame.rgba.empty()) write_frame(frame);  // what was drawn stays
     return whole ? 1 : 0;
 }
 

@@ -15,7 +15,6 @@
 #include "apps/vellimor-host/commands.h"
 #include "apps/vellimor-host/render_chunks.h"
 #include "apps/vellimor-host/render_options.h"
-#include "furdata/display_settings.h"
 #include "host/entry_points.h"
 #include "host/globals.h"
 #include "host/scene.h"
@@ -310,13 +309,13 @@ int run_render(const CommandLine &line) {
     bool fur_grown = false;
     BatchHooks hooks;
     hooks.write_frame = [&files](int frame, const PicImage &picture) { return files.write(frame, picture); };
-    hooks.fur_grown = [&fur_grown, &frames, fur_frame, &options] {
+    hooks.fur_grown = [&fur_grown, &frames, fur_frame] {
         fur_grown = true;
         warn_of_bare_surfaces();
         warn_of_frames_outside_play_range(frames);
         warn_of_moving_surfaces(frames, fur_frame);
-        display_settings()->exact_tubes = options.exact_tubes;
     };
+    hooks.exact_tubes = options.exact_tubes;
     render_frame_list(hooks, frames, fur_frame);
     if (options.max_memory > 0) hooks.max_memory = options.max_memory;
     keep_float_pictures(options.format == PictureFormat::exr);
