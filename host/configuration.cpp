@@ -148,6 +148,13 @@ void read_fur_switches() {
         std::fprintf(stderr, "Using IrisGL drawing mode\n");
         settings->use_opengl = 0;
     }
+    // Today's tube drawing, byte for byte, for anyone comparing with pictures made before the
+    // ribbons; in the designer and `vellimor -b` as in `vellimor-host render --exact-tubes`.
+    settings->exact_tubes = false;
+    if (std::getenv("FUR_EXACT_TUBES")) {
+        std::fprintf(stderr, "Drawing hairs as exact tubes\n");
+        settings->exact_tubes = true;
+    }
     settings->move_mouse = 1;
     if (std::getenv("FUR_DONT_MOVE_MOUSE")) {
         std::fprintf(stderr, "Moving mouse disabled\n");

@@ -20,9 +20,8 @@ protected:
 
     // Renders into NAME.NNNN.png and returns the file of each frame asked for.
     std::vector<std::string> render(const std::string &name, std::vector<std::string> args, const std::vector<int> &frames,
-                                    const std::string &cores = "") {
+                                    const std::string &cores = "", test::Environment env = {}) {
         args.insert(args.end(), {"--output", path(name)});
-        test::Environment env;
         if (!cores.empty()) env["FUR_MAX_PROC"] = cores;
         const test::ProgramResult r = on_scene("vellimor-host", "render", database, "furball", args, env);
         EXPECT_EQ(r.status, 0) << r.err;
@@ -85,6 +84,9 @@ TEST_F(RibbonRender, TubesAreTheSameBytesOnEveryCoreCountAndInChunks) {
     std::vector<std::string> chunked = args;
     chunked.insert(chunked.end(), {"--jobs", "2"});
     EXPECT_TRUE(render("chunks", chunked, {1, 2}) == one);
+    // The FUR_ switch asks for the same tubes wherever the option cannot be given.
+    const std::vector<std::string> switched(args.begin() + 1, args.end());
+    EXPECT_TRUE(render("switch", switched, {1, 2}, "1", {{"FUR_EXACT_TUBES", "1"}}) == one);
 }
 
 }  // namespace
