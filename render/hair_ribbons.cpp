@@ -433,8 +433,8 @@ bool reach_of_point(const RibbonView &view, const HairPoint &p, WindowReach &rea
     return true;
 }
 
-// Whether the segment from a to a.next may reach no farther than its points' reach: false when
-// either may reach the camera's plane.
+// The reach of the segment from a to a.next: its ribbon, clipped or not, lies within the reach of
+// its two points. False when either may reach the camera's plane.
 bool reach_of_segment(const RibbonView &view, const HairPoint &a, WindowReach &reach) {
     WindowReach b;
     if (!reach_of_point(view, a, reach) || !reach_of_point(view, *a.next, b)) return false;
@@ -460,8 +460,8 @@ uint32_t band_span(const Bands &bands, const WindowReach *reach) {
 
 // The farthest depth the window held in each tile of pixels before the hairs were drawn. With a
 // depth test that passes only nearer (or equal) fragments, the stored depths only come nearer as
-// hairs are drawn, so a ribbon nearer than that nowhere in its tiles draws nothing: about half
-// of a fur's hairs are behind its own surface.
+// hairs are drawn, so a ribbon nearer than that nowhere in its tiles draws nothing (a quarter of
+// the segments of a furred sphere lie behind it).
 constexpr int kTilePixels = 8;
 // Window depths are in 0..1: far above the rounding of the reach and of the rasteriser's depths.
 constexpr float kDepthMargin = 1e-5f;
