@@ -27,9 +27,9 @@ struct RibbonView {
     float eye[3];         // the camera's position, or the direction towards it (orthographic)
     float viewport[4];    // x, y, width, height
     float depth_near, depth_far;
-    // How far clip y and w can move for a point moved by a unit vector: the lengths of those
-    // rows of the projection x model-view.
-    float y_reach, w_reach;
+    // How far clip x, y, z and w can move for a point moved by a unit vector: the lengths of
+    // the rows of the projection x model-view.
+    float clip_reach[4];
 };
 
 float sq(float x) { return x * x; }
@@ -69,8 +69,7 @@ RibbonView current_view() {
     view.eye_is_point = std::fabs(centre[3]) > 1e-9 * size;
     for (int k = 0; k < 3; ++k) view.eye[k] = float(view.eye_is_point ? centre[k] / centre[3] : centre[k]);
     auto row_length = [&](int r) { return std::sqrt(sq(view.mvp[r]) + sq(view.mvp[4 + r]) + sq(view.mvp[8 + r])); };
-    view.y_reach = row_length(1);
-    view.w_reach = row_length(3);
+    for (int r = 0; r < 4; ++r) view.clip_reach[r] = row_length(r);
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     for (int k = 0; k < 4; ++k) view.viewport[k] = float(viewport[k]);
@@ -401,36 +400,128 @@ void prefetch_points(const HairPoint *a) {
     __builtin_prefetch(a + 1);  // its second point follows it in the strand
 }
 
-// The window rows the corners of a point's cross-section may reach (every corner lies within
-// the point's thickness of it); false when they may reach the camera's plane.
-bool reach_of_point(const RibbonView &view, const HairPoint &p, float &low, float &high) {
+// The window box the corners of a point's cross-section may reach (every corner lies within the
+// point's thickness of it): x and y in pixels, and the nearest window depth.
+struct WindowReach {
+    float x_low, x_high, y_low, y_high, z_low;
+};
+
+// False when the cross-section may reach the camera's plane.
+bool reach_of_point(const RibbonView &view, const HairPoint &p, WindowReach &reach) {
     const float *m = view.mvp;
     const float thickness = std::sqrt(std::max(dot(load(p.side), load(p.side)), dot(load(p.normal), load(p.normal))));
-    const float y = m[1] * p.position[0] + m[5] * p.position[1] + m[9] * p.position[2] + m[13];
-    const float w = m[3] * p.position[0] + m[7] * p.position[1] + m[11] * p.position[2] + m[15];
-    const float dy = thickness * view.y_reach, dw = thickness * view.w_reach;
+    const Clip c = clip_of_point(m, load(p.position));
+    const float w = c[3], dw = thickness * view.clip_reach[3];
     if (!(w - dw > 0.0f)) return false;
-    const float ndc_low = std::min((y - dy) / (w - dw), (y - dy) / (w + dw));
-    const float ndc_high = std::max((y + dy) / (w - dw), (y + dy) / (w + dw));
-    const float half_height = 0.5f * view.viewport[3];
-    low = view.viewport[1] + (ndc_low + 1.0f) * half_height;
-    high = view.viewport[1] + (ndc_high + 1.0f) * half_height;
+    // The lowest and highest of (c + d) / (w + e) for |d| <= dc, |e| <= dw (the bands and the
+    // tiles take a pixel more on every side, far above the rounding of the reciprocals).
+    const float over_near = 1.0f / (w - dw), over_far = 1.0f / (w + dw);
+    const auto lowest = [&](int r) {
+        const float low = c[r] - thickness * view.clip_reach[r];
+        return std::min(low * over_near, low * over_far);
+    };
+    const auto highest = [&](int r) {
+        const float high = c[r] + thickness * view.clip_reach[r];
+        return std::max(high * over_near, high * over_far);
+    };
+    const float half_width = 0.5f * view.viewport[2], half_height = 0.5f * view.viewport[3];
+    reach.x_low = view.viewport[0] + (lowest(0) + 1.0f) * half_width;
+    reach.x_high = view.viewport[0] + (highest(0) + 1.0f) * half_width;
+    reach.y_low = view.viewport[1] + (lowest(1) + 1.0f) * half_height;
+    reach.y_high = view.viewport[1] + (highest(1) + 1.0f) * half_height;
+    reach.z_low = view.depth_near + (lowest(2) + 1.0f) * 0.5f * (view.depth_far - view.depth_near);
     return true;
 }
 
-// The bands the segment from a to a.next may draw in: its ribbon, clipped or not, lies within
-// the reach of its two points. All bands where a point may reach the camera's plane.
-uint32_t band_span(const Bands &bands, const RibbonView &view, const HairPoint &a) {
+// The reach of the segment from a to a.next: its ribbon, clipped or not, lies within the reach of
+// its two points. False when either may reach the camera's plane.
+bool reach_of_segment(const RibbonView &view, const HairPoint &a, WindowReach &reach) {
+    WindowReach b;
+    if (!reach_of_point(view, a, reach) || !reach_of_point(view, *a.next, b)) return false;
+    reach.x_low = std::min(reach.x_low, b.x_low);
+    reach.x_high = std::max(reach.x_high, b.x_high);
+    reach.y_low = std::min(reach.y_low, b.y_low);
+    reach.y_high = std::max(reach.y_high, b.y_high);
+    reach.z_low = std::min(reach.z_low, b.z_low);
+    return true;
+}
+
+// The bands a segment whose ribbon lies within `reach` may draw in; every band when it has none.
+uint32_t band_span(const Bands &bands, const WindowReach *reach) {
     const int last_band = bands.count - 1;
-    float low_a, high_a, low_b, high_b;
-    if (!reach_of_point(view, a, low_a, high_a) || !reach_of_point(view, *a.next, low_b, high_b))
-        return uint32_t(last_band);
-    const float low = std::floor(std::min(low_a, low_b) - 1.0f - kShiftServed) - float(bands.first_row);
-    const float high = std::ceil(std::max(high_a, high_b) + kShiftServed) - float(bands.first_row);
+    if (!reach) return uint32_t(last_band);
+    const float low = std::floor(reach->y_low - 1.0f - kShiftServed) - float(bands.first_row);
+    const float high = std::ceil(reach->y_high + kShiftServed) - float(bands.first_row);
     if (!(high >= 0.0f) || !(low < float(bands.count * bands.rows))) return kNoBands;
     const int first = std::clamp(int(std::max(low, 0.0f)) / bands.rows, 0, last_band);
     const int last = std::clamp(int(std::min(high, float(bands.count * bands.rows))) / bands.rows, 0, last_band);
     return uint32_t(first) << 16 | uint32_t(last);
+}
+
+// The farthest depth the window held in each tile of pixels before the hairs were drawn. With a
+// depth test that passes only nearer (or equal) fragments, the stored depths only come nearer as
+// hairs are drawn, so a ribbon nearer than that nowhere in its tiles draws nothing (a quarter of
+// the segments of a furred sphere lie behind it).
+constexpr int kTilePixels = 8;
+// Window depths are in 0..1: far above the rounding of the reach and of the rasteriser's depths.
+constexpr float kDepthMargin = 1e-5f;
+
+struct DepthTiles {
+    int x0 = 0, y0 = 0, columns = 0, rows = 0;
+    std::vector<float> farthest;
+};
+
+// Empty when the current depth test lets farther fragments through, or there is none.
+DepthTiles depth_tiles(const RasterTarget &target) {
+    DepthTiles tiles;
+    if (!target.depth_test || !target.depth ||
+        !(target.depth_func == DepthFunc::kLess || target.depth_func == DepthFunc::kLessEqual))
+        return tiles;
+    tiles.x0 = target.x0;
+    tiles.y0 = target.y0;
+    tiles.columns = (target.width + kTilePixels - 1) / kTilePixels;
+    tiles.rows = (target.height + kTilePixels - 1) / kTilePixels;
+    tiles.farthest.assign(size_t(tiles.columns) * size_t(tiles.rows), 0.0f);
+    for (int y = 0; y < target.height; ++y) {
+        const float *row = target.depth + size_t(y) * size_t(target.width);
+        float *tile_row = &tiles.farthest[size_t(y / kTilePixels) * size_t(tiles.columns)];
+        for (int x = 0; x < target.width; ++x) {
+            float &farthest = tile_row[x / kTilePixels];
+            // NaN counts as farthest of all: nothing is hidden behind it.
+            farthest = row[x] <= farthest ? farthest : (row[x] > farthest ? row[x] : INFINITY);
+        }
+    }
+    return tiles;
+}
+
+// Whether a ribbon within `reach` is behind the stored depth at every pixel it may cover (or
+// covers no pixel of the tiles).
+bool hidden_by_depth(const DepthTiles &tiles, const WindowReach &reach) {
+    if (tiles.farthest.empty()) return false;
+    const float z_low = reach.z_low - kDepthMargin;
+    if (!(z_low == z_low) || !(reach.x_low <= reach.x_high) || !(reach.y_low <= reach.y_high)) return false;
+    // Pixel centres within the box, widened by a pixel, in tiles, clamped before converting.
+    const auto tile = [](float window, int origin, int count) {
+        const float t = std::floor((window - float(origin)) / float(kTilePixels));
+        return int(std::clamp(t, -1.0f, float(count)));
+    };
+    const int first_column = tile(reach.x_low - 1.0f, tiles.x0, tiles.columns);
+    const int last_column = tile(reach.x_high + 1.0f, tiles.x0, tiles.columns);
+    const int first_row = tile(reach.y_low - 1.0f, tiles.y0, tiles.rows);
+    const int last_row = tile(reach.y_high + 1.0f, tiles.y0, tiles.rows);
+    for (int row = std::max(first_row, 0); row <= std::min(last_row, tiles.rows - 1); ++row)
+        for (int column = std::max(first_column, 0); column <= std::min(last_column, tiles.columns - 1); ++column)
+            if (!(tiles.farthest[size_t(row) * size_t(tiles.columns) + size_t(column)] < z_low)) return false;
+    return true;
+}
+
+// The bands the segment from a to a.next draws in, kNoBands when it draws nothing; the test of
+// the depth only when `hidden` is given.
+uint32_t segment_bands(const Bands &bands, const RibbonView &view, const DepthTiles *hidden, const HairPoint &a) {
+    WindowReach reach;
+    if (!reach_of_segment(view, a, reach)) return band_span(bands, nullptr);
+    if (hidden && hidden_by_depth(*hidden, reach)) return kNoBands;
+    return band_span(bands, &reach);
 }
 
 }  // namespace
@@ -451,7 +542,8 @@ namespace {
 // Places list[bands.first, bands.end) in the bands once the depth sort has placed them: which
 // bands each segment may draw in, counted per chunk, then every band's segments in order.
 // False when Escape stopped it.
-bool place_in_bands(const PolygonList &list, const RibbonView &view, int workers, Bands &bands) {
+bool place_in_bands(const PolygonList &list, const RibbonView &view, const DepthTiles *hidden, int workers,
+                    Bands &bands) {
     const size_t count = bands.end - bands.first;
     bands.chunks = (count + kBinChunk - 1) / kBinChunk;
     bands.span.resize(count);
@@ -462,7 +554,7 @@ bool place_in_bands(const PolygonList &list, const RibbonView &view, int workers
         for (size_t k = first; k < end; ++k) {
             const size_t i = bands.first + k;
             if (k + kPrefetchDistance < end) prefetch_points(list[i + kPrefetchDistance]);
-            const uint32_t span = band_span(bands, view, *list[i]);
+            const uint32_t span = segment_bands(bands, view, hidden, *list[i]);
             bands.span[k] = span;
             if (span == kNoBands) continue;
             for (uint32_t b = span >> 16; b <= (span & 0xFFFF); ++b) ++chunk_counts[b];
@@ -495,8 +587,8 @@ bool place_in_bands(const PolygonList &list, const RibbonView &view, int workers
 
 // Draws every band's segments, each band on one core in the sorted order. False when Escape
 // stopped it.
-bool draw_bands(const PolygonList &list, const RibbonView &view, bool alpha, int workers, const Bands &bands,
-                const RasterTarget &target) {
+bool draw_bands(const PolygonList &list, const RibbonView &view, bool alpha, const DepthTiles *hidden, int workers,
+                const Bands &bands, const RasterTarget &target) {
     const auto draw_band = [&](int, size_t first, size_t end) {
         SegmentShape shape;
         for (size_t band = first; band < end; ++band) {
@@ -505,7 +597,10 @@ bool draw_bands(const PolygonList &list, const RibbonView &view, bool alpha, int
             const size_t band_end = bands.end_of(int(band));
             for (size_t k = bands.begin_of(int(band)); k < band_end; ++k) {
                 if (k + kPrefetchDistance < band_end) prefetch_points(list[bands.order[k + kPrefetchDistance]]);
-                shape_segment(view, *list[bands.order[k]], alpha, shape);
+                const HairPoint &a = *list[bands.order[k]];
+                WindowReach reach;
+                if (hidden && reach_of_segment(view, a, reach) && hidden_by_depth(*hidden, reach)) continue;
+                shape_segment(view, a, alpha, shape);
                 if (shape.quad) {
                     raster_quad(shape.vertices[0], shape.vertices[1], shape.vertices[2], shape.vertices[3], target,
                                 row_begin, row_end);
@@ -586,16 +681,22 @@ int draw_hair_ribbons(const PolygonList &list, bool alpha) {
             kept.view = view;
         }
         const size_t stripe = std::max(kMinStripe, (list.size() + kStripes - 1) / kStripes);
+        // Bands kept for later passes hold every segment, as the later passes' depths may differ:
+        // those passes test the depth as they draw.
+        const DepthTiles tiles = depth_tiles(target);
+        const DepthTiles *hidden_when_placed = keeping ? nullptr : &tiles;
+        const DepthTiles *hidden_when_drawn = keeping ? &tiles : nullptr;
         Bands scratch;
         for (size_t s = 0, first = 0; first < list.size() && whole; ++s, first += stripe) {
             if (placed) {
-                whole = draw_bands(list, view, alpha, workers, kept.stripes[s], target);
+                whole = draw_bands(list, view, alpha, hidden_when_drawn, workers, kept.stripes[s], target);
                 continue;
             }
             Bands &bands = keeping ? kept.stripes.emplace_back(layout) : (scratch = layout);
             bands.first = first;
             bands.end = std::min(list.size(), first + stripe);
-            whole = place_in_bands(list, view, workers, bands) && draw_bands(list, view, alpha, workers, bands, target);
+            whole = place_in_bands(list, view, hidden_when_placed, workers, bands) &&
+                    draw_bands(list, view, alpha, hidden_when_drawn, workers, bands, target);
             bands.span = {};
         }
     } catch (const std::bad_alloc &) {

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "furdata/display_settings.h"
 #include "hair/random_generators.h"
 #include "host/globals.h"
+#include "platform/pixel_transfer.h"
 #include "render/hair_draw_gl.h"
 #include "render/hair_ribbons.h"
 #include "render/offscreen_target.h"
@@ -106,10 +108,16 @@ protected:
         offscreen_target_destroy();
     }
 
+    // An opaque wall over the left half of the view, its depths given per pixel (bottom row first).
+    struct Wall {
+        std::vector<float> depth;
+    };
+
     // The list drawn in a perspective view with the batch render's state, over a background
-    // whose alpha is a quarter, the view moved by (dx, dy) pixels as antialiasing moves it; the
-    // pixels read back.
-    std::vector<uint8_t> draw(bool exact, bool alpha, const PolygonList &drawn, float dx = 0.0f, float dy = 0.0f) {
+    // whose alpha is a quarter (and the wall, when given), the view moved by (dx, dy) pixels as
+    // antialiasing moves it; the pixels read back.
+    std::vector<uint8_t> draw(bool exact, bool alpha, const PolygonList &drawn, float dx = 0.0f, float dy = 0.0f,
+                              const Wall *wall = nullptr) {
         display_settings()->exact_tubes = exact;
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
@@ -123,6 +131,11 @@ protected:
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         glClearColor(0.1f, 0.2f, 0.3f, 0.25f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        if (wall) {
+            const std::vector<uint8_t> color(wall->depth.size() * 4, 200);
+            platform::draw_pixels_unchanged(0, 0, kSide / 2, kSide, GL_RGBA, GL_UNSIGNED_BYTE, color.data());
+            platform::draw_pixels_unchanged(0, 0, kSide / 2, kSide, GL_DEPTH_COMPONENT, GL_FLOAT, wall->depth.data());
+        }
         EXPECT_EQ(draw_hair_polygons(drawn, alpha), 1);
         std::vector<uint8_t> rgba(size_t(kSide) * kSide * 4);
         glReadPixels(0, 0, kSide, kSide, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
@@ -174,6 +187,35 @@ TEST_F(RandomHairs, KeptBandsDrawTheBytesOfBandsPlacedAnew) {
     const HairDrawingReuse reuse(false);
     for (size_t k = 0; k < fresh.size(); ++k)
         EXPECT_TRUE(draw(false, passes[k].alpha, list, passes[k].dx, passes[k].dy) == fresh[k]) << "pass " << k;
+}
+
+// A wall through the middle of the hairs hides those behind it, which need not be drawn at all:
+// the same bytes as a wall with a far pixel in every 8 x 8 block (where nothing is hidden),
+// except at those pixels. On the first pass, on kept bands and in the alpha pass.
+TEST_F(RandomHairs, HairsBehindTheSceneLeaveTheSameBytes) {
+    constexpr int kHole = 8;
+    constexpr float kMiddle = 0.7407f;  // the window depth of the hairs' middle, 3 units away
+    Wall solid{std::vector<float>(size_t(kSide / 2) * kSide, kMiddle)}, holed = solid;
+    for (int y = 0; y < kSide; y += kHole)
+        for (int x = 0; x < kSide / 2; x += kHole) holed.depth[size_t(y) * (kSide / 2) + size_t(x)] = 1.0f;
+    const auto compare = [&](bool alpha, const char *what) {
+        const auto hidden = draw(false, alpha, list, 0.0f, 0.0f, &solid);
+        const auto seen = draw(false, alpha, list, 0.0f, 0.0f, &holed);
+        size_t differing = 0, in_front = 0;
+        for (int y = 0; y < kSide; ++y)
+            for (int x = 0; x < kSide; ++x) {
+                const size_t i = (size_t(y) * kSide + size_t(x)) * 4;
+                const bool hole = x < kSide / 2 && x % kHole == 0 && y % kHole == 0;
+                if (!hole) differing += std::memcmp(&hidden[i], &seen[i], 4) != 0;
+                in_front += x < kSide / 2 && hidden[i] != 200;
+            }
+        EXPECT_EQ(differing, 0u) << what;
+        EXPECT_GT(in_front, size_t(kSide * kSide / 16)) << what << ": hairs in front of the wall are drawn";
+    };
+    compare(false, "first pass");
+    const HairDrawingReuse reuse(false);
+    compare(false, "kept bands");
+    compare(true, "alpha pass");
 }
 
 // Long hairs through the camera's plane to behind the camera, and far beside the view: the
