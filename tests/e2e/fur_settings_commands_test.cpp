@@ -94,25 +94,6 @@ TEST_F(FurSettingsCommands, BadFilesLeaveTheSceneUntouched) {
     EXPECT_FALSE(fs::exists(db + "/SCENES/furball.dsc.tmp"));
 }
 
-TEST_F(FurSettingsCommands, UsageAndUnknownSurfaces) {
-    const ProgramResult no_file = host("export-fur", {});
-    EXPECT_EQ(no_file.status, 2);
-    EXPECT_EQ(no_file.err.rfind("vellimor-host: export-fur needs one settings FILE", 0), 0u) << no_file.err;
-    EXPECT_EQ(host("apply-fur", {"a", "b"}).status, 2);
-    EXPECT_EQ(host("apply-fur", {"--surface"}).status, 2);
-    const ProgramResult unknown = host("export-fur", {"--surface", "Nobody", path("x.txt")});
-    EXPECT_EQ(unknown.status, 1);
-    EXPECT_NE(unknown.err.find("vellimor-host: scene furball has no fur surface named Nobody\n"),
-              std::string::npos);
-    EXPECT_FALSE(fs::exists(path("x.txt")));
-    const ProgramResult unwritable = host("export-fur", {path("no/such/dir/x.txt")});
-    EXPECT_EQ(unwritable.status, 1);
-    EXPECT_NE(unwritable.err.find("vellimor-host: cannot write " + path("no/such/dir/x.txt")),
-              std::string::npos);
-    const ProgramResult no_db = host("export-fur", {path("x.txt")}, work.path() + "/nothing");
-    EXPECT_EQ(no_db.status, 1);
-}
-
 TEST_F(FurSettingsCommands, DemoSceneCarriesFurOnEverySurface) {
     const ProgramResult exported = host("export-fur", {path("demo.txt")}, furball());
     ASSERT_EQ(exported.status, 0) << exported.err;

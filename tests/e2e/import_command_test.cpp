@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "support/ply_reader.h"
 #include "support/test_env.h"
 #include "render/pic_file.h"
 #include "support/run_program.h"
@@ -49,32 +50,16 @@ const std::vector<ImportCase> &cases() {
 
 // The hairs of a curves PLY file: root and tip of every chain of edges.
 std::vector<std::pair<Point, Point>> hairs_of(const std::string &bytes) {
-    const std::string end = "end_header\n";
-    const auto header_end = bytes.find(end);
-    long vertices = 0, edges = 0;
-    std::sscanf(bytes.c_str() + bytes.find("element vertex"), "element vertex %ld", &vertices);
-    std::sscanf(bytes.c_str() + bytes.find("element edge"), "element edge %ld", &edges);
-    const char *at = bytes.data() + header_end + end.size();
-    constexpr std::size_t kVertexBytes = 20;
-    if (header_end == std::string::npos || bytes.size() != header_end + end.size() + vertices * kVertexBytes + edges * 8) return {};
-    auto point = [&](long i) {
-        Point p;
-        std::memcpy(p.data(), at + i * kVertexBytes, sizeof p);
-        return p;
-    };
-    std::vector<char> has_in(static_cast<std::size_t>(vertices)), has_out(static_cast<std::size_t>(vertices));
-    for (long e = 0; e < edges; ++e) {
-        std::uint32_t ends[2];
-        std::memcpy(ends, at + vertices * kVertexBytes + e * 8, sizeof ends);
-        has_out[ends[0]] = 1;
-        has_in[ends[1]] = 1;
-    }
+    const auto ply = test::read_ply(bytes);
+    if (!ply) return {};
+    std::vector<char> has_in(ply->positions.size()), has_out(ply->positions.size());
+    for (const std::vector<int> &edge : ply->faces) has_out[size_t(edge[0])] = has_in[size_t(edge[1])] = 1;
     std::vector<std::pair<Point, Point>> hairs;
-    for (long i = 0; i < vertices; ++i) {
-        if (has_in[static_cast<std::size_t>(i)]) continue;
-        long tip = i;
-        while (has_out[static_cast<std::size_t>(tip)]) ++tip;
-        hairs.emplace_back(point(i), point(tip));
+    for (size_t i = 0; i < ply->positions.size(); ++i) {
+        if (has_in[i]) continue;
+        size_t tip = i;
+        while (has_out[tip]) ++tip;
+        hairs.emplace_back(ply->positions[i], ply->positions[tip]);
     }
     return hairs;
 }
@@ -202,16 +187,6 @@ TEST_F(ImportCommand, RefusedFilesLeaveTheSceneByteForByte) {
     EXPECT_NE(mixed.err.find(path("mixed.obj") + ": Tri: 1 of 1 faces are not quads of one grid (skipped)"), std::string::npos);
     EXPECT_NE(mixed.out.find("Good: cardinal patch surface"), std::string::npos);
     EXPECT_NE(mixed.out.find("Dome: NURBS surface"), std::string::npos);
-}
-
-TEST_F(ImportCommand, WrongUsageEndsWithStatusTwo) {
-    EXPECT_EQ(host("import", "x", {}).status, 2);
-    EXPECT_EQ(host("import", "x", {"--bogus", model("grid.obj")}).status, 2);
-    EXPECT_EQ(host("flip-surface", "x", {}).status, 2);
-    const ProgramResult help = host("import", "x", {"--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("usage: vellimor-host import", 0), 0u);
-    EXPECT_EQ(host("flip-surface", "x", {"-h"}).out.rfind("usage: vellimor-host flip-surface", 0), 0u);
 }
 
 }  // namespace

