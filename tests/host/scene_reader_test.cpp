@@ -79,32 +79,24 @@ TEST_F(SceneReader, SortsModelsByTypeAndName) {
     EXPECT_TRUE(s.has_graphics_properties);
 }
 
-TEST_F(SceneReader, The513thSurfaceIsRefused) {
+// At most 512 surfaces and 511 lights: one more is refused, after what fits was read.
+TEST_F(SceneReader, SurfaceAndLightLimits) {
     run_state().batch = 1;
+    std::string models, lights;
+    for (int i = 0; i < 513; ++i) models += (i ? "," : "") + test::patch_model("P" + std::to_string(i), 0, false, 2);
+    for (int i = 0; i < 511; ++i) lights += (i ? "," : "") + test::light("L" + std::to_string(i));
     open_message_file();
-    std::string models;
-    for (int i = 0; i < 513; ++i) {
-        if (i) models += ",";
-        models += test::patch_model("P" + std::to_string(i), 0, false, 2);
-    }
     EXPECT_EQ(read(test::scene_text(models)), 95);
     EXPECT_EQ(scene_state().patch_count(), 512);
-    EXPECT_EQ(test::read_file(temp.path() + "/fur_message"),
-              "ERROR: Maximum number of patches is: 512\n\n");
-}
-
-TEST_F(SceneReader, LightLimit) {
-    std::string lights;
-    for (int i = 0; i < 511; ++i) lights += (i ? "," : "") + test::light("L" + std::to_string(i));
+    EXPECT_EQ(test::read_file(temp.path() + "/fur_message"), "ERROR: Maximum number of patches is: 512\n\n");
+    free_all();
     EXPECT_EQ(read(test::scene_text("", lights)), 0);
     EXPECT_EQ(scene_state().lights.size(), 511u);
     free_all();
-    lights += "," + test::light("Last");
     open_message_file();
-    EXPECT_EQ(read(test::scene_text(test::patch_model("P", 0, false, 2), lights)), 95);
+    EXPECT_EQ(read(test::scene_text(test::patch_model("P", 0, false, 2), lights + "," + test::light("Last"))), 95);
     EXPECT_EQ(scene_state().patch_count(), 1);  // the models are sorted before the lights
-    EXPECT_EQ(test::read_file(temp.path() + "/fur_message"),
-              "ERROR: Maximum number of lights is: 512\n\n");
+    EXPECT_EQ(test::read_file(temp.path() + "/fur_message"), "ERROR: Maximum number of lights is: 512\n\n");
 }
 
 TEST_F(SceneReader, PatchExtentsByTypeAndClosedFlag) {
