@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <regex>
+#include <sstream>
 
 #include "support/program_test.h"
 
@@ -16,7 +17,7 @@ using test::ProgramResult;
 
 struct Line {
     std::vector<std::string> args;  // the program first
-    int status;                     // -1: any failure
+    int status;                     // -1: any failure that is not a crash
     std::vector<std::string> err = {};  // each exactly once; "!text": never
     std::string out = "";              // a regex stdout holds
     test::Environment env = {};
@@ -53,7 +54,7 @@ protected:
                 return all;
             }();
             const ProgramResult r = run(args[0], {args.begin() + 1, args.end()}, env);
-            EXPECT_TRUE(row.status < 0 ? r.status != 0 : r.status == row.status) << r.status << " " << what << "\n"
+            EXPECT_TRUE(row.status < 0 ? r.status > 0 && r.status < 128 : r.status == row.status) << r.status << " " << what << "\n"
                                                                                    << r.err;
             EXPECT_TRUE(std::regex_search(r.out, std::regex(row.out))) << what << "\n" << r.out;
             EXPECT_TRUE(std::regex_search(r.err, std::regex(row.err_re))) << what << "\n" << r.err;
@@ -66,7 +67,7 @@ protected:
     }
 };
 
-TEST_F(CommandLines, HelpAndVersionsOnStdout) {
+TEST_F(CommandLines, HelpVersionsAndInfoOnStdout) {
     std::vector<Line> runs = {
         {{"vellimor-host", "--help"}, 0, {}, "\n  render ", {}, "^$"},
         {{"vellimor-host", "--version"}, 0, {}, "^vellimor-host \\(Vellimor\\) [0-9]+\\.[0-9]+\n$"},
@@ -81,6 +82,11 @@ TEST_F(CommandLines, HelpAndVersionsOnStdout) {
             runs.push_back({{"vellimor-pic", command, help}, 0, {}, "^usage: vellimor-pic"});
         runs.push_back({{"vellimor", help}, 0, {}, kUsage});
     }
+    runs.push_back({{"vellimor-host", "info", "-d", "$DEMO", "-s", "furball"}, 0, {}, "^scene furball\nplay range 1\\.\\.30 "
+                    "step 1 at 24 fps, current frame 1\nrender 640x480\ncamera Camera [^\n]*\nlight KeyLight [^\n]*\n"
+                    "light FillLight [^\n]*\nmodel Sphere type 10 static [^\n]*\nmodel Ground type 1 static [^\n]*\n"
+                    "model Flag type 1 animated [^\n]*\nmodel GravityA type 0 static user data: none\n"
+                    "model Wind type 4 animated user data: none\n", {}, "^$"});
     runs.push_back({{"vellimor-host", "render", "--help"}, 0, {}, "^usage: vellimor-host render -d DATABASE -s SCENE "
                                                                   "\\[options\\]\n"});
     check(runs);
@@ -133,7 +139,20 @@ TEST_F(CommandLines, WrongUsageEndsWithStatusTwoAndOneLine) {
         {{"vellimor-host", "export-fur", "-d", "$DEMO", "-s", "furball", "$W/no/such/dir/x.txt"}, 1,
          {"vellimor-host: cannot write $W/no/such/dir/x.txt"}},
         {{"vellimor-host", "export-fur", "-d", "$W/nothing", "-s", "furball", "$W/x.txt"}, 1},
+        {{"vellimor-host", "frobnicate"}, 2, {"info"}},
     };
+    // A scene that cannot be read: one line naming it.
+    for (const auto &[scene, mention] : std::vector<std::pair<std::string, std::string>>{
+             {"-d /nonexistent/database -s furball", "/nonexistent/database"}, {"-d $SQ -s missing", "missing.dsc"},
+             {"-d $SQ -s broken", "broken.dsc"}, {"-d $SQ -s truncated", "truncated.dsc"}, {"-s furball", "-d DATABASE"},
+             {"-d $SQ -s", "-s needs a value"}}) {
+        std::vector<std::string> args = {"vellimor-host", "info"};
+        std::istringstream words(scene);
+        for (std::string w; words >> w;) args.push_back(w);
+        runs.push_back({args, -1, {mention}, "^$", {}, kOneLine});
+    }
+    std::ofstream(path("db/SCENES/broken.dsc")) << R"({"version": 1, "models": [{"name": "A", "type": 1}]})";
+    std::ofstream(path("db/SCENES/truncated.dsc")) << R"({"version": 1, "mod)";
     for (const char *frames : {"3 1", "1-", "5-1", "1-9x0", "1,,3", "x"}) {
         std::vector<std::string> args = {"vellimor-host", "render", "-d", "$SQ", "-s", "fur", "--frames"};
         std::istringstream words(frames);

@@ -1,4 +1,11 @@
-// The scene database on disk: loading, saving, play control, and hostile scene files.
+// The scene database on disk: loading, saving, play control, user data blocks, the selection,
+// hostile scene files (built to exhaust the reader too) and what killed saves leave beside a scene.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <random>
 
 #include "support/temp_database.h"
@@ -6,6 +13,8 @@
 using namespace vellimor::test;
 
 namespace {
+
+namespace fs = std::filesystem;
 
 std::string demo_text() {
     std::ifstream in(source_dir() + "/examples/furball/SCENES/furball.dsc", std::ios::binary);
@@ -17,6 +26,22 @@ int model_count(const SAA_Scene &scene) {
     SAA_sceneGetNbModels(&scene, &n);
     return n;
 }
+
+// Sets a file's modification time to `seconds_ago` seconds in the past.
+void age(const fs::path &path, int seconds_ago) {
+    timeval now{};
+    gettimeofday(&now, nullptr);
+    timeval times[2] = {now, now};
+    times[0].tv_sec -= seconds_ago;
+    times[1].tv_sec -= seconds_ago;
+    ASSERT_EQ(utimes(path.c_str(), times), 0);
+}
+
+void touch(const fs::path &path) { std::ofstream(path) << "partial"; }
+
+const char *kTwoModels = R"({"name": "A", "type": 0}, {"name": "B", "type": 0, "user_data": [
+    {"name": "Big", "byte_order": "big", "data": "AAAAAQ=="},
+    {"name": "Little", "byte_order": "little", "data": "AQAAAA=="}]})";
 
 }  // namespace
 
@@ -106,6 +131,7 @@ TEST(SceneFile, FailedSaveLeavesTheOldFileIntact) {
     SAA_hostFailWritesAfter(-1);
     EXPECT_EQ(status, SAA_ERR_IO);
     EXPECT_NE(last_error().find("furball.dsc"), std::string::npos) << last_error();
+    EXPECT_NE(last_error().find("No space left on device"), std::string::npos) << last_error();
     EXPECT_EQ(db.read_scene("furball"), before);
     std::size_t files = 0;
     for (auto &entry : std::filesystem::directory_iterator(db.path() / "SCENES")) files += entry.exists();
@@ -160,6 +186,8 @@ TEST(SceneFile, HostileFilesAreRefusedWithoutHarm) {
         {R"({"version": 1, "play_control": {"frame_rate": 0}})", "frame_rate"},
         {R"({"version": 1, "play_control": {"step": 0}})", "step"},
         {R"({"version": 1, "cameras": [{"name": "C", "position": [0,0,0], "interest": [0,0,0]}]})", "coincide"},
+        {R"({"version": 1, "cameras": [{"name": "C", "position": [0,0,5], "interest": [0,0,0], "near": 2, "far": 2}]})",
+         "far must be beyond near"},
         {R"({"version": 1, "render": {"x_resolution": -5}})", "x_resolution"},
     };
     for (const auto &[text, mention] : cases) {
@@ -198,6 +226,9 @@ TEST(SceneFile, DeepNestingAndOversizedValuesAreRefused) {
     EXPECT_TRUE(status == SAA_OK || status == SAA_ERR_FORMAT) << "unknown members may be anything, but no crash";
     db.write_scene("deep2", std::string(depth, '[') + std::string(depth, ']'));
     EXPECT_EQ(db.load("deep2"), SAA_ERR_FORMAT);
+    EXPECT_NE(last_error().find("nested more than 32 levels deep"), std::string::npos) << last_error();
+    // Nesting a scene really has is read.
+    EXPECT_EQ(db.load_text(R"({"version": 1, "models": [], "x": [[[[[[1]]]]]]})"), SAA_OK) << last_error();
     db.write_scene("big", R"({"version": 18446744073709551615})");
     EXPECT_EQ(db.load("big"), SAA_ERR_FORMAT);
     db.write_scene("long", R"({"version": 1, "models": [{"name": ")" + std::string(100000, 'x') + R"(", "type": 0}]})");
@@ -211,3 +242,101 @@ TEST(SceneFile, DeepNestingAndOversizedValuesAreRefused) {
     EXPECT_EQ(std::string(small), "xxxxxxx");
 }
 
+TEST(SceneFile, TemporariesOfKilledSavesAreRemovedButNotThoseBeingWritten) {
+    TempDatabase db;
+    db.write_scene("furball", R"({"version": 1, "models": []})");
+    const fs::path scenes = db.path() / "SCENES";
+    const fs::path stale = scenes / ".furball.dsc.a1B2c3";
+    const fs::path young = scenes / ".furball.dsc.d4E5f6";
+    const fs::path written = scenes / ".furball.dsc.g7H8i9";
+    const fs::path other = scenes / ".other.dsc.j1K2l3";
+    const fs::path unlike = scenes / ".furball.dsc.orig";
+    for (const fs::path &p : {stale, young, written, other, unlike}) touch(p);
+    for (const fs::path &p : {stale, written, other, unlike}) age(p, 3600);
+    // Another process still writing holds its temporary locked.
+    const int writer = open(written.c_str(), O_RDWR);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(flock(writer, LOCK_EX), 0);
+
+    ASSERT_EQ(db.load("furball"), SAA_OK) << last_error();
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(young)) << "may be a save that has just begun";
+    EXPECT_TRUE(fs::exists(written));
+    EXPECT_TRUE(fs::exists(other)) << "another scene's temporaries are its own business";
+    EXPECT_TRUE(fs::exists(unlike)) << "not our pattern";
+
+    // Once its writer is gone, the next save removes it.
+    close(writer);
+    ASSERT_EQ(SAA_sceneSave(&db.database, &db.scene), SAA_OK) << last_error();
+    EXPECT_FALSE(fs::exists(written));
+    EXPECT_TRUE(fs::exists(young));
+}
+
+TEST(UserData, BlocksReadBackWithTheirSizeAndAnHonestSwapFlag) {
+    TempDatabase db;
+    ASSERT_EQ(db.load_text(scene_with_models(kTwoModels)), SAA_OK) << last_error();
+    SAA_Elem b = model_named(db.scene, "B");
+    int size = -1;
+    short swap = -1;
+    void *data = nullptr;
+    ASSERT_EQ(SAA_modelAllocUserData(&db.scene, &b, "Big", &size, &swap, &data), SAA_OK);
+    ASSERT_EQ(size, 4);
+    EXPECT_EQ(swap, 1) << "stored big-endian, read on a little-endian machine";
+    const unsigned char big_bytes[4] = {0, 0, 0, 1};
+    EXPECT_EQ(0, std::memcmp(data, big_bytes, 4)) << "the stored bytes, not swapped";
+    ASSERT_EQ(SAA_modelAllocUserData(&db.scene, &b, "Little", &size, &swap, &data), SAA_OK);
+    EXPECT_EQ(swap, 0);
+    int value = 0;
+    std::memcpy(&value, data, 4);
+    EXPECT_EQ(value, 1);
+}
+
+TEST(UserData, SurvivesSaveAndLoadWithItsByteOrder) {
+    TempDatabase db;
+    ASSERT_EQ(db.load_text(scene_with_models(kTwoModels)), SAA_OK);
+    SAA_Elem a = model_named(db.scene, "A");
+    const unsigned char fresh[3] = {1, 2, 3};
+    ASSERT_EQ(SAA_modelSetUserData(&db.scene, &a, "Fresh", 3, 0, fresh), SAA_OK);
+    ASSERT_EQ(SAA_modelSetUserData(&db.scene, &a, "Empty", 0, 0, nullptr), SAA_OK);
+    ASSERT_EQ(SAA_sceneSave(&db.database, &db.scene), SAA_OK) << last_error();
+    ASSERT_EQ(db.load("test"), SAA_OK) << last_error();
+    a = model_named(db.scene, "A");
+    SAA_Elem b = model_named(db.scene, "B");
+    int size = 0, count = 0;
+    short swap = 0;
+    void *data = nullptr;
+    ASSERT_EQ(SAA_modelAllocUserData(&db.scene, &a, "Fresh", &size, &swap, &data), SAA_OK);
+    ASSERT_EQ(size, 3);
+    EXPECT_EQ(0, std::memcmp(data, fresh, 3));
+    ASSERT_EQ(SAA_modelGetNbUserData(&db.scene, &a, &count), SAA_OK);
+    EXPECT_EQ(count, 2);
+    ASSERT_EQ(SAA_modelAllocUserData(&db.scene, &b, "Big", &size, &swap, &data), SAA_OK);
+    EXPECT_EQ(swap, 1);
+    char name[16];
+    ASSERT_EQ(SAA_modelGetUserDataInfo(&db.scene, &b, 0, sizeof name, name, &size), SAA_OK);
+    EXPECT_STREQ(name, "Big");
+    EXPECT_EQ(size, 4);
+}
+
+TEST(Interface, SelectionHoldsValidElementsOnly) {
+    TempDatabase db;
+    ASSERT_EQ(db.load_text(scene_with_models(R"({"name": "A", "type": 0}, {"name": "B", "type": 0})")), SAA_OK);
+    SAA_Elem b = model_named(db.scene, "B");
+    ASSERT_EQ(SAA_selectlistSetElements(&db.scene, 1, 1, &b), SAA_OK);
+    SAA_Elem got[4];
+    int count = 0;
+    ASSERT_EQ(SAA_selectlistGetElements(&db.scene, 4, got, &count), SAA_OK);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(element_name(db.scene, got[0]), "B");
+    SAA_Elem stale{1, 0, 0, 0};
+    EXPECT_EQ(SAA_selectlistSetElements(&db.scene, 1, 1, &stale), SAA_ERR_INVALID);
+    ASSERT_EQ(SAA_selectlistGetElements(&db.scene, 4, got, &count), SAA_OK);
+    EXPECT_EQ(count, 1) << "a refused selection keeps the old one";
+    ASSERT_EQ(SAA_selectlistClear(&db.scene), SAA_OK);
+    ASSERT_EQ(SAA_selectlistGetElements(&db.scene, 4, got, &count), SAA_OK);
+    EXPECT_EQ(count, 0);
+    SAA_CustomContext context{8};
+    int state = 0;
+    ASSERT_EQ(SAA_customContextGetState(&context, &state), SAA_OK);
+    EXPECT_EQ(state, 8);
+}
