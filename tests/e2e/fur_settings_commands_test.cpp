@@ -117,6 +117,17 @@ TEST_F(FurSettingsCommands, DemoSceneCarriesFurOnEverySurface) {
         ++surfaces;
     }
     EXPECT_GE(surfaces, 3) << messages;
+    // Each surface is built once, in table order, after the scene is read; only the Flag, whose
+    // settings switch dynamics on, has them calculated, within its own build.
+    size_t at = batch.err.find("MY_read_scene");
+    for (const std::string surface : {"Sphere", "Ground", "Flag"}) {
+        const size_t begin = batch.err.find("Building hairs on: " + surface + "\n", at);
+        at = batch.err.find("Done building ", begin);
+        ASSERT_NE(at, std::string::npos) << surface << "\n" << batch.err;
+        const std::string build = batch.err.substr(begin, at - begin);
+        EXPECT_EQ(test::contains(build, "    Calc dynamics\n    Calc dynamics Done\n"), surface == "Flag") << build;
+    }
+    EXPECT_EQ(test::count(batch.err, "Building hairs on: "), 3u);
 }
 
 // The line of a text (from 1) that holds `what`, and the text with that line replaced.
