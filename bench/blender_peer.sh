@@ -22,26 +22,11 @@ fi
 for program in vellimor vellimor-host peer_strands; do
   [ -x "$build/bin/$program" ] || { echo "missing $build/bin/$program: run make bench" >&2; exit 1; }
 done
-# Blender draws through OpenGL even in the background: give it a display when there is none.
-blender_run=(blender)
-if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-  blender_run=(xvfb-run -a -s "-screen 0 1280x720x24" blender)
-fi
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export TEMP=$work
-database=$work/furball
-cp -r "$source_dir/examples/furball" "$database"
-
-# Fur only on the sphere.
-settings() {  # FILE DENSITY -> the file's settings with that density
-  sed "s/number_of_hairs_pr_square_unit = .*/number_of_hairs_pr_square_unit = $2/" "$1"
-}
-for surface in Ground Flag; do
-  settings "$database/fur/$surface.fur" 0 > "$work/$surface.fur"
-  "$build/bin/vellimor-host" apply-fur -d "$database" -s furball "$work/$surface.fur" >/dev/null
-done
+host=$build/bin/vellimor-host
+source "$source_dir/bench/demo_sphere.sh"
 
 seconds() {  # COMMAND... -> wall-clock seconds of the whole process
   local start end
@@ -51,13 +36,9 @@ seconds() {  # COMMAND... -> wall-clock seconds of the whole process
   echo "$end - $start" | bc
 }
 
-# The sphere's area in hairs per unit of density, from the demo's own build.
-sphere_area=11.9
 printf "%-9s %-4s %10s %10s %8s\n" hairs aa vellimor blender ratio
 for count in "${counts[@]}"; do
-  density=$(echo "$count / $sphere_area" | bc)
-  settings "$database/fur/Sphere.fur" "$density" > "$work/Sphere.fur"
-  "$build/bin/vellimor-host" apply-fur -d "$database" -s furball "$work/Sphere.fur" >/dev/null
+  set_sphere_hairs "$count"
   strands=$work/strands.$count
   "$build/bin/peer_strands" "$database" furball "$strands" >"$work/strands.log" 2>&1 ||
     { cat "$work/strands.log" >&2; exit 1; }

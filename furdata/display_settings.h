@@ -39,6 +39,9 @@ struct DisplaySettings {
     int autokey_fcurves = 0;
     int redraw_auto = 1;
     int dir_bend_random_mode = 1;
+    // Not stored: hairs drawn as the exact four-sided tubes instead of the ribbons that picture
+    // them within a level or two (for byte-for-byte pictures of earlier versions).
+    bool exact_tubes = false;
 };
 
 // The current record, or nullptr before the fur records were first read.

@@ -11,9 +11,11 @@ namespace {
 // How far outside 0..1 a coordinate may fall and still count as inside its cell (a point on the
 // face two cells share belongs to either).
 constexpr double kInsideTolerance = 1e-5;
-// Newton steps placing a point in one cell, and the step size that counts as converged.
+// Newton steps placing a point in one cell, and the step below which the placement has
+// converged: each step squares the error, so after a step this small the place is good to about
+// 1e-10, far below the float it is kept in.
 constexpr int kPlacementIterations = 16;
-constexpr double kConverged = 1e-9;
+constexpr double kConverged = 1e-5;
 // A Jacobian this small against the product of its columns' lengths is a cell without volume.
 constexpr double kSingular = 1e-12;
 // Cells a search walks before it gives up: hair points follow each other closely, and a point
@@ -87,12 +89,10 @@ Cell load_cell(const ShadowGrid &grid, int i, int j) {
 // bases bilinear, bulge(a, b) = -(sag_a(b)·a(1 - a) + sag_b(a)·b(1 - b)) and spans(a, b) the
 // bilinear blend of the columns' directions stretched to the bilinear blend of their lengths
 // (columns that fan out keep their length between them). False when the cell has no volume
-// where the iteration goes or the iteration does not settle.
+// where the iteration goes or the iteration does not settle. a, b and c come in as the first
+// guess.
 bool solve_in_cell(const Cell &cell, Vec q, double &a, double &b, double &c) {
     const double *lengths = cell.length;
-    a = 0.5;
-    b = 0.5;
-    c = 0.5;
     for (int n = 0; n < kPlacementIterations; ++n) {
         const double w[4] = {(1 - a) * (1 - b), a * (1 - b), (1 - a) * b, a * b};
         const double w_a[4] = {-(1 - b), 1 - b, -b, b};
@@ -173,15 +173,19 @@ enum class WalkEnd { kInsideOnly, kEdgeToo };
 // cell by a search from a hint.
 constexpr double kDeepestFromHint = 1.0;
 
-// Walks from cell (i, j) to the cell holding q. Two cells that each send the point to the
-// other have a sliver between them (a seam where the painted lengths differ on either side):
-// the point takes the nearer edge of the second.
+// Walks from cell (i, j) to the cell holding q, the first placement starting at `start` (later
+// ones, in other cells, at their middle); `start` is left at the last placement's result. Two
+// cells that each send the point to the other have a sliver between them (a seam where the
+// painted lengths differ on either side): the point takes the nearer edge of the second.
 bool walk(const ShadowGrid &grid, Vec q, int i, int j, int steps, WalkEnd end,
-          CellPlace &place) {
+          CellPlace &place, Vec &start) {
     int previous_i = -1, previous_j = -1;
     for (int n = 0; n < steps; ++n) {
-        double a, b, c;
-        if (!solve_in_cell(grid.cells[size_t(grid_cell_index(grid, i, j))], q, a, b, c)) return false;
+        double a = n == 0 ? start.x : kCellMiddle.x, b = n == 0 ? start.y : kCellMiddle.y,
+               c = n == 0 ? start.z : kCellMiddle.z;
+        const bool solved = solve_in_cell(grid.cells[size_t(grid_cell_index(grid, i, j))], q, a, b, c);
+        start = {a, b, c};
+        if (!solved) return false;
         const int di = step_towards(a), dj = step_towards(b);
         const int ni = moved(i, di, cells_u(grid), grid.closed_u);
         const int nj = moved(j, dj, cells_v(grid), grid.closed_v);
@@ -242,13 +246,16 @@ bool grid_has_cells(const ShadowGrid &grid) {
 
 int grid_cell_index(const ShadowGrid &grid, int i, int j) { return j + i * cells_v(grid); }
 
-bool locate_in_cells(const ShadowGrid &grid, const float q[3], int &hint, CellPlace &place) {
+bool locate_in_cells(const ShadowGrid &grid, const float q[3], int &hint, CellPlace &place,
+                     GridVector *start) {
     if (!grid_has_cells(grid)) return false;
     const int cell_count = cells_u(grid) * cells_v(grid);
-    const int start = std::clamp(hint, 0, cell_count - 1);
-    if (!walk(grid, load(q), start / cells_v(grid), start % cells_v(grid), kWalkSteps,
-              WalkEnd::kInsideOnly, place))
-        return false;
+    const int first = std::clamp(hint, 0, cell_count - 1);
+    Vec guess = start ? *start : kCellMiddle;
+    const bool found = walk(grid, load(q), first / cells_v(grid), first % cells_v(grid), kWalkSteps,
+                            WalkEnd::kInsideOnly, place, guess);
+    if (start) *start = guess;
+    if (!found) return false;
     hint = grid_cell_index(grid, place.i, place.j);
     return true;
 }
@@ -261,7 +268,8 @@ bool locate_around_column(const ShadowGrid &grid, const float q[3], int i, int j
         for (int dj = 0; dj >= -1; --dj) {
             const int ci = std::clamp(i + di, 0, cells_u(grid) - 1);
             const int cj = std::clamp(j + dj, 0, cells_v(grid) - 1);
-            if (walk(grid, load(q), ci, cj, kWalkSteps, WalkEnd::kEdgeToo, place)) return true;
+            Vec guess = kCellMiddle;
+            if (walk(grid, load(q), ci, cj, kWalkSteps, WalkEnd::kEdgeToo, place, guess)) return true;
         }
     }
     return false;

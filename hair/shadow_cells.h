@@ -19,6 +19,9 @@ struct CellPlace {
     bool inside = false;
 };
 
+// Where a placement in a cell starts without a better guess: its middle.
+constexpr GridVector kCellMiddle{0.5, 0.5, 0.5};
+
 // True when the grid has cells: at least two columns in each direction, prepared.
 bool grid_has_cells(const ShadowGrid &grid);
 
@@ -27,8 +30,10 @@ int grid_cell_index(const ShadowGrid &grid, int i, int j);
 
 // Places q in the grid, starting from the cell `hint` names and walking towards q; `hint` is
 // left naming the cell found. False when no cell could be found that way (a cell too distorted
-// to place the point in, or q too far from the hinted cell).
-bool locate_in_cells(const ShadowGrid &grid, const float q[3], int &hint, CellPlace &place);
+// to place the point in, or q too far from the hinted cell). `start`, when given, is where in the
+// hinted cell the placement begins (else the cell's middle); it is left at the place found.
+bool locate_in_cells(const ShadowGrid &grid, const float q[3], int &hint, CellPlace &place,
+                     GridVector *start = nullptr);
 
 // The same search starting from the cells around column (i, j).
 bool locate_around_column(const ShadowGrid &grid, const float q[3], int i, int j,

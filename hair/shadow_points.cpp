@@ -219,9 +219,12 @@ struct SmoothPlace {
     // Found inside a cell from the hint: searching again from the hint it leaves gives this place
     // again. Any other answer may change when searched for again.
     bool settled = false;
+    bool from_hint = false;  // found by walking from the hinted cell
 };
 
-SmoothPlace locate_smooth(const float point[3], int p, int &hint) {
+// `start`, when given, is where in the hinted cell the placement begins, and is left at the
+// placement found there.
+SmoothPlace locate_smooth(const float point[3], int p, int &hint, GridVector *start = nullptr) {
     const ShadowModel &model = shadow_model();
     if (p < 0 || p >= static_cast<int>(model.grids.size())) return {};
     const ShadowGrid &grid = model.grids[size_t(p)];
@@ -232,8 +235,9 @@ SmoothPlace locate_smooth(const float point[3], int p, int &hint) {
     // The hint names a cell; a search that loses its way starts again at the nearest point.
     SmoothPlace found;
     found.grid = &grid;
-    if (locate_in_cells(grid, point, hint, found.cell)) {
+    if (locate_in_cells(grid, point, hint, found.cell, start)) {
         found.in_cell = true;
+        found.from_hint = true;
         found.settled = found.cell.inside;
         return found;
     }
@@ -265,10 +269,14 @@ float shadow_smooth(const float point[3], int light_index, int p, int &hint) {
     return smooth_value(locate_smooth(point, p, hint), point, light_index);
 }
 
-void shadow_smooth_lights(const float point[3], int p, int &hint, std::span<float> values) {
-    // A place that is not settled is searched for again from the hint it left, light by light,
-    // so that every light gets exactly what a query of its own gives.
-    // Lights the grid has no values for get 0 without a search, as their own queries do.
+namespace {
+
+// Both forms of the query for all lights: a place that is not settled is searched for again from
+// the hint it left, light by light, so that every light gets exactly what a query of its own
+// gives. Lights the grid has no values for get 0 without a search, as their own queries do.
+// `start` as for locate_smooth. Returns whether the last search placed the point in the cell
+// the hint named, or one it walked to from there.
+bool smooth_lights(const float point[3], int p, int &hint, GridVector *start, std::span<float> values) {
     const ShadowModel &model = shadow_model();
     const bool has_grid = p >= 0 && p < static_cast<int>(model.grids.size());
     const size_t lights = has_grid ? size_t(std::max(model.grids[size_t(p)].light_count, 0)) : 0;
@@ -278,9 +286,33 @@ void shadow_smooth_lights(const float point[3], int p, int &hint, std::span<floa
             values[l] = 0.0f;
             continue;
         }
-        if (l == 0 || !found.settled) found = locate_smooth(point, p, hint);
+        if (l == 0 || !found.settled) found = locate_smooth(point, p, hint, start);
         values[l] = smooth_value(found, point, int(l));
     }
+    return found.from_hint;
+}
+
+}  // namespace
+
+void shadow_smooth_lights(const float point[3], int p, int &hint, std::span<float> values) {
+    smooth_lights(point, p, hint, nullptr, values);
+}
+
+void shadow_smooth_lights(const float point[3], int p, HairShadowHint &hint, std::span<float> values) {
+    // The points of a hair are evenly spaced along a smooth curve: the next place is about as far
+    // on from the last as the last was from the one before.
+    GridVector start = kCellMiddle;
+    if (hint.placed >= 2) {
+        const GridVector &last = hint.place[0], &before = hint.place[1];
+        start = {2 * last.x - before.x, 2 * last.y - before.y, 2 * last.z - before.z};
+    } else if (hint.placed == 1) {
+        start = hint.place[0];
+    }
+    const int cell = hint.cell;
+    const bool placed = smooth_lights(point, p, hint.cell, &start, values);
+    hint.placed = !placed ? 0 : hint.cell == cell && hint.placed >= 1 ? 2 : 1;
+    hint.place[1] = hint.place[0];
+    hint.place[0] = start;
 }
 
 int shadow_smooth_hint(int p, float u, float v) {

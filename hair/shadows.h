@@ -106,6 +106,19 @@ float shadow_smooth(const float point[3], int light_index, int p, int &hint);
 // light in turn with the same hint: a point found inside a cell is placed only once.
 void shadow_smooth_lights(const float point[3], int p, int &hint, std::span<float> values);
 
+// The hint of the smooth queries along one hair: the cell the last point was found in and the
+// places there of the last points found in it. Placing the next point starts from those places
+// instead of the cell's middle: the points of a hair lie close together, so the placement
+// settles in fewer steps, on the same place.
+struct HairShadowHint {
+    int cell = 0;
+    int placed = 0;         // how many of the places hold points found in `cell` (0 to 2)
+    GridVector place[2]{};  // (a, b, c) as CellPlace counts them: the last point's, the one before
+};
+
+// shadow_smooth_lights for the next point of a hair, carrying the hair's hint.
+void shadow_smooth_lights(const float point[3], int p, HairShadowHint &hint, std::span<float> values);
+
 // A starting hint for the smooth queries of a hair whose root lies at fractional (u, v) of
 // surface p: the queries of one hair then depend on that hair alone.
 int shadow_smooth_hint(int p, float u, float v);

@@ -97,6 +97,7 @@ int batch_render(const CommandLine &line, const BatchHooks &hooks) {
 
     read_fur_data(1);
     display_settings()->use_opengl = 1;
+    if (hooks.exact_tubes) display_settings()->exact_tubes = true;
     if (hooks.export_hairs) {
         run.render_xres = kExportTargetSize;
         run.render_yres = kExportTargetSize;

@@ -41,6 +41,8 @@ struct BatchHooks {
     // The memory the render may need, in bytes; unset: the machine's default. A render estimated
     // to need more is refused before any hair grows.
     std::optional<int64_t> max_memory;
+    // Set: the hairs are drawn as the exact tubes (the display setting exact_tubes) for the run.
+    bool exact_tubes = false;
 };
 
 // Renders the frames the command line asks for (else the play range) from the loaded scene,

@@ -8,6 +8,7 @@
 #include "furdata/display_settings.h"
 #include "host/globals.h"
 #include "host/number_text.h"
+#include "platform/processors.h"
 
 namespace vellimor {
 namespace {
@@ -15,8 +16,6 @@ namespace {
 // Window sizes from FUR_SIZE are taken only strictly inside these bounds.
 constexpr int kMinWindowSize = 400;
 constexpr int kMaxWindowSize = 4096;
-// The system assumes one processor.
-constexpr int kActualProcessors = 1;
 constexpr int kSlowTextureSearchRange = 5000;
 
 struct FileCloser {
@@ -44,18 +43,20 @@ void read_window_size(const char *text) {
     if (window_size_ok(y)) c.window_y = y;
 }
 
+// Every core the process may use, unless FUR_MAX_PROC asks for another count.
 void read_processor_count(const char *text) {
     Config &c = config();
-    c.processors = 1;
+    const int actual = platform::available_processors();
+    c.processors = actual;
     c.processors_given = text != nullptr;
     if (text) {
         int n = leading_int(text);
         if (n < 1) n = 1;
-        if (n > kActualProcessors) {
+        if (n > actual) {
             std::fprintf(stderr,
                          "Warning: number of processors: %d set to more than the actual number of "
                          "processors:%d\n",
-                         n, kActualProcessors);
+                         n, actual);
         }
         c.processors = n;
     }
@@ -146,6 +147,13 @@ void read_fur_switches() {
     if (std::getenv("FUR_USE_IRIS_GL")) {
         std::fprintf(stderr, "Using IrisGL drawing mode\n");
         settings->use_opengl = 0;
+    }
+    // Today's tube drawing, byte for byte, for anyone comparing with pictures made before the
+    // ribbons; in the designer and `vellimor -b` as in `vellimor-host render --exact-tubes`.
+    settings->exact_tubes = false;
+    if (std::getenv("FUR_EXACT_TUBES")) {
+        std::fprintf(stderr, "Drawing hairs as exact tubes\n");
+        settings->exact_tubes = true;
     }
     settings->move_mouse = 1;
     if (std::getenv("FUR_DONT_MOVE_MOUSE")) {

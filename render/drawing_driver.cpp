@@ -69,8 +69,8 @@ bool draw_sorted(PolygonList &list, int mode, bool alpha, int frame) {
         draw_hair_lines(list);
         return true;
     }
-    std::optional<HairVertexReuse> reuse;  // the antialiasing passes draw the same list again
-    if (antialiases(mode)) reuse.emplace();
+    std::optional<HairDrawingReuse> reuse;  // the antialiasing and alpha passes draw the list again
+    if (antialiases(mode) || alpha) reuse.emplace(antialiases(mode));
     return draw_polygons_with_alpha(list, mode, alpha, frame) != 0;
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "furdata/display_settings.h"
 #include "furdata/field_bounds.h"
 #include "furdata/patch_data.h"
 #include "hair/placement.h"
@@ -22,18 +23,21 @@ namespace {
 constexpr int64_t kRootBytes = sizeof(HairRoot) + sizeof(HairDynamics);
 constexpr int64_t kStrandBytes = sizeof(HairStrand);
 constexpr int64_t kPolygonBytes = sizeof(HairPoint *) + 8;
-// The antialiasing passes keep the vertices of the drawn polygons (eight corners of position and
-// colour each), up to an eighth of the machine's memory.
+// The antialiasing passes keep what the first pass prepared: the exact tubes the vertices of the
+// drawn polygons (eight corners of position and colour each), up to an eighth of the machine's
+// memory; the ribbons the bands' lists of polygons (a polygon in one or two bands).
 constexpr int64_t kKeptVertexBytes = 8 * 7 * sizeof(float);
 constexpr int64_t kKeptVertexShare = 8;
+constexpr int64_t kKeptBandBytes = 2 * sizeof(uint32_t);
 // What the count above does not see (the allocator's slack, the driver's own buffers): a quarter
 // more, from peaks measured against the estimate.
 constexpr int64_t kUnseenShare = 4;
 // A hair written to a curve or mesh file keeps its own copy of every point, and a list of them.
 constexpr int64_t kExportPointBytes = sizeof(HairExportPoint);
 constexpr int64_t kExportHairBytes = 24;
-// The target's colour and depth, the alpha image and the software accumulation (4 floats).
-constexpr int64_t kTargetBytesPerPixel = 4 + 4 + 1 + 16;
+// The target's colour and depth, the alpha image, the software accumulation (4 floats) and the
+// ribbons' copy of colour and depth.
+constexpr int64_t kTargetBytesPerPixel = 4 + 4 + 1 + 16 + 4 + 4;
 // The area is measured on a grid of the surface's own cells, within these bounds per direction.
 constexpr int kMinAreaSteps = 16, kMaxAreaSteps = 64;
 
@@ -120,8 +124,12 @@ FrameMemory estimate_frame_memory(int width, int height, bool exporting, bool an
         }
     }
     if (antialiased) {
-        const int64_t kept = polygons > INT64_MAX / 4 / kKeptVertexBytes ? INT64_MAX / 4 : polygons * kKeptVertexBytes;
-        estimate.bytes = std::min(estimate.bytes + std::min(kept, physical_memory() / kKeptVertexShare), INT64_MAX / 2);
+        const DisplaySettings *settings = display_settings();
+        const bool tubes = settings && settings->exact_tubes;
+        const int64_t per_polygon = tubes ? kKeptVertexBytes : kKeptBandBytes;
+        int64_t kept = polygons > INT64_MAX / 4 / per_polygon ? INT64_MAX / 4 : polygons * per_polygon;
+        if (tubes) kept = std::min(kept, physical_memory() / kKeptVertexShare);
+        estimate.bytes = std::min(estimate.bytes + kept, INT64_MAX / 2);
     }
     estimate.bytes += estimate.bytes / kUnseenShare;
     return estimate;

@@ -242,12 +242,12 @@ void HairShading::begin_surface(const PatchData &r, const DisplaySettings &s,
     surface = surface_index;
     lit.assign(l.size(), 0.0f);
     shadowed.assign(l.size(), 0.0f);
-    shadow_hint = 0;
+    shadow_hint = HairShadowHint{};
 }
 
 void HairShading::begin_hair(const HairRoot &hair_root) {
     root = &hair_root;
-    shadow_hint = shadow_smooth_hint(surface, hair_root.u, hair_root.v);
+    shadow_hint = HairShadowHint{shadow_smooth_hint(surface, hair_root.u, hair_root.v)};
 }
 
 void shade_hair_point(HairShading &shading, int i, const float p[3], const float direction[3],

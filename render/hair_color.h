@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "furdata/patch_data.h"
+#include "hair/shadows.h"
 
 namespace vellimor {
 
@@ -61,7 +62,7 @@ struct HairShading {
     const HairRoot *root = nullptr;
     std::vector<float> lit;       // one per light
     std::vector<float> shadowed;  // one per light
-    int shadow_hint = 0;          // carried between the smooth shadow queries of one hair
+    HairShadowHint shadow_hint;  // carried between the smooth shadow queries of one hair
 
     // Prepares for a new surface (sizes the factors to the light count).
     void begin_surface(const PatchData &r, const DisplaySettings &s,

@@ -18,6 +18,7 @@
 #include "host/status.h"
 #include "platform/key_state.h"
 #include "render/frame_render.h"
+#include "render/hair_ribbons.h"
 
 namespace vellimor {
 namespace {
@@ -153,7 +154,7 @@ struct GlBuffer {
     GlBuffer &operator=(GlBuffer &&) = delete;
 };
 
-// Vertex buffers kept between drawings of one list while a HairVertexReuse lives: the filled
+// Vertex buffers kept between drawings of one list while a HairDrawingReuse lives: the filled
 // batches from the first on, up to the budget, for one list and alpha flag.
 struct KeptVertices {
     int reusers = 0;
@@ -350,10 +351,14 @@ float vector_length(const float v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[
 
 void set_hair_vertex_path(HairVertexPath path) { vertex_path() = path; }
 
-HairVertexReuse::HairVertexReuse() { ++kept_vertices().reusers; }
+HairDrawingReuse::HairDrawingReuse(bool vertices) : vertices_(vertices) {
+    if (vertices_) ++kept_vertices().reusers;
+    keep_hair_ribbon_bands(true);
+}
 
-HairVertexReuse::~HairVertexReuse() {
-    if (--kept_vertices().reusers == 0) kept_vertices().forget();
+HairDrawingReuse::~HairDrawingReuse() {
+    if (vertices_ && --kept_vertices().reusers == 0) kept_vertices().forget();
+    keep_hair_ribbon_bands(false);
 }
 HairVertexPath hair_vertex_path() { return vertex_path(); }
 
@@ -378,23 +383,19 @@ void draw_hair_lines(const PolygonList &list) {
 int draw_hair_polygons(const PolygonList &list, bool alpha) {
     const DisplaySettings *settings = display_settings();
     const bool opengl = !settings || settings->use_opengl != 0;
-    int result = 1;
     // The drawing driver's culling, set again here: the alpha and antialiasing passes draw the
     // scene (which turns culling off) before the hairs, and every path must draw the same faces.
     glEnable(GL_CULL_FACE);
     glCullFace(opengl ? GL_BACK : GL_FRONT);
-    if (opengl) {
-        if (alpha) prepare_alpha_background();
+    if (alpha) prepare_alpha_background();
+    if (!opengl) progress_stage(alpha ? 3 : 2, int(list.size()));
+    int result = 1;
+    if (!(settings && settings->exact_tubes) && hair_ribbons_fit_current_state())
+        result = draw_hair_ribbons(list, alpha);
+    else if (opengl)
         result = draw_pattern(list, kTube, GL_QUAD_STRIP, alpha);
-    } else {
-        if (alpha) {
-            prepare_alpha_background();
-            progress_stage(3, int(list.size()));
-        } else {
-            progress_stage(2, int(list.size()));
-        }
+    else
         result = draw_pattern(list, kIrisQuads, GL_QUADS, alpha);
-    }
     glFlush();
     return result;
 }

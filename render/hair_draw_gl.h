@@ -12,16 +12,20 @@ enum class HairVertexPath { kImmediate, kVertexArrays };
 void set_hair_vertex_path(HairVertexPath path);
 HairVertexPath hair_vertex_path();
 
-// While one lives, the vertices of the polygons drawn through vertex arrays are kept (up to a
-// memory budget) and a later drawing of the same sorted list (the antialiasing passes) draws
-// them again instead of filling them anew. The drawing driver holds one while it draws one
-// sorted list; the list must not change meanwhile.
-class HairVertexReuse {
+// While one lives, what a drawing of a sorted list prepares is kept for a later drawing of the
+// same list (the antialiasing passes, the alpha pass): the bands the ribbons were placed in and,
+// when `vertices` is set, the tubes' vertices (up to a memory budget; worth it only where the same
+// colours are drawn again, as by the antialiasing passes). The drawing driver holds one while it
+// draws one sorted list more than once; the list must not change meanwhile.
+class HairDrawingReuse {
 public:
-    HairVertexReuse();
-    ~HairVertexReuse();
-    HairVertexReuse(const HairVertexReuse &) = delete;
-    HairVertexReuse &operator=(const HairVertexReuse &) = delete;
+    explicit HairDrawingReuse(bool vertices);
+    ~HairDrawingReuse();
+    HairDrawingReuse(const HairDrawingReuse &) = delete;
+    HairDrawingReuse &operator=(const HairDrawingReuse &) = delete;
+
+private:
+    bool vertices_;
 };
 
 // One line per polygon from its first to its second point, as wide as 50 thicknesses.

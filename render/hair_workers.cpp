@@ -5,13 +5,14 @@
 #include <vector>
 
 #include "host/globals.h"
+#include "platform/processors.h"
 
 namespace vellimor {
 
 int hair_worker_count() {
     const Config &c = config();
     if (c.processors_given) return std::max(1, c.processors);
-    return std::max(1, int(std::thread::hardware_concurrency()));
+    return platform::available_processors();
 }
 
 bool for_each_chunk(std::size_t count, std::size_t chunk, int workers,

@@ -9,7 +9,7 @@
 
 namespace vellimor {
 
-// Workers for hair work: FUR_MAX_PROC when it is set, else every core of the machine.
+// Workers for hair work: FUR_MAX_PROC when it is set, else every core the process may use.
 int hair_worker_count();
 
 // Runs work(worker, first, end) over [0, count) in chunks of `chunk` items on `workers` threads

@@ -2,10 +2,13 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <vector>
 
+#include "host/globals.h"
 #include "render/pic_file.h"
 
 namespace vellimor {
@@ -75,6 +78,9 @@ std::string describe_pixel_format(const platform::PixelFormatInfo &f) {
 
 bool offscreen_target_create(int width, int height, OffscreenKind kind) {
     offscreen_target_destroy();
+    // Mesa's software rasteriser starts a thread per core when its first context is made; a
+    // processor count asked for holds for it too, unless its own setting says otherwise.
+    if (config().processors_given) setenv("LP_NUM_THREADS", std::to_string(std::max(1, config().processors)).c_str(), 0);
     platform::OffscreenFailure failure;
     if (!offscreen_target_size_supported(width, height)) {
         failure.message = "Failed to create DIBSection\n";

@@ -136,6 +136,7 @@ std::vector<std::string> chunk_render_arguments(const CommandLine &line, const R
     if (options.has_antialias) a.insert(a.end(), {"--aa", std::to_string(options.antialias)});
     if (options.alpha) a.emplace_back("--alpha");
     if (options.all_persistent) a.emplace_back("--all-persistent");
+    if (options.exact_tubes) a.emplace_back("--exact-tubes");
     if (!options.output.empty()) a.insert(a.end(), {"--output", options.output});
     if (options.max_memory > 0) a.insert(a.end(), {"--max-memory", std::to_string(options.max_memory)});
     a.insert(a.end(), {"--format", format_name(options.format)});

@@ -315,6 +315,7 @@ int run_render(const CommandLine &line) {
         warn_of_frames_outside_play_range(frames);
         warn_of_moving_surfaces(frames, fur_frame);
     };
+    hooks.exact_tubes = options.exact_tubes;
     render_frame_list(hooks, frames, fur_frame);
     if (options.max_memory > 0) hooks.max_memory = options.max_memory;
     keep_float_pictures(options.format == PictureFormat::exr);

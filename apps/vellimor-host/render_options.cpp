@@ -26,6 +26,9 @@ constexpr const char *kUsage =
     "  --alpha                    render the alpha plane (hair coverage)\n"
     "  --all-persistent           regrow every surface's hairs at each frame (moving surfaces;\n"
     "                             else only surfaces marked presistant_rebuild)\n"
+    "  --exact-tubes              draw hairs as four-sided tubes, the pictures of earlier versions\n"
+    "                             byte for byte (default: camera-facing ribbons, within a level or\n"
+    "                             two of them and several times faster)\n"
     "  --output DIR/NAME          frames become DIR/NAME.0001.png ...; #### or %04d in NAME places\n"
     "                             the number (DIR/shot_####.png); DIR is made when missing\n"
     "                             (default: DATABASE/RENDER_PICTURES/SCENE)\n"
@@ -222,6 +225,10 @@ bool parse_option(const std::string &option, OptionReader &in, RenderOptions &o)
     }
     if (option == "--all-persistent") {
         o.all_persistent = true;
+        return true;
+    }
+    if (option == "--exact-tubes") {
+        o.exact_tubes = true;
         return true;
     }
     if (option == "--help" || option == "-h") {

@@ -21,6 +21,7 @@ struct RenderOptions {
     int antialias = 0;
     bool alpha = false;
     bool all_persistent = false;  // every surface regrows its hairs at each frame
+    bool exact_tubes = false;     // hairs as tubes instead of ribbons
     std::string output;  // DIR/NAME; empty: DATABASE/RENDER_PICTURES/SCENE
     PictureFormat format = PictureFormat::png;
     bool help = false;

@@ -1,13 +1,16 @@
-// vellimor-pic: looks into PIC pictures and converts them to and from PNG.
+// vellimor-pic: looks into PIC pictures, converts them to and from PNG, and compares two pictures.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "render/atomic_file.h"
 #include "render/pic_file.h"
+#include "render/picture_difference.h"
 #include "render/png_image.h"
 
 namespace vellimor {
@@ -22,8 +25,9 @@ void print_usage(std::FILE *out) {
                  "usage: %s info FILE\n"
                  "       %s to-png IN.pic OUT.png\n"
                  "       %s from-png IN.png OUT.pic\n"
+                 "       %s compare A B [SIDE_BY_SIDE.png]\n"
                  "       %s --help | --version\n",
-                 kProgram, kProgram, kProgram, kProgram);
+                 kProgram, kProgram, kProgram, kProgram, kProgram);
 }
 
 int usage() {
@@ -122,6 +126,75 @@ int png_to_pic_unguarded(const std::string &in, const std::string &out) {
     return 0;
 }
 
+// A PNG (told by its signature) or PIC picture as RGBA pixels, top row first.
+bool read_picture(const std::string &path, RgbaPixels *pixels, std::string *error) {
+    std::vector<uint8_t> file;
+    if (!read_whole_file(path, &file, error)) return false;
+    static constexpr uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G'};
+    if (file.size() >= sizeof kPngSignature && std::equal(kPngSignature, std::end(kPngSignature), file.begin()))
+        return png_decode(file, kPicMaxDimension, pixels, error);
+    const std::unique_ptr<PicImage> picture = pic_decode(file.data(), file.size(), error);
+    if (!picture) return false;
+    pixels->width = picture->width;
+    pixels->height = picture->height;
+    pixels->rgba.assign(picture->pixel_count() * 4, 0);
+    for (int c = 0; c < kPicChannelCount; ++c) {
+        if (!picture->has_plane(c)) continue;
+        const std::vector<uint8_t> &plane = picture->planes[c];
+        for (size_t i = 0; i < picture->pixel_count(); ++i) pixels->rgba[i * 4 + size_t(c)] = plane[i];
+    }
+    return true;
+}
+
+// Amplifies differences so that a level or two shows.
+constexpr int kDifferenceGain = 8;
+
+// A beside B beside their difference (times kDifferenceGain), as an RGB PNG.
+int write_side_by_side(const RgbaPixels &a, const RgbaPixels &b, const std::string &out) {
+    std::string error;
+    AtomicFileWriter output;
+    if (!output.open(out, &error)) return fail(out, error);
+    const auto fill_row = [&](int y, uint8_t *row) {
+        for (int x = 0; x < a.width; ++x) {
+            const size_t i = (size_t(y) * size_t(a.width) + size_t(x)) * 4;
+            for (int c = 0; c < 3; ++c) {
+                const int delta = std::abs(int(a.rgba[i + size_t(c)]) - int(b.rgba[i + size_t(c)]));
+                row[size_t(x) * 3 + size_t(c)] = a.rgba[i + size_t(c)];
+                row[size_t(a.width + x) * 3 + size_t(c)] = b.rgba[i + size_t(c)];
+                row[size_t(2 * a.width + x) * 3 + size_t(c)] = uint8_t(std::min(255, delta * kDifferenceGain));
+            }
+        }
+        return true;
+    };
+    const auto write_bytes = [&output](const uint8_t *data, size_t size) { return output.write(data, size); };
+    if (!png_write_rows(3 * a.width, a.height, false, fill_row, write_bytes, &error) && !error.empty())
+        return fail(out, error);
+    if (!output.commit(&error)) return fail(out, error);
+    return 0;
+}
+
+// Prints how far two pictures differ (and draws them side by side when asked); status 0 when
+// they picture the same frame within the bounds.
+int compare_unguarded(const std::string &a_path, const std::string &b_path, const std::string &side_by_side) {
+    RgbaPixels a, b;
+    std::string error;
+    if (!read_picture(a_path, &a, &error)) return fail(a_path, error);
+    if (!read_picture(b_path, &b, &error)) return fail(b_path, error);
+    if (a.width != b.width || a.height != b.height)
+        return fail(b_path, "is " + std::to_string(b.width) + " x " + std::to_string(b.height) + ", not " +
+                                std::to_string(a.width) + " x " + std::to_string(a.height));
+    const PictureDifference d = picture_difference(a.rgba, b.rgba, a.width, a.height);
+    std::printf("mean absolute difference: R %.3f G %.3f B %.3f\n", d.mean[0], d.mean[1], d.mean[2]);
+    std::printf("largest %dx%d block difference: R %.3f G %.3f B %.3f (block at %d, %d from the top left)\n",
+                kDifferenceBlock, kDifferenceBlock, d.worst_block[0], d.worst_block[1], d.worst_block[2],
+                d.worst_block_x, d.worst_block_y);
+    if (!side_by_side.empty() && write_side_by_side(a, b, side_by_side) != 0) return kExitFailure;
+    const bool same = d.equivalent();
+    std::printf("%s (bounds: mean %.1f, block %.1f)\n", same ? "equivalent" : "different",
+                kEquivalentMeanDifference, kEquivalentBlockDifference);
+    return same ? 0 : kExitFailure;
+}
+
 // Memory that runs out anywhere in a command ends it with one line, never an abort.
 template <class Command>
 int guarded(const std::string &path, Command command) {
@@ -140,6 +213,9 @@ int pic_to_png(const std::string &in, const std::string &out) {
 }
 int png_to_pic(const std::string &in, const std::string &out) {
     return guarded(in, [&] { return png_to_pic_unguarded(in, out); });
+}
+int compare(const std::string &a, const std::string &b, const std::string &side_by_side) {
+    return guarded(a, [&] { return compare_unguarded(a, b, side_by_side); });
 }
 
 }  // namespace
@@ -160,5 +236,7 @@ int main(int argc, char **argv) {
     if (args.size() == 2 && args[0] == "info") return show_info(args[1]);
     if (args.size() == 3 && args[0] == "to-png") return pic_to_png(args[1], args[2]);
     if (args.size() == 3 && args[0] == "from-png") return png_to_pic(args[1], args[2]);
+    if ((args.size() == 3 || args.size() == 4) && args[0] == "compare")
+        return compare(args[1], args[2], args.size() == 4 ? args[3] : "");
     return usage();
 }

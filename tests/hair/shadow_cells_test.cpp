@@ -117,5 +117,23 @@ TEST_F(SphereShadows, TheAnswerDoesNotDependOnWhereTheSearchStarts) {
     }
 }
 
+// Hairs from roots all over the sphere, leaning and crossing cells: each point placed from where
+// the hair's last points were gives what a fresh query from the root's cell gives.
+TEST_F(SphereShadows, AHairsPointsPlacedFromTheLastOnesAnswerAsFreshQueries) {
+    for (double u = 0.05; u < 4.0; u += 0.23) {
+        for (double v = 0.05; v < 2.0; v += 0.31) {
+            HairShadowHint hint{shadow_smooth_hint(0, float(u / 4), float(v / 2))};
+            for (int i = 0; i <= 8; ++i) {
+                float q[3];
+                above(u + 0.02 * i, v - 0.015 * i, kHairLength * 1.2f * float(i) / 8.0f, q);
+                float carried = -1.0f;
+                shadow_smooth_lights(q, 0, hint, std::span<float>(&carried, 1));
+                int fresh = shadow_smooth_hint(0, float(u / 4), float(v / 2));
+                EXPECT_NEAR(carried, shadow_smooth(q, 0, 0, fresh), 1e-5f) << u << " " << v << " point " << i;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vellimor

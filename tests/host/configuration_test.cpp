@@ -5,9 +5,12 @@
 
 #include <functional>
 #include <fstream>
+#include <optional>
+#include <string>
 
 #include "furdata/display_settings.h"
 #include "host/globals.h"
+#include "platform/processors.h"
 #include "support/test_env.h"
 
 namespace vellimor {
@@ -41,40 +44,47 @@ protected:
 // Each case sets variables on top of the previous case's and expects what is printed and kept.
 struct SwitchCase {
     std::vector<std::pair<const char *, const char *>> set;
-    const char *printed;  // nullptr: not looked at
+    std::optional<std::string> printed;  // nullopt: not looked at
     std::function<bool()> kept;
 };
 
+// What a run prints about its processors: every core it may use, unless FUR_MAX_PROC says.
+std::string running_on(int processors) {
+    return processors == 1 ? "Running on 1 processor\n" : "Running on " + std::to_string(processors) + " processors\n";
+}
+
 TEST_F(FurSwitches, EverySwitchWithGoodAndBadValues) {
-    const char *one = "Running on 1 processor\n";
+    const int actual = platform::available_processors();
+    const std::string every = running_on(actual), more = std::to_string(actual + 1);
     const SwitchCase cases[] = {
         {{{"FUR_USE_IRIS_GL", ""}, {"FUR_DONT_MOVE_MOUSE", "0"}, {"FUR_NO_BACKUP", "yes"}},
-         "Using IrisGL drawing mode\nMoving mouse disabled\nNo backup files will be saved\nRunning on 1 processor\n",
+         "Using IrisGL drawing mode\nMoving mouse disabled\nNo backup files will be saved\n" + every,
          [] { return display_settings()->use_opengl == 0 && display_settings()->move_mouse == 0 && config().backup == 0; }},
-        {{{"FUR_BACKUP_INTERVAL", "0.5"}}, nullptr, [] { return config().backup_interval == 0.5f; }},
-        {{{"FUR_BACKUP_INTERVAL", "-3"}}, nullptr, [] { return config().backup_interval == 0.5f; }},
-        {{{"FUR_BACKUP_INTERVAL", "0"}}, nullptr, [] { return config().backup_interval == 0.5f; }},
-        {{{"FUR_BACKUP_INTERVAL", "junk"}}, nullptr, [] { return config().backup_interval == 0.5f; }},
+        {{{"FUR_BACKUP_INTERVAL", "0.5"}}, std::nullopt, [] { return config().backup_interval == 0.5f; }},
+        {{{"FUR_BACKUP_INTERVAL", "-3"}}, std::nullopt, [] { return config().backup_interval == 0.5f; }},
+        {{{"FUR_BACKUP_INTERVAL", "0"}}, std::nullopt, [] { return config().backup_interval == 0.5f; }},
+        {{{"FUR_BACKUP_INTERVAL", "junk"}}, std::nullopt, [] { return config().backup_interval == 0.5f; }},
         {{{"FUR_USE_IRIS_GL", nullptr}, {"FUR_DONT_MOVE_MOUSE", nullptr}, {"FUR_NO_BACKUP", nullptr},
           {"FUR_SIZE", "300, 800"}},
-         "New size 0x800\nRunning on 1 processor\n", [] { return config().window_x == 0 && config().window_y == 800; }},
-        {{{"FUR_SIZE", "1024,4096"}}, "New size 1024x800\nRunning on 1 processor\n", nullptr},
-        {{{"FUR_SIZE", "4095"}}, nullptr, [] { return config().window_x == 4095 && config().window_y == 800; }},
+         "New size 0x800\n" + every, [] { return config().window_x == 0 && config().window_y == 800; }},
+        {{{"FUR_SIZE", "1024,4096"}}, "New size 1024x800\n" + every, nullptr},
+        {{{"FUR_SIZE", "4095"}}, std::nullopt, [] { return config().window_x == 4095 && config().window_y == 800; }},
         // Huge numbers clamp, never overflow.
-        {{{"FUR_SIZE", "99999999999999999999, 401"}}, nullptr,
+        {{{"FUR_SIZE", "99999999999999999999, 401"}}, std::nullopt,
          [] { return config().window_x == 4095 && config().window_y == 401; }},
-        {{{"FUR_SIZE", "1280x1024"}}, "New size 1280x1024\nRunning on 1 processor\n", nullptr},  // as "New size" writes it
-        {{{"FUR_SIZE", nullptr}, {"FUR_MAX_PROC", "2"}},
-         "Warning: number of processors: 2 set to more than the actual number of processors:1\nRunning on 2 processors\n",
-         [] { return config().processors == 2 && config().multiprocessor == 1; }},
-        {{{"FUR_MAX_PROC", "-4"}}, one, [] { return config().processors == 1 && config().multiprocessor == 0; }},
+        {{{"FUR_SIZE", "1280x1024"}}, "New size 1280x1024\n" + every, nullptr},  // as "New size" writes it
+        // Every core the process may use, unless FUR_MAX_PROC says; a warning above that count.
+        {{{"FUR_SIZE", nullptr}}, every, [actual] { return config().processors == actual; }},
+        {{{"FUR_MAX_PROC", more.c_str()}},
+         "Warning: number of processors: " + more + " set to more than the actual number of processors:" +
+             std::to_string(actual) + "\n" + running_on(actual + 1),
+         [actual] { return config().processors == actual + 1 && config().multiprocessor == 1; }},
+        {{{"FUR_MAX_PROC", "-4"}}, running_on(1), [] { return config().processors == 1 && config().multiprocessor == 0; }},
         {{{"FUR_MAX_PROC", nullptr}, {"FUR_TEXTURE_SEARCH_RANGE", "0"}},
-         "Running on 1 processor\nWarning: texture_search_range set to 0, this MUST be a positive integer. It's been "
-         "changed to 1\n",
+         every + "Warning: texture_search_range set to 0, this MUST be a positive integer. It's been changed to 1\n",
          [] { return config().texture_search_range == 1; }},
         {{{"FUR_TEXTURE_SEARCH_RANGE", "6000"}},
-         "Running on 1 processor\nWarning: texture_search_range set to 6000, this can slow down texture-searches (but "
-         "will work)\n",
+         every + "Warning: texture_search_range set to 6000, this can slow down texture-searches (but will work)\n",
          [] { return config().texture_search_range == 6000; }},
     };
     int n = 0;

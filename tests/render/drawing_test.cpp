@@ -231,6 +231,7 @@ TEST_F(Drawing, VertexArraysDrawTheSamePixelsAsImmediateMode) {
     // The arrays draw each quad as two triangles: the same pixels only if they are the two
     // triangles OpenGL makes of the quad, corners in the same order. With antialiasing the later
     // passes draw the vertices the first pass filled; the alpha pass fills its own.
+    display_settings()->exact_tubes = true;
     for (int level : {0, 2}) {
         display_settings()->antialias_level = level;
         for (int use_opengl : {1, 0}) {
@@ -255,7 +256,7 @@ TEST_F(Drawing, VertexArraysDrawTheSamePixelsAsImmediateMode) {
 TEST(HairPolygons, IndexedTrianglesDrawExactlyTheQuadsOfEveryStyle) {
     constexpr int kSide = 256;
     ASSERT_TRUE(offscreen_target_create(kSide, kSide, OffscreenKind::PixMap));
-    display_settings_create();
+    display_settings_create().exact_tubes = true;
     Random48 random(11, 12, 13);
     auto unit = [&] { return float(random.next()) * 2.0f - 1.0f; };
     std::vector<HairPoint> points(2 * 30000);

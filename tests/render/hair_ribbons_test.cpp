@@ -1,0 +1,218 @@
+// The ribbons: their rasteriser draws each pixel of a shared edge once, they picture random
+// hairs within the equivalence bounds of the exact tubes, and they draw the same bytes on any
+// number of cores.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "furdata/display_settings.h"
+#include "hair/random_generators.h"
+#include "host/globals.h"
+#include "render/hair_draw_gl.h"
+#include "render/hair_ribbons.h"
+#include "render/offscreen_target.h"
+#include "render/picture_difference.h"
+#include "render/triangle_raster.h"
+
+namespace vellimor {
+namespace {
+
+// Half-transparent triangles that tile a square and a fan around one centre: a pixel drawn by
+// two of them would be blended twice.
+TEST(TriangleRaster, TilesDrawEveryPixelOnceAndNothingBeyond) {
+    constexpr int kSide = 40;
+    std::vector<uint8_t> rgba(kSide * kSide * 4, 100);
+    std::vector<float> depth(kSide * kSide, 1.0f);
+    RasterTarget target{0, 0, kSide, kSide, rgba.data(), depth.data()};
+    auto corner = [](float x, float y) { return RasterVertex{x, y, 0.5f, 1.0f, {1.0f, 0.0f, 0.0f, 0.5f}}; };
+    // A square of two triangles, opposite windings, on fractional corners.
+    const RasterVertex a = corner(2.3f, 3.7f), b = corner(17.6f, 2.2f), c = corner(18.4f, 17.5f), d = corner(1.5f, 16.1f);
+    raster_triangle(a, b, c, target, 0, kSide);
+    raster_triangle(a, d, c, target, 0, kSide);
+    // An octagon of eight triangles around (29.5, 29.5), the centre on a pixel centre.
+    const RasterVertex centre = corner(29.5f, 29.5f);
+    for (int k = 0; k < 8; ++k) {
+        const float t0 = float(k) * 0.785398f, t1 = float(k + 1) * 0.785398f;
+        raster_triangle(centre, corner(29.5f + 8.0f * std::cos(t0), 29.5f + 8.0f * std::sin(t0)),
+                        corner(29.5f + 8.0f * std::cos(t1), 29.5f + 8.0f * std::sin(t1)), target, 0, kSide);
+    }
+    int once = 0, other = 0;
+    for (size_t i = 0; i < rgba.size(); i += 4) {
+        if (rgba[i] == 100 && rgba[i + 1] == 100) continue;  // not drawn
+        if (rgba[i] == 178 && rgba[i + 1] == 50 && rgba[i + 2] == 50) ++once;  // red blended over grey once
+        else ++other;
+    }
+    EXPECT_EQ(other, 0);
+    // The areas: 223 pixels of the square and 181 of the octagon.
+    EXPECT_NEAR(once, 223 + 181, 10);
+}
+
+// Hairs of random shapes and colours, some half-transparent, in a 256 x 256 view: eight segments
+// each, side and normal vectors across the hair as the hair geometry makes them.
+class RandomHairs : public ::testing::Test {
+protected:
+    static constexpr int kSide = 256;
+    void SetUp() override {
+        ASSERT_TRUE(offscreen_target_create(kSide, kSide, OffscreenKind::PixMap));
+        display_settings_create();
+        Random48 random(3, 5, 7);
+        auto unit = [&] { return float(random.next()) * 2.0f - 1.0f; };
+        constexpr int kHairs = 3000, kSegments = 8;
+        points.resize(size_t(kHairs) * (kSegments + 1));
+        for (int h = 0; h < kHairs; ++h) {
+            HairPoint *p = &points[size_t(h) * (kSegments + 1)];
+            float position[3] = {unit(), unit(), unit()}, direction[3] = {unit(), unit(), unit()};
+            const float thickness = 0.002f + 0.004f * float(random.next());
+            const float alpha = random.next() < 0.3 ? 0.5f : 1.0f;
+            // Colours blend from root to tip, as the colour keys make them; some above 1.
+            float root[3], tip[3];
+            for (int c = 0; c < 3; ++c) {
+                root[c] = float(random.next()) * 1.2f;
+                tip[c] = float(random.next()) * 1.2f;
+            }
+            for (int i = 0; i <= kSegments; ++i) {
+                for (int c = 0; c < 3; ++c) direction[c] += 0.3f * unit();
+                const float length = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] +
+                                               direction[2] * direction[2]);
+                // Side across the hair and the view, normal across the hair and the side.
+                float side[3] = {direction[1], -direction[0], 0.0f}, normal[3];
+                const float side_length = std::hypot(side[0], side[1]);
+                normal[0] = direction[1] * side[2] - direction[2] * side[1];
+                normal[1] = direction[2] * side[0] - direction[0] * side[2];
+                normal[2] = direction[0] * side[1] - direction[1] * side[0];
+                const float normal_length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+                for (int c = 0; c < 3; ++c) {
+                    p[i].position[c] = position[c];
+                    p[i].side[c] = thickness * side[c] / side_length;
+                    p[i].normal[c] = thickness * normal[c] / normal_length;
+                    position[c] += 0.04f * direction[c] / length;
+                }
+                const float t = float(i) / kSegments;
+                for (int c = 0; c < 3; ++c) p[i].color[c] = root[c] + t * (tip[c] - root[c]);
+                p[i].color[3] = alpha;
+                p[i].eye_distance = 0.0f;
+                if (i < kSegments) {
+                    p[i].next = &p[i + 1];
+                    list.push_back(&p[i]);
+                }
+            }
+        }
+    }
+    void TearDown() override {
+        config() = Config{};
+        display_settings_free();
+        offscreen_target_destroy();
+    }
+
+    // The list drawn in a perspective view with the batch render's state, over a background
+    // whose alpha is a quarter, the view moved by (dx, dy) pixels as antialiasing moves it; the
+    // pixels read back.
+    std::vector<uint8_t> draw(bool exact, bool alpha, const PolygonList &drawn, float dx = 0.0f, float dy = 0.0f) {
+        display_settings()->exact_tubes = exact;
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        const double pixel = 1.0 / kSide;  // the frustum is 1 wide at the near plane
+        glFrustum(-0.5 - dx * pixel, 0.5 - dx * pixel, -0.5 - dy * pixel, 0.5 - dy * pixel, 1.0, 10.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glTranslatef(0.0f, 0.0f, -3.0f);
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glClearColor(0.1f, 0.2f, 0.3f, 0.25f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        EXPECT_EQ(draw_hair_polygons(drawn, alpha), 1);
+        std::vector<uint8_t> rgba(size_t(kSide) * kSide * 4);
+        glReadPixels(0, 0, kSide, kSide, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        return rgba;
+    }
+
+    std::vector<HairPoint> points;
+    PolygonList list;
+};
+
+TEST_F(RandomHairs, RibbonsPictureTheTubesWithinTheBounds) {
+    for (bool alpha : {false, true}) {
+        const auto tubes = draw(true, alpha, list), ribbons = draw(false, alpha, list);
+        const auto background = draw(false, alpha, {});
+        const PictureDifference d = picture_difference(tubes, ribbons, kSide, kSide);
+        EXPECT_TRUE(d.equivalent()) << "alpha " << alpha << ": mean " << d.mean[0] << " " << d.mean[1] << " "
+                                    << d.mean[2] << ", block " << d.worst_block[0] << " " << d.worst_block[1]
+                                    << " " << d.worst_block[2];
+        size_t drawn = 0, differing = 0;
+        for (size_t i = 0; i < tubes.size(); i += 4) {
+            drawn += ribbons[i] != background[i];
+            differing += tubes[i] != ribbons[i];
+        }
+        EXPECT_GT(drawn, size_t(kSide * kSide / 4)) << "alpha " << alpha;
+        EXPECT_GT(differing, 0u) << "the ribbons were drawn, not the tubes";
+    }
+}
+
+TEST_F(RandomHairs, RibbonsAreTheSameBytesOnAnyNumberOfCores) {
+    config().processors_given = true;
+    config().processors = 1;
+    const auto one = draw(false, false, list);
+    for (int cores : {2, 5}) {
+        config().processors = cores;
+        EXPECT_TRUE(draw(false, false, list) == one) << cores << " cores";
+    }
+}
+
+// The bands kept from a first pass serve the next passes, jittered by up to a pixel across, and
+// the alpha pass: the same bytes as bands placed anew; a view that moves further places anew.
+TEST_F(RandomHairs, KeptBandsDrawTheBytesOfBandsPlacedAnew) {
+    struct Pass {
+        float dx, dy;
+        bool alpha;
+    };
+    const Pass passes[] = {{0.45f, -0.3f, false}, {-0.5f, 0.5f, false}, {0.0f, 0.0f, true}, {3.0f, -2.0f, false}};
+    std::vector<std::vector<uint8_t>> fresh;
+    for (const Pass &p : passes) fresh.push_back(draw(false, p.alpha, list, p.dx, p.dy));
+    const HairDrawingReuse reuse(false);
+    for (size_t k = 0; k < fresh.size(); ++k)
+        EXPECT_TRUE(draw(false, passes[k].alpha, list, passes[k].dx, passes[k].dy) == fresh[k]) << "pass " << k;
+}
+
+// Long hairs through the camera's plane to behind the camera, and far beside the view: the
+// ribbons are clipped where the tubes are. (A hair cut by the near plane at a grazing angle
+// shows its tube's ridge along the cut, which a ribbon has not.)
+TEST_F(RandomHairs, RibbonsAreClippedWhereTheTubesAre) {
+    std::vector<HairPoint> wild(2 * 400);
+    PolygonList crossing;
+    Random48 random(9, 8, 7);
+    auto unit = [&] { return float(random.next()) * 2.0f - 1.0f; };
+    for (size_t k = 0; k < wild.size(); k += 2) {
+        HairPoint &a = wild[k], &b = wild[k + 1];
+        const float from[3] = {4.0f * unit(), 4.0f * unit(), 2.5f * unit()};
+        const float to[3] = {2.0f * from[0] + unit(), 2.0f * from[1] + unit(), 4.0f};
+        for (int c = 0; c < 3; ++c) {
+            a.position[c] = from[c];
+            b.position[c] = to[c];
+        }
+        // Across the segment: any unit vector with no part along it, times the thickness.
+        const float d[3] = {to[0] - from[0], to[1] - from[1], to[2] - from[2]};
+        const float side[3] = {d[1], -d[0], 0.0f}, length = std::hypot(d[0], d[1]);
+        for (int c = 0; c < 3; ++c) {
+            a.side[c] = b.side[c] = 0.02f * side[c] / length;
+            a.normal[c] = b.normal[c] = c == 2 ? 0.02f : 0.0f;
+            a.color[c] = b.color[c] = 0.9f;
+        }
+        a.color[3] = b.color[3] = 1.0f;
+        a.next = &b;
+        crossing.push_back(&a);
+    }
+    const auto tubes = draw(true, false, crossing), ribbons = draw(false, false, crossing);
+    size_t drawn = 0, differing = 0;
+    for (size_t i = 0; i < ribbons.size(); i += 4) {
+        drawn += ribbons[i] == 230;
+        differing += std::abs(int(tubes[i]) - int(ribbons[i])) > 32;
+    }
+    EXPECT_GT(drawn, size_t(kSide * kSide / 20));
+    EXPECT_LT(differing, drawn / 50);
+}
+
+}  // namespace
+}  // namespace vellimor
