@@ -164,7 +164,7 @@ TEST_F(CurvesExport, TheLayersAndCurvesHoldTheHairsTheRendererDraws) {
     // A single frame has no time samples.
     host("export-curves", {"--frames", "3", path("new/one.usda")});
     const std::string one = test::slurp(path("new/one.usda"));
-    EXPECT_EQ(one.find("timeSamples"), std::string::npos);
+    EXPECT_FALSE(test::contains(one, "timeSamples"));
     ASSERT_EQ(read_usd(one).size(), 3u);
     for (const UsdPrim &prim : read_usd(one)) EXPECT_EQ(prim.samples.at("points").count(kDefaultTime), 1u);
 

@@ -83,8 +83,8 @@ TEST_F(RenderCommand, WritesTheBatchPicturesIntoPaddedFilesWithALogOfWholeLines)
     }
     EXPECT_EQ(r.out, base + ".0001.pic\n" + base + ".0001.png\n" + base + ".0002.pic\n" + base + ".0002.png\n");
     // A log file holds whole lines: one per stage and per frame, no carriage returns.
-    EXPECT_EQ(r.err.find('\r'), std::string::npos);
-    EXPECT_EQ(stand_alone.err.find('\r'), std::string::npos);
+    EXPECT_FALSE(test::contains(r.err, "\r"));
+    EXPECT_FALSE(test::contains(stand_alone.err, "\r"));
     EXPECT_TRUE(test::contains(r.err, "Building hairs on: Square\n")) << r.err;
     EXPECT_TRUE(test::contains(r.err, "Frame 2 written (2 of 2): " + base + ".0002.pic " + base + ".0002.png\n"));
     EXPECT_TRUE(std::regex_match(last_line(r.err), std::regex("2 frames in [0-9.]+ s \\([0-9.]+ s a frame\\) \u2192 " +
