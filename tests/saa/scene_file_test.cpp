@@ -223,11 +223,12 @@ TEST(SceneFile, TemporariesOfKilledSavesAreRemovedButNotThoseBeingWritten) {
     EXPECT_TRUE(fs::exists(young));
 }
 
-TEST(UserData, BlocksReadBackWithTheirSizeAndAnHonestSwapFlag) {
+// Blocks read back with their size and an honest swap flag, and survive a save and a load.
+TEST(UserData, BlocksKeepTheirSizeBytesAndByteOrderThroughSaveAndLoad) {
     TempDatabase db;
     ASSERT_EQ(db.load_text(scene_with_models(kTwoModels)), SAA_OK) << last_error();
-    SAA_Elem b = model_named(db.scene, "B");
-    int size = -1;
+    SAA_Elem a = model_named(db.scene, "A"), b = model_named(db.scene, "B");
+    int size = -1, count = 0;
     short swap = -1;
     void *data = nullptr;
     ASSERT_EQ(SAA_modelAllocUserData(&db.scene, &b, "Big", &size, &swap, &data), SAA_OK);
@@ -240,22 +241,14 @@ TEST(UserData, BlocksReadBackWithTheirSizeAndAnHonestSwapFlag) {
     int value = 0;
     std::memcpy(&value, data, 4);
     EXPECT_EQ(value, 1);
-}
 
-TEST(UserData, SurvivesSaveAndLoadWithItsByteOrder) {
-    TempDatabase db;
-    ASSERT_EQ(db.load_text(scene_with_models(kTwoModels)), SAA_OK);
-    SAA_Elem a = model_named(db.scene, "A");
     const unsigned char fresh[3] = {1, 2, 3};
     ASSERT_EQ(SAA_modelSetUserData(&db.scene, &a, "Fresh", 3, 0, fresh), SAA_OK);
     ASSERT_EQ(SAA_modelSetUserData(&db.scene, &a, "Empty", 0, 0, nullptr), SAA_OK);
     ASSERT_EQ(SAA_sceneSave(&db.database, &db.scene), SAA_OK) << last_error();
     ASSERT_EQ(db.load("test"), SAA_OK) << last_error();
     a = model_named(db.scene, "A");
-    SAA_Elem b = model_named(db.scene, "B");
-    int size = 0, count = 0;
-    short swap = 0;
-    void *data = nullptr;
+    b = model_named(db.scene, "B");
     ASSERT_EQ(SAA_modelAllocUserData(&db.scene, &a, "Fresh", &size, &swap, &data), SAA_OK);
     ASSERT_EQ(size, 3);
     EXPECT_EQ(0, std::memcmp(data, fresh, 3));
