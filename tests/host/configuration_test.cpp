@@ -89,20 +89,10 @@ TEST_F(FurSwitches, EverySwitchWithGoodAndBadValues) {
     };
     int n = 0;
     for (const SwitchCase &c : cases) {
-        for (const auto &[name, value] : c.set) {
-            if (value) {
-                env.set(name, value);
-            } else {
-                env.unset(name);
-            }
-        }
+        for (const auto &[name, value] : c.set) value ? env.set(name, value) : env.unset(name);
         const std::string printed = apply();
-        if (c.printed) {
-            EXPECT_EQ(printed, c.printed) << "case " << n;
-        }
-        if (c.kept) {
-            EXPECT_TRUE(c.kept()) << "case " << n;
-        }
+        if (c.printed) EXPECT_EQ(printed, c.printed) << "case " << n;
+        if (c.kept) EXPECT_TRUE(c.kept()) << "case " << n;
         ++n;
     }
 }

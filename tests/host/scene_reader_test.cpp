@@ -110,16 +110,13 @@ TEST_F(SceneReader, PatchExtentsByTypeAndClosedFlag) {
     read_fur_data(0);
     const SceneState &s = scene_state();
     ASSERT_EQ(s.patches.size(), 4u);
-    EXPECT_EQ(s.patches[0]->surfacetype, 1);
-    EXPECT_FLOAT_EQ(s.patches[0]->nbPointsU, 8.0f);
-    EXPECT_FLOAT_EQ(s.patches[0]->nbPointsV, 5.0f);
-    EXPECT_FLOAT_EQ(s.patches[1]->nbPointsU, 2.0f);  // trunc(6/3 + 0.5)
-    EXPECT_FLOAT_EQ(s.patches[1]->nbPointsV, 3.0f);  // linear closed: n - 1 + 1
-    EXPECT_FLOAT_EQ(s.patches[2]->nbPointsU, 2.0f);
-    EXPECT_FLOAT_EQ(s.patches[2]->nbPointsV, 1.0f);
-    EXPECT_EQ(s.patches[3]->surfacetype, 10);
-    EXPECT_FLOAT_EQ(s.patches[3]->nbPointsU, 2.5f);
-    EXPECT_FLOAT_EQ(s.patches[3]->nbPointsV, 4.0f);
+    // Closed B-spline n; Bézier trunc((n - 1) / 3 + 0.5), linear closed n - 1 + 1; cardinal n - 3.
+    const float extents[4][2] = {{8, 5}, {2, 3}, {2, 1}, {2.5f, 4}};
+    for (size_t p = 0; p < 4; ++p) {
+        EXPECT_EQ(s.patches[p]->surfacetype, p == 3 ? 10 : 1) << p;
+        EXPECT_FLOAT_EQ(s.patches[p]->nbPointsU, extents[p][0]) << p;
+        EXPECT_FLOAT_EQ(s.patches[p]->nbPointsV, extents[p][1]) << p;
+    }
     EXPECT_EQ(s.patches[3]->name, "Nurbs");
 }
 
