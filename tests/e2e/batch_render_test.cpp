@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <numeric>
 #include <set>
 
 #include "support/program_test.h"
@@ -130,9 +131,9 @@ TEST_F(BatchRender, StepsThroughTheRangeIntoNamedFramesOfTheAskedSize) {
     EXPECT_GT(hair_pixels(*p), 0);
 }
 
-// One scene rendered plainly, with the alpha pass, on the pixmap target and antialiased: the
-// plain render judged on its own, the others against it.
-TEST_F(BatchRender, DrawsLitFurAndEveryTargetAndPassAgrees) {
+// One scene rendered plainly, with the alpha pass, on the pixmap target, antialiased and casting
+// shadows: the plain render judged on its own, the others against it.
+TEST_F(BatchRender, DrawsLitFurAndEveryTargetPassAndShadowAgrees) {
     auto p = render("plain");
     ASSERT_TRUE(p);
     EXPECT_EQ(p->width, 64);
@@ -182,6 +183,40 @@ TEST_F(BatchRender, DrawsLitFurAndEveryTargetAndPassAgrees) {
     EXPECT_TRUE(contains(last_err, "Use PixMap\n"));
     EXPECT_LT(differing(*p, *pixmap, {kPicRed}, 8), int(p->pixel_count()) / 50);
     EXPECT_GT(hair_pixels(*pixmap), int(pixmap->pixel_count()) / 5);
+
+    // Shadowed fur is darker where it is deep. Sums of red over the pixels that show fur in the
+    // plain render, row by row; the camera looks down at the square: the far rows show tips, the
+    // near edge shows the fur's depth.
+    FurSceneOptions casting;
+    casting.casts_shadow = true;
+    auto shadowed = render("shadowed", {}, casting);
+    ASSERT_TRUE(shadowed);
+    ASSERT_EQ(p->pixel_count(), shadowed->pixel_count());
+    std::vector<long> plain_rows, shadowed_rows;
+    for (int y = 0; y < p->height; ++y) {
+        long lit = 0, dark = 0;
+        for (int x = 0; x < p->width; ++x) {
+            const size_t i = at(*p, x, y);
+            if (p->red()[i] <= 40) continue;
+            lit += p->red()[i];
+            dark += shadowed->red()[i];
+        }
+        if (lit == 0) continue;
+        plain_rows.push_back(lit);
+        shadowed_rows.push_back(dark);
+    }
+    ASSERT_GE(plain_rows.size(), 9u);
+    auto band = [](const std::vector<long> &rows, size_t from, size_t to) {
+        return std::accumulate(rows.begin() + long(from), rows.begin() + long(to), 0L);
+    };
+    const size_t rows = plain_rows.size(), third = rows / 3;
+    // Row 0 of a picture is its top row: the near edge, where the deep fur shows, comes last.
+    const size_t near = rows - third;
+    EXPECT_LT(band(shadowed_rows, near, rows), band(plain_rows, near, rows) * 8 / 10);
+    EXPECT_LT(band(shadowed_rows, 0, rows), band(plain_rows, 0, rows) * 95 / 100);
+    // The far rows, mostly tips, stay nearly as lit, and nothing turns black.
+    EXPECT_GT(band(shadowed_rows, 0, third), band(plain_rows, 0, third) * 85 / 100);
+    EXPECT_GT(band(shadowed_rows, near, rows), band(plain_rows, near, rows) / 4);
 }
 
 TEST_F(BatchRender, ShadedAndTexturedSurfacesShowWithoutHairsAndNoLightsLightFromTheCamera) {
@@ -264,43 +299,6 @@ TEST_F(BatchRender, AntialiasingSmoothsTheEdgesOfTheSameHairs) {
         level += a[i];
     }
     EXPECT_LT(difference, level * 0.05);
-}
-
-TEST_F(BatchRender, ShadowedFurIsDarkerWhereItIsDeep) {
-    FurSceneOptions casting;
-    casting.casts_shadow = true;
-    auto plain = render("plain"), shadowed = render("shadowed", {}, casting);
-    ASSERT_TRUE(plain && shadowed);
-    ASSERT_EQ(plain->pixel_count(), shadowed->pixel_count());
-    // Sums of red over the pixels that show fur in the plain render, row by row. The camera
-    // looks down at the square: the far rows show tips, the near edge shows the fur's depth.
-    std::vector<long> plain_rows, shadowed_rows;
-    for (int y = 0; y < plain->height; ++y) {
-        long p = 0, q = 0;
-        for (int x = 0; x < plain->width; ++x) {
-            const size_t i = at(*plain, x, y);
-            if (plain->red()[i] <= 40) continue;
-            p += plain->red()[i];
-            q += shadowed->red()[i];
-        }
-        if (p == 0) continue;
-        plain_rows.push_back(p);
-        shadowed_rows.push_back(q);
-    }
-    ASSERT_GE(plain_rows.size(), 9u);
-    auto band = [](const std::vector<long> &rows, size_t from, size_t to) {
-        long sum = 0;
-        for (size_t r = from; r < to; ++r) sum += rows[r];
-        return sum;
-    };
-    const size_t rows = plain_rows.size(), third = rows / 3;
-    // Row 0 of a picture is its top row: the near edge, where the deep fur shows, comes last.
-    const size_t near = rows - third;
-    EXPECT_LT(band(shadowed_rows, near, rows), band(plain_rows, near, rows) * 8 / 10);
-    EXPECT_LT(band(shadowed_rows, 0, rows), band(plain_rows, 0, rows) * 95 / 100);
-    // The far rows, mostly tips, stay nearly as lit, and nothing turns black.
-    EXPECT_GT(band(shadowed_rows, 0, third), band(plain_rows, 0, third) * 85 / 100);
-    EXPECT_GT(band(shadowed_rows, near, rows), band(plain_rows, near, rows) / 4);
 }
 
 }  // namespace

@@ -11,25 +11,20 @@
 #include "host/globals.h"
 #include "host/scene.h"
 #include "saa/saa.h"
-#include "support/test_env.h"
-#include "render/pic_file.h"
-#include "support/run_program.h"
-#include "support/paths.h"
+#include "support/program_test.h"
 
 namespace vellimor {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kWidth = 160, kHeight = 120;
-
-class DenseFurRender : public ::testing::Test {
+class DenseFurRender : public test::ProgramTest {
 protected:
     // The demo database with fur only on the sphere: an even coat (combed, without randomness,
     // curl or pull, in one colour) casting smooth shadows, so that brightness across the
     // picture changes only with the light.
     fs::path write_even_coat(int hairs_per_unit) {
-        const fs::path database = fs::path(work.path()) / "furball";
+        const fs::path database = path("furball");
         fs::copy(test::demo_database(), database, fs::copy_options::recursive);
         run_state().run_mode = kRunModeStandAlone;
         SAA_InitInternal("", 0, "SDKv1.71.6");
@@ -68,18 +63,11 @@ protected:
     }
 
     std::unique_ptr<PicImage> render(const fs::path &database) {
-        const test::ProgramResult r = test::run_program(
-            "vellimor",
-            {"-b", "-d", database.string(), "-s", "furball", "-n", "1", "1", "1", "-S",
-             std::to_string(kWidth), std::to_string(kHeight), "-o", "dense"},
-            {{"TEMP", work.path()}, {"SI_LOCATION", std::nullopt}, {"FUR_LOCATION", "/fur"},
-             {"DISPLAY", std::nullopt}, {"VELLIMOR_PLUGIN", std::nullopt}},
-            work.path());
+        const test::ProgramResult r = on_scene("vellimor", "", database.string(), "furball",
+                                               {"-b", "-n", "1", "1", "1", "-S", "160", "120", "-o", "dense"});
         EXPECT_EQ(r.status, 0) << r.err;
-        return pic_read_file(work.path() + "/dense.1.pic");
+        return picture("dense.1.pic");
     }
-
-    test::TempDir work;
 };
 
 float brightness(PicImage &picture, int x, int y) {

@@ -1,8 +1,10 @@
-// The ribbons against the exact tubes through `vellimor-host render`: the demo and a dense fur
-// sphere picture the same frames within the bounds, with and without antialiasing; the tubes
-// stay the same bytes on any number of cores and in chunks.
+// The demo through `vellimor-host render`: the ribbons picture the frames of the exact tubes within
+// the bounds, on the demo and a dense fur sphere, with and without antialiasing; frames split
+// safely, a chunk and processes of several threads giving the bytes of one run of one thread
+// (hairs are grown and shaded on every thread, the antialiasing passes drawn by all).
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -19,12 +21,13 @@ protected:
     void SetUp() override { database = demo_copy(); }
 
     // Renders into NAME.NNNN.png and returns the file of each frame asked for.
-    std::vector<std::string> render(const std::string &name, std::vector<std::string> args, const std::vector<int> &frames,
-                                    const std::string &cores = "", test::Environment env = {}) {
+    std::vector<std::string> render(const std::string &name, std::vector<std::string> args,
+                                    const std::vector<int> &frames, const std::string &cores = "",
+                                    test::Environment env = {}) {
         args.insert(args.end(), {"--output", path(name)});
         if (!cores.empty()) env["FUR_MAX_PROC"] = cores;
-        const test::ProgramResult r = on_scene("vellimor-host", "render", database, "furball", args, env);
-        EXPECT_EQ(r.status, 0) << r.err;
+        last = on_scene("vellimor-host", "render", database, "furball", args, env);
+        EXPECT_EQ(last.status, 0) << last.err;
         std::vector<std::string> files;
         for (int frame : frames) {
             char suffix[32];
@@ -48,7 +51,8 @@ protected:
         }
     }
     // The tubes' and the ribbons' pictures of the same frames, each pair within the bounds.
-    void expect_equivalent(const std::string &name, const std::vector<std::string> &args, const std::vector<int> &frames) {
+    void expect_equivalent(const std::string &name, const std::vector<std::string> &args,
+                           const std::vector<int> &frames) {
         std::vector<std::string> exact = args;
         exact.emplace_back("--exact-tubes");
         const auto tubes = render(name + "-tubes", exact, frames), ribbons = render(name + "-ribbons", args, frames);
@@ -66,6 +70,7 @@ protected:
     }
 
     std::string database;
+    test::ProgramResult last;
 };
 
 TEST_F(RibbonRender, DemoAndDenseSphereRibbonsPictureTheTubes) {
@@ -76,17 +81,31 @@ TEST_F(RibbonRender, DemoAndDenseSphereRibbonsPictureTheTubes) {
                           {1});
 }
 
-TEST_F(RibbonRender, TubesAreTheSameBytesOnEveryCoreCountAndInChunks) {
-    const std::vector<std::string> args = {"--exact-tubes", "--size", "96", "72", "--aa", "1", "--frames", "1", "2"};
-    const auto one = render("one", args, {1, 2}, "1");
-    ASSERT_GT(one[0].size(), 1000u);
-    EXPECT_TRUE(render("three", args, {1, 2}, "3") == one);
-    std::vector<std::string> chunked = args;
-    chunked.insert(chunked.end(), {"--jobs", "2"});
-    EXPECT_TRUE(render("chunks", chunked, {1, 2}) == one);
-    // The FUR_ switch asks for the same tubes wherever the option cannot be given.
-    const std::vector<std::string> switched(args.begin() + 1, args.end());
-    EXPECT_TRUE(render("switch", switched, {1, 2}, "1", {{"FUR_EXACT_TUBES", "1"}}) == one);
+TEST_F(RibbonRender, AChunkAndProcessesOfSeveralThreadsGiveTheBytesOfOneRun) {
+    const std::vector<std::string> size = {"--size", "96", "72", "--aa", "1", "--frames"};
+    const auto with = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), size.begin(), size.end());
+        return more;
+    };
+    const auto whole = render("whole", with({"1", "6", "--threads", "1"}), {1, 2, 3, 4, 5, 6});
+    ASSERT_GT(whole[0].size(), 1000u);
+    EXPECT_TRUE(render("jobs", with({"1", "6", "--jobs", "2", "--threads", "3"}), {1, 2, 3, 4, 5, 6}) == whole);
+    EXPECT_TRUE(test::contains(last.err, "by 2 processes")) << last.err;
+    EXPECT_TRUE(test::contains(last.err, "Running on 3 processors")) << last.err;
+    // Every written file is listed once on stdout, whichever process wrote it.
+    for (int f = 1; f <= 6; ++f) EXPECT_EQ(test::count(last.out, path("jobs.000" + std::to_string(f) + ".png\n")), 1u);
+    // The chunk grows its fur where the whole run does and draws, but does not save, the frame
+    // before its first.
+    EXPECT_TRUE(render("chunk", with({"4", "6"}), {4, 5, 6}) == std::vector(whole.begin() + 3, whole.end()));
+    EXPECT_TRUE(test::contains(last.err, "Pre-roll: frame 3 drawn, not saved")) << last.err;
+    EXPECT_FALSE(std::filesystem::exists(path("chunk.0003.png")));
+
+    // The exact tubes too, and the FUR_ switch asks for them wherever the option cannot be given.
+    const auto one = render("one", with({"1", "2", "--exact-tubes"}), {1, 2}, "1");
+    EXPECT_NE(one[0], whole[0]);
+    EXPECT_TRUE(render("three", with({"1", "2", "--exact-tubes"}), {1, 2}, "3") == one);
+    EXPECT_TRUE(render("chunks", with({"1", "2", "--exact-tubes", "--jobs", "2"}), {1, 2}) == one);
+    EXPECT_TRUE(render("switch", with({"1", "2"}), {1, 2}, "1", {{"FUR_EXACT_TUBES", "1"}}) == one);
 }
 
 }  // namespace

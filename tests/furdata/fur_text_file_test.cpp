@@ -198,52 +198,68 @@ TEST_F(FurTextFile, LineErrorsWithTheirMessages) {
     }
 }
 
-TEST_F(FurTextFile, MalformedLineInsideAnObjectIsReportedAndSkipped) {
-    const FetchOutcome o = fetch_text("OBJECT 1 ball\n\tsub_res_u 3\n\tsub_res_v = 4\n\n"
-                                      "\tCOLORKEY 0 0\nEND\n");
-    EXPECT_TRUE(o.ok);
-    EXPECT_EQ(record->sub_res_v, 4);
-    EXPECT_EQ(record->sub_res_u, 10);
-    const std::string m = messages();
-    // The malformed line is named by its first word; a line without words has none.
-    EXPECT_NE(m.find("ERROR: Fetch OBJECT wrong command sub_res_u, 9\n"), std::string::npos) << m;
-    EXPECT_NE(m.find("ERROR: Fetch OBJECT wrong command , 8\n"), std::string::npos) << m;
-    EXPECT_NE(m.find("ERROR: Fetch OBJECT wrong command COLORKEY, 3\n"), std::string::npos) << m;
-    fetch_text("OBJECT 1 ball\n\tTEXTUREKEY 0\n\t\tu 0.5\n\t\tv = 0.25\n\tEND\nEND\n");
-    EXPECT_EQ(record->texture_keys.front().v, 0.25f);
-    EXPECT_NE(messages().find("ERROR: Fetch TEXTURE wrong command u, 9\n"), std::string::npos) << messages();
-}
-
-TEST_F(FurTextFile, LongLinesAreMalformedNotSplit) {
-    // The tail of a long line would read as a setting of its own if the line were split.
+// Damaged lines and blocks are reported; the reading goes on where it can, and what was read
+// before stays.
+TEST_F(FurTextFile, DamagedLinesAndBlocksAreReportedAndTheRestIsRead) {
+    using Value = std::pair<double (*)(PatchData &), double>;
+#define V(expr, value) Value{[](PatchData &r) { return double(r.expr); }, value}
     const std::string long_line = "\tlength_map_res = " + std::string(500, '0') + "7 sub_res_u = 3";
-    const FetchOutcome o = fetch_text("OBJECT 1 ball\n" + long_line + "\nEND\n");
-    EXPECT_TRUE(o.ok);
-    EXPECT_EQ(record->length_map_res, 50);
-    EXPECT_EQ(record->sub_res_u, 10);
-    EXPECT_NE(messages().find("ERROR: Fetch Error: line longer than 511 characters\n"),
-              std::string::npos);
-    // 511 characters are still a line.
     const std::string fits = "sub_res_v = 4" + std::string(511 - 13, ' ');
-    fetch_text("OBJECT 1 ball\n" + fits + "\nEND\n");
-    EXPECT_EQ(record->sub_res_v, 4);
-}
-
-TEST_F(FurTextFile, UnknownKeysAndForeignObjectsAreIgnored) {
-    const FetchOutcome o = fetch_text(
-        "junk line here\nOBJECT 1 other\n\tsub_res_u = 3\nEND\nEND\n"
-        "OBJECT 1 ball\n\tno_such_key = 5\n\tsub_res_v = 6\n\tPICTURE nothing\n\t\ttileu = 4\n"
-        "\tEND\n\tsub_res_u = 9\nEND\n");
-    // "junk line here" has no "=": malformed at the top level, so nothing is read.
-    EXPECT_FALSE(o.ok);
-    EXPECT_EQ(o.objects, 0);
-
-    fetch_text("OBJECT 1 other\n\tsub_res_u = 3\nEND\nEND\n"
-               "OBJECT 1 ball\n\tno_such_key = 5\n\tsub_res_v = 6\n\tPICTURE nothing\n\t\ttileu = 4\n"
-               "\tEND\n\tsub_res_u = 9\nEND\n");
-    EXPECT_EQ(record->sub_res_v, 6);
-    // The unknown picture's END ends the object.
-    EXPECT_EQ(record->sub_res_u, 10);
+    const struct {
+        std::string text;
+        bool ok;
+        std::vector<Value> values;
+        std::vector<std::string> messages;
+    } cases[] = {
+        // The malformed line is named by its first word; a line without words has none.
+        {"OBJECT 1 ball\n\tsub_res_u 3\n\tsub_res_v = 4\n\n\tCOLORKEY 0 0\nEND\n", true, {V(sub_res_v, 4), V(sub_res_u, 10)},
+         {"ERROR: Fetch OBJECT wrong command sub_res_u, 9\n", "ERROR: Fetch OBJECT wrong command , 8\n",
+          "ERROR: Fetch OBJECT wrong command COLORKEY, 3\n"}},
+        {"OBJECT 1 ball\n\tTEXTUREKEY 0\n\t\tu 0.5\n\t\tv = 0.25\n\tEND\nEND\n", true, {V(texture_keys.front().v, 0.25)},
+         {"ERROR: Fetch TEXTURE wrong command u, 9\n"}},
+        // The tail of a long line would read as a setting of its own if the line were split; 511
+        // characters are still a line.
+        {"OBJECT 1 ball\n" + long_line + "\nEND\n", true, {V(length_map_res, 50), V(sub_res_u, 10)},
+         {"ERROR: Fetch Error: line longer than 511 characters\n"}},
+        {"OBJECT 1 ball\n" + fits + "\nEND\n", true, {V(sub_res_v, 4)}, {}},
+        // A line without "=" at the top level ends the reading.
+        {"junk line here\nOBJECT 1 ball\n\tsub_res_v = 6\nEND\n", false, {V(sub_res_v, 10)}, {}},
+        // Other surfaces' objects and unknown keys are passed over; an unknown picture's END ends the object.
+        {"OBJECT 1 other\n\tsub_res_u = 3\nEND\nEND\nOBJECT 1 ball\n\tno_such_key = 5\n\tsub_res_v = 6\n"
+         "\tPICTURE nothing\n\t\ttileu = 4\n\tEND\n\tsub_res_u = 9\nEND\n",
+         true, {V(sub_res_v, 6), V(sub_res_u, 10)}, {}},
+        // Too many texture keys, or one twice, end the object.
+        {"OBJECT 2 ball\n\tTEXTUREKEY 2\n\t\tu = 0.5\n\tEND\n\tsub_res_u = 3\nEND\n", true,
+         {V(texture_keys.front().u, -1), V(sub_res_u, 10)}, {"ERROR: TEXTUREKEY to many texture keys\n"}},
+        {"OBJECT 1 ball\n\tTEXTUREKEY 0\n\tEND\n\tTEXTUREKEY 0\n\t\tu = 0.5\n\tEND\n\tsub_res_u = 3\nEND\n", true,
+         {V(texture_keys.front().u, -1), V(sub_res_u, 10)}, {}},
+        // Colour keys out of range end the object; the rest of a texture key is read by the object
+        // reader, where v is no key, and the colour key's END ends the object.
+        {"OBJECT 1 ball\n\tsub_res_u = 3\n\tMAIN_COLORKEY 4 0\n\t\twhere = 0.5\n\tEND\n\tsub_res_v = 4\nEND\n", true,
+         {V(sub_res_u, 3), V(sub_res_v, 10)}, {"ERROR: MAIN_COLORKEY color_type\n"}},
+        {"OBJECT 1 ball\n\tsub_res_u = 3\n\tMAIN_COLORKEY -1 0\nEND\n", true, {V(sub_res_u, 3)},
+         {"ERROR: MAIN_COLORKEY color_type\n"}},
+        {"OBJECT 1 ball\n\tsub_res_u = 3\n\tMAIN_COLORKEY 0 20\n\tEND\n\tsub_res_v = 4\nEND\n", true,
+         {V(sub_res_u, 3), V(sub_res_v, 10)}, {"ERROR: MAIN_COLORKEY colorNr\n"}},
+        {"OBJECT 1 ball\n\tMAIN_COLORKEY 0 -5\nEND\n", true, {}, {"ERROR: MAIN_COLORKEY colorNr\n"}},
+        {"OBJECT 1 ball\n\tTEXTUREKEY 0\n\t\tu = 0.5\n\t\tCOLORKEY 7 0\n\t\t\tR = 0.5\n\t\tEND\n\t\tv = 0.25\n\tEND\n"
+         "\tsub_res_v = 4\nEND\n",
+         true, {V(texture_keys.front().u, 0.5), V(texture_keys.front().v, -1), V(sub_res_v, 10)},
+         {"ERROR: COLORKEY color_type\n"}},
+        {"OBJECT 1 ball\n\tTEXTUREKEY 0\n\t\tCOLORKEY 1 99\n\t\tEND\n\tEND\nEND\n", true, {}, {"ERROR: COLORKEY colorNr\n"}},
+        // Colour key counts out of range get the defaults.
+        {"OBJECT 1 ball\n\tnbColorKeys[0] = 20\n\tnbColorKeys[1] = -3\n\tnbColorKeys[3] = 4\nEND\n", true,
+         {V(nbColorKeys[0], 2), V(main_color_keys[0][1].where, 1), V(nbColorKeys[1], 1), V(nbColorKeys[3], 4)},
+         {"WARNING: #Colorkeys out of range, deleting keys\n"}},
+    };
+#undef V
+    for (const auto &c : cases) {
+        close_message_file();
+        open_message_file();
+        EXPECT_EQ(fetch_text(c.text).ok, c.ok) << c.text;
+        for (const auto &[value, expected] : c.values) EXPECT_EQ(value(*record), float(expected)) << c.text;
+        for (const std::string &m : c.messages) EXPECT_NE(messages().find(m), std::string::npos) << c.text << messages();
+    }
 }
 
 TEST_F(FurTextFile, CommentsArePassedOverAndDoubtfulSettingsNotedWithTheirLines) {
@@ -281,55 +297,6 @@ TEST_F(FurTextFile, CommentsArePassedOverAndDoubtfulSettingsNotedWithTheirLines)
     const FetchOutcome picture = fetch_text("OBJECT 1 ball\n\tPICTURE lenght_textures\n\tEND\nEND\n");
     ASSERT_EQ(picture.notices.size(), 1u);
     EXPECT_EQ(std::tie(picture.notices[0].line, picture.notices[0].key), std::make_tuple(2, std::string("lenght_textures")));
-}
-
-TEST_F(FurTextFile, TooManyTextureKeysEndTheObject) {
-    fetch_text("OBJECT 2 ball\n\tTEXTUREKEY 2\n\t\tu = 0.5\n\tEND\n\tsub_res_u = 3\nEND\n");
-    EXPECT_NE(messages().find("ERROR: TEXTUREKEY to many texture keys\n"), std::string::npos);
-    EXPECT_EQ(record->texture_keys.front().u, -1.0f);
-    EXPECT_EQ(record->sub_res_u, 10);
-
-    fetch_text("OBJECT 1 ball\n\tTEXTUREKEY 0\n\tEND\n\tTEXTUREKEY 0\n\t\tu = 0.5\n\tEND\n"
-               "\tsub_res_u = 3\nEND\n");
-    EXPECT_EQ(record->texture_keys.front().u, -1.0f);
-    EXPECT_EQ(record->sub_res_u, 10);
-}
-
-TEST_F(FurTextFile, OutOfRangeColorTypesAndIndices) {
-    struct Case {
-        const char *header;
-        const char *message;
-    } object_cases[] = {{"MAIN_COLORKEY 4 0", "MAIN_COLORKEY color_type"},
-                        {"MAIN_COLORKEY -1 0", "MAIN_COLORKEY color_type"},
-                        {"MAIN_COLORKEY 0 20", "MAIN_COLORKEY colorNr"},
-                        {"MAIN_COLORKEY 0 -5", "MAIN_COLORKEY colorNr"}};
-    for (const Case &c : object_cases) {
-        fetch_text(std::string("OBJECT 1 ball\n\tsub_res_u = 3\n\t") + c.header +
-                   "\n\t\twhere = 0.5\n\tEND\n\tsub_res_v = 4\nEND\n");
-        EXPECT_NE(messages().find(std::string("ERROR: ") + c.message + "\n"), std::string::npos);
-        EXPECT_EQ(record->sub_res_u, 3);   // read before: stays
-        EXPECT_EQ(record->sub_res_v, 10);  // the object reading ended
-    }
-    Case key_cases[] = {{"COLORKEY 7 0", "COLORKEY color_type"}, {"COLORKEY 1 99", "COLORKEY colorNr"}};
-    for (const Case &c : key_cases) {
-        fetch_text(std::string("OBJECT 1 ball\n\tTEXTUREKEY 0\n\t\tu = 0.5\n\t\t") + c.header +
-                   "\n\t\t\tR = 0.5\n\t\tEND\n\t\tv = 0.25\n\tEND\n\tsub_res_v = 4\nEND\n");
-        EXPECT_NE(messages().find(std::string("ERROR: ") + c.message + "\n"), std::string::npos);
-        EXPECT_EQ(record->texture_keys.front().u, 0.5f);
-        // The rest of the key is read by the object reader: v is no object key, and the
-        // colour key's END ends the object.
-        EXPECT_EQ(record->texture_keys.front().v, -1.0f);
-        EXPECT_EQ(record->sub_res_v, 10);
-    }
-}
-
-TEST_F(FurTextFile, ColorKeyCountsOutOfRangeGetTheDefaults) {
-    fetch_text("OBJECT 1 ball\n\tnbColorKeys[0] = 20\n\tnbColorKeys[1] = -3\n\tnbColorKeys[3] = 4\nEND\n");
-    EXPECT_EQ(record->nbColorKeys[0], 2);
-    EXPECT_EQ(record->main_color_keys[0][1].where, 1.0f);
-    EXPECT_EQ(record->nbColorKeys[1], 1);
-    EXPECT_EQ(record->nbColorKeys[3], 4);
-    EXPECT_NE(messages().find("WARNING: #Colorkeys out of range, deleting keys\n"), std::string::npos);
 }
 
 TEST_F(FurTextFile, HoldFilesWrittenAndFetched) {

@@ -354,22 +354,5 @@ TEST(LegacyLayouts, OlderDisplaySettings) {
     EXPECT_EQ(d.light_exposure, 1.0f);
 }
 
-TEST(LegacyLayouts, RandomBlocksOfEveryKnownSizeNeverCrash) {
-    reset_globals();
-    run_state().batch = 0;
-    unsigned state = 12345;
-    for (int size : {47124, 47264, 47376, 47380, 47408, 45812}) {
-        Bytes block(static_cast<size_t>(size));
-        for (auto &byte : block) byte = static_cast<std::uint8_t>((state = state * 1103515245u + 12345u) >> 16);
-        auto r = patch_new();
-        EXPECT_TRUE(decode_legacy_patch_data(block, *r));
-        for (int t = 0; t < kColorTypes; ++t) {
-            EXPECT_GE(r->nbColorKeys[t], 0);
-            EXPECT_LT(r->nbColorKeys[t], kMaxColorKeys);
-        }
-    }
-    reset_globals();
-}
-
 }  // namespace
 }  // namespace vellimor

@@ -2,7 +2,6 @@
 
 #include "hair/dynamics.h"
 #include "hair/placement.h"
-#include "hair/surface_evaluation.h"
 #include "support/hair_scene.h"
 
 namespace vellimor {
@@ -66,18 +65,6 @@ TEST_F(Dynamics, SmoothingAveragesEarlierFrames) {
     record(2).velocity_smooth = 0;  // one step, no division
     calc_dynamics(2);
     expect_all(2, 3.0f, 0.0f, 2e-3f, 0.0f);
-}
-
-class DynamicsFailure : public HairScene {};
-
-TEST_F(DynamicsFailure, HostEvaluationFailureEndsTheProcessWithAnError) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    open_scene(R"({"name": "Empty", "type": 0})", {{"Empty", SAA_MODEL_PATCH, 1, 1}});
-    record().velocity_scale.active = 1;
-    record().hairs.assign(1, HairRoot{});
-    record().hair_count = 1;
-    EXPECT_EXIT(calc_dynamics(0), ::testing::ExitedWithCode(kHostEvaluationFailureStatus),
-                "calc dynamics: ERROR!");
 }
 
 }  // namespace

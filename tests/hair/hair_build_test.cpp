@@ -4,10 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -21,8 +17,6 @@
 #include "saa/saa.h"
 #include "support/child_test.h"
 #include "support/paths.h"
-
-extern char **environ;
 
 namespace vellimor {
 namespace {
@@ -80,11 +74,8 @@ protected:
         ASSERT_EQ(MY_read_scene("furball", test::demo_database().c_str()), 0);
         read_fur_data(0);
         ASSERT_GE(scene_state().patch_count(), 2);
-        int frame_seconds_status = 0;
         double seconds = 0;
-        frame_seconds_status =
-            SAA_frame2Seconds(&scene_state().scene, scene_state().current_frame, &seconds);
-        ASSERT_EQ(frame_seconds_status, SAA_OK);
+        ASSERT_EQ(SAA_frame2Seconds(&scene_state().scene, scene_state().current_frame, &seconds), SAA_OK);
         SAA_updatelistEvalScene(&scene_state().scene, seconds);
     }
     void TearDown() override {
@@ -112,9 +103,7 @@ TEST_F(HairBuild, DemoSceneGrowsTheSameFurOnEveryRunAndInEveryProcess) {
         EXPECT_EQ(record.number_of_hairs_pr_square_unit, kHairsPerUnit);
     }
     EXPECT_EQ(build_demo_fur(), first);
-    const std::string child =
-        test_support::output_of_child_test("HairBuild.WriteSummaryForParent", "VELLIMOR_HAIR_SUMMARY");
-    EXPECT_EQ(child, first);
+    EXPECT_EQ(test_support::output_of_child_test("HairBuild.WriteSummaryForParent", "VELLIMOR_HAIR_SUMMARY"), first);
 }
 
 // Roots spread evenly over a sphere's area, poles included: the cells next to a pole cover a

@@ -2,13 +2,14 @@
 
 #include <csignal>
 #include <cstring>
-#include <numeric>
 #include <utility>
 
 #include "hair/area_sampling.h"
 #include "hair/channel_maps.h"
+#include "hair/dynamics.h"
 #include "hair/hair_roots.h"
 #include "hair/placement.h"
+#include "hair/shadows.h"
 #include "hair/surface_evaluation.h"
 #include "support/hair_scene.h"
 #include "platform/key_state.h"
@@ -168,19 +169,25 @@ TEST_F(Placement, EscapeAbortsAndDropsTheHairs) {
     EXPECT_TRUE(record().hairs.empty());
 }
 
-// A host that cannot evaluate a surface it listed ends the process, and not with success.
-class PlacementFailure : public HairScene {};
+// A host that cannot evaluate a surface it listed ends the process, and not with success, whichever
+// step of a build asks.
+class HostFailure : public HairScene {};
 
-TEST_F(PlacementFailure, HostEvaluationFailureEndsTheProcessWithAnError) {
+TEST_F(HostFailure, EvaluationFailureEndsTheProcessWithAnError) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     open_scene(R"({"name": "Empty", "type": 0})", {{"Empty", SAA_MODEL_PATCH, 1, 1}});
-    record().sub_res_u = record().sub_res_v = 1;
-    record().cells.assign(1, SubPatchCell{1, 1.0f});
-    record().hairs.assign(1, HairRoot{});
-    record().hair_count = 1;
+    PatchData &r = record();
+    r.sub_res_u = r.sub_res_v = 1;
+    r.cells.assign(1, SubPatchCell{1, 1.0f});
+    r.hairs.assign(1, HairRoot{});
+    r.hair_count = 1;
     update_channel_maps(0);  // density 1: the candidate survives and is evaluated
-    EXPECT_EXIT(build_hairs(0, ModelMatrix{}),
-                ::testing::ExitedWithCode(kHostEvaluationFailureStatus), "build_hairs: ERROR!");
+    const auto failed = ::testing::ExitedWithCode(kHostEvaluationFailureStatus);
+    EXPECT_EXIT(build_hairs(0, ModelMatrix{}), failed, "build_hairs: ERROR!");
+    r.velocity_scale.active = 1;
+    EXPECT_EXIT(calc_dynamics(0), failed, "calc dynamics: ERROR!");
+    r.casts_shadow = 1;
+    EXPECT_EXIT(quant_patches(), failed, "quant_patches\\(\\): ERROR");
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "furdata/patch_data.h"
-#include "hair/channel_maps.h"
 #include "host/configuration.h"
 #include "host/globals.h"
 #include "host/scene.h"
@@ -129,38 +127,6 @@ TEST_F(TexturePicture, PlainPicturesAndUnreadableFiles) {
     EXPECT_EQ(message_file(), "ERROR: Read texture error, file not found: " + picture.texture_filename + "\n\n");
 
     EXPECT_EQ(load_texture_picture(nullptr, 0, 0, 0, nullptr), 0);
-}
-
-}  // namespace
-}  // namespace vellimor
-
-namespace vellimor {
-namespace {
-
-// A channel driven by a picture sequence: the map follows the frame's picture.
-TEST_F(TexturePicture, ChannelMapsFollowThePictureSequence) {
-    auto record = patch_new();
-    record->length_map_res = 2;
-    record->length_picture_scale.active = 1;
-    record->length_sequence.use_sequence = 1;
-    record->length_sequence.error_handling = kTextureNext;
-    record->length_picture = std::make_unique<Picture>();
-    record->length_picture->texture_filename = work.path() + "/fur/skin";
-    scene_state().patches.push_back(std::move(record));
-    PatchData &r = *scene_state().patches.back();
-
-    write_picture(sequence_file(3), 0);
-    write_picture(sequence_file(4), 255);
-    scene_state().current_frame = 3;
-    update_channel_maps(0);
-    EXPECT_EQ(r.length_sequence.picture_was_found, 1);
-    EXPECT_EQ(r.length_sequence.loaded_frame_nr, 3);
-    const std::vector<float> dark = r.length_map;
-    scene_state().current_frame = 4;
-    update_channel_maps(0);
-    EXPECT_EQ(r.length_sequence.loaded_frame_nr, 4);
-    ASSERT_EQ(r.length_map.size(), 4u);
-    EXPECT_LT(dark[0], r.length_map[0]);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "host/configuration.h"
+#include "host/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -88,20 +89,10 @@ TEST_F(FurSwitches, EverySwitchWithGoodAndBadValues) {
     };
     int n = 0;
     for (const SwitchCase &c : cases) {
-        for (const auto &[name, value] : c.set) {
-            if (value) {
-                env.set(name, value);
-            } else {
-                env.unset(name);
-            }
-        }
+        for (const auto &[name, value] : c.set) value ? env.set(name, value) : env.unset(name);
         const std::string printed = apply();
-        if (c.printed) {
-            EXPECT_EQ(printed, c.printed) << "case " << n;
-        }
-        if (c.kept) {
-            EXPECT_TRUE(c.kept()) << "case " << n;
-        }
+        if (c.printed) EXPECT_EQ(printed, c.printed) << "case " << n;
+        if (c.kept) EXPECT_TRUE(c.kept()) << "case " << n;
         ++n;
     }
 }
@@ -121,14 +112,11 @@ TEST_F(Locations, MissingHostLocationIsReported) {
     EXPECT_EQ(config().host_location, "");
 }
 
-TEST(MessageFile, OpensInTempAndTruncates) {
+TEST(MessageFile, OpensInTempTruncatesAndIsNoneWithoutTempOrWhenUncreatable) {
     test::TempDir dir;
     ScopedEnv env;
     env.set("TEMP", dir.path());
-    {
-        std::ofstream old(dir.path() + "/fur_message");
-        old << "old content\n";
-    }
+    std::ofstream(dir.path() + "/fur_message") << "old content\n";
     open_message_file();
     ASSERT_TRUE(message_file_open());
     message_file_write("first");
@@ -137,10 +125,6 @@ TEST(MessageFile, OpensInTempAndTruncates) {
     EXPECT_FALSE(message_file_open());
     message_file_write("skipped");
     EXPECT_EQ(test::read_file(dir.path() + "/fur_message"), "first\n");
-}
-
-TEST(MessageFile, NoneWithoutTempOrWhenUncreatable) {
-    ScopedEnv env;
     env.unset("TEMP");
     open_message_file();
     EXPECT_FALSE(message_file_open());
@@ -148,6 +132,15 @@ TEST(MessageFile, NoneWithoutTempOrWhenUncreatable) {
     open_message_file();
     EXPECT_FALSE(message_file_open());
     message_file_write("nowhere");
+}
+
+TEST(CommandLine, NumbersReadFromTheirLeadingDigits) {
+    std::vector<const char *> args = {"vellimor", "-n", "12abc", "x", "-3", "-j", "9", "-A", "junk"};
+    CommandLine line;
+    CaptureStderr();
+    ASSERT_EQ(parse_command_line(int(args.size()), args.data(), line), ParseResult::Ok);
+    EXPECT_EQ(GetCapturedStderr(), "Render frames 12 -> 0 , -3\nAnti aliazing level 9\nRender aspect 0.000000\n");
+    EXPECT_EQ(std::tie(line.start, line.end, line.step, line.antialias), std::make_tuple(12, 0, -3, 9));
 }
 
 }  // namespace

@@ -79,32 +79,24 @@ TEST_F(SceneReader, SortsModelsByTypeAndName) {
     EXPECT_TRUE(s.has_graphics_properties);
 }
 
-TEST_F(SceneReader, The513thSurfaceIsRefused) {
+// At most 512 surfaces and 511 lights: one more is refused, after what fits was read.
+TEST_F(SceneReader, SurfaceAndLightLimits) {
     run_state().batch = 1;
+    std::string models, lights;
+    for (int i = 0; i < 513; ++i) models += (i ? "," : "") + test::patch_model("P" + std::to_string(i), 0, false, 2);
+    for (int i = 0; i < 511; ++i) lights += (i ? "," : "") + test::light("L" + std::to_string(i));
     open_message_file();
-    std::string models;
-    for (int i = 0; i < 513; ++i) {
-        if (i) models += ",";
-        models += test::patch_model("P" + std::to_string(i), 0, false, 2);
-    }
     EXPECT_EQ(read(test::scene_text(models)), 95);
     EXPECT_EQ(scene_state().patch_count(), 512);
-    EXPECT_EQ(test::read_file(temp.path() + "/fur_message"),
-              "ERROR: Maximum number of patches is: 512\n\n");
-}
-
-TEST_F(SceneReader, LightLimit) {
-    std::string lights;
-    for (int i = 0; i < 511; ++i) lights += (i ? "," : "") + test::light("L" + std::to_string(i));
+    EXPECT_EQ(test::read_file(temp.path() + "/fur_message"), "ERROR: Maximum number of patches is: 512\n\n");
+    free_all();
     EXPECT_EQ(read(test::scene_text("", lights)), 0);
     EXPECT_EQ(scene_state().lights.size(), 511u);
     free_all();
-    lights += "," + test::light("Last");
     open_message_file();
-    EXPECT_EQ(read(test::scene_text(test::patch_model("P", 0, false, 2), lights)), 95);
+    EXPECT_EQ(read(test::scene_text(test::patch_model("P", 0, false, 2), lights + "," + test::light("Last"))), 95);
     EXPECT_EQ(scene_state().patch_count(), 1);  // the models are sorted before the lights
-    EXPECT_EQ(test::read_file(temp.path() + "/fur_message"),
-              "ERROR: Maximum number of lights is: 512\n\n");
+    EXPECT_EQ(test::read_file(temp.path() + "/fur_message"), "ERROR: Maximum number of lights is: 512\n\n");
 }
 
 TEST_F(SceneReader, PatchExtentsByTypeAndClosedFlag) {
@@ -118,16 +110,13 @@ TEST_F(SceneReader, PatchExtentsByTypeAndClosedFlag) {
     read_fur_data(0);
     const SceneState &s = scene_state();
     ASSERT_EQ(s.patches.size(), 4u);
-    EXPECT_EQ(s.patches[0]->surfacetype, 1);
-    EXPECT_FLOAT_EQ(s.patches[0]->nbPointsU, 8.0f);
-    EXPECT_FLOAT_EQ(s.patches[0]->nbPointsV, 5.0f);
-    EXPECT_FLOAT_EQ(s.patches[1]->nbPointsU, 2.0f);  // trunc(6/3 + 0.5)
-    EXPECT_FLOAT_EQ(s.patches[1]->nbPointsV, 3.0f);  // linear closed: n - 1 + 1
-    EXPECT_FLOAT_EQ(s.patches[2]->nbPointsU, 2.0f);
-    EXPECT_FLOAT_EQ(s.patches[2]->nbPointsV, 1.0f);
-    EXPECT_EQ(s.patches[3]->surfacetype, 10);
-    EXPECT_FLOAT_EQ(s.patches[3]->nbPointsU, 2.5f);
-    EXPECT_FLOAT_EQ(s.patches[3]->nbPointsV, 4.0f);
+    // Closed B-spline n; Bézier trunc((n - 1) / 3 + 0.5), linear closed n - 1 + 1; cardinal n - 3.
+    const float extents[4][2] = {{8, 5}, {2, 3}, {2, 1}, {2.5f, 4}};
+    for (size_t p = 0; p < 4; ++p) {
+        EXPECT_EQ(s.patches[p]->surfacetype, p == 3 ? 10 : 1) << p;
+        EXPECT_FLOAT_EQ(s.patches[p]->nbPointsU, extents[p][0]) << p;
+        EXPECT_FLOAT_EQ(s.patches[p]->nbPointsV, extents[p][1]) << p;
+    }
     EXPECT_EQ(s.patches[3]->name, "Nurbs");
 }
 

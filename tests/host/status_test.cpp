@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "furdata/display_settings.h"
@@ -68,7 +70,9 @@ protected:
     test::ScopedEnv env;
 };
 
-TEST_F(Status, LevelsPrefixTheFormattedText) {
+// Where each kind of line goes: prefixed by its level to stderr in batch and to the message file
+// (plain lines and repeats once), to the host's status bar in its modes, and by the debug level.
+TEST_F(Status, LinesGoWhereTheirLevelAndTheRunModeSay) {
     run_state().batch = 1;
     CaptureStderr();
     status_message(0, "bad %d", 1);
@@ -77,23 +81,15 @@ TEST_F(Status, LevelsPrefixTheFormattedText) {
     status_message(3, "sub");
     status_message(4, "dbg");
     status_message(5, "box");
-    EXPECT_EQ(GetCapturedStderr(),
-              "ERROR: bad 1\nWARNING: odd thing\nplain\n    sub\nDEBUG: dbg\nbox\n");
-    EXPECT_EQ(message_file(), "ERROR: bad 1\nWARNING: odd thing\nplain\n    sub\nDEBUG: dbg\nbox\n");
-}
-
-TEST_F(Status, BatchLinesReachStderrButPlainLinesOnlyTheFile) {
-    run_state().run_mode = kRunModeStandAlone;
-    run_state().batch = 1;
-    CaptureStderr();
-    status_message(2, "Building hairs on: %s", "ball");
     status_line("just a line");
-    EXPECT_EQ(GetCapturedStderr(), "Building hairs on: ball\n");
-    EXPECT_EQ(message_file(), "Building hairs on: ball\njust a line\n");
+    for (const char *line : {"same", "same", "other", "same"}) status_line(line);
+    const std::string levels = "ERROR: bad 1\nWARNING: odd thing\nplain\n    sub\nDEBUG: dbg\nbox\n";
+    EXPECT_EQ(GetCapturedStderr(), levels);
+    EXPECT_EQ(message_file(), levels + "just a line\nsame\nother\nsame\n");
     EXPECT_EQ(status_bar(), "");
-}
 
-TEST_F(Status, HostModesUseTheStatusBar) {
+    open_message_file();
+    run_state().batch = 0;
     run_state().run_mode = kRunModeInternal;
     status_message(2, "internal %d", 7);
     EXPECT_EQ(status_bar(), "internal 7");
@@ -102,10 +98,24 @@ TEST_F(Status, HostModesUseTheStatusBar) {
     run_state().run_mode = kRunModePersistent;
     status_line("Update Persistent");
     EXPECT_EQ(status_bar(), "Update Persistent");
-    EXPECT_EQ(message_file(), "internal 7\nplain internal\nUpdate Persistent\n");
+    run_state().run_mode = kRunModeStandAlone;
+    status_always("quiet");
+    status_debug("hidden");
+    display_settings()->debug_level = 2;
+    status_always("more");
+    status_always("more");
+    status_debug("still hidden");
+    display_settings()->debug_level = 3;
+    status_debug("shown");
+    EXPECT_EQ(message_file(), "internal 7\nplain internal\nUpdate Persistent\nmore\nmore\nshown\n");
 }
 
-TEST_F(Status, DesignerTargets) {
+// The designer gets the lines in its browser (six at most, the form frozen meanwhile), message
+// boxes, and a beep at most once per 250 ms, none when switched off or without a designer.
+TEST_F(Status, TheDesignerShowsLinesBoxesAndBeeps) {
+    long before = platform::beeps_requested();
+    status_message(0, "no designer");
+    EXPECT_EQ(platform::beeps_requested(), before);
     run_state().run_mode = kRunModeStandAlone;
     FakeDesigner designer;
     designer.connect();
@@ -114,29 +124,23 @@ TEST_F(Status, DesignerTargets) {
     status_message(5, "Really?");
     EXPECT_EQ(designer.browser, (std::vector<std::string>{"to browser"}));
     EXPECT_EQ(designer.boxes, (std::vector<std::string>{"Really?"}));
-    EXPECT_EQ(message_file(), "to browser\nDEBUG: debug stays out\n");
-}
-
-TEST_F(Status, DesignerBrowserKeepsSixLines) {
-    FakeDesigner designer;
-    designer.connect();
-    for (int i = 0; i < 9; ++i) status_line(("line " + std::to_string(i)).c_str());
-    ASSERT_EQ(designer.browser.size(), 6u);
-    EXPECT_EQ(designer.browser.front(), "line 3");
-    EXPECT_EQ(designer.browser.back(), "line 8");
-    EXPECT_EQ(designer.freezes, 3);
-}
-
-TEST_F(Status, ErrorsBeepAtMostOncePer250ms) {
-    FakeDesigner designer;
-    designer.connect();
-    const long before = platform::beeps_requested();
+    EXPECT_EQ(message_file(), "ERROR: no designer\nto browser\nDEBUG: debug stays out\n");
     status_message(0, "one");
     status_error("two");
     status_warning("three");
     EXPECT_EQ(platform::beeps_requested() - before, 1);
-    EXPECT_EQ(designer.browser,
+    EXPECT_EQ(std::vector<std::string>(designer.browser.end() - 3, designer.browser.end()),
               (std::vector<std::string>{"ERROR: one", "ERROR: two", "WARNING: three"}));
+    for (int i = 0; i < 9; ++i) status_line(("line " + std::to_string(i)).c_str());
+    ASSERT_EQ(designer.browser.size(), 6u);
+    EXPECT_EQ(designer.browser.front(), "line 3");
+    EXPECT_EQ(designer.browser.back(), "line 8");
+    EXPECT_EQ(designer.freezes, 7);  // one a line taken out
+    display_settings()->beep_on_error = 0;
+    before = platform::beeps_requested();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // beyond the beeps' interval
+    status_error("switched off");
+    EXPECT_EQ(platform::beeps_requested(), before);
 }
 
 TEST_F(Status, LongTextsAreTruncated) {
@@ -144,17 +148,17 @@ TEST_F(Status, LongTextsAreTruncated) {
     const std::string huge(5000, 'a');
     CaptureStderr();
     status_message(1, "%s", huge.c_str());
-    const std::string out = GetCapturedStderr();
-    EXPECT_EQ(out, "WARNING: " + std::string(1023 - 9, 'a') + "\n");
+    EXPECT_EQ(GetCapturedStderr(), "WARNING: " + std::string(1023 - 9, 'a') + "\n");
     status_line(huge.c_str());
     status_line(huge.c_str());  // still a repeat after truncation
     status_error(huge.c_str());
-    const std::string file = message_file();
-    EXPECT_EQ(file, "WARNING: " + std::string(1014, 'a') + "\n" + std::string(499, 'a') + "\n" +
-                        "ERROR: " + std::string(492, 'a') + "\n");
+    EXPECT_EQ(message_file(), "WARNING: " + std::string(1014, 'a') + "\n" + std::string(499, 'a') + "\n" + "ERROR: " +
+                                  std::string(492, 'a') + "\n");
 }
 
-TEST_F(Status, ProgressReportsAboutThirtyThreeTimes) {
+// Progress on a terminal about thirty-three times, silent in the persistent mode, on the
+// designer's slider, and harmless without steps or weight.
+TEST_F(Status, ProgressReportsWhereItCan) {
     progress_weights(1.0f, 0.0f, 0.0f);
     progress_stage(1, 100);
     CaptureStderr();
@@ -163,13 +167,9 @@ TEST_F(Status, ProgressReportsAboutThirtyThreeTimes) {
     const std::string out = GetCapturedStderr();
     // Float arithmetic as the reports always had it: step 10 of 100 shows 9%.
     EXPECT_EQ(out.substr(0, 12), "1%\r4%\r7%\r9%\r");
-    size_t reports = 0;
-    for (char c : out) reports += c == '\r';
-    EXPECT_EQ(reports, 34u);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\r'), 34);
     EXPECT_EQ(out.substr(out.size() - 5), "100%\r");
-}
 
-TEST_F(Status, ProgressIsSilentInPersistentModeAndUsesTheSlider) {
     run_state().run_mode = kRunModePersistent;
     progress_weights(1.0f, 0.0f, 0.0f);
     progress_stage(1, 10);
@@ -187,40 +187,8 @@ TEST_F(Status, ProgressIsSilentInPersistentModeAndUsesTheSlider) {
     ASSERT_EQ(designer.progress.size(), 3u);
     EXPECT_FLOAT_EQ(designer.progress[1], 0.5f);
     EXPECT_FLOAT_EQ(designer.progress[2], 0.0f);
-}
+    designer_disconnect();
 
-TEST_F(Status, RepeatedPlainLinesAreWrittenOnce) {
-    status_line("same");
-    status_line("same");
-    status_line("other");
-    status_line("same");
-    EXPECT_EQ(message_file(), "same\nother\nsame\n");
-}
-
-TEST_F(Status, NoBeepWithoutDesignerOrWhenSwitchedOff) {
-    const long before = platform::beeps_requested();
-    status_message(0, "no designer");
-    FakeDesigner designer;
-    designer.connect();
-    display_settings()->beep_on_error = 0;
-    status_error("switched off");
-    status_message(2, "plain");
-    EXPECT_EQ(platform::beeps_requested(), before);
-}
-
-TEST_F(Status, AlwaysAndDebugFollowTheDebugLevel) {
-    status_always("quiet");
-    status_debug("hidden");
-    display_settings()->debug_level = 2;
-    status_always("more");
-    status_always("more");
-    status_debug("still hidden");
-    display_settings()->debug_level = 3;
-    status_debug("shown");
-    EXPECT_EQ(message_file(), "more\nmore\nshown\n");
-}
-
-TEST_F(Status, ProgressWithoutStepsOrWeightIsHarmless) {
     progress_weights(0.0f, 0.0f, 0.0f);
     progress_stage(1, 0);
     progress_stage(4, 10);

@@ -1,7 +1,7 @@
 // Polygon meshes: creation, editing, colours and normals, PLY files, removal.
-#include <cstring>
-
+#include "support/ply_reader.h"
 #include "support/temp_database.h"
+#include "support/test_env.h"
 
 using namespace vellimor::test;
 
@@ -11,28 +11,6 @@ namespace {
 const std::vector<double> kPositions = {0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 2, 1, 0, 0};
 const std::vector<int> kSizes = {4, 4};
 const std::vector<int> kIndices = {0, 1, 4, 3, 1, 2, 5, 4};
-
-struct PlyFile {
-    std::string header;
-    std::string body;
-};
-
-PlyFile read_ply(const std::filesystem::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string all((std::istreambuf_iterator<char>(in)), {});
-    std::size_t end = all.find("end_header\n");
-    if (end == std::string::npos) return {};
-    end += std::strlen("end_header\n");
-    return {all.substr(0, end), all.substr(end)};
-}
-
-float float_at(const std::string &bytes, std::size_t offset) {
-    std::uint32_t bits = 0;
-    for (int i = 0; i < 4; ++i) bits |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[offset + i])) << (8 * i);
-    float f;
-    std::memcpy(&f, &bits, 4);
-    return f;
-}
 
 class Meshes : public ::testing::Test {
 protected:
@@ -95,29 +73,20 @@ TEST_F(Meshes, PolygonsAndControlVerticesComeBackInTheGivenOrder) {
     }
     ASSERT_EQ(SAA_elementSetName(&db_.scene, &mesh_, "scene-hairs"), SAA_OK);
     ASSERT_EQ(SAA_elementSave(&db_.scene, &mesh_), SAA_OK) << last_error();
-    PlyFile ply = read_ply(db_.path() / "MODELS" / "scene-hairs.ply");
-    EXPECT_NE(ply.header.find("format binary_little_endian 1.0"), std::string::npos);
-    EXPECT_NE(ply.header.find("element vertex 6\n"), std::string::npos);
-    EXPECT_NE(ply.header.find("element face 2\n"), std::string::npos);
-    for (const char *p : {"x", "y", "z", "nx", "ny", "nz", "thickness"})
-        EXPECT_NE(ply.header.find(std::string("property float ") + p + "\n"), std::string::npos) << p;
-    for (const char *p : {"red", "green", "blue", "alpha"})
-        EXPECT_NE(ply.header.find(std::string("property uchar ") + p + "\n"), std::string::npos) << p;
-    const std::size_t vertex_bytes = 7 * 4 + 4;
-    ASSERT_EQ(ply.body.size(), 6 * vertex_bytes + 2 * (1 + 4 * 4));
-    for (int v = 0; v < 6; ++v) {
-        std::size_t at = static_cast<std::size_t>(v) * vertex_bytes;
-        EXPECT_EQ(float_at(ply.body, at), static_cast<float>(kPositions[static_cast<std::size_t>(4 * v)]));
-        EXPECT_EQ(float_at(ply.body, at + 4), static_cast<float>(kPositions[static_cast<std::size_t>(4 * v + 1)]));
-        EXPECT_EQ(float_at(ply.body, at + 20), static_cast<float>(v)) << "normal z";
-        EXPECT_EQ(float_at(ply.body, at + 24), 0.5f * float(v)) << "thickness: the normal's fourth component";
-        EXPECT_EQ(static_cast<unsigned char>(ply.body[at + 28]), 40 * v) << "red";
-        EXPECT_EQ(static_cast<unsigned char>(ply.body[at + 31]), 255) << "alpha";
+    const auto ply = read_ply(read_file((db_.path() / "MODELS" / "scene-hairs.ply").string()));
+    ASSERT_TRUE(ply);
+    EXPECT_EQ(ply->vertex_properties, (std::vector<std::string>{"float x", "float y", "float z", "float nx", "float ny",
+                                                                "float nz", "float thickness", "uchar red", "uchar green",
+                                                                "uchar blue", "uchar alpha"}));
+    ASSERT_EQ(ply->positions.size(), 6u);
+    for (size_t v = 0; v < 6; ++v) {
+        EXPECT_EQ(ply->positions[v][0], float(kPositions[4 * v]));
+        EXPECT_EQ(ply->positions[v][1], float(kPositions[4 * v + 1]));
+        EXPECT_EQ(ply->normals[v][2], float(v)) << "normal z";
+        EXPECT_EQ(ply->thickness[v], 0.5f * float(v)) << "thickness: the normal's fourth component";
+        EXPECT_EQ(ply->colors[v], (std::array<std::uint8_t, 4>{std::uint8_t(40 * v), 7, 9, 255}));
     }
-    std::size_t faces = 6 * vertex_bytes;
-    EXPECT_EQ(ply.body[faces], 4);
-    std::uint32_t third = static_cast<unsigned char>(ply.body[faces + 9]);
-    EXPECT_EQ(third, 4u);
+    EXPECT_EQ(ply->faces, (std::vector<std::vector<int>>{{0, 1, 4, 3}, {1, 2, 5, 4}}));
 }
 
 TEST_F(Meshes, EditReplacesTheGeometryAndKeepsTheHandle) {

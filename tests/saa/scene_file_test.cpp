@@ -1,11 +1,21 @@
-// The scene database on disk: loading, saving, play control, and hostile scene files.
+// The scene database on disk: loading, saving, play control, user data blocks, the selection,
+// hostile scene files (built to exhaust the reader too) and what killed saves leave beside a scene.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <random>
 
+#include "support/data_table.h"
 #include "support/temp_database.h"
 
 using namespace vellimor::test;
 
 namespace {
+
+namespace fs = std::filesystem;
 
 std::string demo_text() {
     std::ifstream in(source_dir() + "/examples/furball/SCENES/furball.dsc", std::ios::binary);
@@ -18,31 +28,40 @@ int model_count(const SAA_Scene &scene) {
     return n;
 }
 
+// Sets a file's modification time to `seconds_ago` seconds in the past.
+void age(const fs::path &path, int seconds_ago) {
+    timeval now{};
+    gettimeofday(&now, nullptr);
+    timeval times[2] = {now, now};
+    times[0].tv_sec -= seconds_ago;
+    times[1].tv_sec -= seconds_ago;
+    ASSERT_EQ(utimes(path.c_str(), times), 0);
+}
+
+void touch(const fs::path &path) { std::ofstream(path) << "partial"; }
+
+const char *kTwoModels = R"({"name": "A", "type": 0}, {"name": "B", "type": 0, "user_data": [
+    {"name": "Big", "byte_order": "big", "data": "AAAAAQ=="},
+    {"name": "Little", "byte_order": "little", "data": "AQAAAA=="}]})";
+
 }  // namespace
 
 TEST(SceneFile, DemoSceneLoadsWithItsPlayControlCamerasLightsAndModels) {
     TempDatabase db;
     ASSERT_EQ(db.load_text(demo_text(), "furball"), SAA_OK) << last_error();
-    int start = 0, end = 0, step = 0, current = 0, x = 0, y = 0, cameras = 0, lights = 0;
+    using Getter = int (*)(const SAA_Scene *, int *);
+    for (const auto &[get, expected] : {std::pair<Getter, int>{SAA_sceneGetPlayCtrlStartFrame, 1},
+                                        {SAA_sceneGetPlayCtrlEndFrame, 30}, {SAA_sceneGetPlayCtrlFrameStep, 1},
+                                        {SAA_sceneGetPlayCtrlCurrentFrame, 1}, {SAA_sceneGetRenCtrlXRes, 640},
+                                        {SAA_sceneGetRenCtrlYRes, 480}, {SAA_sceneGetNbCameras, 1},
+                                        {SAA_sceneGetNbLights, 2}}) {
+        int value = -1;
+        ASSERT_EQ(get(&db.scene, &value), SAA_OK);
+        EXPECT_EQ(value, expected);
+    }
     float rate = 0;
-    SAA_sceneGetPlayCtrlStartFrame(&db.scene, &start);
-    SAA_sceneGetPlayCtrlEndFrame(&db.scene, &end);
-    SAA_sceneGetPlayCtrlFrameStep(&db.scene, &step);
     SAA_sceneGetPlayCtrlFrameRate(&db.scene, &rate);
-    SAA_sceneGetPlayCtrlCurrentFrame(&db.scene, &current);
-    SAA_sceneGetRenCtrlXRes(&db.scene, &x);
-    SAA_sceneGetRenCtrlYRes(&db.scene, &y);
-    EXPECT_EQ(start, 1);
-    EXPECT_EQ(end, 30);
-    EXPECT_EQ(step, 1);
     EXPECT_EQ(rate, 24.0f);
-    EXPECT_EQ(current, 1);
-    EXPECT_EQ(x, 640);
-    EXPECT_EQ(y, 480);
-    ASSERT_EQ(SAA_sceneGetNbCameras(&db.scene, &cameras), SAA_OK);
-    ASSERT_EQ(SAA_sceneGetNbLights(&db.scene, &lights), SAA_OK);
-    EXPECT_EQ(cameras, 1);
-    EXPECT_EQ(lights, 2);
     std::vector<std::pair<std::string, int>> models;
     for (const SAA_Elem &m : all_models(db.scene)) {
         int type = -1;
@@ -106,6 +125,7 @@ TEST(SceneFile, FailedSaveLeavesTheOldFileIntact) {
     SAA_hostFailWritesAfter(-1);
     EXPECT_EQ(status, SAA_ERR_IO);
     EXPECT_NE(last_error().find("furball.dsc"), std::string::npos) << last_error();
+    EXPECT_NE(last_error().find("No space left on device"), std::string::npos) << last_error();
     EXPECT_EQ(db.read_scene("furball"), before);
     std::size_t files = 0;
     for (auto &entry : std::filesystem::directory_iterator(db.path() / "SCENES")) files += entry.exists();
@@ -118,51 +138,10 @@ TEST(SceneFile, FailedSaveLeavesTheOldFileIntact) {
 TEST(SceneFile, HostileFilesAreRefusedWithoutHarm) {
     TempDatabase db;
     ASSERT_EQ(db.load_text(demo_text(), "furball"), SAA_OK);
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"", "JSON"},
-        {"[]", "object"},
-        {"{}", "version"},
-        {R"({"version": 2})", "version"},
-        {R"({"version": "1"})", "integer"},
-        {R"({"version": 1, "models": {}})", "models"},
-        {R"({"version": 1, "models": [{"type": 0}]})", "name"},
-        {R"({"version": 1, "models": [{"name": "A", "type": "0"}]})", "type"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 1}]})", "patch"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 0, "patch": {}}]})", "patch"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 1, "patch": {"u": {"type": 2, "count": 4000000000},
-           "v": {"type": 2, "count": 4}, "vertices": []}}]})", "count"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 1, "patch": {"u": {"type": 2, "count": 16777216},
-           "v": {"type": 2, "count": 16777216}, "vertices": []}}]})", "vertices"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 1, "patch": {"u": {"type": 2, "count": 4},
-           "v": {"type": 2, "count": 4}, "vertices": [[0,0,0]]}}]})", "vertices"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 1, "patch": {"u": {"type": 2, "count": 3},
-           "v": {"type": 2, "count": 4}, "vertices": []}}]})", "at least"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 1, "patch": {"u": {"type": 7, "count": 4},
-           "v": {"type": 2, "count": 4}, "vertices": []}}]})", "type"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 10, "nurbs": {"u": {"degree": 2, "knots": [0,0,0,1,1,1]},
-           "v": {"degree": 2, "knots": [0,0,0,1,1,1]}, "points": [[0,0,0,1]]}}]})", "points"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 10, "nurbs": {"u": {"degree": 2, "knots": [0,0,1,0,1,1]},
-           "v": {"degree": 2, "knots": [0,0,0,1,1,1]}, "points": []}}]})", "decrease"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 10, "nurbs": {"u": {"degree": 2, "knots": [0,0,0,0,0,0]},
-           "v": {"degree": 2, "knots": [0,0,0,1,1,1]}, "points": []}}]})", "range"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 10, "nurbs": {"u": {"degree": 99, "knots": []},
-           "v": {"degree": 2, "knots": [0,0,0,1,1,1]}, "points": []}}]})", "degree"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 10, "nurbs": {"u": {"degree": 1, "knots": [0,0,1,1]},
-           "v": {"degree": 1, "knots": [0,0,1,1]}, "points": [[0,0,0,1],[0,0,0,0],[0,0,0,1],[0,0,0,1]]}}]})", "weight"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 2, "mesh": {"vertices": [[0,0,0]], "polygons": [[0,0,5]]}}]})",
-         "polygons"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 0, "user_data": [{"name": "X", "byte_order": "middle", "data": ""}]}]})",
-         "byte_order"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 0, "user_data": [{"name": "X", "byte_order": "big", "data": "a*=="}]}]})",
-         "base64"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 0, "animation": {"keys": [{"frame": 1e400}]}}]})", "JSON"},
-        {R"({"version": 1, "models": [{"name": "A", "type": 0, "transform": {"translation": [1, 2]}}]})", "translation"},
-        {R"({"version": 1, "play_control": {"frame_rate": 0}})", "frame_rate"},
-        {R"({"version": 1, "play_control": {"step": 0}})", "step"},
-        {R"({"version": 1, "cameras": [{"name": "C", "position": [0,0,0], "interest": [0,0,0]}]})", "coincide"},
-        {R"({"version": 1, "render": {"x_resolution": -5}})", "x_resolution"},
-    };
-    for (const auto &[text, mention] : cases) {
+    const auto cases = read_table("hostile/scene_files.tsv");
+    ASSERT_GT(cases.size(), 20u);
+    for (const auto &row : cases) {
+        const std::string &mention = row.at(0), &text = row.at(1);
         db.write_scene("bad", text);
         int status = SAA_sceneLoad(&db.database, "bad", &db.scene);
         EXPECT_EQ(status, SAA_ERR_FORMAT) << text;
@@ -198,6 +177,9 @@ TEST(SceneFile, DeepNestingAndOversizedValuesAreRefused) {
     EXPECT_TRUE(status == SAA_OK || status == SAA_ERR_FORMAT) << "unknown members may be anything, but no crash";
     db.write_scene("deep2", std::string(depth, '[') + std::string(depth, ']'));
     EXPECT_EQ(db.load("deep2"), SAA_ERR_FORMAT);
+    EXPECT_NE(last_error().find("nested more than 32 levels deep"), std::string::npos) << last_error();
+    // Nesting a scene really has is read.
+    EXPECT_EQ(db.load_text(R"({"version": 1, "models": [], "x": [[[[[[1]]]]]]})"), SAA_OK) << last_error();
     db.write_scene("big", R"({"version": 18446744073709551615})");
     EXPECT_EQ(db.load("big"), SAA_ERR_FORMAT);
     db.write_scene("long", R"({"version": 1, "models": [{"name": ")" + std::string(100000, 'x') + R"(", "type": 0}]})");
@@ -211,3 +193,94 @@ TEST(SceneFile, DeepNestingAndOversizedValuesAreRefused) {
     EXPECT_EQ(std::string(small), "xxxxxxx");
 }
 
+TEST(SceneFile, TemporariesOfKilledSavesAreRemovedButNotThoseBeingWritten) {
+    TempDatabase db;
+    db.write_scene("furball", R"({"version": 1, "models": []})");
+    const fs::path scenes = db.path() / "SCENES";
+    const fs::path stale = scenes / ".furball.dsc.a1B2c3";
+    const fs::path young = scenes / ".furball.dsc.d4E5f6";
+    const fs::path written = scenes / ".furball.dsc.g7H8i9";
+    const fs::path other = scenes / ".other.dsc.j1K2l3";
+    const fs::path unlike = scenes / ".furball.dsc.orig";
+    for (const fs::path &p : {stale, young, written, other, unlike}) touch(p);
+    for (const fs::path &p : {stale, written, other, unlike}) age(p, 3600);
+    // Another process still writing holds its temporary locked.
+    const int writer = open(written.c_str(), O_RDWR);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(flock(writer, LOCK_EX), 0);
+
+    ASSERT_EQ(db.load("furball"), SAA_OK) << last_error();
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(young)) << "may be a save that has just begun";
+    EXPECT_TRUE(fs::exists(written));
+    EXPECT_TRUE(fs::exists(other)) << "another scene's temporaries are its own business";
+    EXPECT_TRUE(fs::exists(unlike)) << "not our pattern";
+
+    // Once its writer is gone, the next save removes it.
+    close(writer);
+    ASSERT_EQ(SAA_sceneSave(&db.database, &db.scene), SAA_OK) << last_error();
+    EXPECT_FALSE(fs::exists(written));
+    EXPECT_TRUE(fs::exists(young));
+}
+
+// Blocks read back with their size and an honest swap flag, and survive a save and a load.
+TEST(UserData, BlocksKeepTheirSizeBytesAndByteOrderThroughSaveAndLoad) {
+    TempDatabase db;
+    ASSERT_EQ(db.load_text(scene_with_models(kTwoModels)), SAA_OK) << last_error();
+    SAA_Elem a = model_named(db.scene, "A"), b = model_named(db.scene, "B");
+    int size = -1, count = 0;
+    short swap = -1;
+    void *data = nullptr;
+    ASSERT_EQ(SAA_modelAllocUserData(&db.scene, &b, "Big", &size, &swap, &data), SAA_OK);
+    ASSERT_EQ(size, 4);
+    EXPECT_EQ(swap, 1) << "stored big-endian, read on a little-endian machine";
+    const unsigned char big_bytes[4] = {0, 0, 0, 1};
+    EXPECT_EQ(0, std::memcmp(data, big_bytes, 4)) << "the stored bytes, not swapped";
+    ASSERT_EQ(SAA_modelAllocUserData(&db.scene, &b, "Little", &size, &swap, &data), SAA_OK);
+    EXPECT_EQ(swap, 0);
+    int value = 0;
+    std::memcpy(&value, data, 4);
+    EXPECT_EQ(value, 1);
+
+    const unsigned char fresh[3] = {1, 2, 3};
+    ASSERT_EQ(SAA_modelSetUserData(&db.scene, &a, "Fresh", 3, 0, fresh), SAA_OK);
+    ASSERT_EQ(SAA_modelSetUserData(&db.scene, &a, "Empty", 0, 0, nullptr), SAA_OK);
+    ASSERT_EQ(SAA_sceneSave(&db.database, &db.scene), SAA_OK) << last_error();
+    ASSERT_EQ(db.load("test"), SAA_OK) << last_error();
+    a = model_named(db.scene, "A");
+    b = model_named(db.scene, "B");
+    ASSERT_EQ(SAA_modelAllocUserData(&db.scene, &a, "Fresh", &size, &swap, &data), SAA_OK);
+    ASSERT_EQ(size, 3);
+    EXPECT_EQ(0, std::memcmp(data, fresh, 3));
+    ASSERT_EQ(SAA_modelGetNbUserData(&db.scene, &a, &count), SAA_OK);
+    EXPECT_EQ(count, 2);
+    ASSERT_EQ(SAA_modelAllocUserData(&db.scene, &b, "Big", &size, &swap, &data), SAA_OK);
+    EXPECT_EQ(swap, 1);
+    char name[16];
+    ASSERT_EQ(SAA_modelGetUserDataInfo(&db.scene, &b, 0, sizeof name, name, &size), SAA_OK);
+    EXPECT_STREQ(name, "Big");
+    EXPECT_EQ(size, 4);
+}
+
+TEST(Interface, SelectionHoldsValidElementsOnly) {
+    TempDatabase db;
+    ASSERT_EQ(db.load_text(scene_with_models(R"({"name": "A", "type": 0}, {"name": "B", "type": 0})")), SAA_OK);
+    SAA_Elem b = model_named(db.scene, "B");
+    ASSERT_EQ(SAA_selectlistSetElements(&db.scene, 1, 1, &b), SAA_OK);
+    SAA_Elem got[4];
+    int count = 0;
+    ASSERT_EQ(SAA_selectlistGetElements(&db.scene, 4, got, &count), SAA_OK);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(element_name(db.scene, got[0]), "B");
+    SAA_Elem stale{1, 0, 0, 0};
+    EXPECT_EQ(SAA_selectlistSetElements(&db.scene, 1, 1, &stale), SAA_ERR_INVALID);
+    ASSERT_EQ(SAA_selectlistGetElements(&db.scene, 4, got, &count), SAA_OK);
+    EXPECT_EQ(count, 1) << "a refused selection keeps the old one";
+    ASSERT_EQ(SAA_selectlistClear(&db.scene), SAA_OK);
+    ASSERT_EQ(SAA_selectlistGetElements(&db.scene, 4, got, &count), SAA_OK);
+    EXPECT_EQ(count, 0);
+    SAA_CustomContext context{8};
+    int state = 0;
+    ASSERT_EQ(SAA_customContextGetState(&context, &state), SAA_OK);
+    EXPECT_EQ(state, 8);
+}

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,6 +61,11 @@ protected:
         return database;
     }
     std::string path(const std::string &name) const { return work.path() + "/" + name; }
+    std::set<std::string> files_in(const std::string &folder) const {
+        std::set<std::string> names;
+        for (const auto &entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
+        return names;
+    }
     std::string messages() const { return read_file(path("fur_message")); }
     std::unique_ptr<PicImage> picture(const std::string &name) const { return pic_read_file(path(name)); }
 
@@ -67,5 +73,10 @@ protected:
 };
 
 inline bool contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+inline size_t count(const std::string &text, const std::string &part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
 
 }  // namespace vellimor::test

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "saa/saa.h"
+#include "support/paths.h"
 
 namespace vellimor::test {
 
@@ -103,11 +104,6 @@ inline std::string last_error() {
     char text[1024];
     SAA_hostGetLastError(sizeof text, text);
     return text;
-}
-
-inline std::string source_dir() {
-    const char *dir = std::getenv("VELLIMOR_SOURCE_DIR");
-    return dir ? dir : ".";
 }
 
 // A scene text with the given models (a JSON array body).
