@@ -1,5 +1,6 @@
 // The designer's operations without a display: its windows are built and dispatched but never
-// drawn, so selection, frame controls, messages, help and slider pairs can be checked directly.
+// drawn, so selection, frame controls, messages, help, slider pairs and the windows its buttons
+// open (curve editor, scene menu, render settings) can be checked directly.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,7 +13,11 @@
 #include "editor/designer_objects.h"
 #include "editor/graphics_view.h"
 #include "editor/main_loop.h"
+#include "editor/render_settings_window.h"
+#include "editor/scene_menu.h"
 #include "editor/windows.h"
+#include "fcurve/curve_editor.h"
+#include "fcurve/fcurve_list.h"
 #include "forms/forms.h"
 #include "furdata/display_settings.h"
 #include "furdata/fur_data.h"
@@ -59,6 +64,7 @@ protected:
         env.set("TEMP", work.path());
         env.unset("FUR_SIZE");
         reset_globals();
+        fcurve_delete_all();
         run_state().run_mode = kRunModeStandAlone;
         database = work.path() + "/db";
         fs::copy(test::demo_database(), database, fs::copy_options::recursive);
@@ -67,15 +73,24 @@ protected:
         ASSERT_TRUE(designer_open());
     }
     void TearDown() override {
+        curve_editor_hide();
         designer_quit();
         designer_close();
         free_all();
+        fcurve_delete_all();
         close_message_file();
         status_reset();
         reset_globals();
     }
     MainWindowObjects &main() { return designer_windows().main; }
     std::vector<std::string> messages() { return lines_of(main().message_area); }
+    void press(FmObject *obj) { obj->callback(obj, obj->argument); }
+    void select_line(int n) {
+        fm_deselect_browser(main().browser);
+        fm_select_browser_line(main().browser, n);
+        selection_sync(1);
+    }
+    const std::string &current_name() { return scene_state().patches[size_t(scene_state().current_patch)]->name; }
 
     test::ScopedEnv env;
     test::TempDir work;
@@ -270,21 +285,46 @@ TEST_F(DesignerLogic, FrameControlsStayInThePlayRange) {
     EXPECT_EQ(std::string(fm_get_input(main().frame_field)), std::to_string(s.current_frame));
 }
 
-TEST_F(DesignerLogic, HelpShowsTheTextOrSaysThereIsNone) {
+TEST_F(DesignerLogic, FCurveButtonTogglesTheEditorWhoseListFollowsTheSelection) {
+    ASSERT_NE(curve_editor().form, nullptr);
+    EXPECT_EQ(fm_get_button(curve_editor().tools[static_cast<int>(CurveTool::kMove)]), 1);
+    EXPECT_EQ(fm_get_button(curve_editor().texture), 1);
+    select_line(1);
+    const std::string first = current_name();
+    press(main().fcurve);
+    ASSERT_TRUE(curve_editor_shown());
+    ASSERT_GE(fm_get_browser_maxline(curve_editor().list), 1);
+    EXPECT_EQ(fm_get_browser_line(curve_editor().list, 1), first + "-1-L");
+
+    // Another surface and another channel: the list follows while the editor is up.
+    select_line(2);
+    EXPECT_EQ(fm_get_browser_line(curve_editor().list, 1), current_name() + "-1-L");
+    editor_state().current_channel = kChannelColor;
+    editor_state().current_color_type = kColorSpecular;
+    selection_sync(0);
+    EXPECT_EQ(fm_get_browser_line(curve_editor().list, 1), current_name() + "-1-s");
+    press(main().fcurve);
+    EXPECT_FALSE(curve_editor_shown());
+
+    // The modal windows deactivate the main window until they are closed.
+    for (const auto &[button, form, close] :
+         {std::tuple{main().file, scene_menu_window().form, scene_menu_window().close},
+          std::tuple{main().render, render_settings_window().form, render_settings_window().cancel}}) {
+        press(button);
+        ASSERT_TRUE(form->visible) << button->label;
+        EXPECT_GT(main().form->deactivated, 0);
+        press(close);
+        EXPECT_FALSE(form->visible);
+        EXPECT_EQ(main().form->deactivated, 0);
+    }
+    EXPECT_FALSE(scene_menu_window().save_scene_as->visible);
+
+    // Help shows the text of a control, or says there is none.
     help_show(help_text(main().exit));
     EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"This button Exits the program."}));
-    help_show(help_text(main().form->first));  // the background box has no help
-    EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"No help for this object"}));
-    help_show("ok");
-    EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"No help for this object"}));
-    // Every control a person can use has a text.
-    for (FmObject *obj = main().form->first; obj; obj = obj->next) {
-        const bool control = obj->objclass == FM_BUTTON || obj->objclass == FM_SLIDER ||
-                             obj->objclass == FM_INPUT || obj->objclass == FM_BROWSER ||
-                             obj->objclass == FM_POSITIONER || obj->objclass == FM_FREE;
-        if (control && obj != main().message_area) {
-            EXPECT_NE(help_text(obj), nullptr) << obj->label;
-        }
+    for (const char *none : {help_text(main().form->first), "ok"}) {  // the background box has none
+        help_show(none);
+        EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"No help for this object"}));
     }
 }
 
