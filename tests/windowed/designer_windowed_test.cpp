@@ -65,22 +65,6 @@ protected:
         driver.key_up(key);
         pump_for(200);
     }
-    // The rows of the window that the graphics view covers.
-    std::vector<test::Rgb> view_pixels() {
-        const test::Snapshot image = driver.grab(window());
-        std::vector<test::Rgb> part;
-        const FmObject *view = main->graphics;
-        for (int y = int(main->form->h - view->y - view->h); y < int(main->form->h - view->y); ++y)
-            for (int x = 0; x < image.width(); ++x) part.push_back(image.at(x, y));
-        return part;
-    }
-    static int changed(const std::vector<test::Rgb> &a, const std::vector<test::Rgb> &b) {
-        EXPECT_EQ(a.size(), b.size());
-        int n = 0;
-        for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
-            n += std::abs(a[i].r - b[i].r) + std::abs(a[i].g - b[i].g) + std::abs(a[i].b - b[i].b) > 60;
-        return n;
-    }
     bool drew_fur() { return last_message().find("#hairs") != std::string::npos; }
     // Backups on (every second), read as the scene is read.
     void with_backups() {
@@ -91,13 +75,12 @@ protected:
         read_scene();
     }
     // Opens the designer with Shift held, answering the question that asks for the hold file.
-    void open_with_shift(int answer, const std::function<void(XDriver &)> &then = {}) {
+    void open_with_shift(int answer) {
         driver.key_down("Shift_L");
         std::atomic<bool> released{false};
         std::thread answering([&] {
             XDriver d;
             released = answer_start_question(d, answer);
-            if (released && then) then(d);
         });
         const bool opened_ok = designer_open();
         answering.join();
@@ -125,12 +108,12 @@ TEST_F(DesignerWindowed, ASessionOnTheDemo) {
     EXPECT_GT(count_in(before, main->graphics, not_black), 20000);
 
     // "All" selects the three surfaces; the view then shows their previewed fur.
-    const auto without_fur = view_pixels();
+    const test::Snapshot without_fur = driver.grab(window());
     click(main->all);
     ASSERT_TRUE(pump_until([&] { return count_selected(0, 0, nullptr, 0) == 3; }));
     ASSERT_TRUE(pump_until([&] { return drew_fur(); })) << last_message();
     pump_for(300);
-    EXPECT_GT(changed(without_fur, view_pixels()), 2000) << "no fur drawn over the scene";
+    EXPECT_GT(view_changes(without_fur, driver.grab(window()), 60), 2000) << "no fur drawn over the scene";
 
     // The frame field keeps to the play range.
     const SceneState &s = scene_state();
@@ -174,18 +157,18 @@ TEST_F(DesignerWindowed, ASessionOnTheDemo) {
 
     // "Exit", then "Continue", cancels.
     {
-        test::DialogAnswerer answer(window(), [](XDriver &d, unsigned long dialog) {
+        test::Answer answer("Question", [](XDriver &d, unsigned long dialog) {
             test::click_in(d, dialog, test::dialog_answer(3, 2));
         });
         click(main->exit);
-        EXPECT_TRUE(pump_until([&] { return shown_message("Exit cancled"); })) << last_message();
+        EXPECT_TRUE(pump_until([&] { return message("Exit cancled"); })) << last_message();
     }
     EXPECT_EQ(editor_state().quit, 0);
 
     // Help shows the text of the control under the pointer, wrapped.
     click(main->help);
     FmForm *help = designer_windows().help.form;
-    ASSERT_TRUE(pump_until([&] { return help->visible && driver.window_viewable(test::native_window(help)); }));
+    ASSERT_TRUE(pump_until([&] { return shown(help); }));
     FmObject *help_text = designer_windows().help.text;
     auto first_line = [&] { return std::string(fm_get_browser_maxline(help_text) ? fm_get_browser_line(help_text, 1) : ""); };
     ScreenPoint p = object_screen(main->exit);
@@ -211,7 +194,7 @@ TEST_F(DesignerWindowed, NeverDrawsFurOnlyOnAPlainClick) {
     display_settings_callback(d.redraw_never, 0);
     ASSERT_TRUE(pump_until([&] { return !drew_fur(); })) << last_message();
     pump_for(300);
-    const auto without_fur = view_pixels();
+    const test::Snapshot without_fur = driver.grab(window());
     // A drag moves the camera and draws the scene without fur.
     gesture("o", 60, 0);
     EXPECT_FALSE(drew_fur()) << last_message();
@@ -221,7 +204,7 @@ TEST_F(DesignerWindowed, NeverDrawsFurOnlyOnAPlainClick) {
     click(main->graphics);
     EXPECT_TRUE(pump_until([&] { return drew_fur(); })) << last_message();
     pump_for(300);
-    EXPECT_GT(changed(without_fur, view_pixels()), 1000);
+    EXPECT_GT(view_changes(without_fur, driver.grab(window()), 60), 1000);
 }
 
 TEST_F(DesignerWindowed, SaveAndExitWritesTheFurIntoTheScene) {
@@ -234,7 +217,7 @@ TEST_F(DesignerWindowed, SaveAndExitWritesTheFurIntoTheScene) {
     click(main->persistent);
     ASSERT_TRUE(pump_until([&] { return scene_state().patches[0]->presistant_rebuild == 1; }));
     {
-        test::DialogAnswerer answer(window(), [](XDriver &d, unsigned long dialog) {
+        test::Answer answer("Question", [](XDriver &d, unsigned long dialog) {
             test::click_in(d, dialog, test::dialog_answer(3, 3));  // "Save+Exit"
         });
         click(main->exit);
@@ -264,34 +247,6 @@ TEST_F(DesignerWindowed, SaveAndExitWritesTheFurIntoTheScene) {
     const std::string saved = render(database, work.path() + "/saved");
     EXPECT_FALSE(saved.empty());
     EXPECT_EQ(saved, render(test::demo_database(), work.path() + "/demo"));
-}
-
-TEST_F(DesignerWindowed, ShiftHeldAtStartAndYesLoadsTheChosenHoldFile) {
-    // A backup in which the sphere is persistent; the scene itself says it is not.
-    with_backups();
-    read_fur_data(1);
-    scene_state().patches[0]->presistant_rebuild = 1;
-    ASSERT_EQ(write_hold_file(), 1);
-    const std::string hold = work.path() + "/chosen_hold";
-    fs::copy_file(scene_state().hold_file_path, hold);
-    free_all();
-    close_message_file();
-    read_scene();
-    // "Yes", then the file picked in the selector.
-    open_with_shift(1, [&](XDriver &d) {
-        unsigned long selector = 0;
-        int w = 0, h = 0;
-        if (!test::wait_for([&] {
-                return (selector = d.topmost_toplevel()) != 0 && d.window_viewable(selector) &&
-                       d.window_size(selector, &w, &h) && !(w == 400 && h == 138);
-            }))
-            return;
-        test::sleep_ms(300);
-        test::click_in(d, selector, {300, 480 - 72});  // "File name:"
-        d.type(hold + "\r");
-    });
-    EXPECT_EQ(scene_state().patches[0]->presistant_rebuild, 1);
-    EXPECT_EQ(scene_state().patches[1]->presistant_rebuild, 0);
 }
 
 TEST_F(DesignerWindowed, ShiftHeldAtStartAndNoStartsFromDefaultFur) {
