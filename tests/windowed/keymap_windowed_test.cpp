@@ -31,7 +31,7 @@ protected:
     }
 };
 
-TEST_F(KeyMapWindowed, KeysArePlacedAddedMovedAndDeletedWithTheMouse) {
+TEST_F(KeyMapWindowed, KeysArePlacedAddedMovedDeletedShapedAndToggledWithTheMouse) {
     const int sphere = patch_index("Sphere");
     ASSERT_GE(sphere, 0);
     select_only({"Sphere"});
@@ -96,20 +96,11 @@ TEST_F(KeyMapWindowed, KeysArePlacedAddedMovedAndDeletedWithTheMouse) {
     ASSERT_TRUE(pump_until([&] { return near(r.texture_keys.front().u, placed_u, 1e-6f); }));
     pump_for(100);
     EXPECT_TRUE(red(map_pixel(0.3f, 0.6f)));
-}
 
-TEST_F(KeyMapWindowed, LettersHeldWithTheButtonsShapeBoxAndToggleKeys) {
-    const int sphere = patch_index("Sphere");
-    select_only({"Sphere"});
-    reset_surface(sphere);
-    selection_sync(1);
-    pump_for(100);
-    PatchData &r = record("Sphere");
-    click(map_screen(0.3f, 0.3f));
+    // Letters held with the buttons shape, box-select and toggle keys.
     click(map_screen(0.6f, 0.6f));
     ASSERT_TRUE(pump_until([&] { return r.texture_keys.size() == 2; }));
     TextureKey &first = r.texture_keys.front(), &second = r.texture_keys.back();
-    const float pixel = 1.5f / main->keymap_area->w;
 
     // R: the key under the pointer becomes a circle whose radius follows the drag.
     hold("r");
@@ -134,12 +125,12 @@ TEST_F(KeyMapWindowed, LettersHeldWithTheButtonsShapeBoxAndToggleKeys) {
     let_go("t");
     ASSERT_TRUE(pump_until([&] { return first.selected && second.selected; }));
     hold("s");
-    click(map_screen(0.3f, 0.3f));
+    click(map_screen(0.3f, 0.6f));
     let_go("s");
     ASSERT_TRUE(pump_until([&] { return !first.selected; }));
     EXPECT_TRUE(second.selected);
     pump_for(100);
-    EXPECT_TRUE(yellow(map_pixel(0.3f, 0.3f)));
+    EXPECT_TRUE(yellow(map_pixel(0.3f, 0.6f)));
 }
 
 TEST_F(KeyMapWindowed, ZoomingKeepsThePointUnderThePointerAndKeyAResets) {
