@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "editor/designer_callbacks.h"
@@ -36,10 +37,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const bool kNoDisplay = [] {
-    unsetenv("DISPLAY");
-    return true;
-}();
+const bool kNoDisplay = (unsetenv("DISPLAY"), true);
 
 std::vector<std::string> lines_of(FmObject *browser) {
     std::vector<std::string> lines;
@@ -131,11 +129,9 @@ TEST_F(DesignerLogic, EveryControlOfEveryWindowHasHelp) {
     for (const FmForm *form : {w.main.form, w.display.form, w.help.form, w.status.form, w.selected.form,
                                w.dynamic.form}) {
         for (FmObject *obj = form->first; obj; obj = obj->next) {
-            const bool control = obj->objclass == FM_BUTTON || obj->objclass == FM_LIGHTBUTTON ||
-                                 obj->objclass == FM_SLIDER || obj->objclass == FM_VALSLIDER ||
-                                 obj->objclass == FM_INPUT || obj->objclass == FM_BROWSER ||
-                                 obj->objclass == FM_POSITIONER || obj->objclass == FM_COUNTER ||
-                                 obj->objclass == FM_CHOICE || obj->objclass == FM_FREE;
+            const bool control = std::set<int>{FM_BUTTON, FM_LIGHTBUTTON, FM_SLIDER, FM_VALSLIDER, FM_INPUT, FM_BROWSER,
+                                               FM_POSITIONER, FM_COUNTER, FM_CHOICE, FM_FREE}
+                                      .count(obj->objclass) != 0;
             if (!control || obj == w.main.message_area) continue;
             const char *text = help_text(obj);
             EXPECT_TRUE(text && std::strlen(text) >= 3) << form->title << ": " << obj->label;
@@ -168,22 +164,22 @@ TEST_F(DesignerLogic, FetchedFurDataReachesTheControls) {
 TEST_F(DesignerLogic, DisplaySettingsControlsWriteTheRecord) {
     DisplayWindowObjects &d = designer_windows().display;
     DisplaySettings &s = *display_settings();
-    fm_set_button(d.redraw_never, 1);
-    display_settings_callback(d.redraw_never, 0);
+    auto set = [](FmObject *control) {
+        fm_set_button(control, 1);
+        display_settings_callback(control, 0);
+    };
+    set(d.redraw_never);
     EXPECT_EQ(s.redraw_auto, 0);
     EXPECT_EQ(s.redraw_always, 0);
-    fm_set_button(d.redraw_allways, 1);
-    display_settings_callback(d.redraw_allways, 0);
+    set(d.redraw_allways);
     EXPECT_EQ(s.redraw_auto, 1);
     EXPECT_EQ(s.redraw_always, 1);
-    fm_set_button(d.antialias[5], 1);
-    display_settings_callback(d.antialias[5], 0);
+    set(d.antialias[5]);
     EXPECT_EQ(s.antialias_level, 5);
     fm_set_slider_value(d.background_red, 1.0f);
     display_settings_callback(d.background_red, 0);
     EXPECT_EQ(s.background_color & 0xFF, 0xFF);
-    fm_set_button(d.show_matte, 1);
-    display_settings_callback(d.show_matte, 0);
+    set(d.show_matte);
     EXPECT_EQ(s.other_display_mode, 5);
     s.beep_on_error = 0;
     display_settings_fill();
@@ -236,7 +232,7 @@ TEST_F(DesignerLogic, StatusTextWindowReadsTheMessageFile) {
     EXPECT_EQ(display_settings()->debug_level, 3);
 }
 
-TEST_F(DesignerLogic, GroupButtonsRecallTheirSurfaces) {
+TEST_F(DesignerLogic, GroupButtonsRecallTheirSurfacesAndPersistentFollowsThem) {
     scene_state().patches[0]->group = 1 << 2;  // in G3
     scene_state().patches[2]->group = 1 << 2;
     group_callback(main().group[2], 2);
@@ -246,9 +242,8 @@ TEST_F(DesignerLogic, GroupButtonsRecallTheirSurfaces) {
     EXPECT_EQ(count_selected(0, 0, nullptr, 0), 2);
     group_callback(main().group[0], 0);  // G1 is empty
     EXPECT_EQ(count_selected(0, 0, nullptr, 0), 0);
-}
 
-TEST_F(DesignerLogic, PersistentFollowsTheSelectedSurfaces) {
+    // "Persistent" follows the selected surfaces.
     fm_select_browser_line(main().browser, 1);
     selection_sync(0);
     fm_set_button(main().persistent, 1);
