@@ -67,6 +67,10 @@ TEST_F(FormsWindowed, DemoProgramShowsItsFormAndQuits) {
         return ScreenPoint{left + static_cast<int>(obj->x + obj->w * fx),
                            top + static_cast<int>(kDemoHeight - 1 - (obj->y + obj->h * fy))};
     };
+    auto click = [&](const FmObject *obj, float fx = 0.5f) {
+        const ScreenPoint p = screen(obj, fx);
+        driver_.click(p.x, p.y);
+    };
     // Left alone for 2 s with its timer counting, it still shows its whole form.
     sleep_ms(2000);
     unsigned long window = driver_.topmost_toplevel();
@@ -91,29 +95,24 @@ TEST_F(FormsWindowed, DemoProgramShowsItsFormAndQuits) {
     shows_whole_form("after 2 s");
     // Driven by clicks, drags and keys, it still does.
     driver_.focus(window);
-    for (const FmObject *obj : {layout.button, layout.toggle, layout.radio[2], layout.counter, layout.browser}) {
-        ScreenPoint p = screen(obj, 0.7f);
-        driver_.click(p.x, p.y);
-    }
+    for (const FmObject *obj : {layout.button, layout.toggle, layout.radio[2], layout.counter, layout.browser})
+        click(obj, 0.7f);
     ScreenPoint s0 = screen(layout.slider, 0.2f), s1 = screen(layout.slider, 0.6f);
     driver_.drag(s0.x, s0.y, s1.x, s1.y);
     ScreenPoint p0 = screen(layout.positioner), p1 = screen(layout.positioner, 0.8f, 0.8f);
     driver_.drag(p0.x, p0.y, p1.x, p1.y, 3);
-    ScreenPoint field = screen(layout.input, 0.9f);
-    driver_.click(field.x, field.y);
+    click(layout.input, 0.9f);
     driver_.type("abc\t");
     driver_.key("Down");
     shows_whole_form("after clicks, drags and keys");
     // Dialogs over it come and go: "Continue" in the question box, "Cancel" in the file selector.
     auto dialog_shown = [&] { return driver_.topmost_toplevel() != window; };
-    ScreenPoint question = screen(layout.question_button);
-    driver_.click(question.x, question.y);
+    click(layout.question_button);
     EXPECT_TRUE(wait_for(dialog_shown)) << "the question box";
     sleep_ms(300);
     driver_.click((1280 - 400) / 2 + 200, (1024 - 138) / 2 + 138 - 1 - 29);
     sleep_ms(300);
-    ScreenPoint file = screen(layout.file_button);
-    driver_.click(file.x, file.y);
+    click(layout.file_button);
     EXPECT_TRUE(wait_for(dialog_shown)) << "the file selector";
     sleep_ms(300);
     driver_.click(static_cast<int>((1280 + kFmFileSelectorWidth) / 2 - 120 + 53),
