@@ -25,6 +25,7 @@
 #include "platform/window_system.h"
 #include "saa/saa.h"
 #include "support/paths.h"
+#include "support/run_program.h"
 #include "support/windowed.h"
 
 namespace vellimor::test {
@@ -238,6 +239,19 @@ protected:
                 count += std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b) > tolerance;
             }
         return count;
+    }
+
+    // The path of frame 1 of a database's scene rendered by the batch program at width x height.
+    std::string batch_frame(const std::string &db, const std::string &name, int width, int height) {
+        const std::string out = work.path() + "/" + name;
+        const ProgramResult r = run_program(
+            "vellimor", {"-b", "-d", db, "-s", "furball", "-n", "1", "1", "1", "-S", std::to_string(width),
+                         std::to_string(height), "-o", out},
+            {{"TEMP", work.path()}, {"SI_LOCATION", std::nullopt}, {"DISPLAY", std::nullopt},
+             {"VELLIMOR_PLUGIN", std::nullopt}},
+            work.path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        return out + ".1.pic";
     }
 
     static bool red(Rgb c) { return c.r > 200 && c.g < 70 && c.b < 70; }

@@ -191,16 +191,9 @@ TEST_F(DesignerWindowed, SaveAndExitWritesTheFurIntoTheScene) {
     EXPECT_EQ(scene_state().patches[1]->presistant_rebuild, 0);
 
     // A batch render of the saved scene draws the same fur as one of the demo.
-    auto render = [&](const std::string &db, const std::string &out) {
-        const test::ProgramResult r = test::run_program(
-            "vellimor", {"-b", "-d", db, "-s", "furball", "-n", "1", "1", "1", "-S", "96", "72", "-o", out},
-            {{"TEMP", work.path()}, {"DISPLAY", std::nullopt}}, work.path());
-        EXPECT_EQ(r.status, 0) << r.err;
-        return test::read_file(out + ".1.pic");
-    };
-    const std::string saved = render(database, work.path() + "/saved");
+    const std::string saved = test::read_file(batch_frame(database, "saved", 96, 72));
     EXPECT_FALSE(saved.empty());
-    EXPECT_EQ(saved, render(test::demo_database(), work.path() + "/demo"));
+    EXPECT_EQ(saved, test::read_file(batch_frame(test::demo_database(), "demo", 96, 72)));
 }
 
 TEST_F(DesignerWindowed, ShiftHeldAtStartAndNoStartsFromDefaultFur) {

@@ -3,7 +3,6 @@
 #include "designer_session.h"
 #include "editor/keymap_keys.h"
 
-#include "support/run_program.h"
 #include "furdata/fur_data.h"
 #include "render/pic_file.h"
 
@@ -169,19 +168,8 @@ TEST_F(KeyMapWindowed, ZoomingKeepsThePointUnderThePointerAndKeyAResets) {
     EXPECT_EQ(keymap_view().ou, 0.0f);
 }
 
-// One frame of the database rendered in batch, as a person would after saving.
-std::unique_ptr<PicImage> batch_frame(const std::string &database, const std::string &work, const char *name) {
-    const std::string out = work + "/" + name;
-    const test::ProgramResult r = test::run_program(
-        "vellimor", {"-b", "-d", database, "-s", "furball", "-n", "1", "1", "1", "-S", "160", "120", "-o", out},
-        {{"TEMP", work}, {"SI_LOCATION", std::nullopt}, {"DISPLAY", std::nullopt}, {"VELLIMOR_PLUGIN", std::nullopt}},
-        work);
-    EXPECT_EQ(r.status, 0) << r.err;
-    return pic_read_file(out + ".1.pic");
-}
-
 TEST_F(KeyMapWindowed, FurPaintedOnTheSphereShowsInTheSavedBatchRender) {
-    const auto before = batch_frame(database, work.path(), "before");
+    const auto before = pic_read_file(batch_frame(database, "before", 160, 120));
     ASSERT_TRUE(before);
     select_only({"Sphere"});
     PatchData &r = record("Sphere");
@@ -229,7 +217,7 @@ TEST_F(KeyMapWindowed, FurPaintedOnTheSphereShowsInTheSavedBatchRender) {
     pump_for(200);
     ASSERT_EQ(write_fur_data(1), 0);
 
-    const auto after = batch_frame(database, work.path(), "after");
+    const auto after = pic_read_file(batch_frame(database, "after", 160, 120));
     ASSERT_TRUE(after);
     ASSERT_EQ(after->pixel_count(), before->pixel_count());
     size_t differing = 0;
