@@ -220,29 +220,6 @@ TEST_F(FormsLogic, ShortcutsPushAndReleaseTheirObject) {
     EXPECT_FALSE(fm_shortcut_matches(preview, 'z'));
 }
 
-int g_steps[3];
-int count_steps(FmObject *obj, int event, float, float, int) {
-    if (event == FM_STEP) ++g_steps[obj->argument];
-    return 0;
-}
-
-TEST_F(FormsLogic, TimerExpiresOnceThroughItsCallback) {
-    FmForm *form = begin();
-    FmObject *timer = fm_add_timer(FM_HIDDEN_TIMER, 0, 0, 1, 1, "");
-    fm_end_form();
-    fm_set_call_back(timer, count_call, 3);
-    show(form);
-    g_calls = 0;
-    fm_set_timer(timer, 0.02f);
-    EXPECT_GT(fm_get_timer(timer), 0.0f);
-    for (int i = 0; i < 10; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(11));
-        fm_check_forms();
-    }
-    EXPECT_EQ(g_calls, 1);
-    EXPECT_EQ(fm_get_timer(timer), 0.0f);
-}
-
 TEST_F(FormsLogic, ApplicationQueueDropsTheOldestAndSeesAskedDevices) {
     for (int i = 0; i < 701; ++i) fm_qenter(1, static_cast<short>(i));
     short value = -1;
@@ -265,10 +242,11 @@ TEST_F(FormsLogic, ApplicationQueueDropsTheOldestAndSeesAskedDevices) {
     fm_unqdevice(FM_DEV_KEYBD);
 }
 
-TEST_F(FormsLogic, CallbacksFormCallbacksAndTheRing) {
+TEST_F(FormsLogic, CallbacksFormCallbacksTheRingAndTimers) {
     FmForm *form = begin();
     FmObject *with = fm_add_button(FM_NORMAL_BUTTON, 10, 10, 40, 20, "with");
     FmObject *without = fm_add_button(FM_NORMAL_BUTTON, 60, 10, 40, 20, "without");
+    FmObject *timer = fm_add_timer(FM_HIDDEN_TIMER, 0, 0, 1, 1, "");
     fm_end_form();
     fm_set_call_back(with, count_call, 11);
     show(form);
@@ -288,6 +266,18 @@ TEST_F(FormsLogic, CallbacksFormCallbacksAndTheRing) {
     g_calls = 0;
     fm_check_forms();
     EXPECT_EQ(g_calls, 0);
+
+    // A timer expires once, through its callback.
+    fm_set_call_back(timer, count_call, 3);
+    fm_set_timer(timer, 0.02f);
+    EXPECT_GT(fm_get_timer(timer), 0.0f);
+    for (int i = 0; i < 10; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(11));
+        fm_check_forms();
+    }
+    EXPECT_EQ(g_calls, 1);
+    EXPECT_EQ(g_last_arg, 3);
+    EXPECT_EQ(fm_get_timer(timer), 0.0f);
 }
 
 TEST_F(FormsLogic, DeactivatedFrozenAndHiddenFormsLetGoOfTheirObjects) {
