@@ -348,8 +348,10 @@ TEST_F(FormsLogic, ValuesFollowThePointer) {
     while (fm_check_forms()) {
     }
     EXPECT_FLOAT_EQ(fm_get_counter_value(counter), 5);  // held at the bound
-    clicked(counter, 0.05f);
+    clicked(counter, 0.05f);  // large step down
     EXPECT_FLOAT_EQ(fm_get_counter_value(counter), 3);
+    clicked(counter, 0.2f);  // small step down
+    EXPECT_FLOAT_EQ(fm_get_counter_value(counter), 2.5f);
 }
 
 TEST_F(FormsLogic, BrowserLinesAndSelection) {
