@@ -102,18 +102,12 @@ TEST(ColorSliders, TheyWriteTheSelectedKeysNearTheSelectedMainKey) {
     EXPECT_FALSE(apply_color_sliders(surfaces, *record, kColorDiffuse, 1, values, 1, 0));
 }
 
-TEST(ColorClipboardRamp, PasteOnlyReachesSelectedKeysOfTheType) {
+TEST(ColorClipboardRamp, PasteReplacesTheRampAndItsMaps) {
     auto source = ramp_of_three();
     source->texture_keys.front().color_keys[kColorDiffuse][1] = {0, 0.25f, 0.5f, 0.75f, 1.0f, 0};
     ColorClipboard clipboard;
     EXPECT_TRUE(copy_color_ramp(*source, kColorDiffuse, clipboard));
     EXPECT_EQ(clipboard.count, 3);
-
-    auto untouched = patch_new();
-    untouched->texture_keys.front().selected = 0;
-    EXPECT_FALSE(paste_color_ramp(*untouched, kColorDiffuse, clipboard));
-    EXPECT_EQ(untouched->nbColorKeys[kColorDiffuse], 2);
-    EXPECT_EQ(untouched->texture_keys.front().color_keys[kColorDiffuse][1].G, 0.0f);
 
     auto target = patch_new();
     target->main_color_keys[kColorDiffuse][1].color_map.assign(4, 1u);

@@ -1,18 +1,24 @@
 // The designer's operations without a display: its windows are built and dispatched but never
-// drawn, so selection, frame controls, messages, help and slider pairs can be checked directly.
+// drawn, so selection, frame controls, messages, help, slider pairs and the windows its buttons
+// open (curve editor, scene menu, render settings) can be checked directly.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "editor/designer_callbacks.h"
 #include "editor/designer_objects.h"
 #include "editor/graphics_view.h"
 #include "editor/main_loop.h"
+#include "editor/render_settings_window.h"
+#include "editor/scene_menu.h"
 #include "editor/windows.h"
+#include "fcurve/curve_editor.h"
+#include "fcurve/fcurve_list.h"
 #include "forms/forms.h"
 #include "furdata/display_settings.h"
 #include "furdata/fur_data.h"
@@ -31,10 +37,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const bool kNoDisplay = [] {
-    unsetenv("DISPLAY");
-    return true;
-}();
+const bool kNoDisplay = (unsetenv("DISPLAY"), true);
 
 std::vector<std::string> lines_of(FmObject *browser) {
     std::vector<std::string> lines;
@@ -59,6 +62,7 @@ protected:
         env.set("TEMP", work.path());
         env.unset("FUR_SIZE");
         reset_globals();
+        fcurve_delete_all();
         run_state().run_mode = kRunModeStandAlone;
         database = work.path() + "/db";
         fs::copy(test::demo_database(), database, fs::copy_options::recursive);
@@ -67,15 +71,24 @@ protected:
         ASSERT_TRUE(designer_open());
     }
     void TearDown() override {
+        curve_editor_hide();
         designer_quit();
         designer_close();
         free_all();
+        fcurve_delete_all();
         close_message_file();
         status_reset();
         reset_globals();
     }
     MainWindowObjects &main() { return designer_windows().main; }
     std::vector<std::string> messages() { return lines_of(main().message_area); }
+    void press(FmObject *obj) { obj->callback(obj, obj->argument); }
+    void select_line(int n) {
+        fm_deselect_browser(main().browser);
+        fm_select_browser_line(main().browser, n);
+        selection_sync(1);
+    }
+    const std::string &current_name() { return scene_state().patches[size_t(scene_state().current_patch)]->name; }
 
     test::ScopedEnv env;
     test::TempDir work;
@@ -116,11 +129,9 @@ TEST_F(DesignerLogic, EveryControlOfEveryWindowHasHelp) {
     for (const FmForm *form : {w.main.form, w.display.form, w.help.form, w.status.form, w.selected.form,
                                w.dynamic.form}) {
         for (FmObject *obj = form->first; obj; obj = obj->next) {
-            const bool control = obj->objclass == FM_BUTTON || obj->objclass == FM_LIGHTBUTTON ||
-                                 obj->objclass == FM_SLIDER || obj->objclass == FM_VALSLIDER ||
-                                 obj->objclass == FM_INPUT || obj->objclass == FM_BROWSER ||
-                                 obj->objclass == FM_POSITIONER || obj->objclass == FM_COUNTER ||
-                                 obj->objclass == FM_CHOICE || obj->objclass == FM_FREE;
+            const bool control = std::set<int>{FM_BUTTON, FM_LIGHTBUTTON, FM_SLIDER, FM_VALSLIDER, FM_INPUT, FM_BROWSER,
+                                               FM_POSITIONER, FM_COUNTER, FM_CHOICE, FM_FREE}
+                                      .count(obj->objclass) != 0;
             if (!control || obj == w.main.message_area) continue;
             const char *text = help_text(obj);
             EXPECT_TRUE(text && std::strlen(text) >= 3) << form->title << ": " << obj->label;
@@ -153,22 +164,22 @@ TEST_F(DesignerLogic, FetchedFurDataReachesTheControls) {
 TEST_F(DesignerLogic, DisplaySettingsControlsWriteTheRecord) {
     DisplayWindowObjects &d = designer_windows().display;
     DisplaySettings &s = *display_settings();
-    fm_set_button(d.redraw_never, 1);
-    display_settings_callback(d.redraw_never, 0);
+    auto set = [](FmObject *control) {
+        fm_set_button(control, 1);
+        display_settings_callback(control, 0);
+    };
+    set(d.redraw_never);
     EXPECT_EQ(s.redraw_auto, 0);
     EXPECT_EQ(s.redraw_always, 0);
-    fm_set_button(d.redraw_allways, 1);
-    display_settings_callback(d.redraw_allways, 0);
+    set(d.redraw_allways);
     EXPECT_EQ(s.redraw_auto, 1);
     EXPECT_EQ(s.redraw_always, 1);
-    fm_set_button(d.antialias[5], 1);
-    display_settings_callback(d.antialias[5], 0);
+    set(d.antialias[5]);
     EXPECT_EQ(s.antialias_level, 5);
     fm_set_slider_value(d.background_red, 1.0f);
     display_settings_callback(d.background_red, 0);
     EXPECT_EQ(s.background_color & 0xFF, 0xFF);
-    fm_set_button(d.show_matte, 1);
-    display_settings_callback(d.show_matte, 0);
+    set(d.show_matte);
     EXPECT_EQ(s.other_display_mode, 5);
     s.beep_on_error = 0;
     display_settings_fill();
@@ -221,7 +232,7 @@ TEST_F(DesignerLogic, StatusTextWindowReadsTheMessageFile) {
     EXPECT_EQ(display_settings()->debug_level, 3);
 }
 
-TEST_F(DesignerLogic, GroupButtonsRecallTheirSurfaces) {
+TEST_F(DesignerLogic, GroupButtonsRecallTheirSurfacesAndPersistentFollowsThem) {
     scene_state().patches[0]->group = 1 << 2;  // in G3
     scene_state().patches[2]->group = 1 << 2;
     group_callback(main().group[2], 2);
@@ -231,9 +242,8 @@ TEST_F(DesignerLogic, GroupButtonsRecallTheirSurfaces) {
     EXPECT_EQ(count_selected(0, 0, nullptr, 0), 2);
     group_callback(main().group[0], 0);  // G1 is empty
     EXPECT_EQ(count_selected(0, 0, nullptr, 0), 0);
-}
 
-TEST_F(DesignerLogic, PersistentFollowsTheSelectedSurfaces) {
+    // "Persistent" follows the selected surfaces.
     fm_select_browser_line(main().browser, 1);
     selection_sync(0);
     fm_set_button(main().persistent, 1);
@@ -270,21 +280,46 @@ TEST_F(DesignerLogic, FrameControlsStayInThePlayRange) {
     EXPECT_EQ(std::string(fm_get_input(main().frame_field)), std::to_string(s.current_frame));
 }
 
-TEST_F(DesignerLogic, HelpShowsTheTextOrSaysThereIsNone) {
+TEST_F(DesignerLogic, FCurveButtonTogglesTheEditorWhoseListFollowsTheSelection) {
+    ASSERT_NE(curve_editor().form, nullptr);
+    EXPECT_EQ(fm_get_button(curve_editor().tools[static_cast<int>(CurveTool::kMove)]), 1);
+    EXPECT_EQ(fm_get_button(curve_editor().texture), 1);
+    select_line(1);
+    const std::string first = current_name();
+    press(main().fcurve);
+    ASSERT_TRUE(curve_editor_shown());
+    ASSERT_GE(fm_get_browser_maxline(curve_editor().list), 1);
+    EXPECT_EQ(fm_get_browser_line(curve_editor().list, 1), first + "-1-L");
+
+    // Another surface and another channel: the list follows while the editor is up.
+    select_line(2);
+    EXPECT_EQ(fm_get_browser_line(curve_editor().list, 1), current_name() + "-1-L");
+    editor_state().current_channel = kChannelColor;
+    editor_state().current_color_type = kColorSpecular;
+    selection_sync(0);
+    EXPECT_EQ(fm_get_browser_line(curve_editor().list, 1), current_name() + "-1-s");
+    press(main().fcurve);
+    EXPECT_FALSE(curve_editor_shown());
+
+    // The modal windows deactivate the main window until they are closed.
+    for (const auto &[button, form, close] :
+         {std::tuple{main().file, scene_menu_window().form, scene_menu_window().close},
+          std::tuple{main().render, render_settings_window().form, render_settings_window().cancel}}) {
+        press(button);
+        ASSERT_TRUE(form->visible) << button->label;
+        EXPECT_GT(main().form->deactivated, 0);
+        press(close);
+        EXPECT_FALSE(form->visible);
+        EXPECT_EQ(main().form->deactivated, 0);
+    }
+    EXPECT_FALSE(scene_menu_window().save_scene_as->visible);
+
+    // Help shows the text of a control, or says there is none.
     help_show(help_text(main().exit));
     EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"This button Exits the program."}));
-    help_show(help_text(main().form->first));  // the background box has no help
-    EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"No help for this object"}));
-    help_show("ok");
-    EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"No help for this object"}));
-    // Every control a person can use has a text.
-    for (FmObject *obj = main().form->first; obj; obj = obj->next) {
-        const bool control = obj->objclass == FM_BUTTON || obj->objclass == FM_SLIDER ||
-                             obj->objclass == FM_INPUT || obj->objclass == FM_BROWSER ||
-                             obj->objclass == FM_POSITIONER || obj->objclass == FM_FREE;
-        if (control && obj != main().message_area) {
-            EXPECT_NE(help_text(obj), nullptr) << obj->label;
-        }
+    for (const char *none : {help_text(main().form->first), "ok"}) {  // the background box has none
+        help_show(none);
+        EXPECT_EQ(lines_of(designer_windows().help.text), (std::vector<std::string>{"No help for this object"}));
     }
 }
 

@@ -22,26 +22,20 @@ TEST_F(EditorRecords, SwitchingOffTheLastKeysOfChannelsWarnsPerChannel) {
     PatchData &record = add_surface("Sphere", true);
     TextureKey &only = record.texture_keys.front();
     only.u = only.v = 0.5f;
-    const int channels[] = {kChannelLength, kChannelDensity, kChannelSegments, kChannelBend,
-                            kChannelGrow, kChannelCurl, kChannelGravity, kChannelColor};
-    const char *texts[] = {
-        "All length keys deleted, default length key added to key zero",
-        "All density keys deleted, default density key added to key zero",
-        "All segments keys deleted, default segments key added to key zero",
-        "All bend keys deleted, default bend key added to key zero",
-        "All grow keys deleted, default grow key added to key zero",
-        "All curl keys deleted, default curl key added to key zero",
-        "All gravity keys deleted, default gravity key added to key zero",
-        "All color keys deleted, default color key added to key zero",
-    };
-    for (int i = 0; i < 8; ++i) {
+    const std::pair<int, const char *> channels[] = {
+        {kChannelLength, "length"}, {kChannelDensity, "density"}, {kChannelSegments, "segments"},
+        {kChannelBend, "bend"},     {kChannelGrow, "grow"},       {kChannelCurl, "curl"},
+        {kChannelGravity, "gravity"}, {kChannelColor, "color"}};
+    for (const auto &[channel, name] : channels) {
         forget_lines();
-        const std::vector<int> restored = keymap_apply_channel(channels[i], false, KeyEditSettings{});
-        EXPECT_TRUE(said(std::string("WARNING: ") + texts[i])) << texts[i];
+        const std::vector<int> restored = keymap_apply_channel(channel, false, KeyEditSettings{});
+        const std::string text = std::string("WARNING: All ") + name + " keys deleted, default " + name +
+                                 " key added to key zero";
+        EXPECT_TRUE(said(text)) << text;
         ASSERT_EQ(restored.size(), 1u);
-        EXPECT_EQ(restored.front(), channels[i]);
+        EXPECT_EQ(restored.front(), channel);
         ASSERT_EQ(record.texture_keys.size(), 1u);
-        EXPECT_TRUE(key_carries(record.texture_keys.front(), channels[i], kColorDiffuse));
+        EXPECT_TRUE(key_carries(record.texture_keys.front(), channel, kColorDiffuse));
     }
 }
 

@@ -49,7 +49,7 @@ void build_maps(PatchData &record) {
         for (int k = 0; k < record.nbColorKeys[t]; ++k) build_color_map(record, k, t);
 }
 
-TEST(KeyMapView, PixelsAndMapPointsAreInverse) {
+TEST(KeyMapView, PixelsAndMapPointsAreInverseAndZoomKeepsThePointUnderThePointer) {
     KeyMapView view;
     view.ou = 0.1f;
     view.ov = -0.2f;
@@ -65,6 +65,25 @@ TEST(KeyMapView, PixelsAndMapPointsAreInverse) {
     EXPECT_FLOAT_EQ(u0, -0.05f);
     EXPECT_FLOAT_EQ(u1, 0.45f);
     EXPECT_NEAR(view.pick_radius(), 0.015f, 1e-7f);
+
+    // Zoom keeps the point under the pointer.
+    view.reset();
+    const MapPoint before = view.to_map(50.0f, 170.0f, 228.0f, 228.0f);
+    for (int i = 0; i < 20; ++i) view.zoom(true, 50.0f, 170.0f, 228.0f, 228.0f);
+    EXPECT_NEAR(view.su, std::pow(1.0f / 0.95f, 20.0f), 1e-3f);
+    MapPoint after = view.to_map(50.0f, 170.0f, 228.0f, 228.0f);
+    EXPECT_NEAR(after.u, before.u, 1e-5f);
+    EXPECT_NEAR(after.v, before.v, 1e-5f);
+    for (int i = 0; i < 7; ++i) view.zoom(false, 10.0f, 10.0f, 228.0f, 228.0f);
+    const MapPoint corner = view.to_map(10.0f, 10.0f, 228.0f, 228.0f);
+    view.zoom(false, 10.0f, 10.0f, 228.0f, 228.0f);
+    after = view.to_map(10.0f, 10.0f, 228.0f, 228.0f);
+    EXPECT_NEAR(after.u, corner.u, 1e-5f);
+    view.pan(22.8f, -45.6f, 228.0f, 228.0f);
+    EXPECT_NEAR(view.to_map(32.8f, -35.6f, 228.0f, 228.0f).u, after.u, 1e-5f);
+    view.reset();
+    EXPECT_EQ(view.su, 1.0f);
+    EXPECT_EQ(view.ou, 0.0f);
 }
 
 TEST(KeyMapKeys, OnlyKeysOfShownChannelsAreVisibleLabelledAndPicked) {
@@ -330,26 +349,6 @@ TEST(KeyMapPictures, AMapSavedAsAPictureRunsBottomUpAndScalesToItsMaximum) {
               kPictureWrongChannels);
     EXPECT_FALSE(record->main_color_keys[kColorDiffuse][1].this_key_uses_picture);
     std::filesystem::remove_all(dir);
-}
-
-TEST(KeyMapView, ZoomKeepsThePointUnderThePointer) {
-    KeyMapView view;
-    const MapPoint before = view.to_map(50.0f, 170.0f, 228.0f, 228.0f);
-    for (int i = 0; i < 20; ++i) view.zoom(true, 50.0f, 170.0f, 228.0f, 228.0f);
-    EXPECT_NEAR(view.su, std::pow(1.0f / 0.95f, 20.0f), 1e-3f);
-    MapPoint after = view.to_map(50.0f, 170.0f, 228.0f, 228.0f);
-    EXPECT_NEAR(after.u, before.u, 1e-5f);
-    EXPECT_NEAR(after.v, before.v, 1e-5f);
-    for (int i = 0; i < 7; ++i) view.zoom(false, 10.0f, 10.0f, 228.0f, 228.0f);
-    const MapPoint corner = view.to_map(10.0f, 10.0f, 228.0f, 228.0f);
-    view.zoom(false, 10.0f, 10.0f, 228.0f, 228.0f);
-    after = view.to_map(10.0f, 10.0f, 228.0f, 228.0f);
-    EXPECT_NEAR(after.u, corner.u, 1e-5f);
-    view.pan(22.8f, -45.6f, 228.0f, 228.0f);
-    EXPECT_NEAR(view.to_map(32.8f, -35.6f, 228.0f, 228.0f).u, after.u, 1e-5f);
-    view.reset();
-    EXPECT_EQ(view.su, 1.0f);
-    EXPECT_EQ(view.ou, 0.0f);
 }
 
 TEST(KeyMapKeys, FlippingTwiceRestoresTheKeys) {

@@ -1,8 +1,13 @@
 // The render settings' checks: resolution and aspect ratio, the frame range against the scene's,
-// and the scene range while the window is up.
+// the scene range while the window is up, and the window's fields without a display.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "editor/command_hooks.h"
 #include "editor/render_settings_rules.h"
+#include "editor/render_settings_window.h"
+#include "forms/forms.h"
 #include "host/scene.h"
 #include "support/message_log.h"
 
@@ -19,6 +24,14 @@ protected:
         s.frame_step = 1;
         s.current_frame = 4;
     }
+    void TearDown() override { command_hooks() = {}; }
+    RenderSettingsWindow &w() { return render_settings_window(); }
+    void type(FmObject *field, const char *text) {
+        fm_set_input(field, text);
+        field->callback(field, field->argument);
+    }
+    std::string text(FmObject *field) { return fm_get_input(field); }
+
     test::MessageLog log;
 };
 
@@ -100,6 +113,43 @@ TEST_F(RenderSettingsRules, CancelRestoresTheSceneRangeAndRemembersTheEditedOne)
     EXPECT_EQ(scene_state().start_frame, 1);
     EXPECT_EQ(scene_state().end_frame, 30);
     EXPECT_EQ(state.remembered.start, 12);
+}
+
+TEST_F(RenderSettingsRules, WindowFrameFieldsAndCancel) {
+    unsetenv("DISPLAY");
+    fm_init();
+    scene_state().aspect_ratio = 1.5f;
+    int activations = 0;
+    command_hooks() = {};
+    command_hooks().activate_main = [&] { ++activations; };
+    render_settings_fill();
+    EXPECT_EQ(text(w().start), "1");
+    EXPECT_EQ(text(w().end), "30");
+    fm_set_input(w().start, "40");
+    type(w().end, "12");
+    EXPECT_EQ(text(w().start), "12");
+    EXPECT_EQ(text(w().end), "30");
+    for (const auto &[step, shown] : {std::pair{"-2", "2"}, std::pair{"0", "1"}}) {
+        type(w().step, step);
+        EXPECT_EQ(text(w().step), shown) << step;
+    }
+    type(w().start, "-5");
+    EXPECT_EQ(text(w().start), "1");
+    EXPECT_TRUE(log.has("WARNING: Start frame clamped to start frame set in the host"));
+    type(w().start, "5");
+    type(w().end, "9");
+
+    render_settings_cancel(w().cancel, 0);
+    EXPECT_EQ(activations, 1);
+    EXPECT_EQ(scene_state().start_frame, 1);
+    EXPECT_EQ(scene_state().end_frame, 30);
+    render_settings_fill();
+    EXPECT_EQ(text(w().start), "5");
+    EXPECT_EQ(text(w().end), "9");
+    // The clamp still uses the scene's own range while the edited one is offered.
+    type(w().end, "29");
+    EXPECT_EQ(text(w().end), "29");
+    render_settings_cancel(w().cancel, 0);
 }
 
 }  // namespace

@@ -132,7 +132,7 @@ TEST_F(SceneCommands, SettingsWrittenByOReadByIOnAnotherSurface) {
     EXPECT_EQ(static_cast<int>(patch("Ground").texture_keys.size()), keys);
 }
 
-TEST_F(SceneCommands, SaveSceneKeepsTheFurForTheNextOpen) {
+TEST_F(SceneCommands, SaveSceneKeepsTheFurAndSaveHairsWritesTheModel) {
     ASSERT_TRUE(open_scene_file(scene_file));
     patch("Flag").number_of_hairs_pr_square_unit = 123;
     EXPECT_EQ(save_scene_command(), 0);
@@ -140,10 +140,8 @@ TEST_F(SceneCommands, SaveSceneKeepsTheFurForTheNextOpen) {
     EXPECT_TRUE(log.has("Scene saved ..."));
     ASSERT_TRUE(open_scene_file(scene_file));
     EXPECT_EQ(patch("Flag").number_of_hairs_pr_square_unit, 123);
-}
 
-TEST_F(SceneCommands, SaveHairsWritesTheModelFileChosen) {
-    ASSERT_TRUE(open_scene_file(scene_file));
+    // "Save hairs" writes the model file chosen.
     const std::string model = db + "/MODELS/fur_model.hrc";
     EXPECT_TRUE(save_hairs_to(model));
     bool written = false;

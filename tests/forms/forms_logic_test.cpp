@@ -61,6 +61,12 @@ protected:
         fm_post_device_event(at(form, FM_DEV_LEFTMOUSE, 0, fx, fy));
     }
 
+    // Clicks and lets the loop answer: the object it reports, if any.
+    static FmObject *clicked(FmObject *obj, float fx_frac = 0.5f, float fy_frac = 0.5f) {
+        click(obj, fx_frac, fy_frac);
+        return fm_check_forms();
+    }
+
     static void type(FmForm *form, int key) { fm_post_device_event({FM_DEV_KEYBD, key, form->window, 1, 1}); }
 
     std::vector<FmForm *> made_;
@@ -89,8 +95,7 @@ TEST_F(FormsLogic, RadioButtonsReleaseOnlyWithinTheirGroup) {
     fm_set_button(b1, 1);
     EXPECT_TRUE(a1->pushed);
 
-    click(a2);
-    EXPECT_EQ(fm_check_forms(), a2);
+    EXPECT_EQ(clicked(a2), a2);
     EXPECT_EQ(fm_get_button(a1), 0);
     EXPECT_FALSE(a1->pushed);
     EXPECT_EQ(fm_get_button(a2), 1);
@@ -98,8 +103,7 @@ TEST_F(FormsLogic, RadioButtonsReleaseOnlyWithinTheirGroup) {
     EXPECT_EQ(fm_get_button(b1), 1);
     EXPECT_EQ(fm_get_button(b2), 0);
 
-    click(b2);
-    EXPECT_EQ(fm_check_forms(), b2);
+    EXPECT_EQ(clicked(b2), b2);
     EXPECT_EQ(fm_get_button(b1), 0);
     EXPECT_EQ(fm_get_button(a2), 1);
 
@@ -216,29 +220,6 @@ TEST_F(FormsLogic, ShortcutsPushAndReleaseTheirObject) {
     EXPECT_FALSE(fm_shortcut_matches(preview, 'z'));
 }
 
-int g_steps[3];
-int count_steps(FmObject *obj, int event, float, float, int) {
-    if (event == FM_STEP) ++g_steps[obj->argument];
-    return 0;
-}
-
-TEST_F(FormsLogic, TimerExpiresOnceThroughItsCallback) {
-    FmForm *form = begin();
-    FmObject *timer = fm_add_timer(FM_HIDDEN_TIMER, 0, 0, 1, 1, "");
-    fm_end_form();
-    fm_set_call_back(timer, count_call, 3);
-    show(form);
-    g_calls = 0;
-    fm_set_timer(timer, 0.02f);
-    EXPECT_GT(fm_get_timer(timer), 0.0f);
-    for (int i = 0; i < 10; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(11));
-        fm_check_forms();
-    }
-    EXPECT_EQ(g_calls, 1);
-    EXPECT_EQ(fm_get_timer(timer), 0.0f);
-}
-
 TEST_F(FormsLogic, ApplicationQueueDropsTheOldestAndSeesAskedDevices) {
     for (int i = 0; i < 701; ++i) fm_qenter(1, static_cast<short>(i));
     short value = -1;
@@ -261,22 +242,20 @@ TEST_F(FormsLogic, ApplicationQueueDropsTheOldestAndSeesAskedDevices) {
     fm_unqdevice(FM_DEV_KEYBD);
 }
 
-TEST_F(FormsLogic, CallbacksFormCallbacksAndTheRing) {
+TEST_F(FormsLogic, CallbacksFormCallbacksTheRingAndTimers) {
     FmForm *form = begin();
     FmObject *with = fm_add_button(FM_NORMAL_BUTTON, 10, 10, 40, 20, "with");
     FmObject *without = fm_add_button(FM_NORMAL_BUTTON, 60, 10, 40, 20, "without");
+    FmObject *timer = fm_add_timer(FM_HIDDEN_TIMER, 0, 0, 1, 1, "");
     fm_end_form();
     fm_set_call_back(with, count_call, 11);
     show(form);
     g_calls = 0;
-    click(with);
-    EXPECT_EQ(fm_check_forms(), nullptr);
+    EXPECT_EQ(clicked(with), nullptr);
     EXPECT_EQ(g_calls, 1);
-    click(without);
-    EXPECT_EQ(fm_check_forms(), without);
+    EXPECT_EQ(clicked(without), without);
     fm_set_form_callback(form, count_call, 12);
-    click(without);
-    EXPECT_EQ(fm_check_forms(), nullptr);
+    EXPECT_EQ(clicked(without), nullptr);
     EXPECT_EQ(g_last_arg, 12);
 
     // Released away from the button: no change.
@@ -287,25 +266,48 @@ TEST_F(FormsLogic, CallbacksFormCallbacksAndTheRing) {
     g_calls = 0;
     fm_check_forms();
     EXPECT_EQ(g_calls, 0);
+
+    // A timer expires once, through its callback.
+    fm_set_call_back(timer, count_call, 3);
+    fm_set_timer(timer, 0.02f);
+    EXPECT_GT(fm_get_timer(timer), 0.0f);
+    for (int i = 0; i < 10; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(11));
+        fm_check_forms();
+    }
+    EXPECT_EQ(g_calls, 1);
+    EXPECT_EQ(g_last_arg, 3);
+    EXPECT_EQ(fm_get_timer(timer), 0.0f);
 }
 
-TEST_F(FormsLogic, DeactivatedFormsAndObjectsTakeNoInput) {
+TEST_F(FormsLogic, DeactivatedFrozenAndHiddenFormsLetGoOfTheirObjects) {
     FmForm *form = begin();
     FmObject *b = fm_add_button(FM_NORMAL_BUTTON, 10, 10, 40, 20, "b");
+    FmObject *in = fm_add_input(FM_NORMAL_INPUT, 60, 150, 200, 20, "in");
     fm_end_form();
     show(form);
     fm_deactivate_form(form);
     fm_deactivate_form(form);
-    click(b);
-    EXPECT_EQ(fm_check_forms(), nullptr);
+    EXPECT_EQ(clicked(b), nullptr);
     fm_activate_form(form);
-    click(b);
-    EXPECT_EQ(fm_check_forms(), nullptr);  // deactivations nest
+    EXPECT_EQ(clicked(b), nullptr);  // deactivations nest
     fm_activate_form(form);
-    click(b);
-    EXPECT_EQ(fm_check_forms(), b);
+    EXPECT_EQ(clicked(b), b);
     fm_deactivate_object(b);
-    click(b);
+    EXPECT_EQ(clicked(b), nullptr);
+    fm_activate_object(b);
+
+    fm_freeze_form(form);
+    EXPECT_EQ(clicked(b), nullptr);
+    fm_unfreeze_form(form);
+    fm_set_object_focus(form, in);
+    fm_post_device_event(at(form, FM_DEV_LEFTMOUSE, 1, 20, 20));
+    fm_check_forms();
+    EXPECT_TRUE(b->pushed);
+    fm_hide_form(form);
+    EXPECT_FALSE(b->pushed);
+    EXPECT_EQ(form->focusobj, in);  // kept for the next showing
+    fm_post_device_event(at(form, FM_DEV_LEFTMOUSE, 0, 20, 20));
     EXPECT_EQ(fm_check_forms(), nullptr);
 }
 
@@ -324,37 +326,32 @@ TEST_F(FormsLogic, ValuesFollowThePointer) {
     fm_set_counter_step(counter, 0.5f, 2);
     show(form);
 
-    click(slider, 0.999f);
-    EXPECT_EQ(fm_check_forms(), slider);
+    EXPECT_EQ(clicked(slider, 0.999f), slider);
     EXPECT_FLOAT_EQ(fm_get_slider_value(slider), 10);
-    click(slider, 0.5f);
-    fm_check_forms();
+    clicked(slider, 0.5f);
     EXPECT_FLOAT_EQ(fm_get_slider_value(slider), 5);
     fm_set_slider_value(slider, 99);
     EXPECT_FLOAT_EQ(fm_get_slider_value(slider), 10);
 
-    click(vslider, 0.5f, 0.999f);
-    fm_check_forms();
+    clicked(vslider, 0.5f, 0.999f);
     EXPECT_FLOAT_EQ(fm_get_slider_value(vslider), 1);
 
-    click(pos, 0.0f, 1.0f);
-    fm_check_forms();
+    clicked(pos, 0.0f, 1.0f);
     EXPECT_FLOAT_EQ(fm_get_positioner_xvalue(pos), -1);
     EXPECT_FLOAT_EQ(fm_get_positioner_yvalue(pos), 100);
 
-    click(counter, 0.95f);  // large step up
-    fm_check_forms();
+    clicked(counter, 0.95f);  // large step up
     EXPECT_FLOAT_EQ(fm_get_counter_value(counter), 2);
-    click(counter, 0.75f);  // small step up
-    fm_check_forms();
+    clicked(counter, 0.75f);  // small step up
     EXPECT_FLOAT_EQ(fm_get_counter_value(counter), 2.5f);
     for (int i = 0; i < 3; ++i) click(counter, 0.95f);
     while (fm_check_forms()) {
     }
     EXPECT_FLOAT_EQ(fm_get_counter_value(counter), 5);  // held at the bound
-    click(counter, 0.05f);
-    fm_check_forms();
+    clicked(counter, 0.05f);  // large step down
     EXPECT_FLOAT_EQ(fm_get_counter_value(counter), 3);
+    clicked(counter, 0.2f);  // small step down
+    EXPECT_FLOAT_EQ(fm_get_counter_value(counter), 2.5f);
 }
 
 TEST_F(FormsLogic, BrowserLinesAndSelection) {
@@ -377,11 +374,9 @@ TEST_F(FormsLogic, BrowserLinesAndSelection) {
     EXPECT_EQ(last_top, 40 - fm_get_browser_screenlines(multi) + 1);
     fm_set_browser_topline(multi, 1);
 
-    click(multi, 0.3f, 0.99f);  // first line
-    EXPECT_EQ(fm_check_forms(), multi);
+    EXPECT_EQ(clicked(multi, 0.3f, 0.99f), multi);  // first line
     EXPECT_EQ(fm_get_browser(multi), 1);
-    click(multi, 0.3f, 0.99f);
-    fm_check_forms();
+    clicked(multi, 0.3f, 0.99f);
     EXPECT_EQ(fm_get_browser(multi), -1);
     EXPECT_FALSE(fm_isselected_browser_line(multi, 1));
     fm_select_browser_line(multi, 2);
@@ -390,8 +385,7 @@ TEST_F(FormsLogic, BrowserLinesAndSelection) {
     EXPECT_TRUE(fm_isselected_browser_line(multi, 4));
 
     // A click on the scrollbar below the thumb pages down.
-    click(multi, 0.98f, 0.02f);
-    fm_check_forms();
+    clicked(multi, 0.98f, 0.02f);
     EXPECT_EQ(fm_get_browser_topline(multi), 1 + fm_get_browser_screenlines(multi));
     fm_clear_browser(multi);
     EXPECT_EQ(fm_get_browser_maxline(multi), 0);
@@ -456,27 +450,6 @@ TEST_F(FormsLogic, DefinitionErrorsAreReportedWithTheirMessages) {
     EXPECT_EQ(r->label.size(), kFmLabelMax);
 }
 
-TEST_F(FormsLogic, FrozenFormsAndHiddenFormsLetGoOfTheirObjects) {
-    FmForm *form = begin();
-    FmObject *b = fm_add_button(FM_NORMAL_BUTTON, 10, 10, 40, 20, "b");
-    FmObject *in = fm_add_input(FM_NORMAL_INPUT, 60, 150, 200, 20, "in");
-    fm_end_form();
-    show(form);
-    fm_freeze_form(form);
-    click(b);
-    EXPECT_EQ(fm_check_forms(), nullptr);
-    fm_unfreeze_form(form);
-    fm_set_object_focus(form, in);
-    fm_post_device_event(at(form, FM_DEV_LEFTMOUSE, 1, 20, 20));
-    fm_check_forms();
-    EXPECT_TRUE(b->pushed);
-    fm_hide_form(form);
-    EXPECT_FALSE(b->pushed);
-    EXPECT_EQ(form->focusobj, in);  // kept for the next showing
-    fm_post_device_event(at(form, FM_DEV_LEFTMOUSE, 0, 20, 20));
-    EXPECT_EQ(fm_check_forms(), nullptr);
-}
-
 TEST_F(FormsLogic, ValueSliderMovesOnlyForPressesOnItsTrack) {
     FmForm *form = begin(300, 100);
     FmObject *slider = fm_add_valslider(FM_HOR_SLIDER, 10, 40, 200, 20, "v");
@@ -487,8 +460,7 @@ TEST_F(FormsLogic, ValueSliderMovesOnlyForPressesOnItsTrack) {
     show(form);
     g_calls = 0;
 
-    click(slider, 0.1f);  // the number box
-    fm_check_forms();
+    clicked(slider, 0.1f);  // the number box
     EXPECT_FLOAT_EQ(fm_get_slider_value(slider), 5);
     EXPECT_EQ(g_calls, 0);
 
@@ -502,8 +474,7 @@ TEST_F(FormsLogic, ValueSliderMovesOnlyForPressesOnItsTrack) {
     EXPECT_FLOAT_EQ(fm_get_slider_value(slider), 5);
     EXPECT_EQ(g_calls, 0);
 
-    click(slider, 0.999f);  // the track's far end
-    fm_check_forms();
+    clicked(slider, 0.999f);  // the track's far end
     EXPECT_FLOAT_EQ(fm_get_slider_value(slider), 10);
     EXPECT_EQ(g_calls, 1);
 }
@@ -547,16 +518,14 @@ TEST_F(FormsLogic, KeysReachDrawingAreasAsKeyboardEvents) {
     for (const SeenEvent &e : g_seen) EXPECT_NE(e.event, FM_MOVE) << "a key is never a move";
 
     // An input field with the focus takes the keys, wherever the pointer is.
-    click(field);
-    fm_check_forms();
+    clicked(field);
     g_seen.clear();
     key_at('x', area);
     EXPECT_TRUE(keys_seen().empty());
     EXPECT_STREQ(fm_get_input(field), "x");
 
     // A click on the drawing area gives it the focus: keys follow it off the area.
-    click(area);
-    fm_check_forms();
+    clicked(area);
     EXPECT_EQ(form->focusobj, area);
     key_at('f', field);
     EXPECT_EQ(keys_seen(), (std::vector<int>{'f'}));

@@ -26,7 +26,7 @@ protected:
     }
 };
 
-TEST_F(ColorWindowed, KeysAreSelectedAddedDraggedAndDeletedWithTheMouse) {
+TEST_F(ColorWindowed, KeysAreEditedWithTheMouseTheSlidersAndCopies) {
     select_only({"Sphere"});
     PatchData &r = record("Sphere");
     r.texture_keys.front().selected = 1;  // the area shows the first key's ramp
@@ -72,12 +72,8 @@ TEST_F(ColorWindowed, KeysAreSelectedAddedDraggedAndDeletedWithTheMouse) {
     pump_for(200);
     EXPECT_EQ(count(r), 3);
     EXPECT_NEAR(keys_of(r)[1].where, 0.55f, 1e-6f);
-}
 
-TEST_F(ColorWindowed, SlidersConvertBetweenRgbAndHlsAndWriteTheSelectedKey) {
-    select_only({"Sphere"});
-    PatchData &r = record("Sphere");
-    r.texture_keys.front().selected = 1;
+    // The sliders convert between RGB and HLS and write the selected key.
     editor_state().current_color_key[kColorDiffuse] = 1;
     redraw_color_area();
     pump_for(100);
@@ -95,13 +91,9 @@ TEST_F(ColorWindowed, SlidersConvertBetweenRgbAndHlsAndWriteTheSelectedKey) {
     EXPECT_NEAR(pair_get(main->red), 0.2f, 0.01f);
     EXPECT_NEAR(pair_get(main->green), green, 0.01f);
     EXPECT_NEAR(pair_get(main->blue), blue, 0.01f);
-}
 
-TEST_F(ColorWindowed, PastingOntoASurfaceWithoutASelectedKeyChangesNothingThere) {
-    select_only({"Sphere"});
-    PatchData &sphere = record("Sphere");
-    PatchData &ground = record("Ground");
-    sphere.texture_keys.front().selected = 1;
+    // "C" then "P" onto a surface without a selected key changes nothing there.
+    PatchData &sphere = r, &ground = record("Ground");
     for (TextureKey &k : ground.texture_keys) k.selected = 0;
     const int ground_keys = ground.nbColorKeys[kColorDiffuse];
     const float ground_root = ground.texture_keys.front().color_keys[kColorDiffuse][0].R;

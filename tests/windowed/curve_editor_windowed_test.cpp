@@ -78,9 +78,37 @@ protected:
     Herm *curve = nullptr;
 };
 
-TEST_F(CurveEditorWindowed, KeyDraggedWithAltSnapsOntoTheCurrentFrame) {
+// One editor session: the view panned and framed again, keys dragged (Alt held: onto the current
+// frame), a tool used once; what the area shows after each.
+TEST_F(CurveEditorWindowed, PanDragAndToolsOnTheCurve) {
     CurveEditor &e = curve_editor();
     const unsigned long window = test::native_window(e.form);
+    const test::ScreenPoint middle = on_screen(8, 0.5f);
+    // A click first gives the area the keyboard; Z with the left button pans.
+    driver.click(middle.x, middle.y);
+    pump_for(100);
+    driver.key_down("z");
+    pump_for(100);
+    driver.drag(middle.x, middle.y, middle.x + 120, middle.y + 40);
+    const bool panned = pump_until([&] { return e.view.px > 0.5f; });
+    driver.key_up("z");
+    pump_for(100);
+    ASSERT_TRUE(panned) << e.view.px;
+    // The data follow the pointer: right, and down.
+    EXPECT_NEAR(e.view.px, 120 * e.view.ux, 2 * e.view.ux);
+    EXPECT_LT(e.view.py, 0.0f);
+    EXPECT_EQ(curve->points[0].x, 1.0f);  // no key was dragged
+    EXPECT_EQ(curve->points[1].x, 20.0f);
+    // The key is drawn where the moved view puts it.
+    pump_for(200);
+    EXPECT_TRUE(key_colour_at(driver.grab(window), window_pixel(20, 0.8f)));
+
+    driver.type("a");
+    ASSERT_TRUE(pump_until([&] { return e.view.px == 0.0f && e.view.py == 0.0f; }));
+    EXPECT_FLOAT_EQ(e.view.x0, 1);
+    EXPECT_FLOAT_EQ(e.view.x1, 30);
+
+    // Alt held: a key dragged near the current frame snaps onto it.
     test::Snapshot before = driver.grab(window);
     ASSERT_GT(before.width(), 0);
     EXPECT_TRUE(key_colour_at(before, window_pixel(20, 0.8f)));
@@ -115,50 +143,20 @@ TEST_F(CurveEditorWindowed, KeyDraggedWithAltSnapsOntoTheCurrentFrame) {
     const test::ScreenPoint again = on_screen(kCurrentFrame, curve->points[1].y);
     driver.drag(again.x, again.y, to.x, to.y);
     EXPECT_TRUE(pump_until([&] { return curve->points[1].x > kCurrentFrame + 4 * e.view.ux; }));
-}
 
-TEST_F(CurveEditorWindowed, ToolButtonActsOnceThenMoveIsBack) {
-    CurveEditor &e = curve_editor();
+    // A tool button acts once, then "Move" is back.
     FmObject *del = e.tools[static_cast<int>(CurveTool::kDelete)];
     const test::ScreenPoint button = test::on_screen(driver, del);
     driver.click(button.x, button.y);
     ASSERT_TRUE(pump_until([&] { return e.tool == CurveTool::kDelete; }));
-    const test::ScreenPoint key = on_screen(20, 0.8f);
+    const float key_x = curve->points[1].x, key_y = curve->points[1].y;
+    const test::ScreenPoint key = on_screen(key_x, key_y);
     driver.click(key.x, key.y);
     ASSERT_TRUE(pump_until([&] { return curve->nb_points() == 1; }));
     EXPECT_EQ(e.tool, CurveTool::kMove);
     EXPECT_EQ(fm_get_button(e.tools[static_cast<int>(CurveTool::kMove)]), 1);
     pump_for(200);
-    EXPECT_FALSE(key_colour_at(driver.grab(test::native_window(e.form)), window_pixel(20, 0.8f)));
-}
-
-TEST_F(CurveEditorWindowed, ZWithTheLeftButtonPansAndTheKeyAFramesAgain) {
-    CurveEditor &e = curve_editor();
-    const test::ScreenPoint from = on_screen(8, 0.5f), to = on_screen(8, 0.5f);
-    // A click first gives the area the keyboard.
-    driver.click(from.x, from.y);
-    pump_for(100);
-    driver.key_down("z");
-    pump_for(100);
-    driver.drag(from.x, from.y, to.x + 120, to.y + 40);
-    const bool panned = pump_until([&] { return e.view.px > 0.5f; });
-    driver.key_up("z");
-    pump_for(100);
-    ASSERT_TRUE(panned) << e.view.px;
-    // The data follow the pointer: right, and down.
-    EXPECT_NEAR(e.view.px, 120 * e.view.ux, 2 * e.view.ux);
-    EXPECT_LT(e.view.py, 0.0f);
-    EXPECT_EQ(curve->points[0].x, 1.0f);  // no key was dragged
-    EXPECT_EQ(curve->points[1].x, 20.0f);
-    // The key is drawn where the moved view puts it.
-    pump_for(200);
-    const test::Snapshot moved = driver.grab(test::native_window(e.form));
-    EXPECT_TRUE(key_colour_at(moved, window_pixel(20, 0.8f)));
-
-    driver.type("a");
-    ASSERT_TRUE(pump_until([&] { return e.view.px == 0.0f && e.view.py == 0.0f; }));
-    EXPECT_FLOAT_EQ(e.view.x0, 1);
-    EXPECT_FLOAT_EQ(e.view.x1, 30);
+    EXPECT_FALSE(key_colour_at(driver.grab(window), window_pixel(key_x, key_y)));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "editor/designer_objects.h"
 #include "editor/keymap_editor.h"
 #include "editor/main_loop.h"
+#include "fcurve/fcurve_list.h"
 #include "furdata/display_settings.h"
 #include "hair/noise.h"
 #include "host/configuration.h"
@@ -24,6 +25,7 @@
 #include "platform/window_system.h"
 #include "saa/saa.h"
 #include "support/paths.h"
+#include "support/run_program.h"
 #include "support/windowed.h"
 
 namespace vellimor::test {
@@ -42,27 +44,27 @@ inline void click_in(XDriver &x, unsigned long window, ScreenPoint p) {
     x.click(ox + p.x, oy + p.y);
 }
 
-// Answers the next dialog from a thread of its own while the designer's thread waits in it.
-class DialogAnswerer {
+// Answers the next window whose title begins with `title` from a thread of its own, as a person
+// would while the designer's loop waits in it (a question, a file selector).
+class Answer {
 public:
-    DialogAnswerer(unsigned long main_window, std::function<void(XDriver &, unsigned long)> answer)
-        : thread_([this, main_window, answer] {
-              XDriver x;
-              unsigned long dialog = 0;
-              if (!wait_for([&] {
-                      dialog = x.topmost_toplevel();
-                      return dialog && dialog != main_window && x.window_viewable(dialog);
-                  }))
-                  return;
-              sleep_ms(300);
-              answer(x, dialog);
-              answered_ = true;
+    Answer(std::string title, std::function<void(XDriver &, unsigned long window)> answer)
+        : thread_([this, title, answer] {
+              XDriver driver;
+              unsigned long window = 0;
+              if (!wait_for([&] { return (window = driver.find_window(title)) != 0; })) return;
+              sleep_ms(300);  // drawn, taking input
+              int x = 0, y = 0;
+              driver.window_origin(window, &x, &y);
+              driver.move(x + 20, y + 20);
+              answer(driver, window);
+              seen_ = true;
           }) {}
-    ~DialogAnswerer() { thread_.join(); }
-    bool answered() const { return answered_; }
+    ~Answer() { thread_.join(); }
+    bool seen() const { return seen_; }
 
 private:
-    std::atomic<bool> answered_{false};
+    std::atomic<bool> seen_{false};
     std::thread thread_;
 };
 
@@ -101,6 +103,7 @@ protected:
         pump_for(500);
     }
     void TearDown() override {
+        for (int button : {1, 2, 3}) driver.release(button);  // a failed step leaves none held
         for (const char *k : {"z", "m", "t", "s", "r", "b", "v", "o", "p", "Delete", "Shift_L"}) driver.key_up(k);
         if (opened) {
             if (!editor_state().quit) designer_quit();
@@ -110,6 +113,7 @@ protected:
         close_message_file();
         status_reset();
         reset_globals();
+        fcurve_delete_all();
     }
 
     // The designer's loop until `done` holds, or for a while.
@@ -215,11 +219,39 @@ protected:
         const int n = fm_get_browser_maxline(area);
         return n > 0 ? fm_get_browser_line(area, n) : "";
     }
-    bool shown_message(const std::string &text) {
+    // Whether the message area holds the line (with `in_view`, in the lines it shows).
+    bool message(const std::string &text, bool in_view = false) {
         FmObject *area = main->message_area;
-        for (int i = 1; i <= fm_get_browser_maxline(area); ++i)
-            if (text == fm_get_browser_line(area, i)) return true;
+        const int first = in_view ? fm_get_browser_topline(area) : 1;
+        const int last = in_view ? first + fm_get_browser_screenlines(area) - 1 : fm_get_browser_maxline(area);
+        for (int n = first; n <= std::min(last, fm_get_browser_maxline(area)); ++n)
+            if (fm_get_browser_line(area, n) == text) return true;
         return false;
+    }
+    bool shown(const FmForm *form) { return form->visible && form->window > 0 && driver.window_viewable(native_window(form)); }
+    // Pixels of the graphics view (the window's top rows) that differ by more than `tolerance`
+    // (summed over the channels) between two pictures of the main window.
+    int view_changes(const Snapshot &a, const Snapshot &b, int tolerance = 0) {
+        int count = 0;
+        for (int y = 0; y < std::min(int(main->graphics->h), std::min(a.height(), b.height())); ++y)
+            for (int x = 0; x < std::min(a.width(), b.width()); ++x) {
+                const Rgb p = a.at(x, y), q = b.at(x, y);
+                count += std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b) > tolerance;
+            }
+        return count;
+    }
+
+    // The path of frame 1 of a database's scene rendered by the batch program at width x height.
+    std::string batch_frame(const std::string &db, const std::string &name, int width, int height) {
+        const std::string out = work.path() + "/" + name;
+        const ProgramResult r = run_program(
+            "vellimor", {"-b", "-d", db, "-s", "furball", "-n", "1", "1", "1", "-S", std::to_string(width),
+                         std::to_string(height), "-o", out},
+            {{"TEMP", work.path()}, {"SI_LOCATION", std::nullopt}, {"DISPLAY", std::nullopt},
+             {"VELLIMOR_PLUGIN", std::nullopt}},
+            work.path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        return out + ".1.pic";
     }
 
     static bool red(Rgb c) { return c.r > 200 && c.g < 70 && c.b < 70; }

@@ -21,43 +21,11 @@ namespace {
 namespace fs = std::filesystem;
 using test::ScreenPoint;
 
-unsigned long native(const FmForm *form) {
-    glutSetWindow(form->window);
-    return glutGetHWND(0);
-}
-
 std::string picture_path(const char *name) {
     const fs::path dir = fs::path(test::build_dir()) / "artefacts" / "designer";
     fs::create_directories(dir);
     return (dir / name).string();
 }
-
-// Answers the next window whose title begins with `title` from a thread of its own, as a person
-// would while the designer's loop waits in it (a question, a file selector).
-class Answer {
-public:
-    Answer(std::string title, std::function<void(test::XDriver &, unsigned long window)> answer)
-        : thread_([this, title, answer] {
-              test::XDriver driver;
-              test::XDriver &screen = driver;
-              unsigned long window = 0;
-              for (int tries = 0; tries < 1500 && !(window = screen.find_window(title)); ++tries)
-                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-              if (!window) return;
-              std::this_thread::sleep_for(std::chrono::milliseconds(300));  // drawn, taking input
-              int x = 0, y = 0;
-              driver.window_origin(window, &x, &y);
-              driver.move(x + 20, y + 20);
-              answer(driver, window);
-              seen_ = true;
-          }) {}
-    ~Answer() { thread_.join(); }
-    bool seen() const { return seen_; }
-
-private:
-    std::atomic<bool> seen_{false};
-    std::thread thread_;
-};
 
 // A length curve on the Sphere's first key: 0.2 at frame 1, 0.8 at frame 30.
 int animate_sphere_length(PatchData &sphere) {
@@ -73,34 +41,6 @@ protected:
         test::DesignerSession::SetUp();
         open();
     }
-    void TearDown() override {
-        for (int button : {1, 2, 3}) driver.release(button);  // a failed step leaves none held
-        test::DesignerSession::TearDown();
-        fcurve_delete_all();
-    }
-    ScreenPoint on_screen(const FmForm *form, const FmObject *obj) {
-        int ox = 0, oy = 0;
-        driver.window_origin(native(form), &ox, &oy);
-        return {ox + int(obj->x + obj->w / 2), oy + int(form->h - 1 - (obj->y + obj->h / 2))};
-    }
-    bool shown(const FmForm *form) { return form->visible && form->window > 0 && driver.window_viewable(native(form)); }
-    // Whether the message area holds the line (with `in_view`, in the lines it shows).
-    bool message(const std::string &text, bool in_view = false) {
-        FmObject *area = main->message_area;
-        const int first = in_view ? fm_get_browser_topline(area) : 1;
-        const int last = in_view ? first + fm_get_browser_screenlines(area) - 1 : fm_get_browser_maxline(area);
-        for (int n = first; n <= std::min(last, fm_get_browser_maxline(area)); ++n)
-            if (fm_get_browser_line(area, n) == text) return true;
-        return false;
-    }
-    // Pixels of the graphics view that differ between two pictures of the main window.
-    int view_changes(const test::Snapshot &a, const test::Snapshot &b) {
-        int count = 0;
-        for (int y = 0; y < int(main->graphics->h); ++y)
-            for (int x = 0; x < a.width(); ++x) count += a.at(x, y).r != b.at(x, y).r || a.at(x, y).g != b.at(x, y).g;
-        return count;
-    }
-    test::XDriver &screen = driver;
 };
 
 TEST_F(DesignerSessionWindowed, WindowsAndFieldsAnswerWithoutLosingWork) {
@@ -118,13 +58,13 @@ TEST_F(DesignerSessionWindowed, WindowsAndFieldsAnswerWithoutLosingWork) {
         for (int round = 0; round < 2; ++round) {
             click(object_screen(button));
             ASSERT_TRUE(pump_until([&] { return shown(form); })) << button->label;
-            if (form == w.display.form) driver.save_png(native(form), picture_path("display-settings.png"));
+            if (form == w.display.form) driver.save_png(test::native_window(form), picture_path("display-settings.png"));
             if (form == w.help.form) {  // over the graphics view, clear of the controls below it
                 int hx = 0, hy = 0;
-                driver.window_origin(native(form), &hx, &hy);
+                driver.window_origin(test::native_window(form), &hx, &hy);
                 EXPECT_LE(hy + int(form->h), int(main->graphics->h));
             }
-            screen.close_request(native(form));
+            driver.close_request(test::native_window(form));
             ASSERT_TRUE(pump_until([&] { return !form->visible; })) << button->label;
         }
     }
@@ -132,21 +72,21 @@ TEST_F(DesignerSessionWindowed, WindowsAndFieldsAnswerWithoutLosingWork) {
     FmForm *render = render_settings_window().form, *menu = scene_menu_window().form;
     click(object_screen(main->render));
     ASSERT_TRUE(pump_until([&] { return shown(render); }));
-    EXPECT_TRUE(driver.save_png(native(render), picture_path("render-settings.png")));
-    screen.close_request(native(render));
+    EXPECT_TRUE(driver.save_png(test::native_window(render), picture_path("render-settings.png")));
+    driver.close_request(test::native_window(render));
     ASSERT_TRUE(pump_until([&] { return !render->visible && main->form->deactivated == 0; }));
     click(object_screen(main->file));
     ASSERT_TRUE(pump_until([&] { return shown(menu); }));
-    driver.move(on_screen(menu, scene_menu_window().close).x, on_screen(menu, scene_menu_window().close).y);
+    driver.move(object_screen(scene_menu_window().close).x, object_screen(scene_menu_window().close).y);
     pump_for(50);
     driver.key("Escape");
     ASSERT_TRUE(pump_until([&] { return !menu->visible && main->form->deactivated == 0; }));
     {  // The main window's close request asks whether to exit; Escape answers "Continue".
-        Answer escape("Question", [](test::XDriver &d, unsigned long question) {
+        test::Answer escape("Question", [](test::XDriver &d, unsigned long question) {
             d.save_png(question, picture_path("exit-question.png"));
             d.key("Escape");
         });
-        screen.close_request(window());
+        driver.close_request(window());
         ASSERT_TRUE(pump_until([&] { return escape.seen() && message("Exit cancled"); }));
     }
     EXPECT_TRUE(editor_state().quit == 0 && shown(main->form) && main->form->deactivated == 0);
@@ -184,7 +124,7 @@ TEST_F(DesignerSessionWindowed, WindowsAndFieldsAnswerWithoutLosingWork) {
     const std::string picture = work.path() + "/red.pic";
     ASSERT_TRUE(pic_save(picture, *pic_create(8, 8, false)));
     {
-        Answer open("Open texture file", [&](test::XDriver &d, unsigned long) {
+        test::Answer open("Open texture file", [&](test::XDriver &d, unsigned long) {
             d.release(1);  // the toggle opens the selector as it is pressed
             d.type(picture + "\r");
         });
@@ -208,7 +148,7 @@ TEST_F(DesignerSessionWindowed, WindowsAndFieldsAnswerWithoutLosingWork) {
     // "Scene saved ..." stays in view over the drawing that follows it.
     click(object_screen(main->file));
     ASSERT_TRUE(pump_until([&] { return shown(menu); }));
-    click(on_screen(menu, scene_menu_window().save_scene));
+    click(object_screen(scene_menu_window().save_scene));
     ASSERT_TRUE(pump_until([&] { return !menu->visible && message("Scene saved ..."); }));
     pump_for(500);
     EXPECT_TRUE(message("Scene saved ...", true));
@@ -246,7 +186,7 @@ TEST_F(DesignerSessionWindowed, AFrameChangeShowsTheNewFrameAndARenderKeepsIt) {
     fm_set_input(r.end, "15");
     render_settings_range_changed(r.start, 0);
     ASSERT_FALSE(fm_get_button(r.render_alpha));
-    click(on_screen(r.form, r.render));
+    click(object_screen(r.render));
     ASSERT_TRUE(pump_until([&] { return fs::exists(output + ".15.pic") && !r.form->visible; }));
     const auto rendered = pic_read_file(output + ".15.pic");
     ASSERT_TRUE(rendered);
@@ -257,23 +197,26 @@ TEST_F(DesignerSessionWindowed, AFrameChangeShowsTheNewFrameAndARenderKeepsIt) {
     ASSERT_TRUE(pump_until([&] { return scene_state().current_frame == 16; }));
 }
 
+// Shift held at start, "Yes" and the hold file chosen: the backup's records and curves come back.
 TEST_F(DesignerSessionWindowed, ABackupRestoresTheFunctionCurvesAndScenesOpenWhole) {
     select_only({"Sphere"});
     const int length_curve = animate_sphere_length(record("Sphere"));
     record("Flag").wind_length.active = 1;
     record("Flag").wind_length.fcurve_id = fcurve_create(1, 1.0f, std::array<float, 1>{0.3f});
     config().backup = 1;
+    record("Sphere").presistant_rebuild = 1;  // in the backup only
     ASSERT_EQ(write_hold_file(), 1);
+    record("Sphere").presistant_rebuild = 0;
     // The designer starts again with Shift held: "Yes" to the question, the hold file chosen.
     designer_close();
     fcurve_delete_all();
     driver.key_down("Shift_L");
     {
-        Answer yes("Question", [](test::XDriver &d, unsigned long) {
+        test::Answer yes("Question", [](test::XDriver &d, unsigned long) {
             d.key("Return");
             d.key_up("Shift_L");
         });
-        Answer chosen("Select holdfile", [&](test::XDriver &d, unsigned long selector) {
+        test::Answer chosen("Select holdfile", [&](test::XDriver &d, unsigned long selector) {
             int x = 0, y = 0;
             d.window_origin(selector, &x, &y);
             d.click(x + 100, y + int(kFmFileSelectorHeight) - 72);  // the "File name:" field
@@ -283,6 +226,8 @@ TEST_F(DesignerSessionWindowed, ABackupRestoresTheFunctionCurvesAndScenesOpenWho
         EXPECT_TRUE(yes.seen() && chosen.seen());
     }
     driver.key_up("Shift_L");
+    EXPECT_EQ(record("Sphere").presistant_rebuild, 1);
+    EXPECT_EQ(record("Ground").presistant_rebuild, 0);
     ASSERT_EQ(fcurve_count(), 2);
     ASSERT_EQ(record("Sphere").texture_keys.front().length.fcurve_id, length_curve);
     EXPECT_NE(fcurve_find(record("Flag").wind_length.fcurve_id), nullptr);
@@ -295,8 +240,8 @@ TEST_F(DesignerSessionWindowed, ABackupRestoresTheFunctionCurvesAndScenesOpenWho
     ASSERT_TRUE(pump_until([&] { return shown(e.form) && e.initialised; }));
     EXPECT_EQ(std::string(fm_get_browser_line(e.list, 1)), "*Sphere-1-L");
     pump_for(300);
-    EXPECT_TRUE(driver.save_png(native(e.form), picture_path("curve-editor.png")));
-    const test::Snapshot area = driver.grab(native(e.form));
+    EXPECT_TRUE(driver.save_png(test::native_window(e.form), picture_path("curve-editor.png")));
+    const test::Snapshot area = driver.grab(test::native_window(e.form));
     int red_columns = 0;
     for (int x = 0; x < int(e.area->w); ++x)
         for (int y = 0; y < area.height(); ++y)

@@ -40,7 +40,9 @@ FmRect part(const FmObject *obj, float fx0, float fy0, float fx1, float fy1) {
                                          << c.g << ", " << c.b << ")";
 }
 
-TEST_F(FormsWindowed, DemoWindowShowsTheWholeFormAfterEveryChange) {
+// The demo form driven by pointer and keys (the classes' value rules are checked without a
+// display); after each change the window still shows the whole form, and the object its new state.
+TEST_F(FormsWindowed, DemoFormAnswersThePointerAndKeysAndShowsTheWholeFormAfterEveryChange) {
     DemoForm demo = make_demo_form();
     FormGuard guard{demo.form};
     show_at(demo.form, 40, 40);
@@ -49,7 +51,7 @@ TEST_F(FormsWindowed, DemoWindowShowsTheWholeFormAfterEveryChange) {
     EXPECT_TRUE(shows_demo_background(shot)) << "when shown";
     EXPECT_GT(dark_pixels(shot, h, part(demo.quit_button, 0.2f, 0.2f, 0.8f, 0.8f)), 20) << "the Quit label";
 
-    // Timer: a value timer redraws its count every tenth of a second, then shows it ran out.
+    // Timer: a value timer redraws its count every tenth of a second, expires once, then shows it ran out.
     fm_set_timer(demo.timer, 0.35f);
     pump_for(150);
     EXPECT_TRUE(shows_demo_background(look(demo.form))) << "while the timer counts";
@@ -58,12 +60,15 @@ TEST_F(FormsWindowed, DemoWindowShowsTheWholeFormAfterEveryChange) {
     shot = look(demo.form);
     EXPECT_TRUE(shows_demo_background(shot)) << "after the timer ran out";
     EXPECT_TRUE(filled_with(shot, h, part(demo.timer, 0.05f, 0.15f, 0.2f, 0.85f), FM_RED)) << "the run-out timer";
+    EXPECT_EQ(demo_calls(demo.timer), 1);
 
-    // Slider drag: the knob follows the pointer and the progress bar the slider.
+    // Slider drag: the knob follows the pointer, its callback moves the progress bar too.
     fm_set_slider_value(demo.slider, 0);
-    ScreenPoint from = on_screen(driver_, demo.slider, 0.05f), to = on_screen(driver_, demo.slider, 0.8f);
-    driver_.drag(from.x, from.y, to.x, to.y);
+    drag_on(demo.slider, 0.05f, 0.5f, 0.8f, 0.5f);
     ASSERT_TRUE(pump_until([&] { return fm_get_slider_value(demo.slider) > 70; }));
+    EXPECT_LT(fm_get_slider_value(demo.slider), 90);
+    EXPECT_GT(demo_calls(demo.slider), 1);
+    EXPECT_NEAR(fm_get_slider_value(demo.progress), fm_get_slider_value(demo.slider) / 100, 1e-5);
     pump_for(50);
     shot = look(demo.form);
     EXPECT_TRUE(shows_demo_background(shot)) << "after a slider drag";
@@ -78,22 +83,26 @@ TEST_F(FormsWindowed, DemoWindowShowsTheWholeFormAfterEveryChange) {
     EXPECT_TRUE(filled_with(shot, h, {fill_end - 20, p->y + 4, 16, p->h - 8}, FM_SELECT_COL)) << "progress filled";
     EXPECT_TRUE(filled_with(shot, h, {fill_end + 3, p->y + 4, 8, p->h - 8}, FM_COL1)) << "progress beyond";
 
-    // Typing into an input: the new text shows in the field.
+    // Typing into an input: the new text shows in the field; Return reports the change.
     FmRect beyond_hello = part(demo.input, 0.33f, 0.2f, 0.95f, 0.8f);
-    EXPECT_EQ(dark_pixels(shot, h, beyond_hello), 0);
-    ScreenPoint field_end = on_screen(driver_, demo.input, 0.95f);
+    EXPECT_EQ(dark_pixels(look(demo.form), h, beyond_hello), 0);
     driver_.focus(native_window(demo.form));
-    driver_.click(field_end.x, field_end.y);
-    driver_.type(" World");
-    ASSERT_TRUE(pump_until([&] { return std::strcmp(fm_get_input(demo.input), "hello World") == 0; }));
+    click_on(demo.input, 0.95f);
+    driver_.type(" Worlx");
+    ASSERT_TRUE(pump_until([&] { return std::strcmp(fm_get_input(demo.input), "hello Worlx") == 0; }));
     pump_for(50);
     shot = look(demo.form);
     EXPECT_TRUE(shows_demo_background(shot)) << "after typing";
     EXPECT_GT(dark_pixels(shot, h, beyond_hello), 20) << "the typed text";
+    driver_.key("BackSpace");
+    driver_.type("d\r");
+    EXPECT_TRUE(pump_until([&] { return demo_calls(demo.input) == 1; }));
+    EXPECT_STREQ(fm_get_input(demo.input), "hello World");
 
-    // A button shows pushed while it is held, and a toggle's light goes out when it is clicked.
+    // A button shows pushed while it is held and calls back once; a toggle's light goes out when
+    // it is clicked.
     FmRect button_face = part(demo.button, 0.03f, 0.2f, 0.15f, 0.8f);
-    EXPECT_TRUE(filled_with(shot, h, button_face, FM_COL1));
+    EXPECT_TRUE(filled_with(look(demo.form), h, button_face, FM_COL1));
     ScreenPoint button = on_screen(driver_, demo.button);
     driver_.move(button.x, button.y);
     driver_.press(1);
@@ -103,10 +112,11 @@ TEST_F(FormsWindowed, DemoWindowShowsTheWholeFormAfterEveryChange) {
     driver_.release(1);
     EXPECT_TRUE(shows_demo_background(shot)) << "while a button is held";
     EXPECT_TRUE(filled_with(shot, h, button_face, FM_MCOL)) << "the held button";
+    EXPECT_TRUE(pump_until([&] { return demo_calls(demo.button) == 1; }));
+    EXPECT_EQ(fm_get_button(demo.button), 0);
     FmRect light{demo.toggle->x + 9, demo.toggle->y + 12, 6, 6};
     EXPECT_TRUE(filled_with(shot, h, light, FM_YELLOW)) << "the toggle's light, on";
-    ScreenPoint toggle = on_screen(driver_, demo.toggle);
-    driver_.click(toggle.x, toggle.y);
+    click_on(demo.toggle);
     ASSERT_TRUE(pump_until([&] { return fm_get_button(demo.toggle) == 0; }));
     pump_for(50);
     shot = look(demo.form);
@@ -114,27 +124,40 @@ TEST_F(FormsWindowed, DemoWindowShowsTheWholeFormAfterEveryChange) {
     EXPECT_TRUE(filled_with(shot, h, light, FM_BOTTOM_BCOL)) << "the toggle's light, off";
     EXPECT_TRUE(filled_with(shot, h, button_face, FM_COL1)) << "the released button";
 
-    // A press on a value slider's number box leaves its value.
-    int calls = demo_calls(demo.valslider);
-    ScreenPoint number = on_screen(driver_, demo.valslider, 0.1f);
-    driver_.click(number.x, number.y);
-    pump_for(100);
+    // A press on a value slider's number box leaves its value; the free object's handler sees a press.
+    int calls = demo_calls(demo.valslider), presses = demo_free_presses();
+    click_on(demo.valslider, 0.1f);
+    click_on(demo.free_area, 0.3f, 0.6f);
+    EXPECT_TRUE(pump_until([&] { return demo_free_presses() == presses + 1; }));
     EXPECT_EQ(fm_get_slider_value(demo.valslider), 0.0f);
     EXPECT_EQ(demo_calls(demo.valslider), calls);
-    EXPECT_TRUE(shows_demo_background(look(demo.form))) << "after a press on the number box";
+    EXPECT_TRUE(shows_demo_background(look(demo.form))) << "after presses on the number box and the area";
 
+    // Choice: the pop-up opens below the choice; the third entry is picked by a click on it.
+    ScreenPoint corner = on_screen(driver_, demo.choice, 0.0f, 0.0f);
+    ScreenPoint entry3{corner.x + 20, corner.y + 1 + static_cast<int>(kFmPopupMargin + 2.5f * kFmPopupLineHeight)};
+    std::thread picker = on_next_window(driver_, [&](XDriver &x) {
+        x.move(entry3.x, entry3.y);
+        sleep_ms(300);
+        x.click(entry3.x, entry3.y);
+    }, 100);
+    click_on(demo.choice);
+    bool picked = pump_until([&] { return fm_get_choice(demo.choice) == 3; });
+    picker.join();
+    EXPECT_TRUE(picked);
+    EXPECT_STREQ(fm_get_choice_text(demo.choice), "Textured");
+    EXPECT_EQ(demo_calls(demo.choice), 1);
+    EXPECT_EQ(fm_shown_form_count(), 1);  // the pop-up is gone
+    pump_for(100);
+    EXPECT_TRUE(shows_demo_background(look(demo.form))) << "after the pop-up";
 }
 
 TEST_F(FormsWindowed, HeldQuestionButtonShowsPushedInAWholeDialog) {
     // The dialog is centred: 400 x 138, answers of 100 x 30 at x 25, 150 and 275, 14 up.
     constexpr float kW = 400, kH = 138;
     const int left = static_cast<int>((1280 - kW) / 2), top = static_cast<int>((1024 - kH) / 2);
-    int windows_before = driver_.mapped_toplevel_count();
     Snapshot held;
-    std::thread answerer([&] {
-        XDriver x;
-        if (!wait_for([&] { return x.mapped_toplevel_count() > windows_before; })) return;
-        sleep_ms(150);
+    std::thread answerer = on_next_window(driver_, [&](XDriver &x) {
         x.move(left + 200, top + static_cast<int>(kH - 1 - 29));  // "Continue"
         x.press(1);
         sleep_ms(300);
@@ -156,12 +179,8 @@ TEST_F(FormsWindowed, FileSelectorShowsTheTypedName) {
     constexpr float kW = kFmFileSelectorWidth, kH = kFmFileSelectorHeight;
     const int left = static_cast<int>((1280 - kW) / 2), top = static_cast<int>((1024 - kH) / 2);
     auto screen = [&](float fx, float fy) { return ScreenPoint{left + static_cast<int>(fx), top + static_cast<int>(kH - 1 - fy)}; };
-    int windows_before = driver_.mapped_toplevel_count();
     Snapshot typed;
-    std::thread typist([&] {
-        XDriver x;
-        if (!wait_for([&] { return x.mapped_toplevel_count() > windows_before; })) return;
-        sleep_ms(150);
+    std::thread typist = on_next_window(driver_, [&](XDriver &x) {
         x.focus(x.topmost_toplevel());
         ScreenPoint name = screen(90 + 200, 72);
         x.click(name.x, name.y);

@@ -80,6 +80,16 @@ const std::vector<FmRect> &demo_background_spots() {
     return ::testing::AssertionSuccess();
 }
 
+std::thread on_next_window(XDriver &driver, std::function<void(XDriver &)> act, int settle_ms) {
+    const int windows_before = driver.mapped_toplevel_count();
+    return std::thread([=] {
+        XDriver x;
+        if (!wait_for([&] { return x.mapped_toplevel_count() > windows_before; })) return;
+        sleep_ms(settle_ms);
+        act(x);
+    });
+}
+
 void FormsWindowed::SetUp() {
     fm_init();
     ASSERT_FALSE(fm_headless()) << "no X display";

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <thread>
 #include <vector>
 
 namespace vellimor::test {
@@ -28,6 +30,10 @@ const std::vector<FmRect> &demo_background_spots();
 // first that does not.
 ::testing::AssertionResult shows_demo_background(const Snapshot &shot);
 
+// Runs `act` on a connection of its own once a new top-level window is on the screen, while the
+// calling thread waits in a modal dialog's loop.
+std::thread on_next_window(XDriver &driver, std::function<void(XDriver &)> act, int settle_ms = 150);
+
 // Frees a form made by a test (hiding it first) however the test ends.
 struct FormGuard {
     FmForm *form;
@@ -42,6 +48,15 @@ protected:
     void show_at(FmForm *form, int x, int y);
     // What the form's window shows now.
     Snapshot look(const FmForm *form) { return driver_.grab(native_window(form)); }
+    // Pointer gestures at fractions of an object's rectangle.
+    void click_on(const FmObject *obj, float fx = 0.5f, float fy = 0.5f) {
+        const ScreenPoint p = on_screen(driver_, obj, fx, fy);
+        driver_.click(p.x, p.y);
+    }
+    void drag_on(const FmObject *obj, float fx0, float fy0, float fx1, float fy1, int button = 1) {
+        const ScreenPoint a = on_screen(driver_, obj, fx0, fy0), b = on_screen(driver_, obj, fx1, fy1);
+        driver_.drag(a.x, a.y, b.x, b.y, button);
+    }
 
     XDriver driver_;
 };

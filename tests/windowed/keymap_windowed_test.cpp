@@ -3,7 +3,6 @@
 #include "designer_session.h"
 #include "editor/keymap_keys.h"
 
-#include "support/run_program.h"
 #include "furdata/fur_data.h"
 #include "render/pic_file.h"
 
@@ -31,7 +30,7 @@ protected:
     }
 };
 
-TEST_F(KeyMapWindowed, KeysArePlacedAddedMovedAndDeletedWithTheMouse) {
+TEST_F(KeyMapWindowed, KeysArePlacedAddedMovedDeletedShapedAndToggledWithTheMouse) {
     const int sphere = patch_index("Sphere");
     ASSERT_GE(sphere, 0);
     select_only({"Sphere"});
@@ -96,20 +95,11 @@ TEST_F(KeyMapWindowed, KeysArePlacedAddedMovedAndDeletedWithTheMouse) {
     ASSERT_TRUE(pump_until([&] { return near(r.texture_keys.front().u, placed_u, 1e-6f); }));
     pump_for(100);
     EXPECT_TRUE(red(map_pixel(0.3f, 0.6f)));
-}
 
-TEST_F(KeyMapWindowed, LettersHeldWithTheButtonsShapeBoxAndToggleKeys) {
-    const int sphere = patch_index("Sphere");
-    select_only({"Sphere"});
-    reset_surface(sphere);
-    selection_sync(1);
-    pump_for(100);
-    PatchData &r = record("Sphere");
-    click(map_screen(0.3f, 0.3f));
+    // Letters held with the buttons shape, box-select and toggle keys.
     click(map_screen(0.6f, 0.6f));
     ASSERT_TRUE(pump_until([&] { return r.texture_keys.size() == 2; }));
     TextureKey &first = r.texture_keys.front(), &second = r.texture_keys.back();
-    const float pixel = 1.5f / main->keymap_area->w;
 
     // R: the key under the pointer becomes a circle whose radius follows the drag.
     hold("r");
@@ -134,12 +124,12 @@ TEST_F(KeyMapWindowed, LettersHeldWithTheButtonsShapeBoxAndToggleKeys) {
     let_go("t");
     ASSERT_TRUE(pump_until([&] { return first.selected && second.selected; }));
     hold("s");
-    click(map_screen(0.3f, 0.3f));
+    click(map_screen(0.3f, 0.6f));
     let_go("s");
     ASSERT_TRUE(pump_until([&] { return !first.selected; }));
     EXPECT_TRUE(second.selected);
     pump_for(100);
-    EXPECT_TRUE(yellow(map_pixel(0.3f, 0.3f)));
+    EXPECT_TRUE(yellow(map_pixel(0.3f, 0.6f)));
 }
 
 TEST_F(KeyMapWindowed, ZoomingKeepsThePointUnderThePointerAndKeyAResets) {
@@ -178,19 +168,8 @@ TEST_F(KeyMapWindowed, ZoomingKeepsThePointUnderThePointerAndKeyAResets) {
     EXPECT_EQ(keymap_view().ou, 0.0f);
 }
 
-// One frame of the database rendered in batch, as a person would after saving.
-std::unique_ptr<PicImage> batch_frame(const std::string &database, const std::string &work, const char *name) {
-    const std::string out = work + "/" + name;
-    const test::ProgramResult r = test::run_program(
-        "vellimor", {"-b", "-d", database, "-s", "furball", "-n", "1", "1", "1", "-S", "160", "120", "-o", out},
-        {{"TEMP", work}, {"SI_LOCATION", std::nullopt}, {"DISPLAY", std::nullopt}, {"VELLIMOR_PLUGIN", std::nullopt}},
-        work);
-    EXPECT_EQ(r.status, 0) << r.err;
-    return pic_read_file(out + ".1.pic");
-}
-
 TEST_F(KeyMapWindowed, FurPaintedOnTheSphereShowsInTheSavedBatchRender) {
-    const auto before = batch_frame(database, work.path(), "before");
+    const auto before = pic_read_file(batch_frame(database, "before", 160, 120));
     ASSERT_TRUE(before);
     select_only({"Sphere"});
     PatchData &r = record("Sphere");
@@ -238,7 +217,7 @@ TEST_F(KeyMapWindowed, FurPaintedOnTheSphereShowsInTheSavedBatchRender) {
     pump_for(200);
     ASSERT_EQ(write_fur_data(1), 0);
 
-    const auto after = batch_frame(database, work.path(), "after");
+    const auto after = pic_read_file(batch_frame(database, "after", 160, 120));
     ASSERT_TRUE(after);
     ASSERT_EQ(after->pixel_count(), before->pixel_count());
     size_t differing = 0;

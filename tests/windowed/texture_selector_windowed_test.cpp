@@ -1,14 +1,12 @@
 // The texture file selector on a real X server: a file picked from the list with its texture
 // options, and "Cancel", which gives nothing.
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include "support/x_driver.h"
+#include "forms_windowed_support.h"
 #include "editor/texture_file_select.h"
 #include "forms/forms.h"
 
@@ -16,22 +14,16 @@ namespace vellimor {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
-// Waits (on a driver thread) for the selector's window, then clicks the given form positions.
-std::thread click_in_selector(int windows_before, std::vector<std::pair<float, float>> clicks,
-                              float form_h) {
-    return std::thread([=] {
-        test::XDriver x;
-        const auto end = Clock::now() + std::chrono::seconds(10);
-        while (Clock::now() < end && x.mapped_toplevel_count() <= windows_before)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+// Clicks the given form positions of the selector once its window is up (on a driver thread).
+std::thread click_in_selector(test::XDriver &driver, std::vector<std::pair<float, float>> clicks, float form_h) {
+    return test::on_next_window(driver, [=](test::XDriver &x) {
+        test::sleep_ms(150);
         int ox = 0, oy = 0;
         x.window_origin(x.topmost_toplevel(), &ox, &oy);
         for (const auto &[fx, fy] : clicks) {
             x.click(ox + int(fx), oy + int(form_h - 1 - fy));
-            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            test::sleep_ms(150);
         }
     });
 }
@@ -60,8 +52,7 @@ TEST(TextureFileSelector, AFileIsPickedWithItsOptionsAndCancelGivesNothing) {
     const float third = 1.0f - (kFmBrowserTopMargin + 2.5f * line) / objects.list->h;
     test::XDriver x;
     std::thread picker = click_in_selector(
-        x.mapped_toplevel_count(),
-        {centre(objects.use_sequence, 0.2f), centre(objects.list, 0.3f, third), centre(objects.ready)}, h);
+        x, {centre(objects.use_sequence, 0.2f), centre(objects.list, 0.3f, third), centre(objects.ready)}, h);
     const auto chosen = texture_file_select("Open texture file", "*.pic", "");
     picker.join();
     ASSERT_TRUE(chosen);
@@ -71,7 +62,7 @@ TEST(TextureFileSelector, AFileIsPickedWithItsOptionsAndCancelGivesNothing) {
     EXPECT_TRUE(options.use_sequence);
     EXPECT_EQ(options.error_handling, 0);
 
-    std::thread canceller = click_in_selector(x.mapped_toplevel_count(), {centre(objects.cancel)}, h);
+    std::thread canceller = click_in_selector(x, {centre(objects.cancel)}, h);
     PictureChoice choice;
     choice.file_name = "kept";
     EXPECT_FALSE(texture_file_choose("Open texture file", choice));

@@ -8,7 +8,7 @@
 namespace vellimor::platform {
 namespace {
 
-TEST(Windowing, OpensWindowsAndAnswersNativeHandles) {
+TEST(Windowing, OpensWindowsAnswersNativeHandlesAndKeyStates) {
     ASSERT_TRUE(display_available());
     ASSERT_TRUE(window_system_init("Vellimor"));
     EXPECT_TRUE(window_system_init("again"));  // once per process
@@ -31,9 +31,8 @@ TEST(Windowing, OpensWindowsAndAnswersNativeHandles) {
     glutDestroyWindow(second);
     glutDestroyWindow(main_window);
     glutHandleEvents();
-}
 
-TEST(Windowing, NoKeyIsHeldOnAFreshDisplay) {
+    // No key is held on a fresh display; a beep is counted.
     EXPECT_FALSE(key_is_down(Key::Escape));
     EXPECT_FALSE(key_is_down(Key::Shift));
     EXPECT_FALSE(key_is_down(Key::LeftAlt));
