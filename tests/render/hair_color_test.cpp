@@ -120,17 +120,14 @@ struct ShadingFixture : ::testing::Test {
         root.tangent_u[0] = 1.0f;
         root.tangent_v[1] = 1.0f;
     }
-    LightInfo &add_light(float x, float y, float z, float r, float g, float b) {
-        LightInfo light;
-        light.position[0] = x;
-        light.position[1] = y;
-        light.position[2] = z;
-        light.color[0] = r;
-        light.color[1] = g;
-        light.color[2] = b;
-        for (int k = 0; k < 3; ++k) light.shadow_color[k] = 0.5f * light.color[k];
-        lights.push_back(light);
-        return lights.back();
+    void add_light(float x, float y, float z, float r, float g, float b) {
+        LightInfo &light = lights.emplace_back();
+        const float position[3] = {x, y, z}, color[3] = {r, g, b};
+        for (int k = 0; k < 3; ++k) {
+            light.position[k] = position[k];
+            light.color[k] = color[k];
+            light.shadow_color[k] = 0.5f * color[k];
+        }
     }
     // Shades point i of a hair going straight up the normal.
     void shade(int i, const float p[3], float base[4], float out[4]) {
