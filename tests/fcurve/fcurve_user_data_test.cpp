@@ -99,11 +99,9 @@ TEST_F(FCurveUserData, SavedCurveLoadsBackUnderItsIdThroughASceneSave) {
     }
     ASSERT_EQ(fcurve_save_user_data(&db.scene, &model, id), 0);
     const std::string base = "FCurve_" + std::to_string(id);
-    EXPECT_EQ(block(base).size(), 116u);
-    EXPECT_EQ(block(base + "_2").size(), 16u);
-    EXPECT_EQ(block(base + "_3_Herm").size(), 8052u);
-    EXPECT_EQ(block(base + "_0_herm").size(), 180u);
-    EXPECT_EQ(block(base + "_3_herm").size(), 60u);
+    EXPECT_EQ(std::make_tuple(block(base).size(), block(base + "_2").size(), block(base + "_3_Herm").size(),
+                              block(base + "_0_herm").size(), block(base + "_3_herm").size()),
+              std::make_tuple(116u, 16u, 8052u, 180u, 60u));
     EXPECT_EQ(block_count(), 1 + 4 * 3);
 
     ASSERT_EQ(SAA_sceneSave(&db.database, &db.scene), SAA_OK) << test::last_error();

@@ -322,9 +322,7 @@ TEST_F(FurTextFile, CommentsArePassedOverAndDoubtfulSettingsNotedWithTheirLines)
         "\tEND\n"
         "END\n"
         "OBJECT 1 other\n\tbogus = 1\nEND\n");      // another surface's object is not read
-    EXPECT_TRUE(o.ok);
-    EXPECT_EQ(o.errors, 0);
-    EXPECT_EQ(o.objects, 1);
+    EXPECT_EQ(std::make_tuple(o.ok, o.errors, o.objects), std::make_tuple(true, 0, 1));
     ASSERT_EQ(o.notices.size(), 4u);
     const std::tuple<int, std::string, std::string> expected[] = {
         {4, "number_of_hairs_pr_squre_unit", ""}, {5, "sub_res_u", "lots"}, {9, "lenght.value", ""},

@@ -119,10 +119,7 @@ TEST(PolygonList, OnePolygonPerSegmentLinkedToTheNextPoint) {
     PolygonList list;
     ASSERT_TRUE(build_polygon_list(strands, 5, list));
     ASSERT_EQ(list.size(), 5u);
-    EXPECT_EQ(list[0], &a[0]);
-    EXPECT_EQ(list[2]->next, &a[3]);
-    EXPECT_EQ(list[3], &b[0]);
-    EXPECT_EQ(list[4]->next, &b[2]);
+    EXPECT_EQ(std::make_tuple(list[0], list[2]->next, list[3], list[4]->next), std::make_tuple(&a[0], &a[3], &b[0], &b[2]));
 }
 
 // The furry square opened as a batch render opens it, drawn into a 64 x 48 memory target.

@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "furdata/display_settings.h"
@@ -127,9 +128,7 @@ TEST_F(GeometryFixture, AStraightHairRunsAlongTheNormalWithNPlusOnePoints) {
     set_roots(3);
     ASSERT_EQ(grow(), GeometryResult::kDone);
     ASSERT_EQ(drawing.strands.size(), 3u);
-    EXPECT_EQ(drawing.point_total, 15);
-    EXPECT_EQ(drawing.hair_total, 3);
-    EXPECT_EQ(drawing.pool.allocated(), 18u);
+    EXPECT_EQ(std::make_tuple(drawing.point_total, drawing.hair_total, drawing.pool.allocated()), std::make_tuple(15, 3, 18u));
     for (int h = 0; h < 3; ++h) {
         const HairStrand &strand = drawing.strands[size_t(h)];
         ASSERT_EQ(strand.segments, 5);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <tuple>
 #include <vector>
 
 #include "render/hair_point.h"
@@ -53,11 +54,8 @@ TEST(HairWorkers, AdoptedPointsStayWhereTheyAre) {
     a[9].eye_distance = 1.0f;
     b[19].eye_distance = 2.0f;
     mine.adopt(std::move(theirs));
-    EXPECT_EQ(mine.allocated(), 30u);
-    EXPECT_EQ(mine.block_count(), 2u);
-    EXPECT_EQ(theirs.allocated(), 0u);
-    EXPECT_EQ(a[9].eye_distance, 1.0f);
-    EXPECT_EQ(b[19].eye_distance, 2.0f);
+    EXPECT_EQ(std::make_tuple(mine.allocated(), mine.block_count(), theirs.allocated()), std::make_tuple(30u, 2u, 0u));
+    EXPECT_EQ(std::make_tuple(a[9].eye_distance, b[19].eye_distance), std::make_tuple(1.0f, 2.0f));
     // Later requests open a block of their own rather than write into an adopted one.
     HairPoint *c = mine.allocate(5);
     EXPECT_EQ(mine.block_count(), 3u);
@@ -86,8 +84,7 @@ TEST(PointPool, ServesRequestsFromBlocksWithoutMovingPoints) {
     EXPECT_EQ(pool.allocated(), 12u + PointPool::kPointBlockSize + 5 + 1);
 
     pool.clear();
-    EXPECT_EQ(pool.block_count(), 0u);
-    EXPECT_EQ(pool.allocated(), 0u);
+    EXPECT_EQ(std::make_tuple(pool.block_count(), pool.allocated()), std::make_tuple(0u, 0u));
 }
 
 TEST(PointPool, FillsABlockExactlyBeforeOpeningTheNext) {
