@@ -140,12 +140,11 @@ TEST_F(HermiteCurve, InsertedKeysTakeTheTypeOfTheKeyBefore) {
     HermInsertPoint(*c, 1, 10, 1);
     c->points[0].type = herm::Linear;
     c->points[1].type = herm::Tangent;
-    EXPECT_EQ(HermInsertPoint(*c, 0, -5, 0), 0);
-    EXPECT_EQ(c->points[0].type, herm::Contin);
-    EXPECT_EQ(HermInsertPoint(*c, 2, 5, 0), 2);
-    EXPECT_EQ(c->points[2].type, herm::Linear);
-    EXPECT_EQ(HermInsertPoint(*c, 4, 20, 0), 4);
-    EXPECT_EQ(c->points[4].type, herm::Tangent);
+    // Before the first key there is none before: the default type.
+    for (const auto &[k, x, type] : {std::tuple{0, -5.0f, herm::Contin}, {2, 5.0f, herm::Linear}, {4, 20.0f, herm::Tangent}}) {
+        EXPECT_EQ(HermInsertPoint(*c, k, x, 0), k);
+        EXPECT_EQ(c->points[k].type, type) << k;
+    }
     for (int k : {0, 2, 4}) EXPECT_EQ(handles(c->points[k]), (std::array<float, 4>{10, 0, 10, 0})) << k;
     EXPECT_EQ(HermInsertPoint(*c, 6, 30, 0), -1);
     EXPECT_EQ(HermInsertPoint(*c, -1, 30, 0), -1);
@@ -200,12 +199,10 @@ TEST_F(HermiteCurve, SplitSetsTheTypesAroundTheNewKey) {
     auto linear = curve_of({key(0, 0, 1, 1, 3, 2, herm::Linear), key(12, 1, 2, -1, 2, 0)});
     EXPECT_EQ(HermSplit(*linear, 0, 0.25f), 1);
     EXPECT_EQ(std::tie(linear->points[0].type, linear->points[1].type), std::make_tuple(int(herm::Linear), int(herm::Linear)));
-    EXPECT_FLOAT_EQ(linear->points[1].x, 3);
-    EXPECT_FLOAT_EQ(linear->points[1].y, 0.25f);
+    expect_xy({linear->points[1].x, linear->points[1].y}, 3, 0.25f);
     EXPECT_EQ(linear->points[2].in_dx, 2.0f);
 
-    EXPECT_EQ(HermSplit(*linear, 2, 0.5f), -1);
-    EXPECT_EQ(HermSplit(*linear, -1, 0.5f), -1);
+    EXPECT_EQ(std::make_tuple(HermSplit(*linear, 2, 0.5f), HermSplit(*linear, -1, 0.5f)), std::make_tuple(-1, -1));
     EXPECT_EQ(linear->nb_points(), 3);
 }
 

@@ -331,9 +331,7 @@ TEST_F(FurTextFile, CommentsArePassedOverAndDoubtfulSettingsNotedWithTheirLines)
         EXPECT_EQ(std::tie(o.notices[i].line, o.notices[i].key, o.notices[i].value), expected[i]) << i;
     // Read as ever: unknown keys change nothing, a value counts by its leading number; a
     // subdivision of 0 is out of range and refused.
-    EXPECT_EQ(record->number_of_hairs_pr_square_unit, 0);
-    EXPECT_EQ(record->sub_res_u, 10);
-    EXPECT_EQ(record->sub_res_v, 12);
+    EXPECT_EQ(std::tie(record->number_of_hairs_pr_square_unit, record->sub_res_u, record->sub_res_v), std::make_tuple(0, 10, 12));
     EXPECT_FLOAT_EQ(record->texture_keys.front().length.value, 1.5f);
     EXPECT_EQ(messages(), "Fetch data for ball\nWARNING: ball: sub_res_u = 0 is out of range, 10 used\n");
     // A picture block of no channel is noted by its name.

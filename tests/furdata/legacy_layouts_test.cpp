@@ -215,13 +215,9 @@ void expect_main_keys(const PatchData &r) {
         ASSERT_EQ(r.nbColorKeys[t], kCounts[t]);
         for (int i = 0; i < kCounts[t]; ++i) {
             const MainColorKey &m = r.main_color_keys[t][i];
-            EXPECT_EQ(m.where, 0.25f * static_cast<float>(i + 1) + static_cast<float>(t));
-            EXPECT_EQ(m.map_res, 10 * t + i + 1);
-            EXPECT_EQ(m.this_key_uses_picture, 1);
-            EXPECT_EQ(m.picture_scale, static_cast<float>(t + i) + 0.5f);
+            EXPECT_EQ(std::tie(m.where, m.map_res, m.this_key_uses_picture, m.picture_scale, m.picture.tileu, m.map_dirty),
+                      std::make_tuple(0.25f * float(i + 1) + float(t), 10 * t + i + 1, 1, float(t + i) + 0.5f, t + 7, 1));
             EXPECT_EQ(m.picture.texture_filename, "key" + std::to_string(t) + std::to_string(i) + ".pic");
-            EXPECT_EQ(m.picture.tileu, t + 7);
-            EXPECT_EQ(m.map_dirty, 1);
         }
         // Beyond the count: the defaults.
         EXPECT_EQ(r.main_color_keys[t][kCounts[t]].map_res, 50);
