@@ -98,9 +98,8 @@ TEST(ColorKeys, DeleteRules) {
     EXPECT_FALSE(delete_main_color_key(*record, 3, kColorDiffuse));
     EXPECT_EQ(record->nbColorKeys[kColorDiffuse], 3);
     EXPECT_TRUE(delete_main_color_key(*record, 1, kColorDiffuse));
-    EXPECT_EQ(record->nbColorKeys[kColorDiffuse], 2);
-    EXPECT_EQ(record->main_color_keys[kColorDiffuse][1].where, 1.0f);
-    EXPECT_EQ(record->main_color_keys[kColorDiffuse][2].where, 10.0f);
+    EXPECT_EQ(std::tie(record->nbColorKeys[kColorDiffuse], record->main_color_keys[kColorDiffuse][1].where,
+                       record->main_color_keys[kColorDiffuse][2].where), std::make_tuple(2, 1.0f, 10.0f));
     EXPECT_FLOAT_EQ(key.color_keys[kColorDiffuse][1].R, 0.9f);
     // Two keys: the last may go, leaving one.
     EXPECT_TRUE(delete_main_color_key(*record, 1, kColorDiffuse));
@@ -234,11 +233,8 @@ TEST(ColorAlongHair, KeyValuesAreReadFromTheKeyMapsAtTheRoot) {
 }
 
 TEST(ColorAlongHair, BrightComponentsSaturateAsBytes) {
-    EXPECT_EQ(color_component_byte(1.7f), 255);
-    EXPECT_EQ(color_component_byte(1.0f), 255);
-    EXPECT_EQ(color_component_byte(0.5f), 127);
-    EXPECT_EQ(color_component_byte(-0.3f), 0);
-    EXPECT_EQ(color_component_byte(std::nanf("")), 0);
+    for (const auto &[value, byte] : {std::pair{1.7f, 255}, {1.0f, 255}, {0.5f, 127}, {-0.3f, 0}, {std::nanf(""), 0}})
+        EXPECT_EQ(color_component_byte(value), byte) << value;
 }
 
 // Shading on a surface that casts shadows: both queries darken the points deep in the fur and

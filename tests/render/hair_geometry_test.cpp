@@ -262,10 +262,8 @@ TEST_F(GeometryFixture, ColourAndThicknessRunFromRootKeyToTipKey) {
     for (int i = 0; i <= 4; ++i) {
         const float t = float(i) / 4.0f;
         const HairPoint &p = strand.points[i];
-        EXPECT_NEAR(p.color[0], 1.0f - t, 1e-6) << i;  // one white light at exposure 1
-        EXPECT_NEAR(p.color[1], 0.0f, 1e-6) << i;
-        EXPECT_NEAR(p.color[2], t, 1e-6) << i;
-        EXPECT_NEAR(p.color[3], 1.0f - t, 1e-6) << i;
+        const float expected[4] = {1.0f - t, 0.0f, t, 1.0f - t};  // one white light at exposure 1
+        for (int c = 0; c < 4; ++c) EXPECT_NEAR(p.color[c], expected[c], 1e-6) << i << " channel " << c;
         EXPECT_NEAR(distance(p.side, origin), 0.05f + (0.01f - 0.05f) * t, 1e-6) << i;
     }
 }
