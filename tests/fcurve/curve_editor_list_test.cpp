@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
 
 #include "fcurve/curve_editor.h"
 #include "fcurve/fcurve_list.h"
@@ -120,10 +121,9 @@ TEST_F(CurveEditorList, AnimateMarksTheLineAndSetsUpTheCurve) {
     FCurve *f = fcurve_find(id);
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->nb_curves, 2);
-    EXPECT_FLOAT_EQ(f->limits[0].curve->points[0].x, 1);  // the scene's first frame
-    EXPECT_FLOAT_EQ(f->limits[0].curve->points[0].y, 0.7f);
-    EXPECT_FLOAT_EQ(f->limits[1].curve->points[0].y, 0.2f);
-    EXPECT_EQ(f->limits[0].curve->limit_flags, 0u);  // texture key groups get no limits
+    // At the scene's first frame; texture key groups get no limits.
+    EXPECT_EQ(std::tie(f->limits[0].curve->points[0].x, f->limits[0].curve->points[0].y, f->limits[1].curve->points[0].y,
+                       f->limits[0].curve->limit_flags), std::make_tuple(1.0f, 0.7f, 0.2f, 0u));
     // Animating again changes nothing.
     press(curve_editor().animate);
     EXPECT_EQ(key(0, 0).length.fcurve_id, id);
@@ -138,17 +138,13 @@ TEST_F(CurveEditorList, AnimateMarksTheLineAndSetsUpTheCurve) {
     PatchData &sphere = *scene_state().patches[0];
     FCurve *color = fcurve_find(sphere.wind_color.fcurve_id);
     ASSERT_NE(color, nullptr);
-    EXPECT_EQ(color->use[0], 1);
-    EXPECT_EQ(color->use[3], 0);
-    EXPECT_EQ(color->limits[0].has_max, 1);
-    EXPECT_FLOAT_EQ(color->limits[2].max, 1);
+    EXPECT_EQ(std::tie(color->use[0], color->use[3], color->limits[0].has_max, color->limits[2].max),
+              std::make_tuple(1, 0, int16_t(1), 1.0f));
     FCurve *acc = fcurve_find(sphere.wind_acceleration.fcurve_id);
     ASSERT_NE(acc, nullptr);
-    EXPECT_EQ(acc->limits[0].has_min, 1);
-    EXPECT_EQ(acc->limits[0].has_max, 0);
-    EXPECT_EQ(acc->limits[1].has_max, 1);
-    EXPECT_FLOAT_EQ(acc->limits[1].curve->color[0], 1);
-    EXPECT_FLOAT_EQ(acc->limits[1].curve->color[2], 1);
+    EXPECT_EQ(std::tie(acc->limits[0].has_min, acc->limits[0].has_max, acc->limits[1].has_max),
+              std::make_tuple(int16_t(1), int16_t(0), int16_t(1)));
+    EXPECT_EQ(std::tie(acc->limits[1].curve->color[0], acc->limits[1].curve->color[2]), std::make_tuple(1.0f, 1.0f));
     // Shown: the used components of the selected lines.
     EXPECT_EQ(curve_editor_displayed().size(), 3u + 2u);
 }
@@ -161,13 +157,11 @@ TEST_F(CurveEditorList, LinesSelectKeysAndTheButtonsSelectLines) {
     EXPECT_EQ(key(0, 1).selected, 1);
 
     press(curve_editor().none);
-    EXPECT_EQ(key(0, 0).selected, 0);
-    EXPECT_EQ(key(2, 0).selected, 0);
+    EXPECT_EQ(std::tie(key(0, 0).selected, key(2, 0).selected), std::make_tuple(0, 0));
     for (int n = 1; n <= 3; ++n) EXPECT_FALSE(curve_editor_line_selected(n));
     click_line(3);
     press(curve_editor().invert);
-    EXPECT_EQ(key(0, 0).selected, 1);
-    EXPECT_EQ(key(2, 0).selected, 0);
+    EXPECT_EQ(std::tie(key(0, 0).selected, key(2, 0).selected), std::make_tuple(1, 0));
     EXPECT_FALSE(curve_editor_line_selected(3));
     press(curve_editor().all);
     EXPECT_EQ(key(2, 0).selected, 1);
@@ -239,11 +233,6 @@ TEST_F(CurveEditorArea, DraggingAKeyShowsItInTheFields) {
     EXPECT_FLOAT_EQ(curve->points[1].x, 17);
 }
 
-}  // namespace
-}  // namespace vellimor
-
-namespace vellimor {
-namespace {
 
 TEST_F(CurveEditorList, TheDisplayListHoldsAtMost1024Curves) {
     PatchData &sphere = *scene_state().patches[0];

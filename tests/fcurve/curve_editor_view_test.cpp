@@ -2,6 +2,8 @@
 // press actions, dragging with Alt snapping and the navigation gestures.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "fcurve/curve_editor_view.h"
 
 namespace vellimor {
@@ -24,6 +26,11 @@ CurveView view_over(float x0, float x1, float y0, float y1) {
     return v;
 }
 
+void expect_range(const CurveView &v, float x0, float x1, float y0, float y1) {
+    const float got[] = {v.x0, v.x1, v.y0, v.y1}, wanted[] = {x0, x1, y0, y1};
+    for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(got[i], wanted[i]) << "x0, x1, y0, y1: " << i;
+}
+
 TEST(CurveEditorView, FramingCoversTheCurvesAndTheSceneRange) {
     auto inside = two_keys();
     CurveView v;
@@ -32,33 +39,20 @@ TEST(CurveEditorView, FramingCoversTheCurvesAndTheSceneRange) {
     frame_all(v, {inside.get()}, kFrames);
     EXPECT_EQ(v.zoom, 1);
     EXPECT_EQ(v.px, 0);
-    EXPECT_FLOAT_EQ(v.x0, 1);   // the scene's first frame
-    EXPECT_FLOAT_EQ(v.x1, 30);  // raised to the scene's last frame
-    EXPECT_FLOAT_EQ(v.y0, 0);
-    EXPECT_FLOAT_EQ(v.y1, 1);
+    expect_range(v, 1, 30, 0, 1);  // from the scene's first frame, raised to its last
 
     auto wide = HermCreate(-20, 5);
     HermInsertPoint(*wide, 1, 50, -5);
     frame_all(v, {wide.get()}, kFrames);
-    EXPECT_FLOAT_EQ(v.x0, -20);
-    EXPECT_FLOAT_EQ(v.x1, 50);
-    EXPECT_FLOAT_EQ(v.y0, -5);
-    EXPECT_FLOAT_EQ(v.y1, 5);
+    expect_range(v, -20, 50, -5, 5);
 
     // Every curve at one frame and one value: the scene's range and a unit of value.
     auto one = HermCreate(7, 0.25f);
     auto other = HermCreate(7, 0.25f);
     frame_all(v, {one.get(), other.get()}, kFrames);
-    EXPECT_FLOAT_EQ(v.x0, 1);
-    EXPECT_FLOAT_EQ(v.x1, 30);
-    EXPECT_FLOAT_EQ(v.y0, 0.25f);
-    EXPECT_FLOAT_EQ(v.y1, 1.25f);
-
-    // Nothing displayed.
-    frame_all(v, {}, kFrames);
-    EXPECT_FLOAT_EQ(v.x0, 1);
-    EXPECT_FLOAT_EQ(v.x1, 30);
-    EXPECT_FLOAT_EQ(v.y1 - v.y0, 1);
+    expect_range(v, 1, 30, 0.25f, 1.25f);
+    frame_all(v, {}, kFrames);  // nothing displayed
+    expect_range(v, 1, 30, v.y0, v.y0 + 1);
 }
 
 TEST(CurveEditorView, PicksHandlesBeforePointsAndPointsBeforeTheCurve) {
@@ -67,22 +61,17 @@ TEST(CurveEditorView, PicksHandlesBeforePointsAndPointsBeforeTheCurve) {
     const HermKey first = c->points[0], second = c->points[1];
     const std::vector<Herm *> shown{c.get()};
 
-    HermPick out = pick_displayed(shown, first.x + first.out_dx, first.y + first.out_dy, v.ux, v.uy);
-    EXPECT_EQ(out.what, herm::kOutHandle);
-    EXPECT_EQ(out.index, 0);
-    HermPick in = pick_displayed(shown, second.x - second.in_dx, second.y, v.ux, v.uy);
-    EXPECT_EQ(in.what, herm::kInHandle);
-    EXPECT_EQ(in.index, 1);
-    HermPick point = pick_displayed(shown, second.x + 2 * v.ux, second.y - 2 * v.uy, v.ux, v.uy);
-    EXPECT_EQ(point.what, herm::kPoint);
-    EXPECT_EQ(point.index, 1);
-    EXPECT_EQ(point.curve, c.get());
+    auto picked = [](const HermPick &p) { return std::make_tuple(p.curve, p.what, p.index); };
+    const HermPick out = pick_displayed(shown, first.x + first.out_dx, first.y + first.out_dy, v.ux, v.uy);
+    EXPECT_EQ(picked(out), std::make_tuple(c.get(), int(herm::kOutHandle), 0));
+    const HermPick in = pick_displayed(shown, second.x - second.in_dx, second.y, v.ux, v.uy);
+    EXPECT_EQ(picked(in), std::make_tuple(c.get(), int(herm::kInHandle), 1));
+    const HermPick point = pick_displayed(shown, second.x + 2 * v.ux, second.y - 2 * v.uy, v.ux, v.uy);
+    EXPECT_EQ(picked(point), std::make_tuple(c.get(), int(herm::kPoint), 1));
 
     // The middle of the curve, away from keys and handles.
     const HermXY mid = HermPoint(*c, 0.5f);
-    HermPick on = pick_displayed(shown, mid.x, mid.y, v.ux, v.uy);
-    EXPECT_EQ(on.what, herm::kOnCurve);
-    EXPECT_EQ(on.index, 0);
+    EXPECT_EQ(picked(pick_displayed(shown, mid.x, mid.y, v.ux, v.uy)), std::make_tuple(c.get(), int(herm::kOnCurve), 0));
     // Beyond the last key, level with it: a hit for Insert.
     HermPick after = pick_displayed(shown, 28, 1, v.ux, v.uy);
     EXPECT_EQ(after.index, 2);
@@ -90,9 +79,8 @@ TEST(CurveEditorView, PicksHandlesBeforePointsAndPointsBeforeTheCurve) {
     EXPECT_EQ(pick_displayed(shown, 10, 0.9f, v.ux, v.uy).index, herm::kNoHit);
     // A key of a second curve is found before the first curve's line.
     auto other = HermCreate(mid.x, mid.y);
-    HermPick key_first = pick_displayed({c.get(), other.get()}, mid.x, mid.y, v.ux, v.uy);
-    EXPECT_EQ(key_first.curve, other.get());
-    EXPECT_EQ(key_first.what, herm::kPoint);
+    EXPECT_EQ(picked(pick_displayed({c.get(), other.get()}, mid.x, mid.y, v.ux, v.uy)),
+              std::make_tuple(other.get(), int(herm::kPoint), 0));
 }
 
 TEST(CurveEditorView, ToolsActOnTheHitPoint) {
@@ -130,9 +118,7 @@ TEST(CurveEditorView, InsertSplitsOrExtendsTheCurveAndDragsTheNewKey) {
     PressResult r = apply_press(CurveTool::kInsert, pick_displayed({c.get()}, mid.x, mid.y, v.ux, v.uy),
                                 mid.x, mid.y);
     ASSERT_EQ(c->nb_points(), 3);
-    EXPECT_TRUE(r.drag);
-    EXPECT_EQ(r.pick.what, herm::kPoint);
-    EXPECT_EQ(r.pick.index, 1);
+    EXPECT_EQ(std::tie(r.drag, r.pick.what, r.pick.index), std::make_tuple(true, int(herm::kPoint), 1));
     EXPECT_NEAR(c->points[1].x, mid.x, 0.5f);
     // The curve keeps its shape through the split.
     EXPECT_NEAR(HermEvaluate(c.get(), 15), HermEvaluate(two_keys().get(), 15), 0.01f);
@@ -161,8 +147,7 @@ TEST(CurveEditorView, AltSnapsAKeyOntoTheCurrentFrameAndKeepsHandlesLevel) {
     ASSERT_EQ(key.what, herm::kPoint);
     const float near_current = 12 + 15 * v.ux, far_from_current = 12 + 25 * v.ux;
     HermXY t = drag_target(key, near_current, 0.4f, true, kFrames, v.ux);
-    EXPECT_FLOAT_EQ(t.x, 12);
-    EXPECT_FLOAT_EQ(t.y, 0.4f);
+    EXPECT_EQ(std::tie(t.x, t.y), std::make_tuple(12.0f, 0.4f));
     EXPECT_FLOAT_EQ(drag_target(key, near_current, 0.4f, false, kFrames, v.ux).x, near_current);
     EXPECT_FLOAT_EQ(drag_target(key, far_from_current, 0.4f, true, kFrames, v.ux).x, far_from_current);
     // The first frame, then the last, when the current one is out of reach.
@@ -172,14 +157,12 @@ TEST(CurveEditorView, AltSnapsAKeyOntoTheCurrentFrameAndKeepsHandlesLevel) {
     EXPECT_FLOAT_EQ(drag_target(key, 1.5f, 0, true, FrameSpan{1, 30, 2}, v.ux).x, 2);
 
     apply_drag(key, t);
-    EXPECT_FLOAT_EQ(c->points[1].x, 12);
-    EXPECT_FLOAT_EQ(c->points[1].y, 0.4f);
+    EXPECT_EQ(std::tie(c->points[1].x, c->points[1].y), std::make_tuple(12.0f, 0.4f));
 
     HermPick handle = pick_displayed({c.get()}, 1 + c->points[0].out_dx, 0, v.ux, v.uy);
     ASSERT_EQ(handle.what, herm::kOutHandle);
-    HermXY level = drag_target(handle, 6, 0.7f, true, kFrames, v.ux);
-    EXPECT_FLOAT_EQ(level.y, 0);
-    EXPECT_FLOAT_EQ(level.x, 6);
+    const HermXY level = drag_target(handle, 6, 0.7f, true, kFrames, v.ux);
+    EXPECT_EQ(std::tie(level.x, level.y), std::make_tuple(6.0f, 0.0f));
     // A hit on the curve itself drags nothing.
     const HermXY before = HermPoint(*c, 0.3f);
     HermPick on;

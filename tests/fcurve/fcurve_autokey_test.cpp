@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "fcurve/fcurve_list.h"
 #include "host/globals.h"
@@ -29,6 +30,7 @@ protected:
     }
 
     Herm &component(int id, int i) { return *fcurve_find(id)->limits[i].curve; }
+    static std::tuple<float, float, int> key_of(const Herm &c, int k) { return {c.points[k].x, c.points[k].y, c.points[k].type}; }
 
     // Runs the autokey and returns what it reported.
     std::string autokey(int id, int frame, std::span<const float> values, int on, int expect) {
@@ -45,8 +47,7 @@ TEST_F(FCurveAutokey, KeyAtTheFrameChangesEvenWithAutokeyingOff) {
     // 10.4 rounds to frame 10.
     component(id, 1).points[0].x = 10.4f;
     EXPECT_EQ(autokey(id, 10, changed, 0, 1), "");
-    EXPECT_EQ(component(id, 0).points[0].y, 3);
-    EXPECT_EQ(component(id, 1).points[0].y, 4);
+    EXPECT_EQ(std::tie(component(id, 0).points[0].y, component(id, 1).points[0].y), std::make_tuple(3.0f, 4.0f));
     EXPECT_EQ(component(id, 0).nb_points(), 1);
     float group[2] = {0, 0};
     fcurve_query(id, 10, group);
@@ -62,8 +63,7 @@ TEST_F(FCurveAutokey, NoKeyAndAutokeyingOffIsRefused) {
     // Component 0 has its key at frame 10 and keeps the change; component 1 has none.
     const std::string out = autokey(id, 10, changed, 0, 0);
     EXPECT_NE(out.find(std::string("WARNING: ") + kTurnOn), std::string::npos) << out;
-    EXPECT_EQ(component(id, 0).points[0].y, 3);
-    EXPECT_EQ(component(id, 1).points[0].y, 2);
+    EXPECT_EQ(std::tie(component(id, 0).points[0].y, component(id, 1).points[0].y), std::make_tuple(3.0f, 2.0f));
     EXPECT_EQ(component(id, 1).nb_points(), 1);
 }
 
@@ -76,14 +76,11 @@ TEST_F(FCurveAutokey, SecondKeyOnAOneKeyCurve) {
     Herm &c = component(id, 0);
     ASSERT_EQ(c.nb_points(), 2);
     EXPECT_EQ(c.points[0].x, 10);
-    EXPECT_EQ(c.points[1].x, 40);
-    EXPECT_EQ(c.points[1].y, 5);
-    EXPECT_EQ(c.points[1].type, herm::Contin);
+    EXPECT_EQ(key_of(c, 1), std::make_tuple(40.0f, 5.0f, int(herm::Contin)));
     const float earlier[] = {-1};
     autokey(id, 0, earlier, 1, 1);
     ASSERT_EQ(c.nb_points(), 3);
-    EXPECT_EQ(c.points[0].x, 0);
-    EXPECT_EQ(c.points[0].y, -1);
+    EXPECT_EQ(std::tie(c.points[0].x, c.points[0].y), std::make_tuple(0.0f, -1.0f));
     float group[1];
     fcurve_query(id, 0, group);
     EXPECT_EQ(group[0], -1);
@@ -100,19 +97,14 @@ TEST_F(FCurveAutokey, KeyAfterTheLastAndInsideASegment) {
     const float after[] = {2};
     autokey(id, 30, after, 1, 1);
     ASSERT_EQ(c.nb_points(), 3);
-    EXPECT_EQ(c.points[2].x, 30);
-    EXPECT_EQ(c.points[2].y, 2);
-    EXPECT_EQ(c.points[2].type, herm::Contin);
+    EXPECT_EQ(key_of(c, 2), std::make_tuple(30.0f, 2.0f, int(herm::Contin)));
 
     const float inside[] = {1};
     autokey(id, 10, inside, 1, 1);
     ASSERT_EQ(c.nb_points(), 4);
-    EXPECT_EQ(c.points[1].x, 10);
-    EXPECT_EQ(c.points[1].y, 1);
     // The key takes the type the hit segment's first key had.
-    EXPECT_EQ(c.points[1].type, herm::Break);
-    EXPECT_EQ(c.points[0].x, 0);
-    EXPECT_EQ(c.points[2].x, 20);
+    EXPECT_EQ(key_of(c, 1), std::make_tuple(10.0f, 1.0f, int(herm::Break)));
+    EXPECT_EQ(std::tie(c.points[0].x, c.points[2].x), std::make_tuple(0.0f, 20.0f));
     float group[1];
     fcurve_query(id, 10, group);
     EXPECT_NEAR(group[0], 1, 0.01);

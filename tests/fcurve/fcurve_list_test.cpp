@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <tuple>
 
 namespace vellimor {
 namespace {
@@ -49,22 +50,20 @@ TEST_F(FCurveList, CreateGivesOneKeyPerComponentInItsColour) {
     const int id = fcurve_create(4, 7, v);
     const FCurve *f = fcurve_find(id);
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f->type, 4);
-    EXPECT_EQ(f->nb_curves, 4);
+    EXPECT_EQ(std::tie(f->type, f->nb_curves), std::make_tuple(4, 4));
     const float colors[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(f->use[i], 1);
         const Herm &c = *f->limits[i].curve;
         ASSERT_EQ(c.nb_points(), 1);
-        EXPECT_EQ(c.points[0].x, 7);
-        EXPECT_EQ(c.points[0].y, v[i]);
-        for (int j = 0; j < 3; ++j) EXPECT_EQ(c.color[j], colors[i][j]);
+        EXPECT_EQ(std::tie(c.points[0].x, c.points[0].y), std::make_tuple(7.0f, v[i]));
+        EXPECT_EQ(std::to_array(c.color), std::to_array(colors[i]));
     }
     EXPECT_EQ(f->use[4], 0);
     EXPECT_EQ(f->limits[4].curve, nullptr);
-    EXPECT_EQ(fcurve_create(0, 1, v), 0);
-    EXPECT_EQ(fcurve_create(6, 1, v), 0);
-    EXPECT_EQ(fcurve_create(4, 1, std::span<const float>(v, 3)), 0);
+    // Component counts out of range, or fewer values than components: no curve.
+    EXPECT_EQ(std::make_tuple(fcurve_create(0, 1, v), fcurve_create(6, 1, v), fcurve_create(4, 1, std::span<const float>(v, 3))),
+              std::make_tuple(0, 0, 0));
     EXPECT_EQ(fcurve_count(), 1);
 }
 
@@ -113,10 +112,9 @@ TEST_F(FCurveList, QueryWritesOnlyWhenAValueChanges) {
     set_keys(id, 1, {{0, 2}, {10, 2}});
     fcurve_set_use(id, 2, 0);
 
-    EXPECT_EQ(fcurve_query(id, 0, group), 1);  // component 1 is 2 now
-    EXPECT_EQ(group[0], 0);
-    EXPECT_EQ(group[1], 2);
-    EXPECT_EQ(group[2], 0);  // switched off: written as 0 along with the change
+    // Component 1 is 2 now; the one switched off is written as 0 along with the change.
+    EXPECT_EQ(fcurve_query(id, 0, group), 1);
+    EXPECT_EQ(std::to_array(group), (std::array<float, 3>{0, 2, 0}));
 
     group[2] = 7;
     EXPECT_EQ(fcurve_query(id, 0, group), 0);  // same values: nothing written
@@ -135,19 +133,15 @@ TEST_F(FCurveList, LimitsClampAndAMissingMinimumNeverClearsOne) {
     const int id = fcurve_create(1, 0, v);
     ASSERT_EQ(fcurve_set_limits(id, 0, 1, 1, 0, 1), 1);
     const FCurve *f = fcurve_find(id);
-    EXPECT_EQ(f->limits[0].has_min, 1);
-    EXPECT_EQ(f->limits[0].max, 1);
+    EXPECT_EQ(std::tie(f->limits[0].has_min, f->limits[0].max), std::make_tuple(int16_t(1), 1.0f));
     float group[1] = {0};
     fcurve_query(id, 3, group);
     EXPECT_EQ(group[0], 1);
 
     ASSERT_EQ(fcurve_set_limits(id, 0, 0, 1, -50, 2), 1);
     const Herm &c = *f->limits[0].curve;
-    EXPECT_EQ(c.limit_flags, unsigned(herm::kYMin | herm::kYMax));
-    EXPECT_EQ(c.y_min, 0);
-    EXPECT_EQ(c.y_max, 2);
-    EXPECT_EQ(f->limits[0].has_min, 0);
-    EXPECT_EQ(f->limits[0].min, -50);
+    EXPECT_EQ(std::tie(c.limit_flags, c.y_min, c.y_max), std::make_tuple(unsigned(herm::kYMin | herm::kYMax), 0.0f, 2.0f));
+    EXPECT_EQ(std::tie(f->limits[0].has_min, f->limits[0].min), std::make_tuple(int16_t(0), -50.0f));
     fcurve_find(id)->limits[0].curve->points[0].y = -3;
     HermRecompute(*fcurve_find(id)->limits[0].curve);
     fcurve_query(id, 3, group);

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <random>
+#include <tuple>
 
 namespace vellimor {
 namespace {
@@ -18,6 +20,15 @@ T field(const std::vector<uint8_t> &b, size_t offset, bool swapped = false) {
     T v;
     std::memcpy(&v, raw, sizeof v);
     return v;
+}
+
+// Expects the fields at the offsets: 32-bit integers, 16-bit integers and floats.
+void expect_fields(const std::vector<uint8_t> &b, bool swapped, std::initializer_list<std::pair<size_t, int32_t>> ints,
+                   std::initializer_list<std::pair<size_t, int16_t>> shorts,
+                   std::initializer_list<std::pair<size_t, float>> floats) {
+    for (const auto &[at, v] : ints) EXPECT_EQ(field<int32_t>(b, at, swapped), v) << "at " << at;
+    for (const auto &[at, v] : shorts) EXPECT_EQ(field<int16_t>(b, at, swapped), v) << "at " << at;
+    for (const auto &[at, v] : floats) EXPECT_EQ(field<float>(b, at, swapped), v) << "at " << at;
 }
 
 std::unique_ptr<FCurve> sample_fcurve() {
@@ -57,26 +68,12 @@ TEST(FCurveStore, RecordOf116BytesInEitherByteOrder) {
     for (bool swapped : {false, true}) {
         const auto b = encode_fcurve_record(*f, swapped);
         ASSERT_EQ(b.size(), 116u);
-        EXPECT_EQ(field<int32_t>(b, 0, swapped), 77);
-        EXPECT_EQ(field<int32_t>(b, 4, swapped), 3);
-        EXPECT_EQ(field<int32_t>(b, 8, swapped), 3);
-        EXPECT_EQ(field<int32_t>(b, 12, swapped), 1);
-        EXPECT_EQ(field<int32_t>(b, 20, swapped), 5);
-        EXPECT_EQ(field<int32_t>(b, 28, swapped), 9);
-        EXPECT_EQ(field<int16_t>(b, 48, swapped), 1);
-        EXPECT_EQ(field<int16_t>(b, 50, swapped), 2);
-        EXPECT_EQ(field<float>(b, 52, swapped), -0.5f);
-        EXPECT_EQ(field<float>(b, 56, swapped), 4.25f);
-        EXPECT_EQ(field<int32_t>(b, 60, swapped), 0);
-        EXPECT_EQ(field<int32_t>(b, 112, swapped), 0);
+        expect_fields(b, swapped, {{0, 77}, {4, 3}, {8, 3}, {12, 1}, {20, 5}, {28, 9}, {60, 0}, {112, 0}},
+                      {{48, 1}, {50, 2}}, {{52, -0.5f}, {56, 4.25f}});
 
         FCurve back;
         ASSERT_TRUE(decode_fcurve_record(b, swapped, back));
-        EXPECT_EQ(back.id, 77);
-        EXPECT_EQ(back.type, 3);
-        EXPECT_EQ(back.nb_curves, 3);
-        EXPECT_EQ(back.use[2], 5);
-        EXPECT_EQ(back.use[4], 9);
+        EXPECT_EQ(std::tie(back.id, back.type, back.nb_curves, back.use[2], back.use[4]), std::make_tuple(77, 3, 3, 5, 9));
         // The limit records inside are not read back: each component has its own block.
         EXPECT_EQ(back.limits[1].has_min, 0);
     }
@@ -87,28 +84,16 @@ TEST(FCurveStore, HermRecordOf8052BytesLoadsWithDefaultLimitValues) {
     for (bool swapped : {false, true}) {
         const auto b = encode_herm_record(*c, swapped);
         ASSERT_EQ(b.size(), 8052u);
-        EXPECT_EQ(field<int32_t>(b, 0, swapped), 0);
-        EXPECT_EQ(field<int32_t>(b, 4, swapped), 3);
-        EXPECT_EQ(field<int32_t>(b, 8, swapped), 10);
         EXPECT_TRUE(std::all_of(b.begin() + 12, b.begin() + 8012, [](uint8_t v) { return v == 0; }));
-        EXPECT_EQ(field<uint32_t>(b, 8012, swapped), 10u);
-        EXPECT_EQ(field<float>(b, 8024, swapped), -3.0f);
-        EXPECT_EQ(field<float>(b, 8028, swapped), 7.0f);
-        EXPECT_EQ(field<float>(b, 8032, swapped), 0.25f);
-        EXPECT_EQ(field<float>(b, 8040, swapped), 0.75f);
-        EXPECT_EQ(field<int32_t>(b, 8044, swapped), 0);
+        expect_fields(b, swapped, {{0, 0}, {4, 3}, {8, 10}, {8012, 10}, {8044, 0}}, {},
+                      {{8024, -3.0f}, {8028, 7.0f}, {8032, 0.25f}, {8040, 0.75f}});
 
         int nb_points = 0;
         auto back = decode_herm_record(b, swapped, nb_points);
         ASSERT_NE(back, nullptr);
-        EXPECT_EQ(nb_points, 3);
-        EXPECT_EQ(back->limit_flags, 10u);
-        EXPECT_EQ(back->color[1], 0.5f);
+        EXPECT_EQ(std::tie(nb_points, back->limit_flags, back->color[1]), std::make_tuple(3, 10u, 0.5f));
         // The flags stay; the values become the editor's defaults.
-        EXPECT_EQ(back->x_min, 0);
-        EXPECT_EQ(back->x_max, 100);
-        EXPECT_EQ(back->y_min, 0);
-        EXPECT_EQ(back->y_max, 1);
+        EXPECT_EQ(std::tie(back->x_min, back->x_max, back->y_min, back->y_max), std::make_tuple(0.0f, 100.0f, 0.0f, 1.0f));
         EXPECT_EQ(back->capacity(), 10);
     }
 }
@@ -118,13 +103,9 @@ TEST(FCurveStore, KeysOf60BytesEachAndCoefficientsRecomputed) {
     for (bool swapped : {false, true}) {
         const auto b = encode_herm_points(*c, swapped);
         ASSERT_EQ(b.size(), 180u);
-        EXPECT_EQ(field<float>(b, 60 + 0, swapped), 11.0f);
-        EXPECT_EQ(field<float>(b, 60 + 4, swapped), 3.0f);
-        EXPECT_EQ(field<float>(b, 60 + 12, swapped), 0.75f);
-        EXPECT_EQ(field<int32_t>(b, 60 + 24, swapped), herm::Break);
-        EXPECT_EQ(field<float>(b, 120 + 16, swapped), 6.5f);
-        EXPECT_EQ(field<float>(b, 28, swapped), c->points[0].coef_x[0]);
-        EXPECT_EQ(field<float>(b, 44 + 12, swapped), c->points[0].coef_y[3]);
+        expect_fields(b, swapped, {{60 + 24, herm::Break}}, {},
+                      {{60 + 0, 11.0f}, {60 + 4, 3.0f}, {60 + 12, 0.75f}, {120 + 16, 6.5f},
+                       {28, c->points[0].coef_x[0]}, {44 + 12, c->points[0].coef_y[3]}});
 
         // Stored coefficients are ignored: the loaded curve computes its own.
         auto damaged = b;
@@ -134,17 +115,11 @@ TEST(FCurveStore, KeysOf60BytesEachAndCoefficientsRecomputed) {
         ASSERT_EQ(back.nb_points(), 3);
         for (int k = 0; k < 3; ++k) {
             const HermKey &p = back.points[k], &q = c->points[k];
-            EXPECT_EQ(p.x, q.x);
-            EXPECT_EQ(p.y, q.y);
-            EXPECT_EQ(p.in_dx, q.in_dx);
-            EXPECT_EQ(p.in_dy, q.in_dy);
-            EXPECT_EQ(p.out_dx, q.out_dx);
-            EXPECT_EQ(p.out_dy, q.out_dy);
-            EXPECT_EQ(p.type, q.type);
-            for (int j = 0; j < 4; ++j) {
-                EXPECT_EQ(p.coef_x[j], q.coef_x[j]);
-                EXPECT_EQ(p.coef_y[j], q.coef_y[j]);
-            }
+            auto fields = [](const HermKey &h) {
+                return std::make_tuple(h.x, h.y, h.in_dx, h.in_dy, h.out_dx, h.out_dy, h.type,
+                                       std::to_array(h.coef_x), std::to_array(h.coef_y));
+            };
+            EXPECT_EQ(fields(p), fields(q)) << "key " << k;
         }
     }
 }

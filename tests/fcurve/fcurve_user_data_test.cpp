@@ -5,6 +5,7 @@
 #include <array>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "fcurve/fcurve_autokey.h"
 #include "fcurve/fcurve_list.h"
@@ -73,24 +74,17 @@ protected:
 void expect_same_curve(const FCurve &a, const FCurve &b) {
     ASSERT_EQ(a.nb_curves, b.nb_curves);
     EXPECT_EQ(a.type, b.type);
+    auto component = [](const FCurve &f, int i) {
+        const FCurveLimit &l = f.limits[i];
+        return std::make_tuple(f.use[i], l.has_min, l.has_max, l.min, l.max, l.curve->limit_flags,
+                               std::to_array(l.curve->color));
+    };
+    auto key = [](const HermKey &k) { return std::make_tuple(k.x, k.y, k.in_dx, k.out_dy, k.type, k.coef_y[0]); };
     for (int i = 0; i < a.nb_curves; ++i) {
-        EXPECT_EQ(a.use[i], b.use[i]);
-        EXPECT_EQ(a.limits[i].has_min, b.limits[i].has_min);
-        EXPECT_EQ(a.limits[i].has_max, b.limits[i].has_max);
-        EXPECT_EQ(a.limits[i].min, b.limits[i].min);
-        EXPECT_EQ(a.limits[i].max, b.limits[i].max);
+        EXPECT_EQ(component(a, i), component(b, i)) << "component " << i;
         const Herm &p = *a.limits[i].curve, &q = *b.limits[i].curve;
-        EXPECT_EQ(p.limit_flags, q.limit_flags);
-        for (int c = 0; c < 3; ++c) EXPECT_EQ(p.color[c], q.color[c]);
         ASSERT_EQ(p.nb_points(), q.nb_points());
-        for (int k = 0; k < p.nb_points(); ++k) {
-            EXPECT_EQ(p.points[k].x, q.points[k].x);
-            EXPECT_EQ(p.points[k].y, q.points[k].y);
-            EXPECT_EQ(p.points[k].in_dx, q.points[k].in_dx);
-            EXPECT_EQ(p.points[k].out_dy, q.points[k].out_dy);
-            EXPECT_EQ(p.points[k].type, q.points[k].type);
-            EXPECT_EQ(p.points[k].coef_y[0], q.points[k].coef_y[0]);
-        }
+        for (int k = 0; k < p.nb_points(); ++k) EXPECT_EQ(key(p.points[k]), key(q.points[k])) << i << " key " << k;
     }
 }
 
@@ -105,11 +99,9 @@ TEST_F(FCurveUserData, SavedCurveLoadsBackUnderItsIdThroughASceneSave) {
     }
     ASSERT_EQ(fcurve_save_user_data(&db.scene, &model, id), 0);
     const std::string base = "FCurve_" + std::to_string(id);
-    EXPECT_EQ(block(base).size(), 116u);
-    EXPECT_EQ(block(base + "_2").size(), 16u);
-    EXPECT_EQ(block(base + "_3_Herm").size(), 8052u);
-    EXPECT_EQ(block(base + "_0_herm").size(), 180u);
-    EXPECT_EQ(block(base + "_3_herm").size(), 60u);
+    EXPECT_EQ(std::make_tuple(block(base).size(), block(base + "_2").size(), block(base + "_3_Herm").size(),
+                              block(base + "_0_herm").size(), block(base + "_3_herm").size()),
+              std::make_tuple(116u, 16u, 8052u, 180u, 60u));
     EXPECT_EQ(block_count(), 1 + 4 * 3);
 
     ASSERT_EQ(SAA_sceneSave(&db.database, &db.scene), SAA_OK) << test::last_error();

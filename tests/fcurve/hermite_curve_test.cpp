@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <string>
+#include <tuple>
 
 namespace vellimor {
 namespace {
@@ -29,6 +31,14 @@ HermKey key(float x, float y, float in_dx, float in_dy, float out_dx, float out_
     return k;
 }
 
+// Expects each value to be the wanted one within float rounding.
+void expect_floats(const float *got, std::initializer_list<float> wanted) {
+    for (size_t i = 0; i < wanted.size(); ++i) EXPECT_FLOAT_EQ(got[i], std::data(wanted)[i]) << "value " << i;
+}
+void expect_xy(HermXY got, float x, float y) { expect_floats(&got.x, {x}), expect_floats(&got.y, {y}); }
+// A key's handles: in dx, in dy, out dx, out dy.
+std::array<float, 4> handles(const HermKey &k) { return {k.in_dx, k.in_dy, k.out_dx, k.out_dy}; }
+
 HermXY on_segment(const HermKey &p, float t) {
     auto f = [t](const float c[4]) { return ((c[0] * t + c[1]) * t + c[2]) * t + c[3]; };
     return {f(p.coef_x), f(p.coef_y)};
@@ -44,25 +54,13 @@ TEST_F(HermiteCurve, CoefficientsTakeHandleOffsetsAsOneSixthOfTheDerivative) {
     auto c = curve_of({key(0, 1, 0, 0, 2, 0.5f), key(10, 3, 1, -0.25f, 0, 0)});
     const HermKey &p = c->points[0];
     // T0 = 6 * out of the start, T1 = 6 * in of the end.
-    EXPECT_FLOAT_EQ(p.coef_x[0], 2 * (0 - 10) + 12 + 6);
-    EXPECT_FLOAT_EQ(p.coef_x[1], 3 * (10 - 0) - 2 * 12 - 6);
-    EXPECT_FLOAT_EQ(p.coef_x[2], 12);
-    EXPECT_FLOAT_EQ(p.coef_x[3], 0);
-    EXPECT_FLOAT_EQ(p.coef_y[0], 2 * (1 - 3) + 3 - 1.5f);
-    EXPECT_FLOAT_EQ(p.coef_y[1], 3 * (3 - 1) - 2 * 3 + 1.5f);
-    EXPECT_FLOAT_EQ(p.coef_y[2], 3);
-    EXPECT_FLOAT_EQ(p.coef_y[3], 1);
+    expect_floats(p.coef_x, {2 * (0 - 10) + 12 + 6, 3 * (10 - 0) - 2 * 12 - 6, 12, 0});
+    expect_floats(p.coef_y, {2 * (1 - 3) + 3 - 1.5f, 3 * (3 - 1) - 2 * 3 + 1.5f, 3, 1});
     // The segment ends on the next key, with the derivatives the handles give.
-    const HermXY end = on_segment(p, 1.0f);
-    EXPECT_FLOAT_EQ(end.x, 10);
-    EXPECT_FLOAT_EQ(end.y, 3);
+    expect_xy(on_segment(p, 1.0f), 10, 3);
     HermPoint(*c, 0.0f);
-    const HermXY start_slope = HermTangent(*c, 0.0f);
-    EXPECT_FLOAT_EQ(start_slope.x, 2);
-    EXPECT_FLOAT_EQ(start_slope.y, 0.5f);
-    const HermXY end_slope = HermTangent(*c, 1.0f);
-    EXPECT_FLOAT_EQ(end_slope.x, 1);
-    EXPECT_FLOAT_EQ(end_slope.y, -0.25f);
+    expect_xy(HermTangent(*c, 0.0f), 2, 0.5f);
+    expect_xy(HermTangent(*c, 1.0f), 1, -0.25f);
 }
 
 TEST_F(HermiteCurve, GlobalParameterSharesItEquallyAmongSegments) {
@@ -115,9 +113,7 @@ TEST_F(HermiteCurve, OneKeyCurveGivesItsValueEverywhereWithinItsLimits) {
     HermSetLimit(*c, herm::kXMin, 100);
     HermSetLimit(*c, herm::kXMax, 200);
     EXPECT_EQ(HermEvaluate(c.get(), 0), 0.5f);
-    EXPECT_EQ(c->limit_flags, 15u);
-    EXPECT_EQ(c->x_min, 100);
-    EXPECT_EQ(c->x_max, 200);
+    EXPECT_EQ(std::tie(c->limit_flags, c->x_min, c->x_max), std::make_tuple(15u, 100.0f, 200.0f));
 }
 
 TEST_F(HermiteCurve, SecondKeyIsOrderedByFrameWithFlatHandles) {
@@ -128,16 +124,11 @@ TEST_F(HermiteCurve, SecondKeyIsOrderedByFrameWithFlatHandles) {
     EXPECT_EQ(after->points[1].x, 16);
     for (const HermKey &p : after->points) {
         EXPECT_EQ(p.type, herm::Break);
-        EXPECT_EQ(p.in_dx, 2.0f);
-        EXPECT_EQ(p.out_dx, 2.0f);
-        EXPECT_EQ(p.in_dy, 0.0f);
-        EXPECT_EQ(p.out_dy, 0.0f);
+        EXPECT_EQ(handles(p), (std::array<float, 4>{2, 0, 2, 0}));
     }
     auto before = HermCreate(10, 1);
     EXPECT_EQ(HermInsertPoint(*before, 1, 4, 2), 0);
-    EXPECT_EQ(before->points[0].x, 4);
-    EXPECT_EQ(before->points[1].x, 10);
-    EXPECT_EQ(before->points[1].in_dx, 2.0f);
+    EXPECT_EQ(std::tie(before->points[0].x, before->points[1].x, before->points[1].in_dx), std::make_tuple(4.0f, 10.0f, 2.0f));
     // Same frame: the new key goes second.
     auto same = HermCreate(10, 1);
     EXPECT_EQ(HermInsertPoint(*same, 0, 10, 5), 1);
@@ -149,17 +140,12 @@ TEST_F(HermiteCurve, InsertedKeysTakeTheTypeOfTheKeyBefore) {
     HermInsertPoint(*c, 1, 10, 1);
     c->points[0].type = herm::Linear;
     c->points[1].type = herm::Tangent;
-    EXPECT_EQ(HermInsertPoint(*c, 0, -5, 0), 0);
-    EXPECT_EQ(c->points[0].type, herm::Contin);
-    EXPECT_EQ(HermInsertPoint(*c, 2, 5, 0), 2);
-    EXPECT_EQ(c->points[2].type, herm::Linear);
-    EXPECT_EQ(HermInsertPoint(*c, 4, 20, 0), 4);
-    EXPECT_EQ(c->points[4].type, herm::Tangent);
-    for (int k : {0, 2, 4}) {
-        EXPECT_EQ(c->points[k].in_dx, 10.0f);
-        EXPECT_EQ(c->points[k].out_dx, 10.0f);
-        EXPECT_EQ(c->points[k].in_dy, 0.0f);
+    // Before the first key there is none before: the default type.
+    for (const auto &[k, x, type] : {std::tuple{0, -5.0f, herm::Contin}, {2, 5.0f, herm::Linear}, {4, 20.0f, herm::Tangent}}) {
+        EXPECT_EQ(HermInsertPoint(*c, k, x, 0), k);
+        EXPECT_EQ(c->points[k].type, type) << k;
     }
+    for (int k : {0, 2, 4}) EXPECT_EQ(handles(c->points[k]), (std::array<float, 4>{10, 0, 10, 0})) << k;
     EXPECT_EQ(HermInsertPoint(*c, 6, 30, 0), -1);
     EXPECT_EQ(HermInsertPoint(*c, -1, 30, 0), -1);
     ASSERT_EQ(c->nb_points(), 5);
@@ -180,10 +166,10 @@ void expect_split_keeps_shape(std::initializer_list<HermKey> keys, int k, float 
         const HermXY left = on_segment(c->points[k], r), left0 = on_segment(original, t * r);
         const HermXY right = on_segment(c->points[k + 1], r),
                      right0 = on_segment(original, t + (1 - t) * r);
-        EXPECT_NEAR(left.x, left0.x, 1e-4) << "t " << t << " r " << r;
-        EXPECT_NEAR(left.y, left0.y, 1e-4) << "t " << t << " r " << r;
-        EXPECT_NEAR(right.x, right0.x, 1e-4) << "t " << t << " r " << r;
-        EXPECT_NEAR(right.y, right0.y, 1e-4) << "t " << t << " r " << r;
+        for (const auto &[got, wanted] : {std::pair{left, left0}, {right, right0}}) {
+            EXPECT_NEAR(got.x, wanted.x, 1e-4) << "t " << t << " r " << r;
+            EXPECT_NEAR(got.y, wanted.y, 1e-4) << "t " << t << " r " << r;
+        }
     }
 }
 
@@ -202,9 +188,8 @@ TEST_F(HermiteCurve, SplitSetsTheTypesAroundTheNewKey) {
     auto c = curve_of({key(0, 0, 1, 1, 3, 2, herm::Break), key(12, 1, 2, -1, 2, 0, herm::Break)});
     const int k = HermSplit(*c, 0, 0.5f);
     ASSERT_EQ(k, 1);
-    EXPECT_EQ(c->points[0].type, herm::Tangent);
-    EXPECT_EQ(c->points[1].type, herm::Contin);
-    EXPECT_EQ(c->points[2].type, herm::Tangent);
+    EXPECT_EQ(std::tie(c->points[0].type, c->points[1].type, c->points[2].type),
+              std::make_tuple(int(herm::Tangent), int(herm::Contin), int(herm::Tangent)));
     // Halfway, both handles of the new key are equal, as a continuous key's are.
     EXPECT_FLOAT_EQ(c->points[1].in_dx, c->points[1].out_dx);
     EXPECT_FLOAT_EQ(c->points[1].in_dy, c->points[1].out_dy);
@@ -213,38 +198,24 @@ TEST_F(HermiteCurve, SplitSetsTheTypesAroundTheNewKey) {
 
     auto linear = curve_of({key(0, 0, 1, 1, 3, 2, herm::Linear), key(12, 1, 2, -1, 2, 0)});
     EXPECT_EQ(HermSplit(*linear, 0, 0.25f), 1);
-    EXPECT_EQ(linear->points[0].type, herm::Linear);
-    EXPECT_EQ(linear->points[1].type, herm::Linear);
-    EXPECT_FLOAT_EQ(linear->points[1].x, 3);
-    EXPECT_FLOAT_EQ(linear->points[1].y, 0.25f);
+    EXPECT_EQ(std::tie(linear->points[0].type, linear->points[1].type), std::make_tuple(int(herm::Linear), int(herm::Linear)));
+    expect_xy({linear->points[1].x, linear->points[1].y}, 3, 0.25f);
     EXPECT_EQ(linear->points[2].in_dx, 2.0f);
 
-    EXPECT_EQ(HermSplit(*linear, 2, 0.5f), -1);
-    EXPECT_EQ(HermSplit(*linear, -1, 0.5f), -1);
+    EXPECT_EQ(std::make_tuple(HermSplit(*linear, 2, 0.5f), HermSplit(*linear, -1, 0.5f)), std::make_tuple(-1, -1));
     EXPECT_EQ(linear->nb_points(), 3);
 }
 
 TEST_F(HermiteCurve, DraggingAHandleMovesTheOtherByType) {
     auto c = curve_of({key(10, 1, 1, 2, 3, 4), key(20, 1, 1, 1, 1, 1)});
     HermKey &p = c->points[0];
-    // Contin mirrors.
-    HermMoveHandle(*c, herm::kInHandle, 0, 8, 0.5f, herm::Contin);
-    EXPECT_EQ(p.in_dx, 2);
-    EXPECT_EQ(p.in_dy, 0.5f);
-    EXPECT_EQ(p.out_dx, 2);
-    EXPECT_EQ(p.out_dy, 0.5f);
-    // Break leaves the other alone.
-    HermMoveHandle(*c, herm::kOutHandle, 0, 13, 5, herm::Break);
-    EXPECT_EQ(p.out_dx, 3);
-    EXPECT_EQ(p.out_dy, 4);
-    EXPECT_EQ(p.in_dx, 2);
-    EXPECT_EQ(p.in_dy, 0.5f);
+    HermMoveHandle(*c, herm::kInHandle, 0, 8, 0.5f, herm::Contin);  // mirrors
+    EXPECT_EQ(handles(p), (std::array<float, 4>{2, 0.5f, 2, 0.5f}));
+    HermMoveHandle(*c, herm::kOutHandle, 0, 13, 5, herm::Break);  // leaves the other alone
+    EXPECT_EQ(handles(p), (std::array<float, 4>{2, 0.5f, 3, 4}));
     // Tangent turns the other onto the same line, keeping its length.
     HermMoveHandle(*c, herm::kInHandle, 0, 10 - 6, 1 - 8, herm::Tangent);
-    EXPECT_EQ(p.in_dx, 6);
-    EXPECT_EQ(p.in_dy, 8);
-    EXPECT_FLOAT_EQ(p.out_dx, 3);
-    EXPECT_FLOAT_EQ(p.out_dy, 4);
+    expect_floats(handles(p).data(), {6, 8, 3, 4});
     EXPECT_EQ(p.type, herm::Tangent);
 }
 
@@ -267,12 +238,10 @@ TEST_F(HermiteCurve, TangentLengthIsMeasuredOnScreen) {
 TEST_F(HermiteCurve, SettingATypeReshapesTheOtherHandle) {
     auto c = curve_of({key(0, 0, 1, 2, 3, 4, herm::Break), key(10, 1, 1, 1, 5, 6, herm::Break)});
     EXPECT_EQ(HermSetPointType(*c, 0, herm::Contin), 0);
-    EXPECT_FLOAT_EQ(c->points[0].in_dx, 3);
-    EXPECT_FLOAT_EQ(c->points[0].in_dy, 4);
+    expect_floats(handles(c->points[0]).data(), {3, 4, 3, 4});
     // The last key has no outgoing segment: its incoming handle leads.
     EXPECT_EQ(HermSetPointType(*c, 1, herm::Contin), 0);
-    EXPECT_FLOAT_EQ(c->points[1].out_dx, 1);
-    EXPECT_FLOAT_EQ(c->points[1].out_dy, 1);
+    expect_floats(handles(c->points[1]).data(), {1, 1, 1, 1});
     EXPECT_EQ(HermSetPointType(*c, 0, herm::Linear), 0);
     EXPECT_EQ(c->points[0].type, herm::Linear);
     EXPECT_FLOAT_EQ(HermPoint(*c, 0.5f).x, 5);
@@ -282,38 +251,29 @@ TEST_F(HermiteCurve, SettingATypeReshapesTheOtherHandle) {
 TEST_F(HermiteCurve, NearestParameterFindsTheSegmentAndItsT) {
     auto c = curve_of({key(0, 0, 0, 0, 0, 0, herm::Linear), key(10, 1, 0, 0, 0, 0, herm::Linear),
                        key(30, 0, 0, 0, 0, 0, herm::Linear)});
-    const HermParameter at = HermNearestParameter(*c, 20);
-    EXPECT_EQ(at.segment, 1);
-    EXPECT_NEAR(at.t, 0.5f, 0.003f);
-    const HermParameter early = HermNearestParameter(*c, 2.5f);
-    EXPECT_EQ(early.segment, 0);
-    EXPECT_NEAR(early.t, 0.25f, 0.003f);
     // Past the end: the end of the last segment, never a segment after it.
-    const HermParameter end = HermNearestParameter(*c, 99);
-    EXPECT_EQ(end.segment, 1);
-    EXPECT_NEAR(end.t, 1.0f, 0.003f);
-    EXPECT_EQ(HermNearestParameter(*c, -5).segment, 0);
-    EXPECT_EQ(HermNearestParameter(*c, -5).t, 0.0f);
+    const struct {
+        float x;
+        int segment;
+        float t;
+    } cases[] = {{20, 1, 0.5f}, {2.5f, 0, 0.25f}, {99, 1, 1.0f}, {-5, 0, 0.0f}};
+    for (const auto &c2 : cases) {
+        const HermParameter at = HermNearestParameter(*c, c2.x);
+        EXPECT_EQ(at.segment, c2.segment) << c2.x;
+        EXPECT_NEAR(at.t, c2.t, 0.003f) << c2.x;
+    }
 }
 
 TEST_F(HermiteCurve, PickingOnBeforeAfterAndOffTheCurve) {
     auto c = curve_of({key(0, 0, 0, 0, 0, 0, herm::Linear), key(10, 1, 0, 0, 0, 0, herm::Break),
                        key(30, 0, 0, 0, 0, 0, herm::Linear)});
     const HermPick on = HermPickCurve(*c, 21, 0.5f);
-    EXPECT_EQ(on.curve, c.get());
-    EXPECT_EQ(on.what, herm::kOnCurve);
-    EXPECT_EQ(on.index, 1);
-    EXPECT_EQ(on.type, herm::Break);
+    EXPECT_EQ(std::tie(on.curve, on.what, on.index, on.type), std::make_tuple(c.get(), int(herm::kOnCurve), 1, int(herm::Break)));
     EXPECT_LT(std::fabs(on.x - 21), 7.0f);
-
     const HermPick before = HermPickCurve(*c, -20, 3);
-    EXPECT_EQ(before.index, -1);
-    EXPECT_EQ(before.x, -20);
-    EXPECT_EQ(before.y, 0);
-    EXPECT_EQ(before.type, herm::Contin);
+    EXPECT_EQ(std::tie(before.index, before.x, before.y, before.type), std::make_tuple(-1, -20.0f, 0.0f, int(herm::Contin)));
     const HermPick after = HermPickCurve(*c, 80, -3);
-    EXPECT_EQ(after.index, 3);
-    EXPECT_EQ(after.y, 0);
+    EXPECT_EQ(std::tie(after.index, after.y), std::make_tuple(3, 0.0f));
 
     const HermPick miss = HermPickCurve(*c, 15, 50);
     EXPECT_EQ(miss.index, herm::kNoHit);

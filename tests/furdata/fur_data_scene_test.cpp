@@ -1,8 +1,10 @@
 // The fur records stored in a scene: written and read back through the host stand-in.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <cstring>
+#include <tuple>
 
 #include "fcurve/fcurve_list.h"
 #include "furdata/display_settings.h"
@@ -86,11 +88,9 @@ protected:
 TEST_F(StoredFur, SurfacesWithoutBlocksGetTheDefaults) {
     read_fur();
     ASSERT_EQ(scene_state().patches.size(), 3u);
-    EXPECT_EQ(patch(0).name, "Ball");
-    EXPECT_EQ(patch(0).surfacetype, 10);
+    EXPECT_EQ(std::tie(patch(0).name, patch(0).surfacetype), std::make_tuple(std::string("Ball"), 10));
     ASSERT_EQ(patch(1).texture_keys.size(), 1u);
-    EXPECT_EQ(patch(1).texture_keys.front().u, -1.0f);
-    EXPECT_EQ(patch(1).nbColorKeys[0], 2);
+    EXPECT_EQ(std::tie(patch(1).texture_keys.front().u, patch(1).nbColorKeys[0]), std::make_tuple(-1.0f, 2));
     ASSERT_NE(display_settings(), nullptr);
     EXPECT_EQ(display_settings()->draw_style, 2001);
 }
@@ -113,26 +113,22 @@ TEST_F(StoredFur, WrittenRecordsReadBack) {
     }
     display_settings()->antialias_level = 3;
     save();
-    EXPECT_EQ(block_size(1, "PatchData"), 47556);
-    EXPECT_EQ(block_size(1, "T3"), 2104);
-    EXPECT_EQ(block_size(0, "DisplaySettings"), 644);
+    EXPECT_EQ(std::make_tuple(block_size(1, "PatchData"), block_size(1, "T3"), block_size(0, "DisplaySettings")),
+              std::make_tuple(47556, 2104, 644));
 
     load();
     read_fur();
     const PatchData &back = patch(1);
-    EXPECT_EQ(back.number_of_hairs_pr_square_unit, 4000);
-    EXPECT_EQ(back.sub_res_u, 14);
-    EXPECT_EQ(back.wind_velocity.random, 0.25f);
-    EXPECT_EQ(back.nbColorKeys[kColorDiffuse], 3);
-    EXPECT_EQ(back.main_color_keys[kColorDiffuse][2].where, 0.5f);
+    EXPECT_EQ(std::tie(back.number_of_hairs_pr_square_unit, back.sub_res_u, back.wind_velocity.random,
+                       back.nbColorKeys[kColorDiffuse], back.main_color_keys[kColorDiffuse][2].where),
+              std::make_tuple(4000, 14, 0.25f, 3, 0.5f));
     ASSERT_EQ(back.texture_keys.size(), 4u);
     auto key = back.texture_keys.begin();
     EXPECT_EQ(key->u, 0.25f);
     for (int k = 1; k <= 3; ++k) {
         ++key;
-        EXPECT_EQ(key->u, 0.125f * static_cast<float>(k));
-        EXPECT_EQ(key->length.value, static_cast<float>(k));
-        EXPECT_EQ(key->color_keys[kColorDiffuse][2].G, 0.5f + 0.125f * static_cast<float>(k));
+        EXPECT_EQ(std::tie(key->u, key->length.value, key->color_keys[kColorDiffuse][2].G),
+                  std::make_tuple(0.125f * float(k), float(k), 0.5f + 0.125f * float(k)));
     }
     EXPECT_EQ(display_settings()->antialias_level, 3);
     EXPECT_EQ(patch(0).number_of_hairs_pr_square_unit, 0);
@@ -151,15 +147,14 @@ TEST_F(StoredFur, UnknownSizesAreDeleted) {
     set_block(1, "T1", Bytes(2000, 1));
     set_block(1, "T2", encode_texture_key(key));
     read_fur();
-    EXPECT_EQ(block_size(0, "PatchData"), 0);
-    EXPECT_EQ(patch(0).sub_res_u, 10);
-    EXPECT_EQ(block_size(1, "T1"), 0);
-    EXPECT_EQ(block_size(1, "T2"), 2104);  // after the damaged key: never read, left alone
+    EXPECT_EQ(std::make_tuple(block_size(0, "PatchData"), patch(0).sub_res_u), std::make_tuple(0, 10));
+    // The key after the damaged one is never read and left alone.
+    EXPECT_EQ(std::make_tuple(block_size(1, "T1"), block_size(1, "T2")), std::make_tuple(0, 2104));
     ASSERT_EQ(patch(1).texture_keys.size(), 1u);
-    EXPECT_EQ(patch(1).texture_keys.front().u, 0.5f);
+    const TextureKey &read = patch(1).texture_keys.front();
     // The colour keys start over.
-    EXPECT_EQ(patch(1).texture_keys.front().color_keys[kColorDiffuse][0].R, 1.0f);
-    EXPECT_EQ(patch(1).nbColorKeys[kColorAmbient], 1);
+    EXPECT_EQ(std::tie(read.u, read.color_keys[kColorDiffuse][0].R, patch(1).nbColorKeys[kColorAmbient]),
+              std::make_tuple(0.5f, 1.0f, 1));
 }
 
 // The current layouts as a machine of the other byte order wrote them.
@@ -226,22 +221,18 @@ TEST_F(StoredFur, OtherByteOrderReadsTheSameValues) {
     set_block(0, "DisplaySettings", swapped_display_settings(settings), true);
     read_fur();
     const PatchData &r = patch(1);
-    EXPECT_EQ(r.number_of_hairs_pr_square_unit, 0x01020304);
-    EXPECT_EQ(r.wind_color.G, 0.375f);
-    EXPECT_EQ(r.max_number_of_segments, 0x0102);
-    EXPECT_EQ(r.nbColorKeys[kColorThickness], 3);
-    EXPECT_EQ(r.main_color_keys[kColorThickness][2].where, 0.625f);
-    EXPECT_EQ(r.main_color_keys[kColorThickness][2].map_res, 33);
-    EXPECT_EQ(r.main_color_keys[kColorThickness][2].picture.texture_filename, "thick.pic");
-    EXPECT_EQ(r.main_color_keys[kColorThickness][2].picture.tilev, 0x0A0B);
+    const MainColorKey &m = r.main_color_keys[kColorThickness][2];
+    EXPECT_EQ(std::tie(r.number_of_hairs_pr_square_unit, r.wind_color.G, r.max_number_of_segments,
+                       r.nbColorKeys[kColorThickness]),
+              std::make_tuple(0x01020304, 0.375f, short(0x0102), 3));
+    EXPECT_EQ(std::tie(m.where, m.map_res, m.picture.texture_filename, m.picture.tilev),
+              std::make_tuple(0.625f, 33, std::string("thick.pic"), 0x0A0B));
     const TextureKey &k = r.texture_keys.front();
-    EXPECT_EQ(k.v, 0.875f);
-    EXPECT_EQ(k.key_mode, 3);
-    EXPECT_EQ(k.bend.valueV, -2.5f);
-    EXPECT_EQ(k.color_keys[kColorSpecular][7].B, 0.125f);
-    EXPECT_EQ(display_settings()->other_display_mode, 0x0304);
-    EXPECT_EQ(display_settings()->light_exposure, 1.5f);
-    EXPECT_EQ(display_settings()->background_image_name, "sky.pic");
+    EXPECT_EQ(std::tie(k.v, k.key_mode, k.bend.valueV, k.color_keys[kColorSpecular][7].B),
+              std::make_tuple(0.875f, 3, -2.5f, 0.125f));
+    const DisplaySettings &d = *display_settings();
+    EXPECT_EQ(std::tie(d.other_display_mode, d.light_exposure, d.background_image_name),
+              std::make_tuple(short(0x0304), 1.5f, std::string("sky.pic")));
 }
 
 TEST_F(StoredFur, OlderRecordsInTheScene) {
@@ -254,8 +245,7 @@ TEST_F(StoredFur, OlderRecordsInTheScene) {
     std::memcpy(&old_key[4], &u, 4);
     set_block(2, "T0", old_key);
     read_fur();
-    EXPECT_EQ(patch(2).number_of_hairs_pr_square_unit, 1234);
-    EXPECT_EQ(patch(2).texture_keys.front().u, 0.5f);
+    EXPECT_EQ(std::tie(patch(2).number_of_hairs_pr_square_unit, patch(2).texture_keys.front().u), std::make_tuple(1234, 0.5f));
     EXPECT_EQ(block_size(2, "PatchData"), 47124);  // known: kept as stored until the next save
 }
 
@@ -286,8 +276,7 @@ TEST_F(StoredFur, CurvesAreReattachedById) {
     EXPECT_EQ(fcurve_count(), 6);
     float values[2] = {};
     fcurve_query(key.length.fcurve_id, 1, values);
-    EXPECT_EQ(values[0], 0.5f);
-    EXPECT_EQ(values[1], 0.25f);
+    EXPECT_EQ(std::to_array(values), (std::array<float, 2>{0.5f, 0.25f}));
     EXPECT_EQ(key.color_keys[kColorDiffuse][5].fcurve_id, 0);
     EXPECT_EQ(r.acceleration_scale.fcurve_id, 0);
 }
@@ -300,8 +289,7 @@ TEST_F(StoredFur, ChannelPicturesStoredWhenActive) {
     patch(0).curl_picture = std::make_unique<Picture>();
     patch(0).curl_picture_scale.active = 0;
     save();
-    EXPECT_EQ(block_size(0, "LengthPic"), 532);
-    EXPECT_EQ(block_size(0, "CurlPic"), 0);
+    EXPECT_EQ(std::make_tuple(block_size(0, "LengthPic"), block_size(0, "CurlPic")), std::make_tuple(532, 0));
     patch(0).length_picture_scale.active = 0;
     save();
     EXPECT_EQ(block_size(0, "LengthPic"), 0);
@@ -328,16 +316,15 @@ TEST_F(StoredFur, PicturesRestoredWithTheRecords) {
     const PatchData &r = patch(0);
     ASSERT_NE(r.grow_picture, nullptr);
     ASSERT_NE(r.grow_picture->image, nullptr);
-    EXPECT_EQ(r.grow_picture->tilev, 5);
-    EXPECT_EQ(r.grow_sequence.picture_was_found, 1);
+    EXPECT_EQ(std::tie(r.grow_picture->tilev, r.grow_sequence.picture_was_found), std::make_tuple(5, 1));
     EXPECT_EQ(r.bend_picture, nullptr);
     EXPECT_EQ(r.bend_sequence.picture_was_found, 0);
-    EXPECT_EQ(r.main_color_keys[kColorDiffuse][1].seq_cont.picture_was_found, 1);
-    EXPECT_NE(r.main_color_keys[kColorDiffuse][1].picture.image, nullptr);
+    const MainColorKey &found = r.main_color_keys[kColorDiffuse][1], &lost = r.main_color_keys[kColorDiffuse][0];
+    EXPECT_EQ(found.seq_cont.picture_was_found, 1);
+    EXPECT_NE(found.picture.image, nullptr);
     // A key whose picture is missing keeps the reference without an image.
-    EXPECT_EQ(r.main_color_keys[kColorDiffuse][0].seq_cont.picture_was_found, 0);
-    EXPECT_EQ(r.main_color_keys[kColorDiffuse][0].this_key_uses_picture, 1);
-    EXPECT_EQ(r.main_color_keys[kColorDiffuse][0].picture.texture_filename, missing.texture_filename);
+    EXPECT_EQ(std::tie(lost.seq_cont.picture_was_found, lost.this_key_uses_picture, lost.picture.texture_filename),
+              std::make_tuple(0, 1, missing.texture_filename));
 }
 
 TEST_F(StoredFur, RestartFromTheHoldFileBuildsTheHairs) {
@@ -353,10 +340,9 @@ TEST_F(StoredFur, RestartFromTheHoldFileBuildsTheHairs) {
     CaptureStderr();
     fetch_all(scene_state().hold_file_path.c_str());
     GetCapturedStderr();
-    EXPECT_EQ(patch(1).number_of_hairs_pr_square_unit, 50);
-    EXPECT_EQ(patch(1).texture_keys.front().u, 0.5f);
+    EXPECT_EQ(std::tie(patch(1).number_of_hairs_pr_square_unit, patch(1).texture_keys.front().u, patch(2).sub_res_v),
+              std::make_tuple(50, 0.5f, 3));
     EXPECT_GT(patch(1).hair_count, 0);
-    EXPECT_EQ(patch(2).sub_res_v, 3);
     EXPECT_EQ(patch(0).surfacetype, 10);  // the host's geometry, not the file's
     EXPECT_FALSE(fetch_fur_data(0, "", 0));
     EXPECT_FALSE(fetch_fur_data(7, scene_state().hold_file_path.c_str(), 0));

@@ -89,36 +89,33 @@ protected:
     }
 };
 
-TEST_F(FurSettingsDocs, EveryKeyTheFileHoldsIsDocumented) {
-    ASSERT_FALSE(docs.empty());
-    expect_documented(object_head_fields());
-    expect_documented(object_middle_fields());
-    expect_documented(object_tail_fields());
-    for (int c = 0; c < kRecordChannels; ++c) {
-        ASSERT_EQ(std::string(channel_picture_key(c)).rfind(kChannelNames[c], 0), 0u);
-        expect_documented(object_channel_fields(c), c);
-        expect_documented(channel_picture_key(c), c);
-    }
-    expect_documented(main_color_key_head_fields());
-    expect_documented(main_color_key_tail_fields());
-    expect_documented(texture_key_head_fields());
-    expect_documented(texture_key_group_fields());
-    expect_documented(color_key_fields());
-    expect_documented(picture_fields());
-    expect_documented(std::string(kTextureFilenameKey));
+// Calls check(fields, channel) for every table of keys the file holds (channel -1 outside the
+// channel tables).
+template <class Check>
+void for_each_table(Check check) {
+    check(object_head_fields(), -1);
+    check(object_middle_fields(), -1);
+    check(object_tail_fields(), -1);
+    for (int c = 0; c < kRecordChannels; ++c) check(object_channel_fields(c), c);
+    check(main_color_key_head_fields(), -1);
+    check(main_color_key_tail_fields(), -1);
+    check(texture_key_head_fields(), -1);
+    check(texture_key_group_fields(), -1);
+    check(color_key_fields(), -1);
+    check(picture_fields(), -1);
 }
 
-TEST_F(FurSettingsDocs, EveryKeyStatesTheRangeTheReadersHoldItTo) {
-    expect_range_documented(object_head_fields());
-    expect_range_documented(object_middle_fields());
-    expect_range_documented(object_tail_fields());
-    for (int c = 0; c < kRecordChannels; ++c) expect_range_documented(object_channel_fields(c), c);
-    expect_range_documented(main_color_key_head_fields());
-    expect_range_documented(main_color_key_tail_fields());
-    expect_range_documented(texture_key_head_fields());
-    expect_range_documented(texture_key_group_fields());
-    expect_range_documented(color_key_fields());
-    expect_range_documented(picture_fields());
+TEST_F(FurSettingsDocs, EveryKeyIsDocumentedWithTheRangeTheReadersHoldItTo) {
+    ASSERT_FALSE(docs.empty());
+    for_each_table([&](auto fields, int channel) {
+        expect_documented(fields, channel);
+        expect_range_documented(fields, channel);
+    });
+    for (int c = 0; c < kRecordChannels; ++c) {
+        ASSERT_EQ(std::string(channel_picture_key(c)).rfind(kChannelNames[c], 0), 0u);
+        expect_documented(channel_picture_key(c), c);
+    }
+    expect_documented(std::string(kTextureFilenameKey));
 }
 
 }  // namespace

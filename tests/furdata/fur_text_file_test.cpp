@@ -2,19 +2,58 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 #include <tuple>
 
+#include "furdata/field_bounds.h"
 #include "furdata/fur_text_fields.h"
-#include "furdata/fur_text_test_support.h"
+#include "host/configuration.h"
+#include "host/globals.h"
 #include "host/scene.h"
+#include "host/status.h"
 #include "render/pic_file.h"
+#include "support/test_env.h"
 
 namespace vellimor {
 namespace {
 
-using test::expect_fields;
-using test::fill_distinct;
+// Gives every field of the tables a value of its own, counting up from *next: integers n,
+// shorts n, reals n + 0.25 (exact in six decimals); a count outside the field's range wraps
+// around within it, so that the readers keep it.
+template <class Record>
+void fill_distinct(Record &record, std::span<const TextField<Record>> fields, int &next) {
+    for (const TextField<Record> &f : fields) {
+        const TextFieldRef ref = f.field(record);
+        const FieldRange range = field_range(f.key, std::holds_alternative<float *>(ref));
+        int n = next++;
+        if (n < range.min || n > range.max) n = int(range.min) + n % int(range.max - range.min);
+        if (auto *i = std::get_if<int *>(&ref)) {
+            **i = n;
+        } else if (auto *s = std::get_if<short *>(&ref)) {
+            **s = static_cast<short>(n);
+        } else {
+            *std::get<float *>(ref) = static_cast<float>(n) + 0.25f;
+        }
+    }
+}
+
+// Expects equal values in every field of the tables; keys not read back compare with `fresh`.
+template <class Record>
+void expect_fields(Record &actual, Record &written, Record &fresh,
+                   std::span<const TextField<Record>> fields) {
+    for (const TextField<Record> &f : fields) {
+        Record &expected = f.read_back ? written : fresh;
+        const TextFieldRef a = f.field(actual), e = f.field(expected);
+        if (auto *i = std::get_if<int *>(&a)) {
+            EXPECT_EQ(**i, *std::get<int *>(e)) << f.key;
+        } else if (auto *s = std::get_if<short *>(&a)) {
+            EXPECT_EQ(**s, *std::get<short *>(e)) << f.key;
+        } else {
+            EXPECT_EQ(*std::get<float *>(a), *std::get<float *>(e)) << f.key;
+        }
+    }
+}
 
 constexpr int kColorCounts[kColorTypes] = {3, 2, 19, 5};
 
@@ -82,16 +121,32 @@ void expect_same_record(PatchData &actual, PatchData &written) {
     }
 }
 
-class FurTextFile : public test::MessageFileTest {
+// Status output into the message file of a temporary directory.
+class FurTextFile : public ::testing::Test {
 protected:
+    void SetUp() override {
+        reset_globals();
+        status_reset();
+        run_state().run_mode = kRunModeStandAlone;
+        env.set("TEMP", dir.path());
+        open_message_file();
+    }
+    void TearDown() override {
+        close_message_file();
+        reset_globals();
+    }
+    std::string messages() const { return test::read_file(dir.path() + "/fur_message"); }
+    std::string path(const std::string &name) const { return dir.path() + "/" + name; }
     // Fetches a file holding `text` into a new record named `name`.
-    FetchOutcome fetch_text(const std::string &text, const std::string &name = "ball",
-                            int any_name = 0) {
-        write("fur.txt", text);
+    FetchOutcome fetch_text(const std::string &text, const std::string &name = "ball", int any_name = 0) {
+        std::ofstream(path("fur.txt"), std::ios::binary) << text;
         record = patch_new();
         record->name = name;
         return fetch_into_record(record, path("fur.txt"), any_name);
     }
+
+    test::ScopedEnv env;
+    test::TempDir dir;
     std::unique_ptr<PatchData> record;
 };
 
@@ -103,9 +158,8 @@ TEST_F(FurTextFile, WriteThenFetchRestoresEveryFieldReadBack) {
     EXPECT_EQ(outcome.errors, 0) << messages();
     expect_same_record(*record, *written);
     // Kept at their new-record values: the surface type and the wind groups' curves.
-    EXPECT_EQ(record->surfacetype, 0);
-    EXPECT_EQ(record->wind_color.fcurve_id, 0);
-    EXPECT_EQ(record->wind_multiply_hair_speed.fcurve_id, 0);
+    EXPECT_EQ(std::tie(record->surfacetype, record->wind_color.fcurve_id, record->wind_multiply_hair_speed.fcurve_id),
+              std::make_tuple(0, 0, 0));
     EXPECT_EQ(record->velocity_scale.fcurve_id, written->velocity_scale.fcurve_id);
 }
 
@@ -116,13 +170,10 @@ TEST_F(FurTextFile, WriterFormat) {
     r->velocity_scale.value = 1.5f;
     const std::string text = object_text(*r);
     EXPECT_EQ(text.rfind("OBJECT 1 ground\n\tpresistant_rebuild             = \t 0\n", 0), 0u) << text;
-    EXPECT_NE(text.find("\tsub_res_u                      = \t 12\n"), std::string::npos);
-    EXPECT_NE(text.find("\tvelocity_scale.value           = \t 1.500000\n"), std::string::npos);
-    EXPECT_NE(text.find("\tMAIN_COLORKEY 3 1\n\t\twhere                          = \t 1.000000\n"),
-              std::string::npos);
-    EXPECT_NE(text.find("\tTEXTUREKEY 0\n\t\tselected"), std::string::npos);
-    EXPECT_NE(text.find("\t\tCOLORKEY 0 1\n\t\t\tR                              = \t 0.000000\n"),
-              std::string::npos);
+    for (const char *part : {"\tsub_res_u                      = \t 12\n", "\tvelocity_scale.value           = \t 1.500000\n",
+                             "\tMAIN_COLORKEY 3 1\n\t\twhere                          = \t 1.000000\n", "\tTEXTUREKEY 0\n\t\tselected",
+                             "\t\tCOLORKEY 0 1\n\t\t\tR                              = \t 0.000000\n"})
+        EXPECT_NE(text.find(part), std::string::npos) << part;
     EXPECT_EQ(text.find("COLORKEY 1 1"), std::string::npos);  // ambient has one key
     EXPECT_EQ(text.substr(text.size() - 4), "END\n");
 }
@@ -135,16 +186,11 @@ TEST_F(FurTextFile, FileNameWithBlanksComesBackWhole) {
     r->length_picture->offv = 0.5f;
     fetch_text(object_text(*r));
     ASSERT_NE(record->length_picture, nullptr);
-    EXPECT_EQ(record->length_picture->tileu, 3);
-    EXPECT_EQ(record->length_picture->offv, 0.5f);
+    EXPECT_EQ(std::tie(record->length_picture->tileu, record->length_picture->offv), std::make_tuple(3, 0.5f));
     EXPECT_EQ(record->curl_picture, nullptr);
 
-    const std::string text =
-        "OBJECT 1 ball\n\tPICTURE grow_textures\n\t\ttexture_filename = \t my fur/skin map.pic\n"
-        "\tEND\nEND\n";
-    write("f.txt", text);
     // A picture whose file can't be loaded gives the channel no picture; the name was read whole.
-    fetch_text(text);
+    fetch_text("OBJECT 1 ball\n\tPICTURE grow_textures\n\t\ttexture_filename = \t my fur/skin map.pic\n\tEND\nEND\n");
     EXPECT_EQ(record->grow_picture, nullptr);
     EXPECT_NE(messages().find("my fur/skin map.pic"), std::string::npos) << messages();
 }
@@ -159,8 +205,7 @@ TEST_F(FurTextFile, PicturesThatLoadAreRestored) {
     EXPECT_TRUE(o.ok);
     ASSERT_NE(record->density_picture, nullptr);
     ASSERT_NE(record->density_picture->image, nullptr);
-    EXPECT_EQ(record->density_picture->image->width, 4);
-    EXPECT_EQ(record->density_picture->tileu, 2);
+    EXPECT_EQ(std::tie(record->density_picture->image->width, record->density_picture->tileu), std::make_tuple(4, 2));
     const MainColorKey &key = record->main_color_keys[kColorAmbient][0];
     EXPECT_EQ(key.this_key_uses_picture, 1);
     EXPECT_EQ(key.picture.texture_filename, path("skin.pic"));
@@ -277,9 +322,7 @@ TEST_F(FurTextFile, CommentsArePassedOverAndDoubtfulSettingsNotedWithTheirLines)
         "\tEND\n"
         "END\n"
         "OBJECT 1 other\n\tbogus = 1\nEND\n");      // another surface's object is not read
-    EXPECT_TRUE(o.ok);
-    EXPECT_EQ(o.errors, 0);
-    EXPECT_EQ(o.objects, 1);
+    EXPECT_EQ(std::make_tuple(o.ok, o.errors, o.objects), std::make_tuple(true, 0, 1));
     ASSERT_EQ(o.notices.size(), 4u);
     const std::tuple<int, std::string, std::string> expected[] = {
         {4, "number_of_hairs_pr_squre_unit", ""}, {5, "sub_res_u", "lots"}, {9, "lenght.value", ""},
@@ -288,9 +331,7 @@ TEST_F(FurTextFile, CommentsArePassedOverAndDoubtfulSettingsNotedWithTheirLines)
         EXPECT_EQ(std::tie(o.notices[i].line, o.notices[i].key, o.notices[i].value), expected[i]) << i;
     // Read as ever: unknown keys change nothing, a value counts by its leading number; a
     // subdivision of 0 is out of range and refused.
-    EXPECT_EQ(record->number_of_hairs_pr_square_unit, 0);
-    EXPECT_EQ(record->sub_res_u, 10);
-    EXPECT_EQ(record->sub_res_v, 12);
+    EXPECT_EQ(std::tie(record->number_of_hairs_pr_square_unit, record->sub_res_u, record->sub_res_v), std::make_tuple(0, 10, 12));
     EXPECT_FLOAT_EQ(record->texture_keys.front().length.value, 1.5f);
     EXPECT_EQ(messages(), "Fetch data for ball\nWARNING: ball: sub_res_u = 0 is out of range, 10 used\n");
     // A picture block of no channel is noted by its name.

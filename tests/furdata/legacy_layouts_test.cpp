@@ -6,6 +6,7 @@
 
 #include <bit>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "furdata/fur_text_fields.h"
@@ -46,18 +47,14 @@ void put_distinct(Bytes &b, Record &record, const std::vector<At<Record>> &field
     }
 }
 
+double value_of(const TextFieldRef &ref) { return std::visit([](auto *field) { return double(*field); }, ref); }
+
 template <class Record>
 void expect_distinct(Record &record, const std::vector<At<Record>> &fields, int first) {
     int n = first;
     for (const At<Record> &f : fields) {
         const TextFieldRef ref = f.field(record);
-        if (auto *fl = std::get_if<float *>(&ref)) {
-            EXPECT_EQ(**fl, static_cast<float>(n) + 0.5f) << f.name;
-        } else if (auto *s = std::get_if<short *>(&ref)) {
-            EXPECT_EQ(**s, n) << f.name;
-        } else {
-            EXPECT_EQ(*std::get<int *>(ref), n) << f.name;
-        }
+        EXPECT_EQ(value_of(ref), std::holds_alternative<float *>(ref) ? n + 0.5 : n) << f.name;
         ++n;
     }
 }
@@ -218,13 +215,9 @@ void expect_main_keys(const PatchData &r) {
         ASSERT_EQ(r.nbColorKeys[t], kCounts[t]);
         for (int i = 0; i < kCounts[t]; ++i) {
             const MainColorKey &m = r.main_color_keys[t][i];
-            EXPECT_EQ(m.where, 0.25f * static_cast<float>(i + 1) + static_cast<float>(t));
-            EXPECT_EQ(m.map_res, 10 * t + i + 1);
-            EXPECT_EQ(m.this_key_uses_picture, 1);
-            EXPECT_EQ(m.picture_scale, static_cast<float>(t + i) + 0.5f);
+            EXPECT_EQ(std::tie(m.where, m.map_res, m.this_key_uses_picture, m.picture_scale, m.picture.tileu, m.map_dirty),
+                      std::make_tuple(0.25f * float(i + 1) + float(t), 10 * t + i + 1, 1, float(t + i) + 0.5f, t + 7, 1));
             EXPECT_EQ(m.picture.texture_filename, "key" + std::to_string(t) + std::to_string(i) + ".pic");
-            EXPECT_EQ(m.picture.tileu, t + 7);
-            EXPECT_EQ(m.map_dirty, 1);
         }
         // Beyond the count: the defaults.
         EXPECT_EQ(r.main_color_keys[t][kCounts[t]].map_res, 50);
@@ -246,20 +239,11 @@ TEST(LegacyLayouts, EveryOlderFurRecordVersion) {
         ASSERT_TRUE(decode_legacy_patch_data(block, *r));
         expect_distinct(*r, version.fields, 100);
         expect_main_keys(*r);
-        for (const At<PatchData> &f : version.lacking) {
-            const TextFieldRef got = f.field(*r), want = f.field(*fresh);
-            if (auto *fl = std::get_if<float *>(&got)) {
-                EXPECT_EQ(**fl, *std::get<float *>(want)) << f.name;
-            } else if (auto *s = std::get_if<short *>(&got)) {
-                EXPECT_EQ(**s, *std::get<short *>(want)) << f.name;
-            } else {
-                EXPECT_EQ(*std::get<int *>(got), *std::get<int *>(want)) << f.name;
-            }
-        }
+        for (const At<PatchData> &f : version.lacking)
+            EXPECT_EQ(value_of(f.field(*r)), value_of(f.field(*fresh))) << f.name;
         // Old converters clear the channels' sequence state; the found flag is not theirs.
-        EXPECT_EQ(r->length_sequence.use_sequence, 0);
-        EXPECT_EQ(r->grow_sequence.loaded_frame_nr, 0);
-        EXPECT_EQ(r->density_sequence.picture_was_found, 1);
+        EXPECT_EQ(std::tie(r->length_sequence.use_sequence, r->grow_sequence.loaded_frame_nr,
+                           r->density_sequence.picture_was_found), std::make_tuple(0, 0, 1));
         // Never taken from a stored block.
         EXPECT_EQ(r->surfacetype, 0);
         EXPECT_EQ(r->texture_keys.size(), 1u);
@@ -313,10 +297,7 @@ TEST(LegacyLayouts, OlderTextureKeys) {
             }
         }
         // Not in the older versions: shape and the groups' curves.
-        EXPECT_EQ(key.key_mode, 0);
-        EXPECT_EQ(key.ang, 0.6f);
-        EXPECT_EQ(key.length.fcurve_id, 0);
-        EXPECT_EQ(key.density.fcurve_id, 0);
+        EXPECT_EQ(std::tie(key.key_mode, key.ang, key.length.fcurve_id, key.density.fcurve_id), std::make_tuple(0, 0.6f, 0, 0));
     }
 }
 
@@ -331,13 +312,9 @@ TEST(LegacyLayouts, OlderDisplaySettings) {
     DisplaySettings s;
     ASSERT_TRUE(decode_legacy_display_settings(b632, s));
     EXPECT_EQ(s.background_image_name, "back.pic");
-    EXPECT_EQ(s.draw_style, 2000);
-    EXPECT_EQ(s.use_opengl, 0);
-    EXPECT_EQ(s.show_channel[7], 0);
-    EXPECT_EQ(s.light_exposure, 2.5f);
-    EXPECT_EQ(s.autokey_fcurves, 0);
-    EXPECT_EQ(s.redraw_auto, 1);
-    EXPECT_EQ(s.dir_bend_random_mode, 1);
+    EXPECT_EQ(std::tie(s.draw_style, s.use_opengl, s.show_channel[7], s.light_exposure), std::make_tuple(2000, 0, 0, 2.5f));
+    // Not in that version: the defaults.
+    EXPECT_EQ(std::tie(s.autokey_fcurves, s.redraw_auto, s.dir_bend_random_mode), std::make_tuple(0, 1, 1));
 
     Bytes b584(584, 0);
     std::memcpy(b584.data(), name, sizeof name);
@@ -346,12 +323,8 @@ TEST(LegacyLayouts, OlderDisplaySettings) {
     DisplaySettings d;
     ASSERT_TRUE(decode_legacy_display_settings(b584, d));
     EXPECT_EQ(d.background_image_name, "back.pic");
-    EXPECT_EQ(d.debug_level, 3);
-    EXPECT_EQ(d.antialias_level, 2);
-    EXPECT_EQ(d.draw_style, 0);  // the stored zero
-    EXPECT_EQ(d.use_opengl, 1);
-    EXPECT_EQ(d.show_channel[0], 1);
-    EXPECT_EQ(d.light_exposure, 1.0f);
+    EXPECT_EQ(std::tie(d.debug_level, d.antialias_level, d.draw_style), std::make_tuple(3, 2, 0));  // draw style: the stored 0
+    EXPECT_EQ(std::tie(d.use_opengl, d.show_channel[0], d.light_exposure), std::make_tuple(1, 1, 1.0f));
 }
 
 }  // namespace

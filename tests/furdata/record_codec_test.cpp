@@ -8,6 +8,7 @@
 #include <bit>
 #include <cstring>
 #include <random>
+#include <tuple>
 
 namespace vellimor {
 namespace {
@@ -161,9 +162,7 @@ TEST(RecordCodec, TextsAreTruncatedAndUnterminatedTextsBounded) {
     p.offv = 0.5f;
     const Bytes b = encode_picture(p);
     EXPECT_EQ(b[511], 0);
-    EXPECT_EQ(stored(b, 512, 'i'), 0);
-    EXPECT_EQ(stored(b, 516, 'i'), 2);
-    EXPECT_EQ(stored(b, 528, 'f'), 0.5);
+    EXPECT_EQ(std::make_tuple(stored(b, 512, 'i'), stored(b, 516, 'i'), stored(b, 528, 'f')), std::make_tuple(0.0, 2.0, 0.5));
     Picture r;
     ASSERT_TRUE(decode_picture(b, false, r));
     EXPECT_EQ(r.texture_filename, std::string(511, 'p'));
@@ -202,6 +201,31 @@ TEST(RecordCodec, WrongSizesAreRefusedUntouchedAndRandomBlocksReadSafely) {
         testing::internal::GetCapturedStderr();
         for (int t = 0; t < kColorTypes; ++t) EXPECT_TRUE(p->nbColorKeys[t] >= 0 && p->nbColorKeys[t] <= 19);
     }
+}
+
+// The default colour keys a record gets back when its colour keys are reset.
+TEST(PatchData, DefaultsRestoreAfterEdits) {
+    auto p = patch_new();
+    TextureKey &k = p->texture_keys.front();
+    k.color_keys[kColorSpecular][0].R = 0.25f;
+    k.color_keys[kColorSpecular][3].fcurve_id = 9;
+    p->nbColorKeys[kColorSpecular] = 4;
+    p->main_color_keys[kColorSpecular][0].where = 0.3f;
+    p->main_color_keys[kColorSpecular][2].map_res = 7;
+    p->main_color_keys[kColorSpecular][2].color_map.assign(49, 1u);
+    p->main_color_keys[kColorSpecular][2].seq_cont.picture_was_found = 1;
+    p->main_color_keys[kColorSpecular][2].seq_cont.use_sequence = 1;
+    color_keys_default(k, kColorSpecular);
+    main_color_keys_default(*p, kColorSpecular);
+    EXPECT_EQ(std::tie(k.color_keys[kColorSpecular][0].R, k.color_keys[kColorSpecular][3].fcurve_id), std::make_tuple(1.0f, 0));
+    EXPECT_EQ(std::tie(p->nbColorKeys[kColorSpecular], p->main_color_keys[kColorSpecular][0].where,
+                       p->main_color_keys[kColorSpecular][2].map_res), std::make_tuple(1, 0.0f, 50));
+    EXPECT_TRUE(p->main_color_keys[kColorSpecular][2].color_map.empty());
+    EXPECT_EQ(p->main_color_keys[kColorSpecular][2].seq_cont.use_sequence, 0);
+    EXPECT_EQ(p->main_color_keys[kColorSpecular][2].seq_cont.picture_was_found, 1);
+    // Out-of-range types change nothing and do not crash.
+    color_keys_default(k, 4);
+    main_color_keys_default(*p, -1);
 }
 
 }  // namespace

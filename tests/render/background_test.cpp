@@ -11,6 +11,7 @@
 #include "host/scene.h"
 #include "render/offscreen_target.h"
 #include "render/pic_file.h"
+#include "support/test_env.h"
 
 namespace vellimor {
 namespace {
@@ -31,9 +32,6 @@ void write_picture(const std::string &path, int width, int height, uint8_t green
 class BackgroundTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("background_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
         run_state().batch = 1;  // status lines go to stderr
         background_cache_reset();
     }
@@ -41,9 +39,8 @@ protected:
         offscreen_target_destroy();
         background_cache_reset();
         reset_globals();
-        fs::remove_all(dir_);
     }
-    std::string path(const std::string &name) const { return (dir_ / name).string(); }
+    std::string path(const std::string &name) const { return dir_.path() + "/" + name; }
 
     void make_target(int width, int height) {
         ::testing::internal::CaptureStderr();
@@ -59,7 +56,7 @@ protected:
         return ::testing::internal::GetCapturedStderr();
     }
 
-    fs::path dir_;
+    test::TempDir dir_;
 };
 
 TEST_F(BackgroundTest, NumberedNamesFollowTheFrameOnlyAfterASeparator) {
@@ -68,7 +65,7 @@ TEST_F(BackgroundTest, NumberedNamesFollowTheFrameOnlyAfterASeparator) {
     EXPECT_EQ(resolve_background_file_name(path("stem.7.pic"), 12), path("stem.12.pic"));
     // Backslashes separate as well (a relative name is resolved in the working directory).
     fs::path previous = fs::current_path();
-    fs::current_path(dir_);
+    fs::current_path(dir_.path());
     EXPECT_EQ(resolve_background_file_name("dir\\stem.0001.pic", 12), std::optional<std::string>("dir\\stem.12.pic"));
     // Without a separator the name is never a sequence.
     EXPECT_EQ(resolve_background_file_name("plain.0001.pic", 12), std::optional<std::string>("plain.0001.pic"));

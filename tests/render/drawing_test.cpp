@@ -7,6 +7,7 @@
 #include <csignal>
 #include <filesystem>
 #include <set>
+#include <tuple>
 
 #include "furdata/display_settings.h"
 #include "furdata/fur_data.h"
@@ -15,8 +16,8 @@
 #include "host/globals.h"
 #include "host/scene.h"
 #include "host/status.h"
-#include "support/test_env.h"
 #include "platform/key_state.h"
+#include "support/test_env.h"
 #include "render/draw.h"
 #include "render/draw_fur.h"
 #include "render/frame_render.h"
@@ -43,28 +44,6 @@ PolygonList list_of(std::vector<HairPoint> &points) {
     return list;
 }
 
-TEST(PolygonSort, FarthestFirstWithRepeatsAndDeterministicPivots) {
-    Random48 random(3, 4, 5);
-    std::vector<float> distances(5000);
-    for (size_t i = 0; i < distances.size(); ++i)
-        distances[i] = i % 7 == 0 ? 2.5f : float(random.next()) * 10.0f;  // many equal keys
-    std::vector<HairPoint> points = points_at(distances);
-    PolygonList list = list_of(points);
-    standard_srand(1);
-    sort_polygons(list, 0, long(list.size()) - 1);
-    for (size_t i = 1; i < list.size(); ++i) ASSERT_GE(list[i - 1]->eye_distance, list[i]->eye_distance) << i;
-    // Every polygon is still there exactly once.
-    PolygonList sorted = list;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
-
-    // The same generator state gives the same order, equal keys included.
-    PolygonList again = list_of(points);
-    standard_srand(1);
-    sort_polygons(again, 0, long(again.size()) - 1);
-    EXPECT_EQ(again, list);
-}
-
 // The plain quicksort over the polygons themselves, as the sort has always run.
 void reference_sort(PolygonList &list, long first, long last) {
     if (first >= last) return;
@@ -81,9 +60,9 @@ void reference_sort(PolygonList &list, long first, long last) {
     reference_sort(list, i, last);
 }
 
-TEST(PolygonSort, EqualKeysEndWhereThePlainQuicksortPutsThemAndTheGeneratorAgrees) {
+TEST(PolygonSort, FarthestFirstWithEqualKeysWhereThePlainQuicksortPutsThemAndTheGeneratorAgrees) {
     // Pictures depend on the order of polygons at the same distance, and later drawings on the
-    // generator's state: both must be what the plain quicksort gives.
+    // generator's state: both must be what the plain quicksort gives, from one key to all distinct.
     for (const int distinct : {1, 3, 40, 100000}) {
         Random48 random(7, uint16_t(distinct), 9);
         std::vector<float> distances(20000);
@@ -140,10 +119,7 @@ TEST(PolygonList, OnePolygonPerSegmentLinkedToTheNextPoint) {
     PolygonList list;
     ASSERT_TRUE(build_polygon_list(strands, 5, list));
     ASSERT_EQ(list.size(), 5u);
-    EXPECT_EQ(list[0], &a[0]);
-    EXPECT_EQ(list[2]->next, &a[3]);
-    EXPECT_EQ(list[3], &b[0]);
-    EXPECT_EQ(list[4]->next, &b[2]);
+    EXPECT_EQ(std::make_tuple(list[0], list[2]->next, list[3], list[4]->next), std::make_tuple(&a[0], &a[3], &b[0], &b[2]));
 }
 
 // The furry square opened as a batch render opens it, drawn into a 64 x 48 memory target.
@@ -198,7 +174,8 @@ protected:
     fs::path database;
 };
 
-TEST_F(Drawing, RenderDrawsHairsAndReportsTheirCount) {
+// A render draws the hairs and reports their count; the save and export modes draw nothing.
+TEST_F(Drawing, RenderDrawsHairsAndSaveAndExportDrawNothing) {
     int hairs = 0;
     const auto rgba = pixels_after([&] { hairs = draw_fur(kDrawRender, 1, true, false); });
     EXPECT_EQ(hairs, scene_state().patches[0]->hair_count);
@@ -206,9 +183,7 @@ TEST_F(Drawing, RenderDrawsHairsAndReportsTheirCount) {
     int red = 0;
     for (size_t i = 0; i < rgba.size(); i += 4) red += rgba[i] > 2 * rgba[i + 1] && rgba[i] > 60;
     EXPECT_GT(red, 64 * 48 / 5);
-}
 
-TEST_F(Drawing, SaveAndExportModesDrawNothing) {
     const auto before = cleared();
     ::testing::internal::CaptureStderr();
     int saved = 0, exported = 0;
@@ -326,25 +301,7 @@ TEST(HairPolygons, IndexedTrianglesDrawExactlyTheQuadsOfEveryStyle) {
     offscreen_target_destroy();
 }
 
-TEST_F(Drawing, SceneWithoutLightsIsLitByOneLightAtTheCamera) {
-    SceneState &s = scene_state();
-    s.lights.clear();
-    update_light_table();
-    ASSERT_EQ(s.light_cache.size(), 1u);
-    float eye[3];
-    SAA_cameraGetPosition(&s.scene, &s.camera, eye);
-    const LightInfo &light = s.light_cache[0];
-    for (int c = 0; c < 3; ++c) {
-        EXPECT_EQ(light.position[c], eye[c]);
-        EXPECT_FLOAT_EQ(light.color[c], 0.8f);
-        EXPECT_FLOAT_EQ(light.shadow_color[c], 0.4f);
-    }
-    EXPECT_EQ(light.shadow, 1);
-    EXPECT_EQ(light.start, 100000.0f);
-    EXPECT_EQ(light.end, 100000.0f);
-}
-
-TEST_F(Drawing, LightTableReadsTheSceneLightsOncePerFrame) {
+TEST_F(Drawing, LightTableReadsTheSceneLightsOncePerFrameOrPutsOneAtTheCamera) {
     SceneState &s = scene_state();
     update_light_table();
     ASSERT_EQ(s.light_cache.size(), 1u);
@@ -358,6 +315,21 @@ TEST_F(Drawing, LightTableReadsTheSceneLightsOncePerFrame) {
     s.current_frame += 1;                   // ...and read again at another
     update_light_table();
     EXPECT_FLOAT_EQ(s.light_cache[0].position[2], 6.0f);
+
+    // A scene without lights is lit by one light at the camera.
+    s.lights.clear();
+    s.current_frame += 1;
+    update_light_table();
+    ASSERT_EQ(s.light_cache.size(), 1u);
+    float eye[3];
+    SAA_cameraGetPosition(&s.scene, &s.camera, eye);
+    const LightInfo &light = s.light_cache[0];
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(light.position[c], eye[c]);
+        EXPECT_FLOAT_EQ(light.color[c], 0.8f);
+        EXPECT_FLOAT_EQ(light.shadow_color[c], 0.4f);
+    }
+    EXPECT_EQ(std::tie(light.shadow, light.start, light.end), std::make_tuple(short(1), 100000.0f, 100000.0f));
 }
 
 }  // namespace

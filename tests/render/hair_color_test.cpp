@@ -2,11 +2,14 @@
 
 #include <bit>
 #include <cmath>
+#include <tuple>
 
 #include "furdata/display_settings.h"
 #include "furdata/patch_data.h"
 #include "host/scene.h"
 #include "render/hair_color.h"
+#include "hair/shadows.h"
+#include "support/hair_scene.h"
 
 namespace vellimor {
 namespace {
@@ -39,18 +42,13 @@ TEST(ColorAlongHair, OneKeyIsConstantAndTwoKeysHitRootAndTipExactly) {
     HairPointColors c;
     for (float t : {0.0f, 0.25f, 0.5f, 0.999f, 1.0f}) {
         colors_along_hair(*record, values, t, c);
-        EXPECT_FLOAT_EQ(c.ambient[0], 0.2f);
-        EXPECT_FLOAT_EQ(c.ambient[1], 0.4f);
-        EXPECT_FLOAT_EQ(c.ambient[2], 0.6f);
+        for (int k = 0; k < 3; ++k) EXPECT_FLOAT_EQ(c.ambient[k], 0.2f * float(k + 1)) << t;
     }
     colors_along_hair(*record, values, 0.0f, c);
-    EXPECT_EQ(c.diffuse[0], 255.0f / 255.0f);
-    EXPECT_EQ(c.diffuse[1], 178.0f * (1.0f / 255.0f));
-    EXPECT_EQ(c.thickness, 0.05f);
+    EXPECT_EQ(std::tie(c.diffuse[0], c.diffuse[1], c.thickness), std::make_tuple(1.0f, 178.0f * (1.0f / 255.0f), 0.05f));
     colors_along_hair(*record, values, 1.0f, c);
-    EXPECT_EQ(c.diffuse[0], 10.0f * (1.0f / 255.0f));
-    EXPECT_EQ(c.diffuse[3], 40.0f * (1.0f / 255.0f));
-    EXPECT_EQ(c.thickness, 0.0001f);
+    EXPECT_EQ(std::tie(c.diffuse[0], c.diffuse[3], c.thickness),
+              std::make_tuple(10.0f * (1.0f / 255.0f), 40.0f * (1.0f / 255.0f), 0.0001f));
     colors_along_hair(*record, values, 0.5f, c);
     EXPECT_NEAR(c.diffuse[0], (255.0f + 10.0f) / 2 / 255.0f, 1e-6);
     EXPECT_NEAR(c.thickness, (0.05f + 0.0001f) / 2, 1e-7);
@@ -100,9 +98,8 @@ TEST(ColorKeys, DeleteRules) {
     EXPECT_FALSE(delete_main_color_key(*record, 3, kColorDiffuse));
     EXPECT_EQ(record->nbColorKeys[kColorDiffuse], 3);
     EXPECT_TRUE(delete_main_color_key(*record, 1, kColorDiffuse));
-    EXPECT_EQ(record->nbColorKeys[kColorDiffuse], 2);
-    EXPECT_EQ(record->main_color_keys[kColorDiffuse][1].where, 1.0f);
-    EXPECT_EQ(record->main_color_keys[kColorDiffuse][2].where, 10.0f);
+    EXPECT_EQ(std::tie(record->nbColorKeys[kColorDiffuse], record->main_color_keys[kColorDiffuse][1].where,
+                       record->main_color_keys[kColorDiffuse][2].where), std::make_tuple(2, 1.0f, 10.0f));
     EXPECT_FLOAT_EQ(key.color_keys[kColorDiffuse][1].R, 0.9f);
     // Two keys: the last may go, leaving one.
     EXPECT_TRUE(delete_main_color_key(*record, 1, kColorDiffuse));
@@ -122,17 +119,14 @@ struct ShadingFixture : ::testing::Test {
         root.tangent_u[0] = 1.0f;
         root.tangent_v[1] = 1.0f;
     }
-    LightInfo &add_light(float x, float y, float z, float r, float g, float b) {
-        LightInfo light;
-        light.position[0] = x;
-        light.position[1] = y;
-        light.position[2] = z;
-        light.color[0] = r;
-        light.color[1] = g;
-        light.color[2] = b;
-        for (int k = 0; k < 3; ++k) light.shadow_color[k] = 0.5f * light.color[k];
-        lights.push_back(light);
-        return lights.back();
+    void add_light(float x, float y, float z, float r, float g, float b) {
+        LightInfo &light = lights.emplace_back();
+        const float position[3] = {x, y, z}, color[3] = {r, g, b};
+        for (int k = 0; k < 3; ++k) {
+            light.position[k] = position[k];
+            light.color[k] = color[k];
+            light.shadow_color[k] = 0.5f * color[k];
+        }
     }
     // Shades point i of a hair going straight up the normal.
     void shade(int i, const float p[3], float base[4], float out[4]) {
@@ -157,10 +151,8 @@ TEST_F(ShadingFixture, ShadingOffSumsTheLightColoursTimesExposure) {
     float base[4] = {1, 1, 1, 0.7f};
     float out[4];
     shade(0, p, base, out);
-    EXPECT_FLOAT_EQ(out[0], (0.8f + 0.2f) * 0.5f);
-    EXPECT_FLOAT_EQ(out[1], (0.6f + 0.2f) * 0.5f);
-    EXPECT_FLOAT_EQ(out[2], (0.4f + 1.0f) * 0.5f);
-    EXPECT_FLOAT_EQ(out[3], 0.7f);
+    const float expected[] = {(0.8f + 0.2f) * 0.5f, (0.6f + 0.2f) * 0.5f, (0.4f + 1.0f) * 0.5f, 0.7f};
+    for (int k = 0; k < 4; ++k) EXPECT_FLOAT_EQ(out[k], expected[k]) << k;
     float half[4] = {0.5f, 0.5f, 0.5f, 1};
     shade(1, p, half, out);
     EXPECT_FLOAT_EQ(out[0], (0.8f + 0.2f) * 0.25f);
@@ -174,9 +166,7 @@ TEST_F(ShadingFixture, APerpendicularLightGivesTheFullHilightAndHalfOfItToAlpha)
     float base[4] = {0.1f, 0.1f, 0.1f, 0.5f};
     float out[4];
     shade(0, p, base, out);
-    EXPECT_NEAR(base[0], 0.1f + 0.8f * 1.0f, 1e-6);
-    EXPECT_NEAR(base[1], 0.1f + 0.8f * 0.5f, 1e-6);
-    EXPECT_NEAR(base[2], 0.1f + 0.8f * 0.25f, 1e-6);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(base[k], 0.1f + 0.8f / float(1 << k), 1e-6) << k;  // times the specular
     EXPECT_NEAR(out[3], 0.5f + 0.4f, 1e-6);
     EXPECT_NEAR(out[0], base[0], 1e-6);  // lit by the one white light at exposure 1
 
@@ -222,7 +212,7 @@ TEST(ColorAlongHair, WindColourMovesDiffuseButNotAlpha) {
     apply_wind_color(*record, 0.2f, diffuse);
     EXPECT_FLOAT_EQ(diffuse[0], 0.7f);
     EXPECT_FLOAT_EQ(diffuse[1], 0.4f);
-    EXPECT_EQ(diffuse[3], 0.5f);
+    EXPECT_EQ(diffuse[3], 0.5f);  // alpha stays
 }
 
 TEST(ColorAlongHair, KeyValuesAreReadFromTheKeyMapsAtTheRoot) {
@@ -236,19 +226,83 @@ TEST(ColorAlongHair, KeyValuesAreReadFromTheKeyMapsAtTheRoot) {
     thick.color_map = {std::bit_cast<uint32_t>(w)};
     HairKeyValues values{};
     sample_hair_key_values(*record, 0.2f, 1.0f, values);
-    EXPECT_EQ(values.value[kColorDiffuse][1][0], 255.0f);
-    EXPECT_EQ(values.value[kColorDiffuse][1][1], 128.0f);
-    EXPECT_EQ(values.value[kColorDiffuse][1][3], 64.0f);
+    const float *tip_value = values.value[kColorDiffuse][1];
+    EXPECT_EQ(std::tie(tip_value[0], tip_value[1], tip_value[3]), std::make_tuple(255.0f, 128.0f, 64.0f));
     EXPECT_EQ(values.value[kColorDiffuse][0][0], 0.0f);  // no map yet reads as 0
     EXPECT_EQ(values.value[kColorThickness][0][0], 0.25f);
 }
 
 TEST(ColorAlongHair, BrightComponentsSaturateAsBytes) {
-    EXPECT_EQ(color_component_byte(1.7f), 255);
-    EXPECT_EQ(color_component_byte(1.0f), 255);
-    EXPECT_EQ(color_component_byte(0.5f), 127);
-    EXPECT_EQ(color_component_byte(-0.3f), 0);
-    EXPECT_EQ(color_component_byte(std::nanf("")), 0);
+    for (const auto &[value, byte] : {std::pair{1.7f, 255}, {1.0f, 255}, {0.5f, 127}, {-0.3f, 0}, {std::nanf(""), 0}})
+        EXPECT_EQ(color_component_byte(value), byte) << value;
+}
+
+// Shading on a surface that casts shadows: both queries darken the points deep in the fur and
+// leave the tips lit.
+class FurShadowShading : public testing::HairScene {
+protected:
+    // A flat unit square with hairs of length 1 along +z, casting five shells, lit from above.
+    void SetUp() override {
+        scene_lights_ = R"({"name": "Top", "position": [0.5, 0.5, 20]})";
+        open_scene(testing::square_nurbs("Square"), {{"Square", SAA_MODEL_NURBS, 1, 1}});
+        SceneState &s = scene_state();
+        s.lights.resize(1);
+        SAA_sceneGetLights(&s.scene, 1, s.lights.data());
+        s.light_cache.clear();
+        record().casts_shadow = 1;
+        record().texture_keys.front().length.value = 1.0f;
+        record().texture_keys.front().length.random = 0.0f;
+        quant_patches();
+        light.position[2] = 20.0f;
+        light.position[0] = light.position[1] = 0.5f;
+        for (int c = 0; c < 3; ++c) {
+            light.color[c] = 1.0f;
+            light.shadow_color[c] = 0.5f;
+        }
+        settings.hilights = 0;
+        settings.shadow_umbra_scale = 0.1f;
+        settings.light_exposure = 1.0f;
+    }
+
+    void TearDown() override {
+        free_shadow_model();
+        scene_state().lights.clear();
+        scene_state().light_cache.clear();
+        HairScene::TearDown();
+    }
+
+    // The red of a white point at height z over the middle of the square.
+    float shaded_red(float z, bool exact) {
+        record().shadow_exact = exact ? 1 : 0;
+        HairShading shading;
+        shading.begin_surface(record(), settings, std::span<const LightInfo>(&light, 1), 0);
+        const float p[3] = {0.4f, 0.6f, z}, up[3] = {0, 0, 1};
+        float base[4] = {1, 1, 1, 1};
+        const float ambient[3] = {0, 0, 0}, specular[3] = {0, 0, 0};
+        float out[4];
+        shade_hair_point(shading, 1, p, up, base, ambient, specular, out);
+        return out[0];
+    }
+
+    LightInfo light;
+    DisplaySettings settings;
+};
+
+TEST_F(FurShadowShading, BothQueriesDarkenTheDepthsOfTheFur) {
+    for (const bool exact : {true, false}) {
+        const float deep = shaded_red(0.1f, exact);
+        const float middle = shaded_red(0.5f, exact);
+        const float tip = shaded_red(1.05f, exact);
+        EXPECT_NEAR(tip, 1.0f, 1e-4) << exact;
+        EXPECT_LT(middle, tip) << exact;
+        EXPECT_LT(deep, middle) << exact;
+        // The deepest shadow keeps the umbra's share of the light.
+        EXPECT_GE(deep, 0.1f - 1e-4) << exact;
+    }
+    // Halfway up, the smooth value is the blend of the shells around it, the exact one the next
+    // shell's value above it.
+    EXPECT_NEAR(shaded_red(0.5f, false), 1.0f - 0.9f * 0.5f, 1e-3);
+    EXPECT_NEAR(shaded_red(0.5f, true), 1.0f - 0.9f * 0.4f, 1e-3);
 }
 
 }  // namespace

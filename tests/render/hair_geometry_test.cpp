@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "furdata/display_settings.h"
@@ -11,6 +12,7 @@
 #include "host/status.h"
 #include "render/draw.h"
 #include "render/hair_geometry.h"
+#include "support/temp_database.h"
 
 namespace vellimor {
 namespace {
@@ -126,9 +128,7 @@ TEST_F(GeometryFixture, AStraightHairRunsAlongTheNormalWithNPlusOnePoints) {
     set_roots(3);
     ASSERT_EQ(grow(), GeometryResult::kDone);
     ASSERT_EQ(drawing.strands.size(), 3u);
-    EXPECT_EQ(drawing.point_total, 15);
-    EXPECT_EQ(drawing.hair_total, 3);
-    EXPECT_EQ(drawing.pool.allocated(), 18u);
+    EXPECT_EQ(std::make_tuple(drawing.point_total, drawing.hair_total, drawing.pool.allocated()), std::make_tuple(15, 3, 18u));
     for (int h = 0; h < 3; ++h) {
         const HairStrand &strand = drawing.strands[size_t(h)];
         ASSERT_EQ(strand.segments, 5);
@@ -152,20 +152,13 @@ TEST_F(GeometryFixture, AStraightHairRunsAlongTheNormalWithNPlusOnePoints) {
 }
 
 TEST_F(GeometryFixture, SegmentCountsRoundHalfUpAndZeroSegmentHairsAreSkipped) {
-    set_channels(2.5f, 1.0f);
-    grow();
-    EXPECT_EQ(drawing.strands[0].segments, 3);
-    set_channels(2.49f, 1.0f);
-    grow();
-    EXPECT_EQ(drawing.strands[0].segments, 2);
-    set_channels(0.49f, 1.0f);
-    EXPECT_EQ(grow(), GeometryResult::kDone);
-    EXPECT_EQ(drawing.strands[0].segments, 0);
+    for (const auto &[channel, segments] : {std::pair{2.5f, 3}, {2.49f, 2}, {0.49f, 0}, {-3.0f, 0}}) {
+        set_channels(channel, 1.0f);
+        EXPECT_EQ(grow(), GeometryResult::kDone);
+        EXPECT_EQ(drawing.strands[0].segments, segments) << channel;
+    }
     EXPECT_EQ(drawing.strands[0].points, nullptr);
     EXPECT_EQ(drawing.point_total, 0);
-    set_channels(-3.0f, 1.0f);
-    grow();
-    EXPECT_EQ(drawing.strands[0].segments, 0);
 }
 
 TEST_F(GeometryFixture, SegmentsKeepOneLengthUnderWindDynamicsAndGravity) {
@@ -191,9 +184,7 @@ TEST_F(GeometryFixture, SegmentsKeepOneLengthUnderWindDynamicsAndGravity) {
     // The wind's length effect changes the segment length, still the same for every segment.
     record->wind_length = {1, 0.8f, 0};
     grow();
-    const HairStrand &strand = drawing.strands[1];
-    const float first = distance(strand.points[1].position, strand.points[0].position);
-    EXPECT_NE(first, 0.5f);
+    EXPECT_NE(distance(drawing.strands[1].points[1].position, drawing.strands[1].points[0].position), 0.5f);
     expect_equal_segments_per_strand();
 }
 
@@ -216,20 +207,18 @@ TEST_F(GeometryFixture, GravityNullsAttractOrRepelByTheSignOfTheirXScaling) {
 TEST_F(GeometryFixture, TheSameRootGrowsTheSameWaveOnEveryDrawing) {
     set_roots(2);
     set_channels(7.0f, 2.0f, 0.6f);
-    grow();
-    std::vector<float> first;
-    for (int i = 0; i <= 7; ++i)
-        for (float c : drawing.strands[0].points[i].position) first.push_back(c);
-    grow();
-    std::vector<float> second;
-    for (int i = 0; i <= 7; ++i)
-        for (float c : drawing.strands[0].points[i].position) second.push_back(c);
-    EXPECT_EQ(first, second);
+    auto wave = [&] {
+        grow();
+        std::vector<float> points;
+        for (int i = 0; i <= 7; ++i)
+            for (float c : drawing.strands[0].points[i].position) points.push_back(c);
+        return points;
+    };
+    EXPECT_EQ(wave(), wave());
     // The wave is there, and another root waves differently.
-    EXPECT_GT(std::fabs(drawing.strands[0].points[7].position[0] - record->hairs[0].position[0]),
-              1e-3f);
     const float dx0 = drawing.strands[0].points[7].position[0] - record->hairs[0].position[0];
     const float dx1 = drawing.strands[1].points[7].position[0] - record->hairs[1].position[0];
+    EXPECT_GT(std::fabs(dx0), 1e-3f);
     EXPECT_NE(dx0, dx1);
 }
 
@@ -273,10 +262,8 @@ TEST_F(GeometryFixture, ColourAndThicknessRunFromRootKeyToTipKey) {
     for (int i = 0; i <= 4; ++i) {
         const float t = float(i) / 4.0f;
         const HairPoint &p = strand.points[i];
-        EXPECT_NEAR(p.color[0], 1.0f - t, 1e-6) << i;  // one white light at exposure 1
-        EXPECT_NEAR(p.color[1], 0.0f, 1e-6) << i;
-        EXPECT_NEAR(p.color[2], t, 1e-6) << i;
-        EXPECT_NEAR(p.color[3], 1.0f - t, 1e-6) << i;
+        const float expected[4] = {1.0f - t, 0.0f, t, 1.0f - t};  // one white light at exposure 1
+        for (int c = 0; c < 4; ++c) EXPECT_NEAR(p.color[c], expected[c], 1e-6) << i << " channel " << c;
         EXPECT_NEAR(distance(p.side, origin), 0.05f + (0.01f - 0.05f) * t, 1e-6) << i;
     }
 }
@@ -291,11 +278,6 @@ TEST_F(GeometryFixture, TheWindCurlsTheHairWithTheNoiseAtItsRoot) {
     expect_segments_of_length(2.0f / 6.0f);
 }
 
-}  // namespace
-}  // namespace vellimor
-
-namespace vellimor {
-namespace {
 
 // Hair shapes worked out by hand from the growth rules for a root at the fixture's place (normal
 // +z, first tangent +x, second tangent +y), two segments of length 1: the direction of point i is
@@ -364,6 +346,32 @@ TEST_F(HandWorkedHair, WindGrowLeansEveryStepAlongTheWindDirection) {
     // Each step (0, 0, 1) + the frame's wind direction (0.3, 0.1, 0), normalised.
     const float n = std::sqrt(1.1f);
     expect_offsets({{{0.3f / n, 0.1f / n, 1.0f / n}, {0.6f / n, 0.2f / n, 2.0f / n}}});
+}
+
+TEST(GravityNulls, AreReadFromTheSceneAtEveryRefresh) {
+    test::TempDatabase db;
+    ASSERT_EQ(db.load_text(R"({"version": 1, "models": [
+        {"name": "GravityPull", "type": 0,
+         "transform": {"translation": [1, 2, 3], "scaling": [0.5, 2, 4]}},
+        {"name": "GravityPush", "type": 0,
+         "transform": {"translation": [-1, 0, 5], "scaling": [-0.7, 1, 1]}}]})"),
+              SAA_OK);
+    SceneState &s = scene_state();
+    s.scene = db.scene;
+    s.gravity = {test::model_named(db.scene, "GravityPull"),
+                 test::model_named(db.scene, "GravityPush")};
+    update_gravity_nulls();
+    ASSERT_EQ(s.gravity_cache.size(), 2u);
+    EXPECT_FLOAT_EQ(s.gravity_cache[0].position[1], 2.0f);
+    EXPECT_FLOAT_EQ(s.gravity_cache[0].scaling[2], 4.0f);
+    EXPECT_FLOAT_EQ(s.gravity_cache[1].position[2], 5.0f);
+    EXPECT_FLOAT_EQ(s.gravity_cache[1].scaling[0], -0.7f);  // negative strength: repels
+
+    s.gravity.pop_back();
+    update_gravity_nulls();
+    EXPECT_EQ(s.gravity_cache.size(), 1u);
+    s.gravity.clear();
+    s.gravity_cache.clear();
 }
 
 }  // namespace

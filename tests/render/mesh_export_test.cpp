@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <tuple>
 
 #include <filesystem>
 
@@ -58,42 +59,32 @@ struct HandMadeHairs {
     long count() const { return static_cast<long>(polygons.size()); }
 };
 
-std::vector<int> quad(const HairMeshArrays &a, int q) {
-    return {a.indices.begin() + 4 * q, a.indices.begin() + 4 * q + 4};
-}
-
 std::vector<int> tube(int b) {
     return {b + 5, b + 4, b, b + 1, b + 6, b + 5, b + 1, b + 2,
             b + 7, b + 6, b + 2, b + 3, b + 4, b + 7, b + 3, b};
 }
 
-TEST(HairMeshArrays, OneHairOfTwoSegmentsSharesItsMiddleRing) {
-    HandMadeHairs hairs({2});
-    HairMeshArrays a;
-    ASSERT_TRUE(build_hair_mesh_arrays(hairs.polygons, hairs.count(), a));
-    EXPECT_EQ(a.vertex_count(), 12);
-    EXPECT_EQ(a.polygon_count(), 8);
-    EXPECT_EQ(a.sizes, std::vector<int>(8, 4));
-    std::vector<int> expected = tube(0);
-    const std::vector<int> second = tube(4);
-    expected.insert(expected.end(), second.begin(), second.end());
-    EXPECT_EQ(a.indices, expected);
-    EXPECT_EQ(a.positions.size(), 48u);
-    EXPECT_EQ(a.normals.size(), 48u);
-}
-
-TEST(HairMeshArrays, SeparateHairsShareNothing) {
-    // Adjacent in memory like consecutive strands, but not linked: two hairs.
-    HandMadeHairs hairs({1, 1});
-    HairMeshArrays a;
-    ASSERT_TRUE(build_hair_mesh_arrays(hairs.polygons, hairs.count(), a));
-    EXPECT_EQ(a.vertex_count(), 16);
-    EXPECT_EQ(a.polygon_count(), 8);
-    std::vector<int> expected = tube(0);
-    const std::vector<int> second = tube(8);
-    expected.insert(expected.end(), second.begin(), second.end());
-    EXPECT_EQ(a.indices, expected);
-    EXPECT_EQ(quad(a, 4), (std::vector<int>{13, 12, 8, 9}));
+// One hair of two segments shares its middle ring; hairs adjacent in memory like consecutive
+// strands, but not linked, share nothing.
+TEST(HairMeshArrays, ConnectedSegmentsShareTheirRingsAndSeparateHairsNothing) {
+    const struct {
+        std::vector<int> segments;
+        int vertices, second_tube;
+    } cases[] = {{{2}, 12, 4}, {{1, 1}, 16, 8}};
+    for (const auto &c : cases) {
+        HandMadeHairs hairs(c.segments);
+        HairMeshArrays a;
+        ASSERT_TRUE(build_hair_mesh_arrays(hairs.polygons, hairs.count(), a));
+        EXPECT_EQ(a.vertex_count(), c.vertices);
+        EXPECT_EQ(a.polygon_count(), 8);
+        EXPECT_EQ(a.sizes, std::vector<int>(8, 4));
+        std::vector<int> expected = tube(0);
+        const std::vector<int> second = tube(c.second_tube);
+        expected.insert(expected.end(), second.begin(), second.end());
+        EXPECT_EQ(a.indices, expected);
+        EXPECT_EQ(a.positions.size(), 4u * c.vertices);
+        EXPECT_EQ(a.normals.size(), 4u * c.vertices);
+    }
 }
 
 TEST(HairMeshArrays, RingsSitAroundThePointWithOutwardNormals) {
@@ -178,13 +169,11 @@ TEST_F(HairMeshInScene, SavedModelCarriesTheColoursAndNormals) {
     ASSERT_EQ(ply->faces.size(), 8u);
     EXPECT_EQ(ply->faces[4], (std::vector<int>{9, 8, 4, 5}));
     // Middle ring (point 1, thickness 0.2) and tip ring (point 2, thickness 0.3).
-    EXPECT_NEAR(ply->normals[4][0], -1.0f, 1e-6);
-    EXPECT_NEAR(ply->normals[7][2], 1.0f, 1e-6);
-    EXPECT_NEAR(ply->normals[9][2], -1.0f, 1e-6);
-    EXPECT_NEAR(ply->thickness[4], 0.2f, 1e-6);
-    EXPECT_NEAR(ply->thickness[9], 0.3f, 1e-6);
-    EXPECT_NEAR(ply->positions[10][0], 0.3f, 1e-6);
-    EXPECT_NEAR(ply->positions[10][1], 2.0f, 1e-6);
+    const std::pair<float, float> values[] = {{ply->normals[4][0], -1.0f}, {ply->normals[7][2], 1.0f},
+                                              {ply->normals[9][2], -1.0f}, {ply->thickness[4], 0.2f},
+                                              {ply->thickness[9], 0.3f},   {ply->positions[10][0], 0.3f},
+                                              {ply->positions[10][1], 2.0f}};
+    for (const auto &[got, wanted] : values) EXPECT_NEAR(got, wanted, 1e-6) << wanted;
     for (const auto &c : ply->colors) EXPECT_EQ(c, (std::array<std::uint8_t, 4>{255, 255, 255, 255}));
 }
 
@@ -199,8 +188,7 @@ TEST_F(HairMeshInScene, StandAloneSavesUnderTheSceneNameAndRemovesTheMesh) {
     EXPECT_TRUE(meshes().empty());
     const auto ply = test::read_ply(test::read_file((db.path() / "MODELS" / "furry-hairs.ply").string()));
     ASSERT_TRUE(ply);
-    EXPECT_EQ(ply->positions.size(), 4u * (2 + 3));
-    EXPECT_EQ(ply->faces.size(), 4u * 3);
+    EXPECT_EQ(std::make_tuple(ply->positions.size(), ply->faces.size()), std::make_tuple(4u * (2 + 3), 4u * 3));
 
     set_hair_mesh_output_name("chosen.hrc");
     CaptureStderr();

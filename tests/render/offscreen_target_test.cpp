@@ -47,13 +47,17 @@ int red_at(int x, int y_from_bottom) {
 
 class OffscreenTargetTest : public ::testing::TestWithParam<OffscreenKind> {
 protected:
+    // Creates the target; returns what it listed.
+    std::string create() {
+        ::testing::internal::CaptureStderr();
+        EXPECT_TRUE(offscreen_target_create(kSize, kSize, GetParam()));
+        return ::testing::internal::GetCapturedStderr();
+    }
     void TearDown() override { offscreen_target_destroy(); }
 };
 
 TEST_P(OffscreenTargetTest, DrawingReadsBackTopRowFirstWithOpaqueAlpha) {
-    ::testing::internal::CaptureStderr();
-    ASSERT_TRUE(offscreen_target_create(kSize, kSize, GetParam()));
-    std::string listing = ::testing::internal::GetCapturedStderr();
+    const std::string listing = create();
     EXPECT_EQ(listing.rfind("Offscreen renderer\nPixelformat ", 0), 0u) << listing;
     EXPECT_NE(listing.find("   PFD_DRAW_TO_BITMAP\n"), std::string::npos) << listing;
     EXPECT_NE(listing.find("   PFD_SUPPORT_OPENGL\n   RGBA\n   Color bits 24\n"), std::string::npos) << listing;
@@ -84,9 +88,7 @@ TEST_P(OffscreenTargetTest, DrawingReadsBackTopRowFirstWithOpaqueAlpha) {
 }
 
 TEST_P(OffscreenTargetTest, SavesAPicFileAndSurvivesDoubleDestroy) {
-    ::testing::internal::CaptureStderr();
-    ASSERT_TRUE(offscreen_target_create(kSize, kSize, GetParam()));
-    ::testing::internal::GetCapturedStderr();
+    create();
     draw_test_picture();
     fs::path base = fs::temp_directory_path() / ("offscreen_" + std::to_string(::getpid()) + "_" +
                                                  std::to_string(int(GetParam())) + ".7");
@@ -108,9 +110,7 @@ TEST_P(OffscreenTargetTest, SavesAPicFileAndSurvivesDoubleDestroy) {
 }
 
 TEST_P(OffscreenTargetTest, AccumulatesPassesNativelyAndInSoftware) {
-    ::testing::internal::CaptureStderr();
-    ASSERT_TRUE(offscreen_target_create(kSize, kSize, GetParam()));
-    ::testing::internal::GetCapturedStderr();
+    create();
     glViewport(0, 0, kSize, kSize);
     for (bool software : {false, true}) {
         SCOPED_TRACE(software ? "software" : "native");

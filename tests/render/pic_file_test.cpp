@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <tuple>
+
+#include "support/test_env.h"
 
 namespace vellimor {
 namespace {
@@ -40,44 +43,29 @@ Bytes header_bytes(int width, int height, const std::vector<PicPacket> &packets,
 
 std::unique_ptr<PicImage> decode(const Bytes &bytes) { return pic_decode(bytes.data(), bytes.size()); }
 
-class PicFileTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("pic_test_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string path(const std::string &name) const { return (dir_ / name).string(); }
-    fs::path dir_;
-};
-
 TEST(PicWriter, MixedRunLengthGroupsMatchTheFormatExamples) {
-    // One pixel: a literal group of one.
-    EXPECT_EQ(encode_mixed({10, 20, 30}, 3), (Bytes{0, 10, 20, 30}));
-    // 300 equal pixels: one long run with a 16-bit count.
-    EXPECT_EQ(encode_mixed(Bytes(300, 7), 1), (Bytes{128, 0x01, 0x2C, 7}));
-    // 130 distinct pixels: a full literal group of 128, then one of 2.
-    Bytes distinct(130);
+    Bytes distinct(130);  // a full literal group of 128, then one of 2
     for (int i = 0; i < 130; ++i) distinct[i] = uint8_t(i);
-    Bytes expected{127};
-    expected.insert(expected.end(), distinct.begin(), distinct.begin() + 128);
-    expected.insert(expected.end(), {1, 128, 129});
-    EXPECT_EQ(encode_mixed(distinct, 1), expected);
-    // A A B: a run of two, then a literal B.
-    EXPECT_EQ(encode_mixed({1, 2, 1, 2, 3, 4}, 2), (Bytes{129, 1, 2, 0, 3, 4}));
-}
-
-TEST(PicWriter, LiteralStretchHandsItsLastPixelToAFollowingRun) {
-    // A B C C C D: literal A B, run of three C, literal D.
-    EXPECT_EQ(encode_mixed({1, 2, 3, 3, 3, 4}, 1), (Bytes{1, 1, 2, 130, 3, 0, 4}));
-    // A run of 127 still fits a count byte; 128 needs the 16-bit form.
-    EXPECT_EQ(encode_mixed(Bytes(127, 5), 1), (Bytes{254, 5}));
-    EXPECT_EQ(encode_mixed(Bytes(128, 5), 1), (Bytes{128, 0, 128, 5}));
-    // A literal stretch that ends the scanline together with a pending pair.
-    EXPECT_EQ(encode_mixed({1, 2}, 1), (Bytes{1, 1, 2}));
-    EXPECT_EQ(encode_mixed({1, 1}, 1), (Bytes{129, 1}));
+    Bytes literals{127};
+    literals.insert(literals.end(), distinct.begin(), distinct.begin() + 128);
+    literals.insert(literals.end(), {1, 128, 129});
+    const struct {
+        Bytes pixels;
+        int channels;
+        Bytes expected;
+    } cases[] = {
+        {{10, 20, 30}, 3, {0, 10, 20, 30}},                    // one pixel: a literal of one
+        {Bytes(300, 7), 1, {128, 0x01, 0x2C, 7}},              // a long run, 16-bit count
+        {distinct, 1, literals},
+        {{1, 2, 1, 2, 3, 4}, 2, {129, 1, 2, 0, 3, 4}},         // A A B
+        {{1, 2, 3, 3, 3, 4}, 1, {1, 1, 2, 130, 3, 0, 4}},      // a literal hands its last pixel to a run
+        {Bytes(127, 5), 1, {254, 5}},                          // 127 still fits a count byte
+        {Bytes(128, 5), 1, {128, 0, 128, 5}},
+        {{1, 2}, 1, {1, 1, 2}},                                // ends with a pending pair
+        {{1, 1}, 1, {129, 1}},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(encode_mixed(cases[i].pixels, cases[i].channels), cases[i].expected) << "case " << i;
 }
 
 TEST(PicWriter, RefusesPicturesWithoutAValidSize) {
@@ -109,9 +97,7 @@ TEST(PicReader, ReadsAllThreeEncodingsWithAndWithoutAlpha) {
         file.insert(file.end(), c.rows.begin(), c.rows.end());
         auto picture = decode(file);
         ASSERT_TRUE(picture);
-        EXPECT_EQ(picture->width, 3);
-        EXPECT_EQ(picture->height, 2);
-        EXPECT_FLOAT_EQ(picture->ratio, 1.0f);
+        EXPECT_EQ(std::tie(picture->width, picture->height, picture->ratio), std::make_tuple(3, 2, 1.0f));
         EXPECT_EQ(picture->red(), red);
         EXPECT_EQ(picture->green(), Bytes(6, 0));
         EXPECT_EQ(picture->alpha(), alpha);
@@ -154,10 +140,8 @@ TEST(PicReader, RoundTripsRandomPictures) {
             for (PicPacket &p : packets) p.type = type;
             auto back = decode(pic_encode(*picture, &packets));
             ASSERT_TRUE(back);
-            EXPECT_EQ(back->width, width);
-            EXPECT_EQ(back->height, height);
-            EXPECT_EQ(back->ratio, picture->ratio);
-            EXPECT_EQ(back->fields, picture->fields);
+            EXPECT_EQ(std::tie(back->width, back->height, back->ratio, back->fields),
+                      std::tie(picture->width, picture->height, picture->ratio, picture->fields));
             EXPECT_EQ(back->planes, picture->planes) << "trial " << trial << " type " << int(type);
         }
     }
@@ -246,7 +230,9 @@ TEST(PicReader, RandomBytesNeverCrash) {
     }
 }
 
-TEST_F(PicFileTest, NamingRuleAppendsTheEndingUnlessPresent) {
+TEST(PicFile, NamingRuleAppendsTheEndingUnlessPresent) {
+    const test::TempDir dir;
+    auto path = [&](const std::string &name) { return dir.path() + "/" + name; };
     EXPECT_EQ(pic_file_name("frame"), "frame.pic");
     EXPECT_EQ(pic_file_name("frame.pic"), "frame.pic");
     EXPECT_EQ(pic_file_name(".pic"), ".pic.pic");
@@ -265,7 +251,7 @@ TEST_F(PicFileTest, NamingRuleAppendsTheEndingUnlessPresent) {
     EXPECT_TRUE(pic_load(path("plain.pic")));
     EXPECT_FALSE(pic_load(path("missing")));
     // Only the picture files are left: no temporaries.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
 }
 
 }  // namespace

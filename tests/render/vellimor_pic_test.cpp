@@ -1,59 +1,25 @@
-// The vellimor-pic utility, run as a user runs it.
+// The vellimor-pic utility, run as a user runs it, and PIC files whose headers claim pictures far
+// larger than their bytes (run-length packets make that a valid file): listing reads only the
+// header, conversion to PNG holds one row, and readers that hold a whole picture refuse it with a
+// reason instead of exhausting memory.
 #include <gtest/gtest.h>
 #include <png.h>
-#include <sys/wait.h>
+#include <sys/resource.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "render/pic_file.h"
+#include "support/program_test.h"
 
 namespace vellimor {
 namespace {
 
-namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-struct RunResult {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string slurp(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-class VellimorPicTest : public ::testing::Test {
+class VellimorPic : public test::ProgramTest {
 protected:
-    void SetUp() override {
-        const char *build = std::getenv("VELLIMOR_BUILD_DIR");
-        ASSERT_NE(build, nullptr);
-        program_ = fs::path(build) / "bin" / "vellimor-pic";
-        ASSERT_TRUE(fs::exists(program_)) << program_;
-        dir_ = fs::temp_directory_path() / ("vellimor_pic_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string path(const std::string &name) const { return (dir_ / name).string(); }
-
-    RunResult run(const std::string &args) {
-        std::string command = "'" + program_.string() + "' " + args + " >'" + path("stdout") + "' 2>'" + path("stderr") + "'";
-        int raw = std::system(command.c_str());
-        RunResult result;
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.out = slurp(path("stdout"));
-        result.err = slurp(path("stderr"));
-        fs::remove(path("stdout"));
-        fs::remove(path("stderr"));
-        return result;
-    }
+    test::ProgramResult pic(const std::vector<std::string> &args) { return run("vellimor-pic", args); }
 
     void write_png(const std::string &name, int width, int height, bool alpha, const Bytes &pixels) {
         png_image image{};
@@ -62,6 +28,10 @@ protected:
         image.height = height;
         image.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
         ASSERT_TRUE(png_image_write_to_file(&image, path(name).c_str(), 0, pixels.data(), 0, nullptr));
+    }
+    std::string write(const std::string &name, const Bytes &bytes) {
+        std::ofstream(path(name), std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), long(bytes.size()));
+        return path(name);
     }
 
     Bytes read_png_rgba(const std::string &name, bool *had_alpha) {
@@ -74,9 +44,25 @@ protected:
         EXPECT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
         return pixels;
     }
-
-    fs::path program_, dir_;
 };
+
+void put16(Bytes &out, int v) { out.insert(out.end(), {uint8_t(v >> 8), uint8_t(v)}); }
+
+// A width x height picture of one colour: every scanline one long run of a mixed packet.
+Bytes run_length_picture(int width, int height) {
+    Bytes out = {0x53, 0x80, 0xF6, 0x34, 0x40, 0x60, 0x01, 0xA3};
+    out.resize(88, 0);
+    out.insert(out.end(), {'P', 'I', 'C', 'T'});
+    put16(out, width);
+    put16(out, height);
+    out.insert(out.end(), {0x3F, 0x80, 0x00, 0x00, 0, 0, 0, 0, 0, 8, kPicMixedRunLength, kPicMaskRgb});  // ratio 1
+    for (int y = 0; y < height; ++y) {
+        out.push_back(128);
+        put16(out, width);
+        out.insert(out.end(), {200, 100, 50});
+    }
+    return out;
+}
 
 Bytes pattern(int width, int height, int channels) {
     Bytes pixels(size_t(width * height * channels));
@@ -84,13 +70,12 @@ Bytes pattern(int width, int height, int channels) {
     return pixels;
 }
 
-TEST_F(VellimorPicTest, ConvertsRgbaBothWaysAndListsThePackets) {
+TEST_F(VellimorPic, ConvertsBothWaysWithAndWithoutAlphaAndListsThePackets) {
     Bytes rgba = pattern(40, 7, 4);
     write_png("in.png", 40, 7, true, rgba);
-    RunResult r = run("from-png '" + path("in.png") + "' '" + path("out.pic") + "'");
+    test::ProgramResult r = pic({"from-png", path("in.png"), path("out.pic")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-
     auto picture = pic_read_file(path("out.pic"));
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->width, 40);
@@ -99,34 +84,29 @@ TEST_F(VellimorPicTest, ConvertsRgbaBothWaysAndListsThePackets) {
     EXPECT_EQ(picture->red()[41], rgba[41 * 4]);
     EXPECT_EQ(picture->alpha()[279], rgba[279 * 4 + 3]);
 
-    r = run("info '" + path("out.pic") + "'");
+    r = pic({"info", path("out.pic")});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("size: 40 x 7\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("ratio: 1\nfields: 0\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("packet 1: type 2 (mixed run-length), size 8, channels 0xE0 (R G B)\n"), std::string::npos);
-    EXPECT_NE(r.out.find("packet 2: type 2 (mixed run-length), size 8, channels 0x10 (A)\n"), std::string::npos);
-
-    r = run("to-png '" + path("out.pic") + "' '" + path("back.png") + "'");
-    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char *line : {"size: 40 x 7\n", "ratio: 1\nfields: 0\n",
+                             "packet 1: type 2 (mixed run-length), size 8, channels 0xE0 (R G B)\n",
+                             "packet 2: type 2 (mixed run-length), size 8, channels 0x10 (A)\n"})
+        EXPECT_TRUE(test::contains(r.out, line)) << r.out;
+    ASSERT_EQ(pic({"to-png", path("out.pic"), path("back.png")}).status, 0);
     bool alpha = false;
     EXPECT_EQ(read_png_rgba("back.png", &alpha), rgba);
     EXPECT_TRUE(alpha);
-}
 
-TEST_F(VellimorPicTest, RgbPngGivesAPictureWithoutAlpha) {
+    // An RGB PNG gives a picture without the alpha packet, and back.
     Bytes rgb = pattern(3, 130, 3);
-    write_png("in.png", 3, 130, false, rgb);
-    ASSERT_EQ(run("from-png '" + path("in.png") + "' '" + path("out.pic") + "'").status, 0);
-    RunResult r = run("info '" + path("out.pic") + "'");
-    EXPECT_EQ(r.out.find("packet 2"), std::string::npos) << r.out;
-    ASSERT_EQ(run("to-png '" + path("out.pic") + "' '" + path("back.png") + "'").status, 0);
-    bool alpha = true;
-    Bytes back = read_png_rgba("back.png", &alpha);
+    write_png("rgb.png", 3, 130, false, rgb);
+    ASSERT_EQ(pic({"from-png", path("rgb.png"), path("rgb.pic")}).status, 0);
+    EXPECT_FALSE(test::contains(pic({"info", path("rgb.pic")}).out, "packet 2"));
+    ASSERT_EQ(pic({"to-png", path("rgb.pic"), path("rgb-back.png")}).status, 0);
+    Bytes back = read_png_rgba("rgb-back.png", &alpha);
     EXPECT_FALSE(alpha);
     for (size_t i = 0; i < 3 * 130; ++i) ASSERT_EQ(back[i * 4 + 1], rgb[i * 3 + 1]) << i;
 }
 
-TEST_F(VellimorPicTest, BadInputGivesOneErrorLineAndNoOutput) {
+TEST_F(VellimorPic, BadInputGivesOneErrorLineAndNoOutput) {
     std::ofstream(path("junk.png")) << "this is not an image";
     std::ofstream(path("junk.pic")) << "this is not an image either";
     Bytes header(kPicHeaderSize + 4, 0);
@@ -134,40 +114,63 @@ TEST_F(VellimorPicTest, BadInputGivesOneErrorLineAndNoOutput) {
     header[88] = 'P', header[89] = 'I', header[90] = 'C', header[91] = 'T';
     header[92] = 0x7F, header[93] = 0xFF, header[94] = 0x7F, header[95] = 0xFF;  // 32767 x 32767, no data
     std::ofstream(path("huge.pic"), std::ios::binary).write(reinterpret_cast<char *>(header.data()), long(header.size()));
-
     // A real PNG cut short in its image data.
     write_png("whole.png", 64, 64, false, pattern(64, 64, 3));
-    std::string whole = slurp(dir_ / "whole.png");
+    const std::string whole = test::read_file(path("whole.png"));
     std::ofstream(path("cut.png"), std::ios::binary).write(whole.data(), long(whole.size() / 2));
+    write_png("in.png", 2, 2, false, pattern(2, 2, 3));
 
-    const std::string cases[] = {
-        "from-png '" + path("cut.png") + "' '" + path("out.pic") + "'",
-        "from-png '" + path("missing.png") + "' '" + path("out.pic") + "'",
-        "from-png '" + path("junk.png") + "' '" + path("out.pic") + "'",
-        "to-png '" + path("junk.pic") + "' '" + path("out.png") + "'",
-        "to-png '" + path("huge.pic") + "' '" + path("out.png") + "'",
-        "info '" + path("junk.pic") + "'",
-        "info '" + path("huge.pic") + "'",
-        "info '" + path("missing.pic") + "'",
+    const std::vector<std::string> cases[] = {
+        {"from-png", path("cut.png"), path("out.pic")},  {"from-png", path("missing.png"), path("out.pic")},
+        {"from-png", path("junk.png"), path("out.pic")}, {"to-png", path("junk.pic"), path("out.png")},
+        {"to-png", path("huge.pic"), path("out.png")},   {"info", path("junk.pic")},
+        {"info", path("huge.pic")},                      {"info", path("missing.pic")},
+        // An output place that cannot be written.
+        {"from-png", path("in.png"), path("nodir/out.pic")},
     };
-    for (const std::string &args : cases) {
-        RunResult r = run(args);
-        EXPECT_EQ(r.status, 1) << args;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    for (const auto &args : cases) {
+        const test::ProgramResult r = pic(args);
+        EXPECT_EQ(r.status, 1) << args[1];
+        EXPECT_EQ(test::count(r.err, "\n"), 1u) << r.err;
         EXPECT_EQ(r.err.rfind("vellimor-pic: ", 0), 0u) << r.err;
     }
-    EXPECT_FALSE(fs::exists(path("out.pic")));
-    EXPECT_FALSE(fs::exists(path("out.png")));
+    EXPECT_FALSE(std::filesystem::exists(path("out.pic")));
+    EXPECT_FALSE(std::filesystem::exists(path("out.png")));
+    EXPECT_EQ(pic({}).status, 2);
+    EXPECT_EQ(pic({"to-png", "only-one-argument"}).status, 2);
+    EXPECT_EQ(pic({"convert", "a", "b"}).status, 2);
+}
 
-    // An output place that cannot be written: an error, and nothing half-written anywhere.
-    write_png("in.png", 2, 2, false, pattern(2, 2, 3));
-    RunResult r = run("from-png '" + path("in.png") + "' '" + path("nodir/out.pic") + "'");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+TEST_F(VellimorPic, WholePictureReadersRefusePicturesAboveTheLimit) {
+    std::string error;
+    EXPECT_EQ(pic_read_file(write("huge.pic", run_length_picture(32767, 32767)), &error), nullptr);
+    EXPECT_EQ(error, "a 32767 x 32767 picture is above the limit of 67108864 pixels");
+    // At the limit a picture is read whole.
+    std::unique_ptr<PicImage> picture = pic_read_file(write("largest.pic", run_length_picture(8192, 8192)), &error);
+    ASSERT_TRUE(picture) << error;
+    EXPECT_EQ(picture->red()[8192u * 8192u - 1], 200);
+}
 
-    EXPECT_EQ(run("").status, 2);
-    EXPECT_EQ(run("to-png only-one-argument").status, 2);
-    EXPECT_EQ(run("convert a b").status, 2);
+TEST_F(VellimorPic, ToPngHoldsOneRowWhateverTheSize) {
+    // 8000 x 8000 pixels: held whole this would take about 500 MB (planes and RGBA pixels).
+    const test::ProgramResult r = pic({"to-png", write("big.pic", run_length_picture(8000, 8000)), path("big.png")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    rusage usage{};
+    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+    EXPECT_LT(usage.ru_maxrss, 200 * 1024) << "kilobytes";
+    bool alpha = true;
+    const Bytes pixels = read_png_rgba("big.png", &alpha);
+    ASSERT_EQ(pixels.size(), 8000u * 8000u * 4);
+    EXPECT_EQ(pixels[0], 200);
+    EXPECT_EQ(pixels[pixels.size() - 3], 100);
+
+    // A picture cut short leaves no output, not even a temporary.
+    Bytes cut = run_length_picture(100, 100);
+    cut.resize(108 + 10 * 6);  // ten of the hundred rows the header states
+    const test::ProgramResult damaged = pic({"to-png", write("short.pic", cut), path("short.png")});
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_TRUE(test::contains(damaged.err, "truncated PIC file")) << damaged.err;
+    for (const std::string &name : files_in(work.path())) EXPECT_EQ(name.find("short.png"), std::string::npos) << name;
 }
 
 }  // namespace

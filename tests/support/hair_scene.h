@@ -6,12 +6,13 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "furdata/patch_data.h"
 #include "host/scene.h"
 #include "saa/saa.h"
+#include "support/temp_database.h"
 
 namespace vellimor::testing {
 
@@ -44,48 +45,30 @@ protected:
     // Writes the scene (models is the JSON array's contents), loads it and fills the tables.
     void open_scene(const std::string &models, const std::vector<SurfaceSpec> &surfaces,
                     int start = 1, int end = 10, int current = 1, double frame_rate = 24) {
-        char pattern[] = "/tmp/vellimor_hair_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        for (const char *sub : {"SCENES", "MODELS", "PICTURES", "RENDER_PICTURES"})
-            std::filesystem::create_directories(root_ / sub);
-        std::ofstream(root_ / "SCENES" / "test.dsc")
-            << R"({"version": 1, "play_control": {"start": )" << start << R"(, "end": )" << end
-            << R"(, "step": 1, "frame_rate": )" << frame_rate << R"(, "current": )" << current
-            << R"(}, "lights": [)" << scene_lights_ << R"(], "models": [)" << models << "]}";
+        root_ = db_.path();
+        std::ostringstream text;
+        text << R"({"version": 1, "play_control": {"start": )" << start << R"(, "end": )" << end
+             << R"(, "step": 1, "frame_rate": )" << frame_rate << R"(, "current": )" << current
+             << R"(}, "lights": [)" << scene_lights_ << R"(], "models": [)" << models << "]}";
+        db_.write_scene("test", text.str());
         SAA_InitInternal("", 0, "SDKv1.71.6");
-        ASSERT_EQ(SAA_databaseLoad(root_.c_str(), &database_), SAA_OK);
+        ASSERT_EQ(db_.load("test"), SAA_OK);
         SceneState &s = scene_state();
-        ASSERT_EQ(SAA_sceneLoad(&database_, "test", &s.scene), SAA_OK);
-        s.database = database_;
+        s.scene = db_.scene;
+        s.database = db_.database;
         s.start_frame = start;
         s.end_frame = end;
         s.frame_offset = -start;
         s.wind_table_length = std::abs(end - start) + 1;
         set_frame(current);
-
-        int count = 0;
-        ASSERT_EQ(SAA_sceneGetNbModels(&s.scene, &count), SAA_OK);
-        std::vector<SAA_Elem> all(count);
-        if (count) {
-            ASSERT_EQ(SAA_sceneGetModels(&s.scene, count, all.data()), SAA_OK);
-        }
         for (const SurfaceSpec &surface : surfaces) {
-            bool found = false;
-            for (const SAA_Elem &model : all) {
-                char name[256] = {};
-                SAA_elementGetName(&s.scene, &model, sizeof name, name);
-                if (surface.name != name) continue;
-                s.models.push_back(model);
-                std::unique_ptr<PatchData> record = patch_new();
-                record->name = surface.name;
-                record->surfacetype = surface.type;
-                record->nbPointsU = surface.extent_u;
-                record->nbPointsV = surface.extent_v;
-                s.patches.push_back(std::move(record));
-                found = true;
-            }
-            ASSERT_TRUE(found) << surface.name;
+            s.models.push_back(test::model_named(s.scene, surface.name));
+            std::unique_ptr<PatchData> record = patch_new();
+            record->name = surface.name;
+            record->surfacetype = surface.type;
+            record->nbPointsU = surface.extent_u;
+            record->nbPointsV = surface.extent_v;
+            s.patches.push_back(std::move(record));
         }
     }
 
@@ -108,11 +91,10 @@ protected:
         s.wind_step.clear();
         s.wind_offset.clear();
         s.has_wind_model = false;
-        if (!root_.empty()) std::filesystem::remove_all(root_);
     }
 
-    std::filesystem::path root_;
-    SAA_Database database_{};
+    test::TempDatabase db_;
+    std::filesystem::path root_;  // the database folder
     std::string scene_lights_;  // contents of the scene's light array
 };
 

@@ -7,12 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include "support/paths.h"
+#include "support/test_env.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,12 +25,7 @@ struct ProgramResult {
     std::string err;
 };
 
-inline std::string slurp(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+inline std::string slurp(const std::string &path) { return read_file(path); }
 
 // Runs the executable at `path`. env: name -> value, or nullopt to remove the variable.
 inline ProgramResult run_executable(const std::string &path, const std::vector<std::string> &args,

@@ -19,10 +19,8 @@ class TempDatabase {
 public:
     TempDatabase() {
         std::string pattern = (std::filesystem::temp_directory_path() / "saa_test_XXXXXX").string();
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = buffer.data();
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
         for (const char *sub : {"SCENES", "MODELS", "PICTURES", "RENDER_PICTURES"})
             std::filesystem::create_directory(path_ / sub);
     }

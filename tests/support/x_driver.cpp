@@ -19,8 +19,26 @@
 namespace vellimor::test {
 namespace {
 
-// Gives the X server and the toolkit a moment between steps of a gesture.
-void pause_briefly() { std::this_thread::sleep_for(std::chrono::milliseconds(15)); }
+// Sends what was faked and gives the X server and the toolkit a moment between steps of a gesture.
+void sync_and_pause(Display *display) {
+    XSync(display, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(15));
+}
+
+// The children of a window that are mapped and viewable, bottom to top.
+std::vector<Window> viewable_children(Display *display, Window window) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    std::vector<Window> viewable;
+    if (!XQueryTree(display, window, &root, &parent, &children, &count)) return viewable;
+    for (unsigned int i = 0; i < count; ++i) {
+        XWindowAttributes attrs;
+        if (XGetWindowAttributes(display, children[i], &attrs) && attrs.map_state == IsViewable)
+            viewable.push_back(children[i]);
+    }
+    if (children) XFree(children);
+    return viewable;
+}
 
 // A window may go away between finding and reading it; errors on the drivers' own connections
 // are expected then and must not end the process. Others go to the handler that was there.
@@ -61,20 +79,17 @@ XDriver::~XDriver() {
 
 void XDriver::move(int x, int y) {
     XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
-    XSync(display_, False);
-    pause_briefly();
+    sync_and_pause(display_);
 }
 
 void XDriver::press(int button) {
     XTestFakeButtonEvent(display_, button, True, CurrentTime);
-    XSync(display_, False);
-    pause_briefly();
+    sync_and_pause(display_);
 }
 
 void XDriver::release(int button) {
     XTestFakeButtonEvent(display_, button, False, CurrentTime);
-    XSync(display_, False);
-    pause_briefly();
+    sync_and_pause(display_);
 }
 
 void XDriver::click(int x, int y, int button) {
@@ -94,20 +109,17 @@ void XDriver::drag(int x0, int y0, int x1, int y1, int button) {
 void XDriver::key_code(unsigned int code) {
     XTestFakeKeyEvent(display_, code, True, CurrentTime);
     XTestFakeKeyEvent(display_, code, False, CurrentTime);
-    XSync(display_, False);
-    pause_briefly();
+    sync_and_pause(display_);
 }
 
 void XDriver::key_down(const char *keysym_name) {
     XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, XStringToKeysym(keysym_name)), True, CurrentTime);
-    XSync(display_, False);
-    pause_briefly();
+    sync_and_pause(display_);
 }
 
 void XDriver::key_up(const char *keysym_name) {
     XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, XStringToKeysym(keysym_name)), False, CurrentTime);
-    XSync(display_, False);
-    pause_briefly();
+    sync_and_pause(display_);
 }
 
 void XDriver::type(const std::string &text) {
@@ -137,29 +149,12 @@ void XDriver::focus(unsigned long window) {
 }
 
 int XDriver::mapped_toplevel_count() {
-    Window root_return = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(display_, DefaultRootWindow(display_), &root_return, &parent, &children, &count)) return 0;
-    int mapped = 0;
-    for (unsigned int i = 0; i < count; ++i) {
-        XWindowAttributes attrs;
-        if (XGetWindowAttributes(display_, children[i], &attrs) && attrs.map_state == IsViewable) ++mapped;
-    }
-    if (children) XFree(children);
-    return mapped;
+    return int(viewable_children(display_, DefaultRootWindow(display_)).size());
 }
 
 unsigned long XDriver::topmost_toplevel() {
-    Window root_return = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(display_, DefaultRootWindow(display_), &root_return, &parent, &children, &count)) return 0;
-    Window top = 0;
-    for (unsigned int i = 0; i < count; ++i) {  // bottom to top
-        XWindowAttributes attrs;
-        if (XGetWindowAttributes(display_, children[i], &attrs) && attrs.map_state == IsViewable) top = children[i];
-    }
-    if (children) XFree(children);
-    return top;
+    const std::vector<Window> mapped = viewable_children(display_, DefaultRootWindow(display_));
+    return mapped.empty() ? 0 : mapped.back();
 }
 
 void XDriver::window_origin(unsigned long window, int *x, int *y) {
@@ -212,47 +207,27 @@ unsigned long XDriver::search(unsigned long window, const std::string &prefix, i
         if (match && window_viewable(window)) return window;
     }
     if (depth > 2) return 0;
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(display_, window, &root, &parent, &children, &count)) return 0;
-    unsigned long found = 0;
-    for (unsigned int i = 0; i < count && !found; ++i) found = search(children[i], prefix, depth + 1);
-    if (children) XFree(children);
-    return found;
+    // A window that is not viewable has no viewable descendants.
+    for (Window child : viewable_children(display_, window))
+        if (unsigned long found = search(child, prefix, depth + 1)) return found;
+    return 0;
 }
 
 bool XDriver::save_png(unsigned long window, const std::string &path) {
     Snapshot shot = grab(window);
     if (shot.empty()) return false;
-    std::unique_ptr<FILE, int (*)(FILE *)> file(std::fopen(path.c_str(), "wb"), std::fclose);
-    if (!file) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        return false;
-    }
-    std::vector<png_byte> row(static_cast<std::size_t>(shot.width()) * 3);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_init_io(png, file.get());
-    png_set_IHDR(png, info, shot.width(), shot.height(), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < shot.height(); ++y) {
+    std::vector<png_byte> rgb;
+    for (int y = 0; y < shot.height(); ++y)
         for (int x = 0; x < shot.width(); ++x) {
-            Rgb c = shot.at(x, y);
-            row[x * 3 + 0] = static_cast<png_byte>(c.r);
-            row[x * 3 + 1] = static_cast<png_byte>(c.g);
-            row[x * 3 + 2] = static_cast<png_byte>(c.b);
+            const Rgb c = shot.at(x, y);
+            rgb.insert(rgb.end(), {png_byte(c.r), png_byte(c.g), png_byte(c.b)});
         }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(shot.width());
+    image.height = png_uint_32(shot.height());
+    image.format = PNG_FORMAT_RGB;
+    return png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr);
 }
 
 void XDriver::close_request(unsigned long window) {
