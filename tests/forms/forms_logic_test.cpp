@@ -330,6 +330,8 @@ TEST_F(FormsLogic, ValuesFollowThePointer) {
     EXPECT_FLOAT_EQ(fm_get_slider_value(slider), 10);
     clicked(slider, 0.5f);
     EXPECT_FLOAT_EQ(fm_get_slider_value(slider), 5);
+    clicked(slider, 0.66f);  // between steps 6 and 7, nearer 7
+    EXPECT_FLOAT_EQ(fm_get_slider_value(slider), 7);
     fm_set_slider_value(slider, 99);
     EXPECT_FLOAT_EQ(fm_get_slider_value(slider), 10);
 

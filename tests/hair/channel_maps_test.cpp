@@ -77,6 +77,17 @@ TEST_F(ChannelMaps, RandomLengthStaysWithinItsSpreadAndRebuildsIdentically) {
     EXPECT_EQ(record().length_map, first);
 }
 
+// The largest resolution the settings accept is built; one beyond it is left unbuilt, not
+// allocated.
+TEST_F(ChannelMaps, ResolutionsUpToTheLargestAreBuiltAndBeyondAreLeftUnbuilt) {
+    for (const auto &[res, cells] : std::vector<std::pair<int, size_t>>{{2048, size_t(2048) * 2048}, {2049, 0}, {0, 0}}) {
+        record().length_map_res = res;
+        record().length_map_dirty = 1;
+        update_channel_maps(0);
+        EXPECT_EQ(record().length_map.size(), cells) << res;
+    }
+}
+
 TEST_F(ChannelMaps, KeyDistanceByShape) {
     TextureKey k = texture_key_new();
     k.u = 0.5f;

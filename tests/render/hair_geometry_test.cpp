@@ -346,6 +346,15 @@ TEST_F(HandWorkedHair, WindGrowLeansEveryStepAlongTheWindDirection) {
     // Each step (0, 0, 1) + the frame's wind direction (0.3, 0.1, 0), normalised.
     const float n = std::sqrt(1.1f);
     expect_offsets({{{0.3f / n, 0.1f / n, 1.0f / n}, {0.6f / n, 0.2f / n, 2.0f / n}}});
+    // A play range from frame 10: frame 11 reads the table's second step.
+    SceneState &s = scene_state();
+    s.wind_table_length = 3;
+    s.wind_step = {{0.0f, 0.0f, 0.0f}, {0.3f, 0.1f, 0.0f}, {0.0f, -0.5f, 0.0f}};
+    s.wind_offset = s.wind_step;
+    s.wind_frequency.assign(3, 1.0f);
+    s.frame_offset = -10;
+    s.current_frame = 11;
+    expect_offsets({{{0.3f / n, 0.1f / n, 1.0f / n}, {0.6f / n, 0.2f / n, 2.0f / n}}});
 }
 
 TEST(GravityNulls, AreReadFromTheSceneAtEveryRefresh) {
