@@ -10,6 +10,7 @@
 #include "forms/forms.h"
 #include "furdata/display_settings.h"
 #include "host/scene.h"
+#include "support/curve_editor_scene.h"
 
 namespace vellimor {
 namespace {
@@ -21,13 +22,7 @@ protected:
     void SetUp() override {
         fm_init();
         ASSERT_TRUE(fm_headless());
-        fcurve_delete_all();
-        display_settings_create();
-        SceneState &s = scene_state();
-        s.patches.clear();
-        s.start_frame = 1;
-        s.end_frame = 30;
-        s.current_frame = 5;
+        test::reset_curve_editor_scene(5);
         add_patch("Sphere", true, 2);
         add_patch("Flag", false, 1);
         add_patch("Ground", true, 1);

@@ -6,6 +6,7 @@
 #include "fcurve/fcurve_list.h"
 #include "furdata/display_settings.h"
 #include "host/scene.h"
+#include "support/curve_editor_scene.h"
 #include "support/paths.h"
 
 #include <filesystem>
@@ -26,13 +27,7 @@ protected:
         fm_init();
         ASSERT_FALSE(fm_headless()) << "no X display";
         ASSERT_TRUE(driver.ok());
-        fcurve_delete_all();
-        display_settings_create();
-        SceneState &s = scene_state();
-        s.patches.clear();
-        s.start_frame = 1;
-        s.end_frame = 30;
-        s.current_frame = kCurrentFrame;
+        SceneState &s = test::reset_curve_editor_scene(kCurrentFrame);
         auto record = patch_new();
         record->name = "Sphere";
         record->is_selected = 1;
