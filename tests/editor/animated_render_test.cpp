@@ -1,9 +1,7 @@
 // A texture key's length animated in the curve editor and keyed by autokeying at two frames,
 // saved into the scene and rendered by the batch program: the frames show different hair
 // lengths; after "Static" the last value stays.
-#include <gtest/gtest.h>
-
-#include <filesystem>
+#include "support/test_prelude.h"
 
 #include "support/run_program.h"
 #include "editor/scene_menu.h"

@@ -1,6 +1,6 @@
 // The colour key editor's rules: the RGB and HLS conversions, the colour area's mouse rules and
 // the keys the sliders and the ramp copies write.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include "editor/color_conversion.h"
 #include "editor/color_keys_edit.h"

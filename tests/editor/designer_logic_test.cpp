@@ -1,14 +1,9 @@
 // The designer's operations without a display: its windows are built and dispatched but never
 // drawn, so selection, frame controls, messages, help, slider pairs and the windows its buttons
 // open (curve editor, scene menu, render settings) can be checked directly.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <set>
-#include <string>
 
 #include "editor/designer_callbacks.h"
 #include "editor/designer_objects.h"

@@ -1,10 +1,7 @@
 // The scene menu's commands and "I"/"O" on a copy of the demo database, without a display: a
 // scene outside a SCENE directory is refused, opening the demo again works, saving keeps the
 // fur, and one surface's settings written by "O" come back on another surface by "I".
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
+#include "support/test_prelude.h"
 
 #include "editor/fur_settings_io.h"
 #include "editor/scene_menu.h"
