@@ -1,9 +1,8 @@
 // "Render" in the render settings window on Xvfb: the "Rendering" window shows the frames being
 // rendered, and each frame is saved as "<output>.<frame>.pic".
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include <atomic>
-#include <filesystem>
 
 #include "editor/command_hooks.h"
 #include "editor/render_settings_rules.h"
