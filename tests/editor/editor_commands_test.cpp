@@ -182,8 +182,11 @@ TEST_F(EditorRecords, ColourCommandsWarnAndPasteOnlyOntoSelectedTextureKeys) {
     source.texture_keys.front().color_keys[kColorDiffuse][1].R = 0.123f;
     EXPECT_TRUE(color_copy(kColorDiffuse));
     other.texture_keys.front().selected = 0;
+    target.main_color_keys[kColorDiffuse][1].color_map.assign(4, 1u);
     EXPECT_TRUE(color_paste(kColorDiffuse));
     EXPECT_EQ(target.nbColorKeys[kColorDiffuse], 3);
+    EXPECT_FLOAT_EQ(target.main_color_keys[kColorDiffuse][1].where, 0.5f);
+    EXPECT_TRUE(target.main_color_keys[kColorDiffuse][1].color_map.empty());  // its map is made again
     EXPECT_EQ(target.texture_keys.front().color_keys[kColorDiffuse][1].R, 0.123f);
     EXPECT_EQ(other.nbColorKeys[kColorDiffuse], 2);  // no selected texture key: unchanged
     EXPECT_NE(other.texture_keys.front().color_keys[kColorDiffuse][1].R, 0.123f);
