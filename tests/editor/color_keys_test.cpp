@@ -1,6 +1,6 @@
 // The colour key editor's rules: the RGB and HLS conversions, the colour area's mouse rules and
-// the keys the sliders and the ramp copies write.
-#include <gtest/gtest.h>
+// the keys the sliders write.
+#include "support/test_prelude.h"
 
 #include "editor/color_conversion.h"
 #include "editor/color_keys_edit.h"
@@ -100,27 +100,6 @@ TEST(ColorSliders, TheyWriteTheSelectedKeysNearTheSelectedMainKey) {
     EXPECT_EQ(record->texture_keys.front().color_keys[kColorThickness][0].R, 0.02f);
     record->texture_keys.front().selected = 0;
     EXPECT_FALSE(apply_color_sliders(surfaces, *record, kColorDiffuse, 1, values, 1, 0));
-}
-
-TEST(ColorClipboardRamp, PasteReplacesTheRampAndItsMaps) {
-    auto source = ramp_of_three();
-    source->texture_keys.front().color_keys[kColorDiffuse][1] = {0, 0.25f, 0.5f, 0.75f, 1.0f, 0};
-    ColorClipboard clipboard;
-    EXPECT_TRUE(copy_color_ramp(*source, kColorDiffuse, clipboard));
-    EXPECT_EQ(clipboard.count, 3);
-
-    auto target = patch_new();
-    target->main_color_keys[kColorDiffuse][1].color_map.assign(4, 1u);
-    EXPECT_TRUE(paste_color_ramp(*target, kColorDiffuse, clipboard));
-    EXPECT_EQ(target->nbColorKeys[kColorDiffuse], 3);
-    EXPECT_FLOAT_EQ(target->main_color_keys[kColorDiffuse][1].where, 0.5f);
-    EXPECT_TRUE(target->main_color_keys[kColorDiffuse][1].color_map.empty());
-    EXPECT_EQ(target->texture_keys.front().color_keys[kColorDiffuse][1].G, 0.5f);
-
-    source->texture_keys.front().selected = 0;
-    ColorClipboard none;
-    EXPECT_FALSE(copy_color_ramp(*source, kColorDiffuse, none));
-    EXPECT_FALSE(none.copied);
 }
 
 }  // namespace

@@ -1,9 +1,6 @@
 // The KeyMap's rules on one record: the view, which keys are shown and picked, adding, removing,
 // applying channels, flipping, slider values, pictures and copies of whole records.
-#include <cmath>
-#include <filesystem>
-
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include "editor/keymap_keys.h"
 #include "editor/keymap_object_copy.h"

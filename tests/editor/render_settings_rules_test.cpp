@@ -1,8 +1,6 @@
 // The render settings' checks: resolution and aspect ratio, the frame range against the scene's,
 // the scene range while the window is up, and the window's fields without a display.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
+#include "support/test_prelude.h"
 
 #include "editor/command_hooks.h"
 #include "editor/render_settings_rules.h"

@@ -2,16 +2,10 @@
 // the same device events that the window layer posts.
 #include "forms/forms.h"
 
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include <chrono>
-#include <cmath>
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <thread>
-#include <vector>
 
 // The sanitizer lets a failed allocation return null, as the C library does.
 extern "C" const char *__asan_default_options() { return "allocator_may_return_null=1"; }

@@ -1,6 +1,6 @@
 // The function curve editor on Xvfb: keys dragged with the pointer (Alt held: onto the current
 // frame), the tools through their buttons, and what the area shows.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include "fcurve/curve_editor.h"
 #include "fcurve/fcurve_list.h"
@@ -9,7 +9,6 @@
 #include "support/curve_editor_scene.h"
 #include "support/paths.h"
 
-#include <filesystem>
 #include "support/windowed.h"
 
 namespace vellimor {

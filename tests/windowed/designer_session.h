@@ -2,13 +2,9 @@
 // as a person would (pointer, keys, dialogs) and look at its windows' pixels.
 #pragma once
 
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include <atomic>
-#include <cmath>
-#include <filesystem>
-#include <functional>
-#include <string>
 #include <thread>
 
 #include "editor/designer_objects.h"

@@ -1,5 +1,5 @@
 #include <GL/freeglut.h>
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include "platform/beep.h"
 #include "platform/key_state.h"
