@@ -8,10 +8,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-test}
 artefacts=$build/artefacts
 
-cmake --build "$build" --target test_designer_windowed test_keymap_windowed
+cmake --build "$build" --target test_windowed
 rm -rf "$artefacts/designer" "$artefacts/keymap-painted-sphere.png"
 (cd "$build" && ctest --output-on-failure \
-   -R 'xvfb_|DesignerSessionWindowed\.|KeyMapWindowed\.FurPaintedOnTheSphere')
+   -R 'xvfb_|DesignerWindowed\.|KeyMapWindowed\.')
 
 mkdir -p "$root/docs/images"
 # picture saved by a test -> name in docs/images

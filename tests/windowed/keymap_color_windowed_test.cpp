@@ -214,6 +214,10 @@ TEST_F(KeyMapWindowed, ColoursZoomPaintAndKeysWithTheMouse) {
         EXPECT_EQ(painted.color_keys[kColorDiffuse][1].R, 0.95f);
         EXPECT_NE(first.color_keys[kColorDiffuse][1].R, 0.95f);
         pump_for(200);
+        // The picture of the painted keys that docs/designer.md shows (scripts/designer-images.sh).
+        const std::filesystem::path artefacts = std::filesystem::path(test::build_dir()) / "artefacts";
+        std::filesystem::create_directories(artefacts);
+        EXPECT_TRUE(driver.save_png(window(), (artefacts / "keymap-painted-sphere.png").string()));
         ASSERT_EQ(write_fur_data(1), 0);
 
         const auto after = pic_read_file(batch_frame(database, "after", 160, 120));
