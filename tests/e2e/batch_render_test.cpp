@@ -1,12 +1,8 @@
 // Batch renders of a furry square through the stand-alone program, judged by properties of the
 // pictures (coverage, colours at known places, smoothness), never by stored pictures.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
-#include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <numeric>
-#include <set>
 
 #include "support/program_test.h"
 

@@ -2,11 +2,9 @@
 // before any work, and the switches a batch run reports. Each row is one run of a program in the
 // user's folder, with the furry square ($SQ), the demo ($DEMO, only read) and a plain file
 // ($W/file) where a folder should be.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
-#include <filesystem>
 #include <regex>
-#include <sstream>
 
 #include "platform/processors.h"
 #include "support/program_test.h"

@@ -2,14 +2,11 @@
 // chunks whose script bash runs as written and which runs nothing a name smuggles in, arrays beyond
 // what Slurm takes are refused up front, --jobs stays within the machine, and a killed run leaves
 // no workers and no temporaries behind.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include <signal.h>
 
-#include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <regex>
 #include <thread>
 

@@ -2,11 +2,7 @@
 // the starter coat strictly, and every hair they grow points away from the surface's inside (the
 // curves are exported and measured); a re-import keeps the grooming byte for byte, a refused file
 // leaves the scene byte for byte, and a surface turned over says so in info.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <filesystem>
-#include <functional>
+#include "support/test_prelude.h"
 
 #include "render/pic_file.h"
 #include "support/ply_reader.h"

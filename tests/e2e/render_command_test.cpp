@@ -2,15 +2,13 @@
 // render in padded PIC, PNG and float EXR files named from frame lists, folders made on the way, a
 // log of whole lines, an exit status with one clear last line for every way it can fail, and an
 // installation into a prefix.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include <ImfArray.h>
 #include <ImfRgbaFile.h>
 
 #include <nlohmann/json.hpp>
 
-#include <cmath>
-#include <filesystem>
 #include <regex>
 
 #include "render/atomic_file.h"

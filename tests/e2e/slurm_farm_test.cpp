@@ -2,15 +2,12 @@
 // key and socket, config, state, spool and ports, started and always stopped by the test) runs
 // the job array farm-submit writes, and every frame it renders has the bytes of a serial render;
 // --wait ends with 0 only when every task rendered its frames in this run.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 
 #include "support/program_test.h"
 
