@@ -15,8 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::ProgramResult;
 
-std::string furball() { return test::demo_database(); }
-
 class FurSettingsCommands : public test::ProgramTest {
 protected:
     void SetUp() override { db = demo_copy("db"); }
@@ -102,10 +100,10 @@ TEST_F(FurSettingsCommands, BadFilesLeaveTheSceneUntouched) {
 }
 
 TEST_F(FurSettingsCommands, DemoSceneCarriesFurOnEverySurface) {
-    const ProgramResult exported = host("export-fur", {path("demo.txt")}, furball());
+    const ProgramResult exported = host("export-fur", {path("demo.txt")}, test::demo_database());
     ASSERT_EQ(exported.status, 0) << exported.err;
     for (const char *name : {"Sphere", "Ground", "Flag"}) {
-        const std::string fur = test::read_file(furball() + "/fur/" + name + ".fur");
+        const std::string fur = test::read_file(test::demo_database() + "/fur/" + name + ".fur");
         write("one.txt", fur);
         // Each settings file applied to a fresh copy reads back as the demo scene stores it.
         ASSERT_EQ(host("apply-fur", {path("one.txt")}).status, 0);

@@ -20,15 +20,13 @@ namespace fs = std::filesystem;
 using test::ProgramResult;
 using CurvesExport = test::ProgramTest;
 
-std::string furball() { return test::demo_database(); }
-
 // The demo's fur with few hairs per square unit; the moving Flag, marked in its settings,
 // rebuilds its hairs every frame.
 std::string thin_fur() {
     const std::pair<const char *, int> surfaces[] = {{"Sphere", 4}, {"Ground", 1}, {"Flag", 30}};
     std::string all;
     for (const auto &[name, density] : surfaces) {
-        std::string text = test::read_file(furball() + "/fur/" + name + ".fur");
+        std::string text = test::read_file(test::demo_database() + "/fur/" + name + ".fur");
         text = std::regex_replace(text, std::regex("number_of_hairs_pr_square_unit = [0-9]+"),
                                   "number_of_hairs_pr_square_unit = " + std::to_string(density));
         all += text;
