@@ -265,8 +265,4 @@ TEST(Interface, SelectionHoldsValidElementsOnly) {
     ASSERT_EQ(SAA_selectlistClear(&db.scene), SAA_OK);
     ASSERT_EQ(SAA_selectlistGetElements(&db.scene, 4, got, &count), SAA_OK);
     EXPECT_EQ(count, 0);
-    SAA_CustomContext context{8};
-    int state = 0;
-    ASSERT_EQ(SAA_customContextGetState(&context, &state), SAA_OK);
-    EXPECT_EQ(state, 8);
 }
