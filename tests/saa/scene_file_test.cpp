@@ -39,28 +39,9 @@ protected:
 
 }  // namespace
 
-TEST_F(DemoScene, LoadsWithItsPlayControlCamerasLightsAndModels) {
-    using Getter = int (*)(const SAA_Scene *, int *);
-    for (const auto &[get, expected] : {std::pair<Getter, int>{SAA_sceneGetPlayCtrlStartFrame, 1},
-                                        {SAA_sceneGetPlayCtrlEndFrame, 30}, {SAA_sceneGetPlayCtrlFrameStep, 1},
-                                        {SAA_sceneGetPlayCtrlCurrentFrame, 1}, {SAA_sceneGetRenCtrlXRes, 640},
-                                        {SAA_sceneGetRenCtrlYRes, 480}, {SAA_sceneGetNbCameras, 1},
-                                        {SAA_sceneGetNbLights, 2}}) {
-        int value = -1;
-        ASSERT_EQ(get(&db.scene, &value), SAA_OK);
-        EXPECT_EQ(value, expected);
-    }
-    float rate = 0;
-    SAA_sceneGetPlayCtrlFrameRate(&db.scene, &rate);
-    EXPECT_EQ(rate, 24.0f);
-    std::vector<std::pair<std::string, int>> models;
-    for (const SAA_Elem &m : all_models(db.scene)) {
-        int type = -1;
-        SAA_modelGetType(&db.scene, &m, &type);
-        models.emplace_back(element_name(db.scene, m), type);
-    }
-    std::vector<std::pair<std::string, int>> expected{{"Sphere", 10}, {"Ground", 1}, {"Flag", 1}, {"GravityA", 0}, {"Wind", 4}};
-    EXPECT_EQ(models, expected);
+// The demo's play control, cameras, lights and models are checked through the same getters by
+// the info command's end-to-end test; here what it does not print.
+TEST_F(DemoScene, LoadsUnderItsNameFromItsDatabase) {
     char name[64];
     ASSERT_EQ(SAA_sceneGetName(&db.scene, sizeof name, name), SAA_OK);
     EXPECT_STREQ(name, "furball");
