@@ -18,8 +18,8 @@ using test::ProgramResult;
 class FurSettingsCommands : public test::ProgramTest {
 protected:
     void SetUp() override { db = demo_copy("db"); }
-    ProgramResult host(const std::string &command, const std::vector<std::string> &args, const std::string &database = "") {
-        return on_scene("vellimor-host", command, database.empty() ? db : database, "furball", args);
+    ProgramResult host(const std::string &command, const std::vector<std::string> &args) {
+        return on_scene("vellimor-host", command, db, "furball", args);
     }
     std::string scene_text() const { return test::read_file(db + "/SCENES/furball.dsc"); }
     void write(const std::string &name, const std::string &text) const {
@@ -54,7 +54,7 @@ TEST_F(FurSettingsCommands, ExportAndApplyEverySurfaceByName) {
     const ProgramResult exported = host("export-fur", {path("all.txt")});
     ASSERT_EQ(exported.status, 0) << exported.err;
     EXPECT_TRUE(test::contains(exported.out, "Ground: exported"));
-    // The demo's settings files give each surface its fur back unchanged.
+    // The exported settings give each surface its fur back unchanged, and so do the demo's files.
     const ProgramResult applied = host("apply-fur", {path("all.txt")});
     ASSERT_EQ(applied.status, 0) << applied.err;
     EXPECT_EQ(applied.out, "Sphere: fur applied from " + path("all.txt") +
@@ -65,6 +65,12 @@ TEST_F(FurSettingsCommands, ExportAndApplyEverySurfaceByName) {
                                " (2 texture keys, 8000 hairs per square unit)\n");
     ASSERT_EQ(host("export-fur", {path("again.txt")}).status, 0);
     EXPECT_EQ(test::read_file(path("again.txt")), test::read_file(path("all.txt")));
+    for (const char *name : {"Sphere", "Ground", "Flag"}) {
+        write("one.txt", test::read_file(test::demo_database() + "/fur/" + name + ".fur"));
+        ASSERT_EQ(host("apply-fur", {path("one.txt")}).status, 0);
+    }
+    ASSERT_EQ(host("export-fur", {path("fresh.txt")}).status, 0);
+    EXPECT_EQ(test::read_file(path("fresh.txt")), test::read_file(path("all.txt")));
     // Objects for other surfaces leave a surface alone.
     write("one.txt", "OBJECT 1 Ground\n\tsub_res_u = 3\nEND\n");
     const ProgramResult one = host("apply-fur", {path("one.txt")});
@@ -99,19 +105,8 @@ TEST_F(FurSettingsCommands, BadFilesLeaveTheSceneUntouched) {
     EXPECT_FALSE(fs::exists(db + "/SCENES/furball.dsc.tmp"));
 }
 
+// The batch path builds thousands of hairs on every surface of the demo.
 TEST_F(FurSettingsCommands, DemoSceneCarriesFurOnEverySurface) {
-    const ProgramResult exported = host("export-fur", {path("demo.txt")}, test::demo_database());
-    ASSERT_EQ(exported.status, 0) << exported.err;
-    for (const char *name : {"Sphere", "Ground", "Flag"}) {
-        const std::string fur = test::read_file(test::demo_database() + "/fur/" + name + ".fur");
-        write("one.txt", fur);
-        // Each settings file applied to a fresh copy reads back as the demo scene stores it.
-        ASSERT_EQ(host("apply-fur", {path("one.txt")}).status, 0);
-    }
-    ASSERT_EQ(host("export-fur", {path("fresh.txt")}).status, 0);
-    EXPECT_EQ(test::read_file(path("fresh.txt")), test::read_file(path("demo.txt")));
-
-    // The batch path builds thousands of hairs on every surface.
     const ProgramResult batch = on_scene("vellimor", "", db, "furball", {"-b", "-n", "1", "1", "1", "-S", "64", "48", "-o", "frame"});
     EXPECT_EQ(batch.status, 0) << batch.err;
     const std::vector<int> built = hairs_built(messages());
