@@ -1,12 +1,8 @@
 // Batch renders of a furry square through the stand-alone program, judged by properties of the
 // pictures (coverage, colours at known places, smoothness), never by stored pictures.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
-#include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <numeric>
-#include <set>
 
 #include "support/program_test.h"
 
@@ -118,9 +114,7 @@ TEST_F(BatchRender, StepsThroughTheRangeIntoNamedFramesOfTheAskedSize) {
     fs::create_directories(path("frames"));
     const ProgramResult again = run("vellimor", args);
     ASSERT_EQ(again.status, 0) << again.err;
-    std::set<std::string> files;
-    for (const auto &entry : fs::directory_iterator(path("frames"))) files.insert(entry.path().filename().string());
-    EXPECT_EQ(files, (std::set<std::string>{"out.1.pic", "out.3.pic", "out.5.pic"}));
+    EXPECT_EQ(files_in(path("frames")), (std::set<std::string>{"out.1.pic", "out.3.pic", "out.5.pic"}));
     EXPECT_TRUE(contains(again.err, "Saving image: frames/out.3.pic\n")) << again.err;
     EXPECT_TRUE(contains(again.err, "Last Frame Time: "));
     EXPECT_TRUE(contains(messages(), "Z sort polygons\nDrawing graphics RGB\n"));
@@ -187,9 +181,7 @@ TEST_F(BatchRender, DrawsLitFurAndEveryTargetPassAndShadowAgrees) {
     // Shadowed fur is darker where it is deep. Sums of red over the pixels that show fur in the
     // plain render, row by row; the camera looks down at the square: the far rows show tips, the
     // near edge shows the fur's depth.
-    FurSceneOptions casting;
-    casting.casts_shadow = true;
-    auto shadowed = render("shadowed", {}, casting);
+    auto shadowed = render("shadowed", {}, {.casts_shadow = true});
     ASSERT_TRUE(shadowed);
     ASSERT_EQ(p->pixel_count(), shadowed->pixel_count());
     std::vector<long> plain_rows, shadowed_rows;
@@ -221,10 +213,7 @@ TEST_F(BatchRender, DrawsLitFurAndEveryTargetPassAndShadowAgrees) {
 
 TEST_F(BatchRender, ShadedAndTexturedSurfacesShowWithoutHairsAndNoLightsLightFromTheCamera) {
     for (int mode : {2, 3}) {
-        FurSceneOptions options;
-        options.hairs_per_unit = 0;
-        options.display_mode = mode;
-        auto p = render("mode" + std::to_string(mode), {}, options);
+        auto p = render("mode" + std::to_string(mode), {}, {.hairs_per_unit = 0, .display_mode = mode});
         ASSERT_TRUE(p);
         // The grey square, lit, where the fur would stand; the sky above it stays black.
         const size_t c = centre_of_square(*p);
@@ -233,19 +222,16 @@ TEST_F(BatchRender, ShadedAndTexturedSurfacesShowWithoutHairsAndNoLightsLightFro
         EXPECT_NEAR(p->red()[c], p->blue()[c], 40) << mode;
         EXPECT_EQ(p->red()[0], 0) << mode;
     }
-    FurSceneOptions dark;
-    dark.with_light = false;
-    auto p = render("unlit", {}, dark);
+    auto p = render("unlit", {}, {.with_light = false});
     ASSERT_TRUE(p);
     EXPECT_GT(hair_pixels(*p, 15), int(p->pixel_count()) / 5);
 }
 
 TEST_F(BatchRender, ScreensInFrontOfTheFurByDisplayMode) {
     auto screen_render = [&](int mode, std::vector<std::string> extra = {}) {
-        FurSceneOptions options;
-        options.background = 0x00FF0000u;  // blue, packed in bits 16-23
-        options.screen_mode = mode;
-        return render("screen" + std::to_string(mode) + (extra.empty() ? "" : "a"), extra, options);
+        // The background blue, packed in bits 16-23.
+        return render("screen" + std::to_string(mode) + (extra.empty() ? "" : "a"), extra,
+                      {.background = 0x00FF0000u, .screen_mode = mode});
     };
     // "Zbuffer": invisible itself, it hides the hairs behind it and the background shows.
     auto zbuffer = screen_render(4);
@@ -276,9 +262,7 @@ TEST_F(BatchRender, ScreensInFrontOfTheFurByDisplayMode) {
 }
 
 TEST_F(BatchRender, AntialiasingSmoothsTheEdgesOfTheSameHairs) {
-    FurSceneOptions options;
-    options.hairs_per_unit = 60;
-    options.thickness = 0.02f;
+    const FurSceneOptions options = {.hairs_per_unit = 60, .thickness = 0.02f};
     // Large enough that the fur's outline, where smoothing changes most, is a small part.
     auto plain = render("level0", {"-S", "256", "192", "-j", "0"}, options);
     auto smooth = render("level4", {"-S", "256", "192", "-j", "4"}, options);

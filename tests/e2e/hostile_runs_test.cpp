@@ -2,14 +2,11 @@
 // chunks whose script bash runs as written and which runs nothing a name smuggles in, arrays beyond
 // what Slurm takes are refused up front, --jobs stays within the machine, and a killed run leaves
 // no workers and no temporaries behind.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include <signal.h>
 
-#include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <regex>
 #include <thread>
 
@@ -189,10 +186,8 @@ TEST_F(HostileRuns, JobsStayWithinTheMachineAndEndWithTheirParent) {
 // Killed at any moment, the writers of pictures leave the old file or the new one, never a
 // temporary beside it.
 TEST_F(HostileRuns, KilledWritersLeaveNoTemporaries) {
-    testing::FurSceneOptions options;
-    options.xres = 2048;  // about a second's conversion in this build: the kills land inside it
-    options.yres = 1536;
-    const std::string db = fur_square(options), pic = path("big.pic");
+    // About a second's conversion in this build: the kills land inside it.
+    const std::string db = fur_square({.xres = 2048, .yres = 1536}), pic = path("big.pic");
     const ProgramResult rendered = on_scene("vellimor", "", db, "fur", {"-b", "-n", "1", "1", "1", "-o", path("big")});
     ASSERT_EQ(rendered.status, 0) << rendered.err;
     fs::rename(path("big.1.pic"), pic);

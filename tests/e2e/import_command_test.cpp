@@ -2,11 +2,7 @@
 // the starter coat strictly, and every hair they grow points away from the surface's inside (the
 // curves are exported and measured); a re-import keeps the grooming byte for byte, a refused file
 // leaves the scene byte for byte, and a surface turned over says so in info.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <filesystem>
-#include <functional>
+#include "support/test_prelude.h"
 
 #include "render/pic_file.h"
 #include "support/ply_reader.h"
@@ -31,20 +27,17 @@ struct ImportCase {
     Depth depth;
 };
 
-const std::vector<ImportCase> &cases() {
-    static const std::vector<ImportCase> all = {
-        {"sphere", {"sphere.obj"}, {"Sphere"}, [](const Point &p) { return std::hypot(p[0], p[1], p[2]); }},
-        {"torus", {"torus.obj"}, {"Torus"}, [](const Point &p) { return std::hypot(std::hypot(p[0], p[2]) - 1.0, p[1]); }},
-        {"cylinder", {"cylinder.obj"}, {"Cylinder"}, [](const Point &p) { return std::hypot(p[0], p[2]); }},
-        {"grid", {"grid.obj"}, {"Grid"}, [](const Point &p) { return p[1]; }},
-        {"dome", {"dome.obj"}, {"Dome"}, [](const Point &p) { return p[1]; }},
-        // The bulb round its centre, the plate (at y = -0.6) upward.
-        {"lamp", {"lamp.usda"}, {"Bulb", "Plate"}, [](const Point &p) {
-             return std::abs(p[1] + 0.6f) < 1e-4f ? 0.0 : std::hypot(p[0], p[1] - 1.0, p[2]);
-         }},
-    };
-    return all;
-}
+const ImportCase kCases[] = {
+    {"sphere", {"sphere.obj"}, {"Sphere"}, [](const Point &p) { return std::hypot(p[0], p[1], p[2]); }},
+    {"torus", {"torus.obj"}, {"Torus"}, [](const Point &p) { return std::hypot(std::hypot(p[0], p[2]) - 1.0, p[1]); }},
+    {"cylinder", {"cylinder.obj"}, {"Cylinder"}, [](const Point &p) { return std::hypot(p[0], p[2]); }},
+    {"grid", {"grid.obj"}, {"Grid"}, [](const Point &p) { return p[1]; }},
+    {"dome", {"dome.obj"}, {"Dome"}, [](const Point &p) { return p[1]; }},
+    // The bulb round its centre, the plate (at y = -0.6) upward.
+    {"lamp", {"lamp.usda"}, {"Bulb", "Plate"}, [](const Point &p) {
+         return std::abs(p[1] + 0.6f) < 1e-4f ? 0.0 : std::hypot(p[0], p[1] - 1.0, p[2]);
+     }},
+};
 
 // The hairs of a curves PLY file: root and tip of every chain of edges.
 std::vector<std::pair<Point, Point>> hairs_of(const std::string &bytes) {
@@ -74,7 +67,7 @@ protected:
 // checks of a render, a re-import, a flip and refused files.
 TEST_F(ImportCommand, ModelsComeInGrowOutwardRenderAndKeepTheirFurThroughReimportFlipAndRefusals) {
     std::map<std::string, std::string> out;
-    for (const ImportCase &c : cases()) {
+    for (const ImportCase &c : kCases) {
         std::vector<std::string> files;
         for (const std::string &f : c.files) files.push_back(model(f));
         const ProgramResult r = host("import", c.scene, files);

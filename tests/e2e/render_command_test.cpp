@@ -2,15 +2,13 @@
 // render in padded PIC, PNG and float EXR files named from frame lists, folders made on the way, a
 // log of whole lines, an exit status with one clear last line for every way it can fail, and an
 // installation into a prefix.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include <ImfArray.h>
 #include <ImfRgbaFile.h>
 
 #include <nlohmann/json.hpp>
 
-#include <cmath>
-#include <filesystem>
 #include <regex>
 
 #include "render/atomic_file.h"
@@ -25,7 +23,10 @@ using test::ProgramResult;
 
 class RenderCommand : public test::ProgramTest {
 protected:
-    void SetUp() override { fs::create_directories(path("out")); }
+    void SetUp() override {
+        fs::create_directories(path("out"));
+        fur_square();
+    }
     ProgramResult render(std::vector<std::string> args, const std::string &scene = "fur") {
         return on_scene("vellimor-host", "render", path("db"), scene, args);
     }
@@ -57,7 +58,6 @@ RgbaPixels read_png(const std::string &path) {
 }
 
 TEST_F(RenderCommand, WritesTheBatchPicturesIntoPaddedFilesWithALogOfWholeLines) {
-    fur_square();
     const ProgramResult stand_alone = batch({"-n", "1", "2", "1", "-j", "2", "-a", "-o", "vb"});
     ASSERT_EQ(stand_alone.status, 0) << stand_alone.err;
     const std::string base = path("out/fur");
@@ -93,10 +93,7 @@ TEST_F(RenderCommand, WritesTheBatchPicturesIntoPaddedFilesWithALogOfWholeLines)
 }
 
 TEST_F(RenderCommand, DefaultsToPngFramesOfThePlayRangeAndSizeKeepsItsOwnAspect) {
-    testing::FurSceneOptions options;
-    options.start = 8;
-    options.end = 10;
-    fur_square(options);
+    fur_square({.start = 8, .end = 10});
     ProgramResult r = render({});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string pictures = path("db/RENDER_PICTURES");
@@ -118,7 +115,7 @@ TEST_F(RenderCommand, DefaultsToPngFramesOfThePlayRangeAndSizeKeepsItsOwnAspect)
 }
 
 TEST_F(RenderCommand, FrameListsGoIntoNumberedNamesOfAFolderMadeOnTheWay) {
-    fur_square();  // play range 1..6
+    // The square's play range is 1..6.
     const std::string folder = path("shots/new");
     ProgramResult r = render({"--frames", "-1,2-6x2", "--size", "16", "12", "--output", folder + "/sq_####.png"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -140,7 +137,6 @@ float srgb_of_linear(float linear) {
 }
 
 TEST_F(RenderCommand, ExrFramesHoldTheAntialiasingSumAndTheAlphaPass) {
-    fur_square();
     const std::string base = path("f");
     for (const char *format : {"exr", "png"})
         ASSERT_EQ(render({"--frames", "2", "--aa", "3", "--alpha", "--format", format, "--output", base}).status, 0);
@@ -178,10 +174,7 @@ TEST_F(RenderCommand, ExrFramesHoldTheAntialiasingSumAndTheAlphaPass) {
 }
 
 TEST_F(RenderCommand, InfoThreadsAndAMovingSurfaceThatGrowsOnce) {
-    testing::FurSceneOptions options;
-    options.xres = 40;
-    options.yres = 30;
-    fur_square(options);
+    fur_square({.xres = 40, .yres = 30});
     ProgramResult r = on_scene("vellimor-host", "info", path("db"), "fur", {});
     EXPECT_TRUE(test::contains(r.out, "render defaults: size 40x30, frames 1-6, antialiasing level 0 (off), alpha off\n"))
         << r.out;
@@ -201,7 +194,6 @@ TEST_F(RenderCommand, InfoThreadsAndAMovingSurfaceThatGrowsOnce) {
 }
 
 TEST_F(RenderCommand, EveryFailureEndsNonZeroWithOneClearLine) {
-    fur_square();
     // A copy of the scene whose patch lacks a vertex does not load: the one line is all there is.
     auto scene = nlohmann::ordered_json::parse(test::read_file(path("db/SCENES/fur.dsc")));
     scene["models"][0]["patch"]["vertices"].erase(3);
@@ -235,7 +227,6 @@ TEST_F(RenderCommand, EveryFailureEndsNonZeroWithOneClearLine) {
 }
 
 TEST_F(RenderCommand, InstalledProgramsFindTheirLibrariesAndRender) {
-    fur_square();
     const std::string prefix = path("prefix");
     const ProgramResult installed =
         test::run_executable("/usr/bin/cmake", {"--install", test::build_dir(), "--prefix", prefix}, {}, work.path());

@@ -1,16 +1,16 @@
-// The demo sent to a real Slurm: a private one-node cluster on the loopback address (its own munge
+// A scene sent to a real Slurm: a private one-node cluster on the loopback address (its own munge
 // key and socket, config, state, spool and ports, started and always stopped by the test) runs
 // the job array farm-submit writes, and every frame it renders has the bytes of a serial render;
-// --wait ends with 0 only when every task rendered its frames in this run.
-#include <gtest/gtest.h>
+// --wait ends with 0 only when every task rendered its frames in this run. The scene is the furry
+// square moving through its play range: every frame differs, and each is quick to render.
+#include "support/test_prelude.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
+#include <nlohmann/json.hpp>
 
 #include "support/program_test.h"
 
@@ -56,6 +56,11 @@ protected:
         const ProgramResult up = slurm_script({"start", path("slurm"), std::to_string(controller), std::to_string(node)});
         started = true;
         ASSERT_EQ(up.status, 0) << up.out << up.err;
+        const std::string scene = fur_square() + "/SCENES/fur.dsc";
+        auto moving = nlohmann::ordered_json::parse(test::read_file(scene));
+        moving["models"][0]["animation"] = nlohmann::ordered_json::parse(
+            R"({"keys": [{"translation": [0, 0, 0], "frame": 1}, {"translation": [0.5, 0, 0.5], "frame": 6}]})");
+        std::ofstream(scene) << moving.dump();
     }
     void TearDown() override {
         if (started) EXPECT_EQ(slurm_script({"stop", path("slurm")}).status, 0);
@@ -64,7 +69,7 @@ protected:
         return test::run_executable(test::source_dir() + "/scripts/private-slurm.sh", args, {}, work.path());
     }
     ProgramResult host(const std::string &command, std::vector<std::string> args) {
-        return on_scene("vellimor-host", command, test::demo_database(), "furball", args,
+        return on_scene("vellimor-host", command, path("db"), "fur", args,
                         {{"SLURM_CONF", path("slurm/slurm.conf")}});
     }
     std::string frame(const std::string &dir, int number) const {
@@ -80,12 +85,13 @@ protected:
 };
 
 // One cluster for both runs: the array that renders frames 1..6, then one whose first task fails.
-TEST_F(SlurmFarm, TheDemoRenderedAsAJobArrayEqualsASerialRenderAndWaitFailsWithATask) {
+TEST_F(SlurmFarm, AMovingSceneRenderedAsAJobArrayEqualsASerialRenderAndWaitFailsWithATask) {
     fs::create_directories(path("farm"));
-    ASSERT_EQ(host("render", {"--frames", "1", "6", "--size", "96", "72", "--output", path("serial/f")}).status, 0);
+    ASSERT_EQ(host("render", {"--frames", "1", "6", "--size", "32", "24", "--output", path("serial/f")}).status, 0);
+    EXPECT_NE(frame("serial", 1), frame("serial", 6));
     const ProgramResult submitted =
         host("farm-submit", {"--slurm", "--frames", "1-6", "--chunk", "2", "--wait", "--sbatch-arg",
-                             "--comment=a \"b\" # c", "--output", path("farm/f"), "--size", "96", "72"});
+                             "--comment=a \"b\" # c", "--output", path("farm/f"), "--size", "32", "24"});
     ASSERT_EQ(submitted.status, 0) << submitted.err << logs();
     const std::string job = submitted.out.substr(0, submitted.out.find('\n'));
     ASSERT_FALSE(job.empty());

@@ -1,12 +1,7 @@
 #include "host/configuration.h"
 #include "host/command_line.h"
 
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <fstream>
-#include <optional>
-#include <string>
+#include "support/test_prelude.h"
 
 #include "furdata/display_settings.h"
 #include "host/globals.h"

@@ -1,11 +1,9 @@
 #include "host/entry_points.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <filesystem>
+#include "support/test_prelude.h"
 
 #include "furdata/display_settings.h"
+#include "furdata/fur_data.h"
 #include "host/command_line.h"
 #include "host/configuration.h"
 #include "host/globals.h"
@@ -76,36 +74,18 @@ protected:
     }
 };
 
-// initPer reads the host's scene with one banner and grows nothing; every update rebuilds only
-// the marked patches at the host's frame; savePer passes the host's failure on; cleanupPer frees.
-TEST_F(PersistentMode, UpdateRebuildsOnlyMarkedPatches) {
+// initPer reads the host's scene and grows nothing; savePer passes the host's failure on;
+// cleanupPer frees. (What updates build, and the banner, are checked on the demo's surfaces.)
+TEST_F(PersistentMode, InitReadsTheSceneSaveFailsWithTheHostAndCleanupFrees) {
     SAA_CustomContext context{};
     CaptureStderr();
     ASSERT_EQ(run_init_persistent(&context), 0);
-    const std::string err = GetCapturedStderr();
-    EXPECT_EQ(err.find("Fur internal version"), std::string::npos);
-    EXPECT_EQ(err.find("Fur build: 2000"), err.rfind("Fur build: 2000"));
+    GetCapturedStderr();
     EXPECT_EQ(run_state().run_mode, kRunModePersistent);
     ASSERT_EQ(scene_state().patches.size(), 2u);
     EXPECT_EQ(scene_state().patches[1]->name, "Tail");
-    ASSERT_EQ(SAA_sceneSetPlayCtrlCurrentFrame(&db.scene, 3), 0);
-    EXPECT_EQ(run_update_persistent(&context), 0);
-    EXPECT_EQ(scene_state().current_frame, 3);
-    for (const auto &p : scene_state().patches) {
-        EXPECT_EQ(p->last_built_frame, -1);
-        EXPECT_TRUE(p->hairs.empty());
-    }
-    scene_state().patches[1]->presistant_rebuild = 1;
-    ASSERT_EQ(SAA_sceneSetPlayCtrlCurrentFrame(&db.scene, 4), 0);
-    EXPECT_EQ(run_update_persistent(&context), 0);
-    EXPECT_EQ(scene_state().patches[0]->last_built_frame, -1);
-    EXPECT_TRUE(scene_state().patches[0]->hairs.empty());
-    EXPECT_EQ(scene_state().patches[1]->last_built_frame, 4);
-    EXPECT_NE(message_file().find("Update Persistent\n"), std::string::npos);
-    EXPECT_NE(message_file().find("Save Persistent\n"), std::string::npos);
-    context.state = 5;
-    EXPECT_EQ(run_save_persistent(&context), 0);
-    EXPECT_NE(run_save_persistent(nullptr), 0);  // the host's failure is passed on
+    for (const auto &p : scene_state().patches) EXPECT_TRUE(p->hairs.empty());
+    EXPECT_NE(run_save_persistent(nullptr), 0);
     run_cleanup_persistent(&context);
     EXPECT_TRUE(scene_state().patches.empty());
 }
@@ -128,7 +108,7 @@ constexpr int kFlag = 2;  // the demo's moving surface, third in the surface tab
 
 // The persistent effect's hair mesh on a copy of the demo scene: the start grows nothing, every
 // frame builds the marked surface (the moving Flag) alone, the first frame creates the mesh, later
-// frames edit it, savePer removes or rewrites it and cleanupPer takes it away.
+// frames edit it, savePer removes or rewrites it.
 class PersistentMesh : public EntryPoints {
 protected:
     void SetUp() override {
@@ -202,10 +182,100 @@ TEST_F(PersistentMesh, FramesEditOneMeshAndSavePerRemovesOrRewritesIt) {
     EXPECT_EQ(run_save_persistent(&context), 0);
     ASSERT_EQ(meshes().size(), 1u);
     EXPECT_EQ(polygons_of(meshes()[0]), last_polygons);
+}
 
-    run_cleanup_persistent(&context);
-    EXPECT_TRUE(meshes().empty());
-    EXPECT_FALSE(hair_mesh_exists());
+// The stand-alone path's scene reader on the same ground.
+class SceneReader : public EntryPoints {
+protected:
+    void SetUp() override {
+        EntryPoints::SetUp();
+        run_state().run_mode = kRunModeStandAlone;
+        ASSERT_EQ(SAA_InitInternal("", 0, "SDKv1.71.6"), 0);
+    }
+    // Writes the scene and reads it through the stand-alone path; returns the result.
+    int read(const std::string &text) {
+        db.write_scene("s", text);
+        CaptureStderr();
+        const int rc = MY_read_scene("s", db.path().c_str());
+        stderr_text = GetCapturedStderr();
+        return rc;
+    }
+    std::string name_of(const SAA_Elem &e) { return test::element_name(scene_state().scene, e); }
+
+    std::string stderr_text;
+};
+
+TEST_F(SceneReader, SortsModelsByTypeAndName) {
+    using namespace test;
+    const std::string models = patch_model("Skin", 0, false, 2) + "," + plain_model("GravityA", 0) +
+                               "," + plain_model("Grav", 0) + "," + plain_model("Windy", 4) + "," +
+                               plain_model("Breeze", 4) + "," + nurbs_model("Ball", 3, 2) + "," +
+                               plain_model("Null", 0);
+    ASSERT_EQ(read(scene_text(models, light("L1") + "," + light("L2"))), 0);
+    EXPECT_EQ(stderr_text.rfind("MY_read_scene", 0), 0u);
+    const SceneState &s = scene_state();
+    ASSERT_EQ(s.patch_count(), 2);
+    EXPECT_EQ(name_of(s.models[0]), "Skin");
+    EXPECT_EQ(name_of(s.models[1]), "Ball");
+    ASSERT_EQ(s.gravity.size(), 1u);
+    EXPECT_EQ(name_of(s.gravity[0]), "GravityA");
+    EXPECT_EQ(s.gravity_cache.size(), 1u);
+    EXPECT_TRUE(s.has_wind_model);
+    EXPECT_EQ(name_of(s.wind_model), "Windy");
+    ASSERT_EQ(s.other_models.size(), 1u);
+    EXPECT_EQ(name_of(s.other_models[0]), "Breeze");
+    ASSERT_EQ(s.lights.size(), 2u);
+    ASSERT_EQ(s.light_cache.size(), 2u);
+    EXPECT_EQ(s.light_cache[1].frame, -1);
+    EXPECT_EQ(s.start_frame, 1);
+    EXPECT_EQ(s.end_frame, 5);
+    EXPECT_EQ(s.current_frame, 1);
+    EXPECT_FLOAT_EQ(s.aspect_ratio, 1.5f);
+    EXPECT_EQ(s.frame_offset, -1);
+    EXPECT_EQ(s.wind_table_length, 5);
+    EXPECT_EQ(s.wind_step.size(), 5u);
+    EXPECT_TRUE(s.has_graphics_properties);
+}
+
+// At most 512 surfaces and 511 lights: one more is refused, after what fits was read.
+TEST_F(SceneReader, SurfaceAndLightLimits) {
+    run_state().batch = 1;
+    std::string models, lights;
+    for (int i = 0; i < 513; ++i) models += (i ? "," : "") + test::patch_model("P" + std::to_string(i), 0, false, 2);
+    for (int i = 0; i < 511; ++i) lights += (i ? "," : "") + test::light("L" + std::to_string(i));
+    open_message_file();
+    EXPECT_EQ(read(test::scene_text(models)), 95);
+    EXPECT_EQ(scene_state().patch_count(), 512);
+    EXPECT_EQ(test::read_file(temp.path() + "/fur_message"), "ERROR: Maximum number of patches is: 512\n\n");
+    free_all();
+    EXPECT_EQ(read(test::scene_text("", lights)), 0);
+    EXPECT_EQ(scene_state().lights.size(), 511u);
+    free_all();
+    open_message_file();
+    EXPECT_EQ(read(test::scene_text(test::patch_model("P", 0, false, 2), lights + "," + test::light("Last"))), 95);
+    EXPECT_EQ(scene_state().patch_count(), 1);  // the models are sorted before the lights
+    EXPECT_EQ(test::read_file(temp.path() + "/fur_message"), "ERROR: Maximum number of lights is: 512\n\n");
+}
+
+TEST_F(SceneReader, PatchExtentsByTypeAndClosedFlag) {
+    using namespace test;
+    const std::string models =
+        patch_model("BsplineClosed", 2, true, 8, 2, false, 8) + "," +
+        patch_model("Bezier", 1, false, 7, 0, true, 3) + "," +
+        patch_model("Cardinal", 3, false, 5, 1, false, 4) + "," + nurbs_model("Nurbs", 2.5, 4);
+    ASSERT_EQ(read(scene_text(models)), 0);
+    display_settings_create();
+    read_fur_data(0);
+    const SceneState &s = scene_state();
+    ASSERT_EQ(s.patches.size(), 4u);
+    // Closed B-spline n; Bézier trunc((n - 1) / 3 + 0.5), linear closed n - 1 + 1; cardinal n - 3.
+    const float extents[4][2] = {{8, 5}, {2, 3}, {2, 1}, {2.5f, 4}};
+    for (size_t p = 0; p < 4; ++p) {
+        EXPECT_EQ(s.patches[p]->surfacetype, p == 3 ? 10 : 1) << p;
+        EXPECT_FLOAT_EQ(s.patches[p]->nbPointsU, extents[p][0]) << p;
+        EXPECT_FLOAT_EQ(s.patches[p]->nbPointsV, extents[p][1]) << p;
+    }
+    EXPECT_EQ(s.patches[3]->name, "Nurbs");
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
 #include "host/status.h"
 
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include <chrono>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "furdata/display_settings.h"
 #include "host/configuration.h"

@@ -1,6 +1,5 @@
 // Transforms, matrices and keyed animation evaluated continuously in time.
-#include <cmath>
-#include <cstring>
+#include "support/test_prelude.h"
 
 #include "support/temp_database.h"
 
@@ -99,4 +98,3 @@ TEST(Animation, MatrixIsScaleThenRotateThenTranslateInRowVectorForm) {
     ASSERT_EQ(SAA_modelIsAnimated(&db.scene, &m, &animated), SAA_OK);
     EXPECT_EQ(animated, 0);
 }
-

@@ -1,4 +1,6 @@
 // Polygon meshes: creation, editing, colours and normals, PLY files, removal.
+#include "support/test_prelude.h"
+
 #include "support/ply_reader.h"
 #include "support/temp_database.h"
 #include "support/test_env.h"

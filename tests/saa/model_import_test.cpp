@@ -2,30 +2,23 @@
 // a crash or a huge allocation), objects that can't be surfaces named and skipped, imported
 // patches passing through every vertex of the modeller's meshes, knot clamping that keeps the
 // shape, and the fur side of open and closed surfaces whichever way their faces wind.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
-#include <cmath>
-#include <fstream>
 #include <iterator>
 #include <regex>
-#include <sstream>
 
 #include "saa/fur_side.h"
 #include "saa/model_import.h"
 #include "saa/surfaces.h"
 #include "support/data_table.h"
+#include "support/test_env.h"
 
 namespace vellimor::saa {
 namespace {
 
 std::string model_path(const std::string &name) { return test::source_dir() + "/tests/data/models/" + name; }
 
-std::string read_text(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+std::string model_text(const std::string &name) { return test::read_file(model_path(name)); }
 
 Vec3 point_at(const Model &m, double u, double v) {
     SurfacePoint p{};
@@ -84,7 +77,7 @@ TEST(ModelImport, NamesWhatCanNotBecomeASurfaceAndKeepsTheRest) {
 // The modeller's meshes become cardinal patches through every one of their vertices.
 TEST(ModelImport, PatchesPassThroughEveryVertexOfTheModellersMeshes) {
     for (const char *file : {"sphere.obj", "torus.obj", "cylinder.obj", "grid.obj", "creature.obj"}) {
-        const std::string text = read_text(model_path(file));
+        const std::string text = model_text(file);
         std::vector<Vec3> vertices;
         std::istringstream lines(text);
         for (std::string line; std::getline(lines, line);) {
@@ -117,7 +110,7 @@ TEST(ModelImport, FurGrowsOnTheFrontOfOpenSurfacesAndOutsideClosedOnes) {
         bool closed;
     };
     for (const Case &c : {Case{"grid.obj", false}, Case{"sphere.obj", true}, Case{"torus.obj", true}}) {
-        const std::string text = read_text(model_path(c.file));
+        const std::string text = model_text(c.file);
         std::string reversed;
         std::istringstream lines(text);
         for (std::string line; std::getline(lines, line);) {
@@ -150,7 +143,7 @@ TEST(ModelImport, FurGrowsOnTheFrontOfOpenSurfacesAndOutsideClosedOnes) {
 TEST(ModelImport, ClampedKnotsKeepTheSurfaceOfAPeriodicPatchAndASubRange) {
     const ImportedModels lamp = import_model_file(model_path("lamp.usda"));
     const ImportedModels dome = import_model_text(
-        std::regex_replace(read_text(model_path("dome.obj")), std::regex("surf 0 2 0 2"), "surf 0.5 1.5 0 2"), "dome.obj");
+        std::regex_replace(model_text("dome.obj"), std::regex("surf 0 2 0 2"), "surf 0.5 1.5 0 2"), "dome.obj");
     const Model *bulb = nullptr;
     for (const Model &m : lamp.surfaces)
         if (m.name == "Bulb") bulb = &m;
@@ -165,7 +158,7 @@ TEST(ModelImport, ClampedKnotsKeepTheSurfaceOfAPeriodicPatchAndASubRange) {
     NurbsSurface &w = *written.nurbs;
     w.u = {3, 5, false, {0, 0, 0, 0, 1, 2, 2, 2, 2}};
     w.v = w.u;
-    std::istringstream lines(read_text(model_path("dome.obj")));
+    std::istringstream lines(model_text("dome.obj"));
     for (std::string line; std::getline(lines, line);) {
         Vec4 p{0, 0, 0, 1};
         if (std::sscanf(line.c_str(), "v %lf %lf %lf", &p[0], &p[1], &p[2]) == 3) w.points.push_back(p);

@@ -1,6 +1,5 @@
 // Patch and NURBS surface evaluation against analytic answers.
-#include <cmath>
-#include <sstream>
+#include "support/test_prelude.h"
 
 #include "support/temp_database.h"
 
@@ -202,4 +201,3 @@ TEST(NurbsSurface, NonUniformCubicTangentsAreExact) {
     expect_near3(eval(db.scene, m, 0, 0).p, {grid_vertex(0, 0)[0] * 0.5, grid_vertex(0, 0)[1] * 0.5,
                                               grid_vertex(0, 0)[2] * 0.5}, 1e-12, "corner");
 }
-
