@@ -108,7 +108,7 @@ constexpr int kFlag = 2;  // the demo's moving surface, third in the surface tab
 
 // The persistent effect's hair mesh on a copy of the demo scene: the start grows nothing, every
 // frame builds the marked surface (the moving Flag) alone, the first frame creates the mesh, later
-// frames edit it, savePer removes or rewrites it.
+// frames edit it, savePer removes or rewrites it and cleanupPer takes it away.
 class PersistentMesh : public EntryPoints {
 protected:
     void SetUp() override {
@@ -182,6 +182,10 @@ TEST_F(PersistentMesh, FramesEditOneMeshAndSavePerRemovesOrRewritesIt) {
     EXPECT_EQ(run_save_persistent(&context), 0);
     ASSERT_EQ(meshes().size(), 1u);
     EXPECT_EQ(polygons_of(meshes()[0]), last_polygons);
+
+    run_cleanup_persistent(&context);
+    EXPECT_TRUE(meshes().empty());
+    EXPECT_FALSE(hair_mesh_exists());
 }
 
 // The stand-alone path's scene reader on the same ground.
