@@ -1,13 +1,7 @@
 // Gradient noise and the generators the fur is drawn with.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <string>
-#include <vector>
 
 #include "hair/noise.h"
 #include "hair/random_generators.h"

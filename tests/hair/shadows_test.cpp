@@ -2,11 +2,8 @@
 // the smooth query on a curved surface too, the demo's unit sphere with its coarse default grid
 // (45 degrees between columns), where a point's height in the fur must be measured from the
 // sphere, not from the flat cells between the grid's columns.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
-#include <algorithm>
-#include <cmath>
-#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "hair/shadows.h"

@@ -1,8 +1,6 @@
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include <bit>
-#include <cmath>
-#include <tuple>
 
 #include "furdata/display_settings.h"
 #include "furdata/patch_data.h"

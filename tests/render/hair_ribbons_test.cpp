@@ -2,11 +2,7 @@
 // hairs within the equivalence bounds of the exact tubes, and they draw the same bytes on any
 // number of cores.
 #include <GL/gl.h>
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstring>
-#include <vector>
+#include "support/test_prelude.h"
 
 #include "furdata/display_settings.h"
 #include "hair/random_generators.h"

@@ -2,12 +2,9 @@
 // number, infinities, zero, negatives, the integer limits, huge reals), is read, grown, shadowed
 // and turned into sorted hair polygons without reading outside a buffer (the sanitizers watch),
 // within bounded time and memory, and out-of-range values are reported naming the surface.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
-#include <fstream>
 #include <regex>
-#include <sstream>
-#include <tuple>
 
 #include "furdata/display_settings.h"
 #include "furdata/field_bounds.h"

@@ -1,11 +1,8 @@
 #include "render/mesh_export.h"
 
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include <limits>
-#include <tuple>
-
-#include <filesystem>
 
 #include "host/entry_points.h"
 #include "host/globals.h"

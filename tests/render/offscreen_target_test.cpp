@@ -1,9 +1,7 @@
 #include "render/offscreen_target.h"
 
 #include <GL/gl.h>
-#include <gtest/gtest.h>
-
-#include <filesystem>
+#include "support/test_prelude.h"
 
 #include "platform/accumulation_buffer.h"
 #include "render/pic_file.h"
