@@ -417,55 +417,34 @@ TEST(HairWorkers, APollThatSaysStopEndsTheHandingOut) {
     EXPECT_EQ(polls, 6);
 }
 
-TEST(HairWorkers, AdoptedPointsStayWhereTheyAre) {
-    PointPool mine, theirs;
-    HairPoint *a = mine.allocate(10);
-    HairPoint *b = theirs.allocate(20);
-    a[9].eye_distance = 1.0f;
-    b[19].eye_distance = 2.0f;
-    mine.adopt(std::move(theirs));
-    EXPECT_EQ(std::make_tuple(mine.allocated(), mine.block_count(), theirs.allocated()), std::make_tuple(30u, 2u, 0u));
-    EXPECT_EQ(std::make_tuple(a[9].eye_distance, b[19].eye_distance), std::make_tuple(1.0f, 2.0f));
-    // Later requests open a block of their own rather than write into an adopted one.
-    HairPoint *c = mine.allocate(5);
-    EXPECT_EQ(mine.block_count(), 3u);
-    EXPECT_TRUE(c < b || c >= b + 20);
-}
-
+// Points never move once handed out: requests fill a block exactly, a larger one gets a block of
+// its own, and adopted blocks stay where they are without being written into.
 TEST(PointPool, ServesRequestsFromBlocksWithoutMovingPoints) {
     PointPool pool;
     HairPoint *first = pool.allocate(6);
-    HairPoint *second = pool.allocate(6);
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(second, first + 6);  // same block, consecutive
+    EXPECT_EQ(pool.allocate(PointPool::kPointBlockSize - 9), first + 6);
+    pool.allocate(3);
     EXPECT_EQ(pool.block_count(), 1u);
-
-    // A request larger than the block size gets a block of its own size.
     HairPoint *big = pool.allocate(PointPool::kPointBlockSize + 5);
-    ASSERT_NE(big, nullptr);
     big[PointPool::kPointBlockSize + 4].eye_distance = 1.0f;
-    EXPECT_EQ(pool.block_count(), 2u);
-    // That block is full: the next request opens a new one, earlier points stay put.
     first[0].eye_distance = 7.0f;
-    HairPoint *after = pool.allocate(1);
-    ASSERT_NE(after, nullptr);
-    EXPECT_EQ(pool.block_count(), 3u);
-    EXPECT_EQ(first[0].eye_distance, 7.0f);
-    EXPECT_EQ(pool.allocated(), 12u + PointPool::kPointBlockSize + 5 + 1);
+    pool.allocate(1);
+    EXPECT_EQ(std::make_tuple(pool.block_count(), pool.allocated(), first[0].eye_distance),
+              std::make_tuple(3u, 2 * PointPool::kPointBlockSize + 6, 7.0f));
 
+    PointPool theirs;
+    HairPoint *b = theirs.allocate(20);
+    b[19].eye_distance = 2.0f;
+    pool.adopt(std::move(theirs));
+    EXPECT_EQ(std::make_tuple(pool.block_count(), pool.allocated(), theirs.allocated()),
+              std::make_tuple(4u, 2 * PointPool::kPointBlockSize + 26, 0u));
+    EXPECT_EQ(std::make_tuple(first[0].eye_distance, b[19].eye_distance), std::make_tuple(7.0f, 2.0f));
+    HairPoint *c = pool.allocate(5);
+    EXPECT_EQ(pool.block_count(), 5u);
+    EXPECT_TRUE(c < b || c >= b + 20);
     pool.clear();
     EXPECT_EQ(std::make_tuple(pool.block_count(), pool.allocated()), std::make_tuple(0u, 0u));
 }
-
-TEST(PointPool, FillsABlockExactlyBeforeOpeningTheNext) {
-    PointPool pool;
-    pool.allocate(PointPool::kPointBlockSize - 3);
-    pool.allocate(3);
-    EXPECT_EQ(pool.block_count(), 1u);
-    pool.allocate(1);
-    EXPECT_EQ(pool.block_count(), 2u);
-}
-
 
 }  // namespace
 }  // namespace vellimor
