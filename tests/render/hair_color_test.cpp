@@ -12,31 +12,17 @@
 namespace vellimor {
 namespace {
 
-void set_rgba(ColorKey &c, float r, float g, float b, float a) {
-    c.R = r;
-    c.G = g;
-    c.B = b;
-    c.A = a;
-}
-
 TextureKey &first_key(PatchData &record) { return record.texture_keys.front(); }
-
-// Per-hair values for one type, byte scale.
-void set_value(HairKeyValues &v, int type, int k, float r, float g, float b, float a) {
-    v.value[type][k][0] = r;
-    v.value[type][k][1] = g;
-    v.value[type][k][2] = b;
-    v.value[type][k][3] = a;
-}
 
 TEST(ColorAlongHair, OneKeyIsConstantAndTwoKeysHitRootAndTipExactly) {
     auto record = patch_new();
-    HairKeyValues values{};
-    set_value(values, kColorAmbient, 0, 51, 102, 153, 0);        // the only ambient key
-    set_value(values, kColorDiffuse, 0, 255, 178, 102, 255);     // root
-    set_value(values, kColorDiffuse, 1, 10, 20, 30, 40);         // tip
-    set_value(values, kColorThickness, 0, 0.05f, 0, 0, 0);
-    set_value(values, kColorThickness, 1, 0.0001f, 0, 0, 0);
+    HairKeyValues values{};  // per-hair values, byte scale
+    const auto set = [&](int type, int k, std::array<float, 4> v) { std::copy_n(v.begin(), 4, values.value[type][k]); };
+    set(kColorAmbient, 0, {51, 102, 153, 0});  // the only ambient key
+    set(kColorDiffuse, 0, {255, 178, 102, 255});  // root
+    set(kColorDiffuse, 1, {10, 20, 30, 40});  // tip
+    set(kColorThickness, 0, {0.05f, 0, 0, 0});
+    set(kColorThickness, 1, {0.0001f, 0, 0, 0});
     HairPointColors c;
     for (float t : {0.0f, 0.25f, 0.5f, 0.999f, 1.0f}) {
         colors_along_hair(*record, values, t, c);
@@ -55,8 +41,8 @@ TEST(ColorAlongHair, OneKeyIsConstantAndTwoKeysHitRootAndTipExactly) {
 TEST(ColorKeys, AddingMidRampLeavesTheRampUnchanged) {
     auto record = patch_new();
     TextureKey &key = first_key(*record);
-    set_rgba(key.color_keys[kColorDiffuse][0], 1.0f, 0.5f, 0.0f, 1.0f);
-    set_rgba(key.color_keys[kColorDiffuse][1], 0.0f, 0.5f, 1.0f, 0.2f);
+    key.color_keys[kColorDiffuse][0] = {0, 1.0f, 0.5f, 0.0f, 1.0f};
+    key.color_keys[kColorDiffuse][1] = {0, 0.0f, 0.5f, 1.0f, 0.2f};
     TextureKey inactive = texture_key_new();
     inactive.color_active[kColorDiffuse] = 0;
     record->texture_keys.push_back(inactive);
@@ -89,7 +75,7 @@ TEST(ColorKeys, DeleteRules) {
     EXPECT_FALSE(delete_main_color_key(*record, 0, kColorDiffuse));
     // Three keys: the last stays, the middle one goes and the rest moves down.
     TextureKey &key = first_key(*record);
-    set_rgba(key.color_keys[kColorDiffuse][1], 0.9f, 0.9f, 0.9f, 0.9f);
+    key.color_keys[kColorDiffuse][1] = {0, 0.9f, 0.9f, 0.9f, 0.9f};
     ASSERT_EQ(add_main_color_key(*record, 0.5f, kColorDiffuse), 1);
     ASSERT_EQ(record->nbColorKeys[kColorDiffuse], 3);
     EXPECT_FALSE(delete_main_color_key(*record, 2, kColorDiffuse));

@@ -30,28 +30,22 @@ struct HandMadeHairs {
     // segments per hair; point i of hair h sits at (h, i, 0) with side (w, 0, 0) and normal
     // (0, 0, w), w = 0.1 (i + 1).
     explicit HandMadeHairs(std::vector<int> segments, float color = 0.5f) {
-        std::size_t total = 0;
-        for (int n : segments) total += static_cast<std::size_t>(n + 1);
+        size_t total = 0;
+        for (int n : segments) total += size_t(n + 1);
         points.resize(total);
-        std::size_t at = 0;
-        for (std::size_t h = 0; h < segments.size(); ++h) {
-            for (int i = 0; i <= segments[h]; ++i) {
-                HairPoint &p = points[at + static_cast<std::size_t>(i)];
-                p = HairPoint{};
-                const float w = 0.1f * static_cast<float>(i + 1);
-                p.position[0] = static_cast<float>(h);
-                p.position[1] = static_cast<float>(i);
-                p.side[0] = w;
-                p.normal[2] = w;
-                for (float &c : p.color) c = color;
-                p.color[3] = 1.0f;
+        HairPoint *p = points.data();
+        for (size_t h = 0; h < segments.size(); ++h)
+            for (int i = 0; i <= segments[h]; ++i, ++p) {
+                p->position[0] = float(h);
+                p->position[1] = float(i);
+                p->side[0] = p->normal[2] = 0.1f * float(i + 1);
+                p->color[0] = p->color[1] = p->color[2] = color;
+                p->color[3] = 1.0f;
                 if (i < segments[h]) {
-                    p.next = &p + 1;
-                    polygons.push_back(&p);
+                    p->next = p + 1;
+                    polygons.push_back(p);
                 }
             }
-            at += static_cast<std::size_t>(segments[h] + 1);
-        }
     }
     long count() const { return static_cast<long>(polygons.size()); }
 };

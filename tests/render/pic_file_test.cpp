@@ -285,21 +285,10 @@ protected:
     }
 };
 
-void put16(Bytes &out, int v) { out.insert(out.end(), {uint8_t(v >> 8), uint8_t(v)}); }
-
 // A width x height picture of one colour: every scanline one long run of a mixed packet.
 Bytes run_length_picture(int width, int height) {
-    Bytes out = {0x53, 0x80, 0xF6, 0x34, 0x40, 0x60, 0x01, 0xA3};
-    out.resize(88, 0);
-    out.insert(out.end(), {'P', 'I', 'C', 'T'});
-    put16(out, width);
-    put16(out, height);
-    out.insert(out.end(), {0x3F, 0x80, 0x00, 0x00, 0, 0, 0, 0, 0, 8, kPicMixedRunLength, kPicMaskRgb});  // ratio 1
-    for (int y = 0; y < height; ++y) {
-        out.push_back(128);
-        put16(out, width);
-        out.insert(out.end(), {200, 100, 50});
-    }
+    Bytes out = header_bytes(width, height, {{0, 8, kPicMixedRunLength, kPicMaskRgb}});
+    for (int y = 0; y < height; ++y) out.insert(out.end(), {128, uint8_t(width >> 8), uint8_t(width), 200, 100, 50});
     return out;
 }
 
@@ -395,11 +384,7 @@ TEST_F(VellimorPic, CompareJudgesPicturesByTheBoundsAndDrawsThemSideBySide) {
 TEST_F(VellimorPic, BadInputGivesOneErrorLineAndNoOutput) {
     std::ofstream(path("junk.png")) << "this is not an image";
     std::ofstream(path("junk.pic")) << "this is not an image either";
-    Bytes header(kPicHeaderSize + 4, 0);
-    header[0] = 0x53, header[1] = 0x80, header[2] = 0xF6, header[3] = 0x34;
-    header[88] = 'P', header[89] = 'I', header[90] = 'C', header[91] = 'T';
-    header[92] = 0x7F, header[93] = 0xFF, header[94] = 0x7F, header[95] = 0xFF;  // 32767 x 32767, no data
-    std::ofstream(path("huge.pic"), std::ios::binary).write(reinterpret_cast<char *>(header.data()), long(header.size()));
+    write("huge.pic", header_bytes(32767, 32767, {{0, 0, 0, 0}}));  // no channels, no data
     // A real PNG cut short in its image data.
     write_png("whole.png", 64, 64, false, pattern(64, 64, 3));
     const std::string whole = test::read_file(path("whole.png"));
