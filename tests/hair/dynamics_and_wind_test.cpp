@@ -49,12 +49,10 @@ protected:
     }
 };
 
-TEST_F(Dynamics, ConstantSpeedGivesVelocityWithoutAcceleration) {
+// Velocity without acceleration at constant speed; smoothing averages the frames before.
+TEST_F(Dynamics, VelocityFollowsTheMotionAndSmoothingAveragesEarlierFrames) {
     grow_fur(1, -1, 0);
     expect_all(1, 1.0f, 0.0f, 1e-3f, 0.05f);
-}
-
-TEST_F(Dynamics, SmoothingAveragesEarlierFrames) {
     record(2).acceleration_scale.active = 0;
     grow_fur(2, -1, 0);
     expect_all(2, 3.0f, 0.0f, 2e-3f, 0.0f);  // the 0.01 s before frame 6 lie after the change

@@ -48,10 +48,12 @@ protected:
 
 class Shadows : public ShadowScene {
 protected:
-    // One flat unit square (z = 0) with hairs of length 1 along +z, lit by the given lights.
+    // One flat unit square (z = 0) with hairs of length 1 along +z, lit by the given lights, its
+    // shadow model built.
     void open_caster(int levels = 5, const std::string &lights = kOverhead) {
         scene_lights_ = lights;
         ShadowScene::open_caster(square_nurbs("Square"), {{"Square", SAA_MODEL_NURBS, 1, 1}}, levels, kHairLength);
+        quant_patches();
     }
 
     static float height_of_level(int level, int levels) { return kHairLength * level / levels; }
@@ -62,7 +64,6 @@ protected:
 
 TEST_F(Shadows, ShellsCarryTheirLevelsValuesAndTheTipsOnlyPoints) {
     open_caster(5);
-    quant_patches();
     const ShadowModel &model = shadow_model();
     // Resolution 2 over a 1 x 1 range: 2 x 2 quads, two triangles each, on levels 0..4.
     ASSERT_EQ(model.triangles.size(), size_t(2 * 2 * 2 * 5));
@@ -95,7 +96,6 @@ TEST_F(Shadows, ShellsCarryTheirLevelsValuesAndTheTipsOnlyPoints) {
 
 TEST_F(Shadows, ExactRaysPickTheDeepestShellCrossed) {
     open_caster(5);
-    quant_patches();
     const float light[3] = {0.5f, 0.5f, 20.0f};
     const float below[3] = {0.5f, 0.5f, -0.5f};
     EXPECT_FLOAT_EQ(shadow_ray(light, below, 0.0f), 1.0f);  // through the surface itself
@@ -119,7 +119,6 @@ TEST_F(Shadows, ExactRaysPickTheDeepestShellCrossed) {
 
 TEST_F(Shadows, SmoothIsFullBelowTheSurfaceAndEmptyAboveTheTips) {
     open_caster(5);
-    quant_patches();
     int hint = 0;
     const float below[3] = {0.4f, 0.6f, -0.05f};
     const float above[3] = {0.4f, 0.6f, 1.2f};
@@ -140,7 +139,6 @@ TEST_F(Shadows, SmoothIsFullBelowTheSurfaceAndEmptyAboveTheTips) {
 
 TEST_F(Shadows, SmoothAgreesWithTheRaysItWasBuiltFromAndVariesContinuously) {
     open_caster(5, kLowSide);
-    quant_patches();
     const ShadowGrid &grid = shadow_model().grids.at(0);
     const float light[3] = {2.0f, 0.4f, 0.05f};
     const int layer = grid.nu1 * grid.nv1;
@@ -182,7 +180,6 @@ TEST_F(Shadows, SmoothAgreesWithTheRaysItWasBuiltFromAndVariesContinuously) {
 TEST_F(Shadows, AllLightsAtOnceAnswerAsEachLightAlone) {
     // Two lights on different sides, so the values differ per light.
     open_caster(5, std::string(kLowSide) + R"(, {"name": "Other", "position": [-2, 0.6, 0.3]})");
-    quant_patches();
     ASSERT_EQ(shadow_model().grids.at(0).light_count, 2);
     // Points inside, on a cell edge, below the surface, above the tips and off the square
     // (where no cell takes them), each queried from a fresh hint and from the last one.
@@ -250,7 +247,6 @@ TEST_F(Shadows, OtherSurfacesBlockLightWithTheirBareShell) {
 
 TEST_F(Shadows, ASceneWithoutLightsShadesForTheDefaultLight) {
     open_caster(3, "");
-    quant_patches();
     const ShadowGrid &grid = shadow_model().grids.at(0);
     EXPECT_EQ(grid.light_count, 1);
     int hint = 0;
