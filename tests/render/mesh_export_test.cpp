@@ -4,7 +4,6 @@
 
 #include <limits>
 
-#include "host/entry_points.h"
 #include "host/globals.h"
 #include "host/scene.h"
 #include "support/scene_text.h"
@@ -186,23 +185,6 @@ TEST_F(HairMeshInScene, StandAloneSavesUnderTheSceneNameAndRemovesTheMesh) {
     ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
     EXPECT_EQ(GetCapturedStderr(), "Hair object saved as chosen.hrc\n");
     EXPECT_TRUE(fs::exists(db.path() / "MODELS" / "chosen.ply"));
-    EXPECT_TRUE(meshes().empty());
-}
-
-TEST_F(HairMeshInScene, PersistentSaveStateSevenAndCleanupRemoveTheMesh) {
-    HandMadeHairs hairs({1});
-    ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
-    SAA_CustomContext context{7};
-    EXPECT_EQ(run_save_persistent(&context), 0);
-    EXPECT_FALSE(hair_mesh_exists());
-    EXPECT_TRUE(meshes().empty());
-
-    ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
-    context.state = 5;  // any other state leaves the mesh alone
-    EXPECT_EQ(run_save_persistent(&context), 0);
-    EXPECT_EQ(meshes().size(), 1u);
-    run_cleanup_persistent(&context);
-    EXPECT_FALSE(hair_mesh_exists());
     EXPECT_TRUE(meshes().empty());
 }
 
