@@ -130,10 +130,21 @@ protected:
     test::TempDatabase db;
 };
 
-TEST_F(HairMeshInScene, FirstCallCreatesLaterCallsEditTheSameMesh) {
+// A mesh the host refuses is a failed save; the first sound call creates the mesh, later calls
+// edit the same one.
+TEST_F(HairMeshInScene, ARefusedMeshFailsTheFirstSoundCallCreatesAndLaterCallsEdit) {
+    HandMadeHairs broken({1});
+    broken.points[1].position[2] = std::numeric_limits<float>::infinity();
+    CaptureStderr();
+    EXPECT_NE(save_hair_mesh(broken.polygons, broken.count()), 0);
+    EXPECT_NE(GetCapturedStderr().find("Can't create polygon mesh, to save hairs"), std::string::npos);
+    EXPECT_TRUE(hair_mesh_save_failed());
+    EXPECT_TRUE(meshes().empty());
+
     HandMadeHairs one({2});
     ASSERT_EQ(save_hair_mesh(one.polygons, one.count()), 0);
     EXPECT_TRUE(hair_mesh_exists());
+    EXPECT_FALSE(hair_mesh_save_failed());
     ASSERT_EQ(meshes().size(), 1u);
     const SAA_Elem first = meshes()[0];
     EXPECT_EQ(polygons_of(first), 8);
@@ -186,20 +197,6 @@ TEST_F(HairMeshInScene, StandAloneSavesUnderTheSceneNameAndRemovesTheMesh) {
     EXPECT_EQ(GetCapturedStderr(), "Hair object saved as chosen.hrc\n");
     EXPECT_TRUE(fs::exists(db.path() / "MODELS" / "chosen.ply"));
     EXPECT_TRUE(meshes().empty());
-}
-
-TEST_F(HairMeshInScene, AMeshTheHostRefusesIsReportedAsAFailedSave) {
-    HandMadeHairs broken({1});
-    broken.points[1].position[2] = std::numeric_limits<float>::infinity();
-    CaptureStderr();
-    EXPECT_NE(save_hair_mesh(broken.polygons, broken.count()), 0);
-    EXPECT_NE(GetCapturedStderr().find("Can't create polygon mesh, to save hairs"), std::string::npos);
-    EXPECT_TRUE(hair_mesh_save_failed());
-    EXPECT_TRUE(meshes().empty());
-
-    HandMadeHairs hairs({1});
-    ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
-    EXPECT_FALSE(hair_mesh_save_failed());
 }
 
 }  // namespace
