@@ -232,24 +232,19 @@ TEST(HairPolygons, IndexedTrianglesDrawExactlyTheQuadsOfEveryStyle) {
     Random48 random(11, 12, 13);
     auto unit = [&] { return float(random.next()) * 2.0f - 1.0f; };
     std::vector<HairPoint> points(2 * 30000);
+    PolygonList list;
     for (size_t k = 0; k < points.size(); k += 2) {
         HairPoint &a = points[k], &b = points[k + 1];
         for (int c = 0; c < 3; ++c) {
             a.position[c] = unit();
             b.position[c] = a.position[c] + 0.15f * unit();
-            a.side[c] = 0.01f * unit();
-            a.normal[c] = 0.01f * unit();
-            b.side[c] = a.side[c];
-            b.normal[c] = a.normal[c];
+            a.side[c] = b.side[c] = 0.01f * unit();
+            a.normal[c] = b.normal[c] = 0.01f * unit();
         }
-        for (int c = 0; c < 4; ++c) {
-            a.color[c] = float(random.next());
-            b.color[c] = float(random.next());
-        }
+        for (int c = 0; c < 4; ++c) a.color[c] = float(random.next()), b.color[c] = float(random.next());
         a.next = &b;
+        list.push_back(&a);
     }
-    PolygonList list;
-    for (size_t k = 0; k < points.size(); k += 2) list.push_back(&points[k]);
 
     auto draw = [&](HairVertexPath path, int use_opengl, bool alpha) {
         set_hair_vertex_path(path);
