@@ -6,8 +6,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "furdata/display_settings.h"
 #include "hair/shadows.h"
 #include "hair/surface_evaluation.h"
+#include "render/hair_color.h"
 #include "support/hair_scene.h"
 #include "support/paths.h"
 
@@ -206,6 +208,40 @@ TEST_F(Shadows, AllLightsAtOnceAnswerAsEachLightAlone) {
     shadow_smooth_lights(points[0], 7, hint, three);
     EXPECT_EQ(three[0], 0.0f);
     EXPECT_EQ(three[1], 0.0f);
+}
+
+// Shading on the caster: both queries darken the points deep in the fur and leave the tips lit.
+TEST_F(Shadows, ShadingWithBothQueriesDarkensTheDepthsOfTheFur) {
+    open_caster(5);
+    LightInfo light;
+    light.position[2] = 20.0f;
+    light.position[0] = light.position[1] = 0.5f;
+    for (int c = 0; c < 3; ++c) light.color[c] = 1.0f, light.shadow_color[c] = 0.5f;
+    DisplaySettings settings;
+    settings.hilights = 0;
+    settings.shadow_umbra_scale = 0.1f;
+    settings.light_exposure = 1.0f;
+    // The red of a white point at height z over the middle of the square.
+    const auto shaded_red = [&](float z, bool exact) {
+        record().shadow_exact = exact ? 1 : 0;
+        HairShading shading;
+        shading.begin_surface(record(), settings, std::span<const LightInfo>(&light, 1), 0);
+        const float p[3] = {0.4f, 0.6f, z}, up[3] = {0, 0, 1}, none[3] = {0, 0, 0};
+        float base[4] = {1, 1, 1, 1}, out[4];
+        shade_hair_point(shading, 1, p, up, base, none, none, out);
+        return out[0];
+    };
+    for (const bool exact : {true, false}) {
+        const float deep = shaded_red(0.1f, exact), middle = shaded_red(0.5f, exact), tip = shaded_red(1.05f, exact);
+        EXPECT_NEAR(tip, 1.0f, 1e-4) << exact;
+        EXPECT_LT(middle, tip) << exact;
+        EXPECT_LT(deep, middle) << exact;
+        EXPECT_GE(deep, 0.1f - 1e-4) << exact;  // the deepest shadow keeps the umbra's share
+    }
+    // Halfway up, the smooth value is the blend of the shells around it, the exact one the next
+    // shell's value above it.
+    EXPECT_NEAR(shaded_red(0.5f, false), 1.0f - 0.9f * 0.5f, 1e-3);
+    EXPECT_NEAR(shaded_red(0.5f, true), 1.0f - 0.9f * 0.4f, 1e-3);
 }
 
 TEST_F(Shadows, WithoutACasterTheModelIsEmptyButTheSurfaceStillCounts) {
