@@ -14,7 +14,6 @@
 #include "host/scene.h"
 #include "platform/key_state.h"
 #include "saa/saa.h"
-#include "support/child_test.h"
 #include "support/hair_scene.h"
 #include "support/paths.h"
 
@@ -68,12 +67,6 @@ TEST(AreaSampling, PointsFollowTheAreaAndAnEvenCellKeepsThemExactly) {
     area_even_point(CellAreaCorners{0.0, 2.0, 0.0, 2.0}, s, t);
     EXPECT_DOUBLE_EQ(s, 0.5);
     EXPECT_DOUBLE_EQ(t, 0.25);
-}
-
-TEST(TriangleArea, HalfTheCrossProduct) {
-    const float a[3] = {0, 0, 0}, b[3] = {2, 0, 0}, c[3] = {0, 3, 0}, d[3] = {4, 0, 0};
-    EXPECT_FLOAT_EQ(triangle_area(a, b, c), 3.0f);
-    EXPECT_FLOAT_EQ(triangle_area(a, b, d), 0.0f);
 }
 
 TEST_F(Placement, MoreHairsThanASurfaceHoldsLeaveNoCountsBehind) {
@@ -194,53 +187,7 @@ TEST_F(HostFailure, EvaluationFailureEndsTheProcessWithAnError) {
     EXPECT_EXIT(quant_patches(), failed, "quant_patches\\(\\): ERROR");
 }
 
-// End to end: the demo scene read as the stand-alone program reads it, hairs grown on every fur
-// surface at a real density, and the same roots, counts and reports on every run and in every
-// process.
-constexpr int kHairsPerUnit = 2000;
-
-// FNV-1a over the bytes of every root, so two runs compare in one line.
-uint64_t digest_of(const std::vector<HairRoot> &roots, uint64_t hash) {
-    for (const HairRoot &root : roots) {
-        const float *fields = &root.u_param;
-        for (size_t i = 0; i < sizeof(HairRoot) / sizeof(float); ++i) {
-            uint32_t bits;
-            std::memcpy(&bits, fields + i, sizeof bits);
-            for (int b = 0; b < 4; ++b)
-                hash = (hash ^ ((bits >> (8 * b)) & 0xFF)) * 0x100000001B3ull;
-        }
-    }
-    return hash;
-}
-
-// The report lines of one build of every surface, without their timings, and a digest of the
-// roots and cell counts.
-std::string build_demo_fur() {
-    ::testing::internal::CaptureStderr();
-    std::ostringstream summary;
-    SceneState &s = scene_state();
-    for (int p = 0; p < s.patch_count(); ++p) {
-        grow_fur(p, kHairsPerUnit, 0);
-        const PatchData &record = *s.patches[p];
-        uint64_t hash = digest_of(record.hairs, 0xCBF29CE484222325ull);
-        for (const SubPatchCell &cell : record.cells)
-            hash = (hash ^ uint64_t(cell.hair_count)) * 0x100000001B3ull;
-        summary << record.name << " " << record.hair_count << " " << std::hex << hash << std::dec
-                << "\n";
-    }
-    const std::string output = ::testing::internal::GetCapturedStderr();
-    std::istringstream lines(output);
-    std::string line;
-    while (std::getline(lines, line, '\n')) {
-        const size_t cr = line.rfind('\r');  // progress counts share the line
-        if (cr != std::string::npos) line = line.substr(cr + 1);
-        const size_t timing = line.find(" Time used:");
-        if (line.rfind("Done building ", 0) == 0 || line.rfind("Building hairs on: ", 0) == 0)
-            summary << line.substr(0, timing) << "\n";
-    }
-    return summary.str();
-}
-
+// The demo scene read as the stand-alone program reads it.
 class HairBuild : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -259,28 +206,6 @@ protected:
         reset_globals();
     }
 };
-
-// Run in a child process by the test below: writes the build summary to the named file.
-TEST_F(HairBuild, WriteSummaryForParent) {
-    const char *path = test_support::child_output_path("VELLIMOR_HAIR_SUMMARY");
-    if (!path) GTEST_SKIP() << "only run as a child process";
-    std::ofstream(path) << build_demo_fur();
-}
-
-// The same fur on every build: again in this process (nothing of a build leaks into the next)
-// and in another process (nothing depends on addresses or leftover memory).
-TEST_F(HairBuild, DemoSceneGrowsTheSameFurOnEveryRunAndInEveryProcess) {
-    const std::string first = build_demo_fur();
-    EXPECT_NE(first.find("Building hairs on: Sphere\n"), std::string::npos) << first;
-    EXPECT_NE(first.find("Done building "), std::string::npos) << first;
-    for (int p = 0; p < scene_state().patch_count(); ++p) {
-        const PatchData &record = *scene_state().patches[p];
-        EXPECT_GT(record.hair_count, 0) << record.name;
-        EXPECT_EQ(record.number_of_hairs_pr_square_unit, kHairsPerUnit);
-    }
-    EXPECT_EQ(build_demo_fur(), first);
-    EXPECT_EQ(test_support::output_of_child_test("HairBuild.WriteSummaryForParent", "VELLIMOR_HAIR_SUMMARY"), first);
-}
 
 // Roots spread evenly over a sphere's area, poles included: the cells next to a pole cover a
 // thin cone whose area gathers away from the pole, and roots drawn evenly over (u, v) there

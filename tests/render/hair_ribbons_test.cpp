@@ -6,7 +6,6 @@
 
 #include "furdata/display_settings.h"
 #include "hair/random_generators.h"
-#include "host/globals.h"
 #include "platform/pixel_transfer.h"
 #include "render/hair_draw_gl.h"
 #include "render/hair_ribbons.h"
@@ -87,7 +86,6 @@ protected:
         }
     }
     void TearDown() override {
-        config() = Config{};
         display_settings_free();
         offscreen_target_destroy();
     }
@@ -147,16 +145,6 @@ TEST_F(RandomHairs, RibbonsPictureTheTubesWithinTheBounds) {
         }
         EXPECT_GT(drawn, size_t(kSide * kSide / 4)) << "alpha " << alpha;
         EXPECT_GT(differing, 0u) << "the ribbons were drawn, not the tubes";
-    }
-}
-
-TEST_F(RandomHairs, RibbonsAreTheSameBytesOnAnyNumberOfCores) {
-    config().processors_given = true;
-    config().processors = 1;
-    const auto one = draw(false, false, list);
-    for (int cores : {2, 5}) {
-        config().processors = cores;
-        EXPECT_TRUE(draw(false, false, list) == one) << cores << " cores";
     }
 }
 
