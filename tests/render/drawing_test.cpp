@@ -122,11 +122,9 @@ TEST(PolygonList, OnePolygonPerSegmentLinkedToTheNextPoint) {
 // The furry square opened as a batch render opens it, drawn into a 64 x 48 memory target.
 class Drawing : public ::testing::Test {
 protected:
-    void SetUp() override { open(testing::FurSceneOptions{}); }
-
-    void open(const testing::FurSceneOptions &options) {
+    void SetUp() override {
         database = fs::path(dir.path()) / "db";
-        testing::write_fur_scene(database, options);
+        testing::write_fur_scene(database, testing::FurSceneOptions{});
         run_state().run_mode = kRunModeStandAlone;
         run_state().batch = 1;
         ASSERT_EQ(MY_read_scene("fur", database.c_str()), 0);

@@ -97,9 +97,7 @@ struct ShadingFixture : ::testing::Test {
     HairShading shading;
 
     void SetUp() override {
-        root.normal[2] = 1.0f;
-        root.tangent_u[0] = 1.0f;
-        root.tangent_v[1] = 1.0f;
+        root.normal[2] = root.tangent_u[0] = root.tangent_v[1] = 1.0f;
     }
     void add_light(float x, float y, float z, float r, float g, float b) {
         LightInfo &light = lights.emplace_back();
@@ -116,9 +114,7 @@ struct ShadingFixture : ::testing::Test {
             shading.begin_surface(*record, settings, lights, 0);
             shading.root = &root;
         }
-        const float up[3] = {0, 0, 1};
-        const float ambient[3] = {1, 1, 1};
-        const float specular[3] = {1.0f, 0.5f, 0.25f};
+        const float up[3] = {0, 0, 1}, ambient[3] = {1, 1, 1}, specular[3] = {1.0f, 0.5f, 0.25f};
         shade_hair_point(shading, i, p, up, base, ambient, specular, out);
     }
 };
@@ -130,8 +126,7 @@ TEST_F(ShadingFixture, ShadingOffSumsTheLightColoursTimesExposure) {
     add_light(0, 0, 10, 0.8f, 0.6f, 0.4f);
     add_light(0, 0, -10, 0.2f, 0.2f, 1.0f);  // behind the surface: still counts
     const float p[3] = {0, 0, 0};
-    float base[4] = {1, 1, 1, 0.7f};
-    float out[4];
+    float base[4] = {1, 1, 1, 0.7f}, out[4];
     shade(0, p, base, out);
     const float expected[] = {(0.8f + 0.2f) * 0.5f, (0.6f + 0.2f) * 0.5f, (0.4f + 1.0f) * 0.5f, 0.7f};
     for (int k = 0; k < 4; ++k) EXPECT_FLOAT_EQ(out[k], expected[k]) << k;
@@ -145,8 +140,7 @@ TEST_F(ShadingFixture, APerpendicularLightGivesTheFullHilightAndHalfOfItToAlpha)
     settings.hilight_intensity = 0.8f;
     add_light(10, 0, 0, 1, 1, 1);  // at right angles to the hair
     const float p[3] = {0, 0, 0};
-    float base[4] = {0.1f, 0.1f, 0.1f, 0.5f};
-    float out[4];
+    float base[4] = {0.1f, 0.1f, 0.1f, 0.5f}, out[4];
     shade(0, p, base, out);
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(base[k], 0.1f + 0.8f / float(1 << k), 1e-6) << k;  // times the specular
     EXPECT_NEAR(out[3], 0.5f + 0.4f, 1e-6);
@@ -166,8 +160,7 @@ TEST_F(ShadingFixture, ShadingFollowsTheAngleToTheRootNormalAndKeepsItAlongTheHa
     add_light(0, 0, 10, 1, 1, 1);  // along the normal: fully lit
     add_light(10, 0, 0, 1, 1, 1);  // at 90 degrees: half lit, half in its shadow colour
     const float root_point[3] = {0, 0, 0};
-    float base[4] = {1, 1, 1, 1};
-    float out[4];
+    float base[4] = {1, 1, 1, 1}, out[4];
     shade(0, root_point, base, out);
     EXPECT_NEAR(out[0], 1.0f + (0.5f + 0.5f * 0.5f), 1e-5);
     // Further up the hair the factors found at the root still hold.
@@ -192,9 +185,7 @@ TEST(ColorAlongHair, WindColourMovesDiffuseButNotAlpha) {
     EXPECT_EQ(diffuse[0], 0.5f);
     record->wind_color.active = 1;
     apply_wind_color(*record, 0.2f, diffuse);
-    EXPECT_FLOAT_EQ(diffuse[0], 0.7f);
-    EXPECT_FLOAT_EQ(diffuse[1], 0.4f);
-    EXPECT_EQ(diffuse[3], 0.5f);  // alpha stays
+    EXPECT_EQ(std::make_tuple(diffuse[0], diffuse[1], diffuse[3]), std::make_tuple(0.7f, 0.4f, 0.5f));  // alpha stays
 }
 
 TEST(ColorAlongHair, KeyValuesAreReadFromTheKeyMapsAtTheRoot) {
