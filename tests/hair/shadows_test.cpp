@@ -83,8 +83,7 @@ TEST_F(Shadows, ShellsCarryTheirLevelsValuesAndTheTipsOnlyPoints) {
     for (int l = 0; l < 5; ++l) EXPECT_EQ(per_level[l], 8) << l;
 
     const ShadowGrid &grid = model.grids.at(0);
-    EXPECT_EQ(grid.nu1, 3);
-    EXPECT_EQ(grid.nv1, 3);
+    EXPECT_EQ(std::make_tuple(grid.nu1, grid.nv1), std::make_tuple(3, 3));
     ASSERT_EQ(grid.point_count(), 3 * 3 * 6);
     // Point k = j + i·nv1 + level·nu1·nv1 sits over (i, j) / R at its level's height.
     const ShadowPoint &tip = grid.points[size_t(2 + 1 * 3 + 5 * 9)];

@@ -89,9 +89,7 @@ struct GeometryFixture : ::testing::Test {
             root.position[0] = float(k) + offset;
             root.position[1] = 0.45f;
             root.position[2] = 0.15f;
-            root.normal[2] = 1.0f;
-            root.tangent_u[0] = 1.0f;
-            root.tangent_v[1] = 1.0f;
+            root.normal[2] = root.tangent_u[0] = root.tangent_v[1] = 1.0f;
         }
         record->hair_count = count;
     }
