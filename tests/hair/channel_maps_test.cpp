@@ -1,9 +1,5 @@
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <bit>
-#include <cmath>
-#include <vector>
+#include "support/test_prelude.h"
 
 #include "furdata/display_settings.h"
 #include "furdata/patch_data.h"
@@ -12,6 +8,7 @@
 #include "hair/random_generators.h"
 #include "host/scene.h"
 #include "render/pic_file.h"
+#include "support/hair_scene.h"
 
 namespace vellimor {
 namespace {
@@ -88,31 +85,31 @@ TEST_F(ChannelMaps, ResolutionsUpToTheLargestAreBuiltAndBeyondAreLeftUnbuilt) {
     }
 }
 
-TEST_F(ChannelMaps, KeyDistanceByShape) {
-    TextureKey k = texture_key_new();
-    k.u = 0.5f;
-    k.v = 0.5f;
-    EXPECT_FLOAT_EQ(key_distance2(0.5f, 0.5f, k), 0.0001f);  // weight 10000 on the key
-    EXPECT_FLOAT_EQ(key_distance2(0.8f, 0.5f, k), 0.09f + 0.0001f);
-
-    k.key_mode = 1;  // circle
-    k.w = 0.2f;
-    EXPECT_FLOAT_EQ(key_distance2(0.6f, 0.55f, k), 0.0001f);
-    EXPECT_NEAR(key_distance2(0.8f, 0.5f, k), 0.09f - 0.04f + 0.0001f, 1e-6f);
-
-    k.key_mode = 2;  // box 0.4..0.6 x 0.4..0.7
-    k.w = 0.1f;
-    k.h = 0.2f;
-    EXPECT_FLOAT_EQ(key_distance2(0.55f, 0.65f, k), 0.0001f);
-    EXPECT_NEAR(key_distance2(0.5f, 0.9f, k), 0.04f + 0.0001f, 1e-6f);  // above the top side
-    EXPECT_NEAR(key_distance2(0.9f, 0.5f, k), 0.09f + 0.0001f, 1e-6f);  // right of the box
-    EXPECT_NEAR(key_distance2(0.9f, 0.9f, k), 0.09f + 0.04f + 0.0001f, 1e-6f);  // corner
-    EXPECT_NEAR(key_distance2(0.3f, 0.2f, k), 0.01f + 0.01f + 0.0001f, 1e-6f);
-
-    k.key_mode = 3;  // the same box turned a quarter: 0.3..0.7 x 0.4..0.6
-    k.ang = static_cast<float>(M_PI / 2);
-    EXPECT_NEAR(key_distance2(0.68f, 0.5f, k), 0.0001f, 1e-6f);
-    EXPECT_NEAR(key_distance2(0.5f, 0.68f, k), 0.0064f + 0.0001f, 1e-6f);
+// Squared distance to a key at (0.5, 0.5), plus 0.0001 so that the key's own cell weighs 10000.
+TEST(KeyDistance, ByShape) {
+    const struct {
+        int mode;
+        float w, h, angle, u, v, expected;
+    } cases[] = {
+        {0, 0, 0, 0, 0.5f, 0.5f, 0.0f},        {0, 0, 0, 0, 0.8f, 0.5f, 0.09f},
+        {1, 0.2f, 0, 0, 0.6f, 0.55f, 0.0f},    {1, 0.2f, 0, 0, 0.8f, 0.5f, 0.09f - 0.04f},  // circle
+        {2, 0.1f, 0.2f, 0, 0.55f, 0.65f, 0.0f},  // box 0.4..0.6 x 0.4..0.7
+        {2, 0.1f, 0.2f, 0, 0.5f, 0.9f, 0.04f},   // above the top side
+        {2, 0.1f, 0.2f, 0, 0.9f, 0.5f, 0.09f},   // right of the box
+        {2, 0.1f, 0.2f, 0, 0.9f, 0.9f, 0.13f},   // corner
+        {2, 0.1f, 0.2f, 0, 0.3f, 0.2f, 0.02f},
+        {3, 0.1f, 0.2f, float(M_PI / 2), 0.68f, 0.5f, 0.0f},  // the same box turned: 0.3..0.7 x 0.4..0.6
+        {3, 0.1f, 0.2f, float(M_PI / 2), 0.5f, 0.68f, 0.0064f},
+    };
+    for (const auto &c : cases) {
+        TextureKey k = texture_key_new();
+        k.u = k.v = 0.5f;
+        k.key_mode = c.mode;
+        k.w = c.w;
+        k.h = c.h;
+        k.ang = c.angle;
+        EXPECT_NEAR(key_distance2(c.u, c.v, k), c.expected + 0.0001f, 1e-6f) << c.mode << " " << c.u << " " << c.v;
+    }
 }
 
 TEST_F(ChannelMaps, CellOnKeyAndCircleInteriorDominate) {
@@ -161,35 +158,32 @@ TEST_F(ChannelMaps, PictureDrivenChannelsFallBackToKeysWithoutAnImage) {
     EXPECT_EQ(diffuse.color_map[0], 0xC80000FFu);
 }
 
-TEST(ChannelMapSampling, PatchSurfacesReadMirroredInU) {
-    const int res = 4;
-    std::vector<float> map(16);
-    for (int i = 0; i < 16; ++i) map[i] = float(i);
-    EXPECT_EQ(sample_channel_map(map, 0.0f, 0.0f, res, 1, 0), 3.0f);  // last column
-    EXPECT_EQ(sample_channel_map(map, 0.0f, 0.0f, res, 10, 0), 0.0f);
-    EXPECT_EQ(sample_channel_map(map, 1.0f, 1.0f, res, 10, 0), 15.0f);
-    EXPECT_EQ(sample_channel_map(map, 0.5f, 0.5f, res, 10, 0), 5.0f);  // trunc(1.5)
-}
-
-TEST(ChannelMapSampling, BilinearAtCornersAndBetween) {
-    const int res = 3;
-    std::vector<float> map = {0, 1, 2, 3, 4, 5, 6, 7, 8};
-    EXPECT_EQ(sample_channel_map(map, 1.0f, 1.0f, res, 10, 1), 8.0f);  // only the last cell
-    EXPECT_EQ(sample_channel_map(map, 0.0f, 0.0f, res, 10, 1), 0.0f);
-    EXPECT_FLOAT_EQ(sample_channel_map(map, 0.25f, 0.25f, res, 10, 1), 2.0f);
-    EXPECT_FLOAT_EQ(sample_channel_map(map, 0.75f, 0.0f, res, 1, 1), 0.5f);  // mirrored
+// Nearest cells for patches (mirrored in u) and NURBS, bilinear between cells, and unbuilt or
+// hostile input read safely.
+TEST(ChannelMapSampling, NearestBilinearAndHostile) {
+    std::vector<float> ramp16(16), ramp9 = {0, 1, 2, 3, 4, 5, 6, 7, 8}, sevens(4, 7.0f), none;
+    for (int i = 0; i < 16; ++i) ramp16[size_t(i)] = float(i);
+    const struct {
+        const std::vector<float> &map;
+        float u, v;
+        int res, surface_type, bilinear;
+        float expected;
+    } cases[] = {
+        {ramp16, 0.0f, 0.0f, 4, 1, 0, 3.0f},  // a patch: the last column
+        {ramp16, 0.0f, 0.0f, 4, 10, 0, 0.0f},   {ramp16, 1.0f, 1.0f, 4, 10, 0, 15.0f},
+        {ramp16, 0.5f, 0.5f, 4, 10, 0, 5.0f},   // trunc(1.5)
+        {ramp9, 1.0f, 1.0f, 3, 10, 1, 8.0f},    // only the last cell
+        {ramp9, 0.0f, 0.0f, 3, 10, 1, 0.0f},    {ramp9, 0.25f, 0.25f, 3, 10, 1, 2.0f},
+        {ramp9, 0.75f, 0.0f, 3, 1, 1, 0.5f},    // mirrored
+        {none, 0.5f, 0.5f, 50, 10, 1, 0.0f},    {sevens, 0.5f, 0.5f, 3, 10, 1, 0.0f},  // smaller than res²
+        {sevens, NAN, 2.0f, 2, 10, 1, 7.0f},    {sevens, -5.0f, 1e30f, 2, 1, 0, 7.0f},
+    };
+    for (const auto &c : cases)
+        EXPECT_FLOAT_EQ(sample_channel_map(c.map, c.u, c.v, c.res, c.surface_type, c.bilinear), c.expected)
+            << c.u << " " << c.v << " res " << c.res;
     std::vector<uint32_t> colors = {0x00000000u, 0xFF0000FFu, 0x00FF0000u, 0x10203040u};
-    EXPECT_EQ(sample_color_map(colors, 0.5f, 0.5f, 2, 10, 1),
-              0x43470C4Fu);  // byte by byte, truncated
+    EXPECT_EQ(sample_color_map(colors, 0.5f, 0.5f, 2, 10, 1), 0x43470C4Fu);  // byte by byte, truncated
     EXPECT_EQ(sample_color_map(colors, 1.0f, 1.0f, 2, 10, 1), 0x10203040u);
-}
-
-TEST(ChannelMapSampling, UnbuiltOrHostileInputReadsSafely) {
-    std::vector<float> map(4, 7.0f);
-    EXPECT_EQ(sample_channel_map({}, 0.5f, 0.5f, 50, 10, 1), 0.0f);
-    EXPECT_EQ(sample_channel_map(map, 0.5f, 0.5f, 3, 10, 1), 0.0f);  // smaller than res²
-    EXPECT_EQ(sample_channel_map(map, NAN, 2.0f, 2, 10, 1), 7.0f);
-    EXPECT_EQ(sample_channel_map(map, -5.0f, 1e30f, 2, 1, 0), 7.0f);
 }
 
 TEST(PictureMaps, FloorsScalesAndRowOrder) {
@@ -230,6 +224,59 @@ TEST(PictureMaps, ColorPicturesTakeAlphaOnlyWithFourChannels) {
     ASSERT_TRUE(fill_color_map_from_picture(picture, kColorThickness, 1, 0, &cell, 1));
     EXPECT_FLOAT_EQ(std::bit_cast<float>(cell), 10 / 255.0f);
 }
+
+// Channel maps driven by a numbered picture sequence follow the frame and fall back to the keys
+// on frames without a picture.
+class PictureSequence : public testing::HairScene {
+protected:
+    void SetUp() override {
+        open_scene(testing::square_patch("Square"), {{"Square", SAA_MODEL_PATCH, 1, 1}});
+        for (int frame : {1, 2}) {  // red 100 on frame 1, 200 on frame 2
+            std::unique_ptr<PicImage> image = pic_create(8, 8, false);
+            ASSERT_TRUE(image);
+            image->red().assign(64, uint8_t(100 * frame));
+            ASSERT_TRUE(pic_write_file(
+                (root_ / "PICTURES" / ("len." + std::to_string(frame) + ".pic")).string(), *image));
+        }
+        PatchData &r = record();
+        r.texture_keys.front().u = r.texture_keys.front().v = 0.5f;
+        r.texture_keys.front().length = {1, 3.0f, 0.0f, 0};
+        r.length_picture = std::make_unique<Picture>();
+        r.length_picture->texture_filename = "len";
+        r.length_picture_scale = {1, 2.55f, 0};
+        r.length_sequence.use_sequence = 1;
+        r.length_sequence.error_handling = 0;  // a missing frame falls back to the keys
+        r.length_sequence.loaded_frame_nr = -1;
+    }
+    float length_at_frame(int frame) {
+        set_frame(frame);
+        update_channel_maps(0);
+        return sample_channel_map(record().length_map, 0.5f, 0.5f, record().length_map_res, 1, 0);
+    }
+};
+
+TEST_F(PictureSequence, MapsFollowTheFrameAndFallBackToKeys) {
+    EXPECT_NEAR(length_at_frame(1), 1.0f, 1e-5f);
+    EXPECT_EQ(record().length_sequence.loaded_frame_nr, 1);
+    EXPECT_NEAR(length_at_frame(2), 2.0f, 1e-5f);
+    EXPECT_NEAR(length_at_frame(3), 3.0f, 1e-4f);  // no picture 3: the key's length
+    EXPECT_EQ(record().length_sequence.picture_was_found, 0);
+    EXPECT_NEAR(length_at_frame(1), 1.0f, 1e-5f);
+}
+
+TEST_F(PictureSequence, KeyAreaModeRecordsTheFrameSoItsMapIsBuiltOnce) {
+    record().length_sequence.error_handling = 4;  // the keys, without a message
+    EXPECT_NEAR(length_at_frame(1), 3.0f, 1e-4f);
+    EXPECT_EQ(record().length_sequence.loaded_frame_nr, 1);
+    EXPECT_EQ(record().length_sequence.picture_was_found, 0);
+    // A key changed without marking the map: the frame's map stays as it was built.
+    record().texture_keys.front().length.value = 5.0f;
+    EXPECT_NEAR(length_at_frame(1), 3.0f, 1e-4f);
+    // The next frame builds it again.
+    EXPECT_NEAR(length_at_frame(2), 5.0f, 1e-4f);
+    EXPECT_EQ(record().length_sequence.loaded_frame_nr, 2);
+}
+
 
 }  // namespace
 }  // namespace vellimor

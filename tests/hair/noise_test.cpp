@@ -1,32 +1,11 @@
 // Gradient noise and the generators the fur is drawn with.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <string>
-#include <vector>
+#include "support/test_prelude.h"
 
 #include "hair/noise.h"
 #include "hair/random_generators.h"
-#include "support/child_test.h"
 
 namespace vellimor {
 namespace {
-
-std::string describe_tables() {
-    std::string text;
-    char line[96];
-    const float(*g)[3] = noise_gradient_table();
-    const int *p = noise_permutation_table();
-    for (int i = 0; i < kNoiseTableSize; ++i) {
-        std::snprintf(line, sizeof line, "%d %a %a %a\n", p[i], g[i][0], g[i][1], g[i][2]);
-        text += line;
-    }
-    return text;
-}
 
 TEST(Noise, BoundedAndNotTrivial) {
     Random15 r;
@@ -64,18 +43,6 @@ TEST(Noise, TablesAreMirroredUnitGradientsOverTheLattice) {
     int distinct = 0;
     for (int c : seen) distinct += c > 0;
     EXPECT_GE(distinct, 255);
-}
-
-// Run in a child process by the test below: writes the tables to the named file.
-TEST(Noise, DumpTablesForParent) {
-    const char *path = test_support::child_output_path("VELLIMOR_NOISE_DUMP");
-    if (!path) GTEST_SKIP() << "only run as a child process";
-    std::ofstream(path) << describe_tables();
-}
-
-TEST(Noise, TwoProcessesBuildIdenticalTables) {
-    EXPECT_TRUE(test_support::output_of_child_test("Noise.DumpTablesForParent", "VELLIMOR_NOISE_DUMP") ==
-                describe_tables());
 }
 
 // The fur depends on the exact sequences of both generators: pinned down so that no refactor can

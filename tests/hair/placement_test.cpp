@@ -1,9 +1,8 @@
-#include <gtest/gtest.h>
-
 #include <csignal>
-#include <cstring>
 #include <utility>
+#include "support/test_prelude.h"
 
+#include "furdata/fur_data.h"
 #include "hair/area_sampling.h"
 #include "hair/channel_maps.h"
 #include "hair/dynamics.h"
@@ -11,8 +10,12 @@
 #include "hair/placement.h"
 #include "hair/shadows.h"
 #include "hair/surface_evaluation.h"
-#include "support/hair_scene.h"
+#include "host/globals.h"
+#include "host/scene.h"
 #include "platform/key_state.h"
+#include "saa/saa.h"
+#include "support/hair_scene.h"
+#include "support/paths.h"
 
 namespace vellimor {
 namespace {
@@ -64,12 +67,6 @@ TEST(AreaSampling, PointsFollowTheAreaAndAnEvenCellKeepsThemExactly) {
     area_even_point(CellAreaCorners{0.0, 2.0, 0.0, 2.0}, s, t);
     EXPECT_DOUBLE_EQ(s, 0.5);
     EXPECT_DOUBLE_EQ(t, 0.25);
-}
-
-TEST(TriangleArea, HalfTheCrossProduct) {
-    const float a[3] = {0, 0, 0}, b[3] = {2, 0, 0}, c[3] = {0, 3, 0}, d[3] = {4, 0, 0};
-    EXPECT_FLOAT_EQ(triangle_area(a, b, c), 3.0f);
-    EXPECT_FLOAT_EQ(triangle_area(a, b, d), 0.0f);
 }
 
 TEST_F(Placement, MoreHairsThanASurfaceHoldsLeaveNoCountsBehind) {
@@ -189,6 +186,59 @@ TEST_F(HostFailure, EvaluationFailureEndsTheProcessWithAnError) {
     r.casts_shadow = 1;
     EXPECT_EXIT(quant_patches(), failed, "quant_patches\\(\\): ERROR");
 }
+
+// The demo scene read as the stand-alone program reads it.
+class HairBuild : public ::testing::Test {
+protected:
+    void SetUp() override {
+        run_state().run_mode = kRunModeStandAlone;
+        run_state().batch = 1;  // reports go to the error stream, as in a batch render
+        SAA_InitInternal("", 0, "SDKv1.71.6");
+        ASSERT_EQ(MY_read_scene("furball", test::demo_database().c_str()), 0);
+        read_fur_data(0);
+        ASSERT_GE(scene_state().patch_count(), 2);
+        double seconds = 0;
+        ASSERT_EQ(SAA_frame2Seconds(&scene_state().scene, scene_state().current_frame, &seconds), SAA_OK);
+        SAA_updatelistEvalScene(&scene_state().scene, seconds);
+    }
+    void TearDown() override {
+        free_all();
+        reset_globals();
+    }
+};
+
+// Roots spread evenly over a sphere's area, poles included: the cells next to a pole cover a
+// thin cone whose area gathers away from the pole, and roots drawn evenly over (u, v) there
+// crowded into a tuft. On the demo's unit sphere the two caps within 20 degrees of the poles
+// hold 1 - cos 20° of the area; the band between 30 and 50 degrees from the north pole
+// (cos 30° - cos 50°) takes the same check away from the poles.
+TEST_F(HairBuild, SphereRootsSpreadEvenlyOverTheAreaUpToThePoles) {
+    SceneState &s = scene_state();
+    int sphere = -1;
+    for (int p = 0; p < s.patch_count(); ++p)
+        if (s.patches[p] && s.patches[p]->name == "Sphere") sphere = p;
+    ASSERT_GE(sphere, 0);
+    // The demo thins the fur near its south pole: no thinning here.
+    PatchData &record = *s.patches[sphere];
+    for (TextureKey &key : record.texture_keys) key.density.value = 1.0f;
+    record.density_map_dirty = 1;
+    ::testing::internal::CaptureStderr();
+    grow_fur(sphere, 20000, 0);
+    ::testing::internal::GetCapturedStderr();
+    const std::vector<HairRoot> &roots = s.patches[sphere]->hairs;
+    ASSERT_GT(roots.size(), 100000u);
+    constexpr double kDegrees = 3.14159265358979323846 / 180.0;
+    size_t caps = 0, band = 0;
+    for (const HairRoot &root : roots) {
+        const double y = root.position[1];
+        caps += std::fabs(y) > std::cos(20 * kDegrees);
+        band += y < std::cos(30 * kDegrees) && y > std::cos(50 * kDegrees);
+    }
+    const double total = double(roots.size());
+    EXPECT_NEAR(caps / total, 1.0 - std::cos(20 * kDegrees), 0.004);
+    EXPECT_NEAR(band / total / 0.5, std::cos(30 * kDegrees) - std::cos(50 * kDegrees), 0.004);
+}
+
 
 }  // namespace
 }  // namespace vellimor

@@ -2,15 +2,14 @@
 // the smooth query on a curved surface too, the demo's unit sphere with its coarse default grid
 // (45 degrees between columns), where a point's height in the fur must be measured from the
 // sphere, not from the flat cells between the grid's columns.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
-#include <algorithm>
-#include <cmath>
-#include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "furdata/display_settings.h"
 #include "hair/shadows.h"
 #include "hair/surface_evaluation.h"
+#include "render/hair_color.h"
 #include "support/hair_scene.h"
 #include "support/paths.h"
 
@@ -51,10 +50,12 @@ protected:
 
 class Shadows : public ShadowScene {
 protected:
-    // One flat unit square (z = 0) with hairs of length 1 along +z, lit by the given lights.
+    // One flat unit square (z = 0) with hairs of length 1 along +z, lit by the given lights, its
+    // shadow model built.
     void open_caster(int levels = 5, const std::string &lights = kOverhead) {
         scene_lights_ = lights;
         ShadowScene::open_caster(square_nurbs("Square"), {{"Square", SAA_MODEL_NURBS, 1, 1}}, levels, kHairLength);
+        quant_patches();
     }
 
     static float height_of_level(int level, int levels) { return kHairLength * level / levels; }
@@ -65,7 +66,6 @@ protected:
 
 TEST_F(Shadows, ShellsCarryTheirLevelsValuesAndTheTipsOnlyPoints) {
     open_caster(5);
-    quant_patches();
     const ShadowModel &model = shadow_model();
     // Resolution 2 over a 1 x 1 range: 2 x 2 quads, two triangles each, on levels 0..4.
     ASSERT_EQ(model.triangles.size(), size_t(2 * 2 * 2 * 5));
@@ -83,8 +83,7 @@ TEST_F(Shadows, ShellsCarryTheirLevelsValuesAndTheTipsOnlyPoints) {
     for (int l = 0; l < 5; ++l) EXPECT_EQ(per_level[l], 8) << l;
 
     const ShadowGrid &grid = model.grids.at(0);
-    EXPECT_EQ(grid.nu1, 3);
-    EXPECT_EQ(grid.nv1, 3);
+    EXPECT_EQ(std::make_tuple(grid.nu1, grid.nv1), std::make_tuple(3, 3));
     ASSERT_EQ(grid.point_count(), 3 * 3 * 6);
     // Point k = j + i·nv1 + level·nu1·nv1 sits over (i, j) / R at its level's height.
     const ShadowPoint &tip = grid.points[size_t(2 + 1 * 3 + 5 * 9)];
@@ -98,7 +97,6 @@ TEST_F(Shadows, ShellsCarryTheirLevelsValuesAndTheTipsOnlyPoints) {
 
 TEST_F(Shadows, ExactRaysPickTheDeepestShellCrossed) {
     open_caster(5);
-    quant_patches();
     const float light[3] = {0.5f, 0.5f, 20.0f};
     const float below[3] = {0.5f, 0.5f, -0.5f};
     EXPECT_FLOAT_EQ(shadow_ray(light, below, 0.0f), 1.0f);  // through the surface itself
@@ -122,7 +120,6 @@ TEST_F(Shadows, ExactRaysPickTheDeepestShellCrossed) {
 
 TEST_F(Shadows, SmoothIsFullBelowTheSurfaceAndEmptyAboveTheTips) {
     open_caster(5);
-    quant_patches();
     int hint = 0;
     const float below[3] = {0.4f, 0.6f, -0.05f};
     const float above[3] = {0.4f, 0.6f, 1.2f};
@@ -143,7 +140,6 @@ TEST_F(Shadows, SmoothIsFullBelowTheSurfaceAndEmptyAboveTheTips) {
 
 TEST_F(Shadows, SmoothAgreesWithTheRaysItWasBuiltFromAndVariesContinuously) {
     open_caster(5, kLowSide);
-    quant_patches();
     const ShadowGrid &grid = shadow_model().grids.at(0);
     const float light[3] = {2.0f, 0.4f, 0.05f};
     const int layer = grid.nu1 * grid.nv1;
@@ -185,7 +181,6 @@ TEST_F(Shadows, SmoothAgreesWithTheRaysItWasBuiltFromAndVariesContinuously) {
 TEST_F(Shadows, AllLightsAtOnceAnswerAsEachLightAlone) {
     // Two lights on different sides, so the values differ per light.
     open_caster(5, std::string(kLowSide) + R"(, {"name": "Other", "position": [-2, 0.6, 0.3]})");
-    quant_patches();
     ASSERT_EQ(shadow_model().grids.at(0).light_count, 2);
     // Points inside, on a cell edge, below the surface, above the tips and off the square
     // (where no cell takes them), each queried from a fresh hint and from the last one.
@@ -212,6 +207,40 @@ TEST_F(Shadows, AllLightsAtOnceAnswerAsEachLightAlone) {
     shadow_smooth_lights(points[0], 7, hint, three);
     EXPECT_EQ(three[0], 0.0f);
     EXPECT_EQ(three[1], 0.0f);
+}
+
+// Shading on the caster: both queries darken the points deep in the fur and leave the tips lit.
+TEST_F(Shadows, ShadingWithBothQueriesDarkensTheDepthsOfTheFur) {
+    open_caster(5);
+    LightInfo light;
+    light.position[2] = 20.0f;
+    light.position[0] = light.position[1] = 0.5f;
+    for (int c = 0; c < 3; ++c) light.color[c] = 1.0f, light.shadow_color[c] = 0.5f;
+    DisplaySettings settings;
+    settings.hilights = 0;
+    settings.shadow_umbra_scale = 0.1f;
+    settings.light_exposure = 1.0f;
+    // The red of a white point at height z over the middle of the square.
+    const auto shaded_red = [&](float z, bool exact) {
+        record().shadow_exact = exact ? 1 : 0;
+        HairShading shading;
+        shading.begin_surface(record(), settings, std::span<const LightInfo>(&light, 1), 0);
+        const float p[3] = {0.4f, 0.6f, z}, up[3] = {0, 0, 1}, none[3] = {0, 0, 0};
+        float base[4] = {1, 1, 1, 1}, out[4];
+        shade_hair_point(shading, 1, p, up, base, none, none, out);
+        return out[0];
+    };
+    for (const bool exact : {true, false}) {
+        const float deep = shaded_red(0.1f, exact), middle = shaded_red(0.5f, exact), tip = shaded_red(1.05f, exact);
+        EXPECT_NEAR(tip, 1.0f, 1e-4) << exact;
+        EXPECT_LT(middle, tip) << exact;
+        EXPECT_LT(deep, middle) << exact;
+        EXPECT_GE(deep, 0.1f - 1e-4) << exact;  // the deepest shadow keeps the umbra's share
+    }
+    // Halfway up, the smooth value is the blend of the shells around it, the exact one the next
+    // shell's value above it.
+    EXPECT_NEAR(shaded_red(0.5f, false), 1.0f - 0.9f * 0.5f, 1e-3);
+    EXPECT_NEAR(shaded_red(0.5f, true), 1.0f - 0.9f * 0.4f, 1e-3);
 }
 
 TEST_F(Shadows, WithoutACasterTheModelIsEmptyButTheSurfaceStillCounts) {
@@ -253,7 +282,6 @@ TEST_F(Shadows, OtherSurfacesBlockLightWithTheirBareShell) {
 
 TEST_F(Shadows, ASceneWithoutLightsShadesForTheDefaultLight) {
     open_caster(3, "");
-    quant_patches();
     const ShadowGrid &grid = shadow_model().grids.at(0);
     EXPECT_EQ(grid.light_count, 1);
     int hint = 0;

@@ -1,9 +1,6 @@
 #include "hair/texture_picture.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
+#include "support/test_prelude.h"
 
 #include "host/configuration.h"
 #include "host/globals.h"

@@ -1,44 +1,26 @@
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include <bit>
-#include <cmath>
-#include <tuple>
 
 #include "furdata/display_settings.h"
 #include "furdata/patch_data.h"
 #include "host/scene.h"
 #include "render/hair_color.h"
-#include "hair/shadows.h"
-#include "support/hair_scene.h"
 
 namespace vellimor {
 namespace {
 
-void set_rgba(ColorKey &c, float r, float g, float b, float a) {
-    c.R = r;
-    c.G = g;
-    c.B = b;
-    c.A = a;
-}
-
 TextureKey &first_key(PatchData &record) { return record.texture_keys.front(); }
-
-// Per-hair values for one type, byte scale.
-void set_value(HairKeyValues &v, int type, int k, float r, float g, float b, float a) {
-    v.value[type][k][0] = r;
-    v.value[type][k][1] = g;
-    v.value[type][k][2] = b;
-    v.value[type][k][3] = a;
-}
 
 TEST(ColorAlongHair, OneKeyIsConstantAndTwoKeysHitRootAndTipExactly) {
     auto record = patch_new();
-    HairKeyValues values{};
-    set_value(values, kColorAmbient, 0, 51, 102, 153, 0);        // the only ambient key
-    set_value(values, kColorDiffuse, 0, 255, 178, 102, 255);     // root
-    set_value(values, kColorDiffuse, 1, 10, 20, 30, 40);         // tip
-    set_value(values, kColorThickness, 0, 0.05f, 0, 0, 0);
-    set_value(values, kColorThickness, 1, 0.0001f, 0, 0, 0);
+    HairKeyValues values{};  // per-hair values, byte scale
+    const auto set = [&](int type, int k, std::array<float, 4> v) { std::copy_n(v.begin(), 4, values.value[type][k]); };
+    set(kColorAmbient, 0, {51, 102, 153, 0});  // the only ambient key
+    set(kColorDiffuse, 0, {255, 178, 102, 255});  // root
+    set(kColorDiffuse, 1, {10, 20, 30, 40});  // tip
+    set(kColorThickness, 0, {0.05f, 0, 0, 0});
+    set(kColorThickness, 1, {0.0001f, 0, 0, 0});
     HairPointColors c;
     for (float t : {0.0f, 0.25f, 0.5f, 0.999f, 1.0f}) {
         colors_along_hair(*record, values, t, c);
@@ -57,8 +39,8 @@ TEST(ColorAlongHair, OneKeyIsConstantAndTwoKeysHitRootAndTipExactly) {
 TEST(ColorKeys, AddingMidRampLeavesTheRampUnchanged) {
     auto record = patch_new();
     TextureKey &key = first_key(*record);
-    set_rgba(key.color_keys[kColorDiffuse][0], 1.0f, 0.5f, 0.0f, 1.0f);
-    set_rgba(key.color_keys[kColorDiffuse][1], 0.0f, 0.5f, 1.0f, 0.2f);
+    key.color_keys[kColorDiffuse][0] = {0, 1.0f, 0.5f, 0.0f, 1.0f};
+    key.color_keys[kColorDiffuse][1] = {0, 0.0f, 0.5f, 1.0f, 0.2f};
     TextureKey inactive = texture_key_new();
     inactive.color_active[kColorDiffuse] = 0;
     record->texture_keys.push_back(inactive);
@@ -91,7 +73,7 @@ TEST(ColorKeys, DeleteRules) {
     EXPECT_FALSE(delete_main_color_key(*record, 0, kColorDiffuse));
     // Three keys: the last stays, the middle one goes and the rest moves down.
     TextureKey &key = first_key(*record);
-    set_rgba(key.color_keys[kColorDiffuse][1], 0.9f, 0.9f, 0.9f, 0.9f);
+    key.color_keys[kColorDiffuse][1] = {0, 0.9f, 0.9f, 0.9f, 0.9f};
     ASSERT_EQ(add_main_color_key(*record, 0.5f, kColorDiffuse), 1);
     ASSERT_EQ(record->nbColorKeys[kColorDiffuse], 3);
     EXPECT_FALSE(delete_main_color_key(*record, 2, kColorDiffuse));
@@ -115,9 +97,7 @@ struct ShadingFixture : ::testing::Test {
     HairShading shading;
 
     void SetUp() override {
-        root.normal[2] = 1.0f;
-        root.tangent_u[0] = 1.0f;
-        root.tangent_v[1] = 1.0f;
+        root.normal[2] = root.tangent_u[0] = root.tangent_v[1] = 1.0f;
     }
     void add_light(float x, float y, float z, float r, float g, float b) {
         LightInfo &light = lights.emplace_back();
@@ -134,9 +114,7 @@ struct ShadingFixture : ::testing::Test {
             shading.begin_surface(*record, settings, lights, 0);
             shading.root = &root;
         }
-        const float up[3] = {0, 0, 1};
-        const float ambient[3] = {1, 1, 1};
-        const float specular[3] = {1.0f, 0.5f, 0.25f};
+        const float up[3] = {0, 0, 1}, ambient[3] = {1, 1, 1}, specular[3] = {1.0f, 0.5f, 0.25f};
         shade_hair_point(shading, i, p, up, base, ambient, specular, out);
     }
 };
@@ -148,8 +126,7 @@ TEST_F(ShadingFixture, ShadingOffSumsTheLightColoursTimesExposure) {
     add_light(0, 0, 10, 0.8f, 0.6f, 0.4f);
     add_light(0, 0, -10, 0.2f, 0.2f, 1.0f);  // behind the surface: still counts
     const float p[3] = {0, 0, 0};
-    float base[4] = {1, 1, 1, 0.7f};
-    float out[4];
+    float base[4] = {1, 1, 1, 0.7f}, out[4];
     shade(0, p, base, out);
     const float expected[] = {(0.8f + 0.2f) * 0.5f, (0.6f + 0.2f) * 0.5f, (0.4f + 1.0f) * 0.5f, 0.7f};
     for (int k = 0; k < 4; ++k) EXPECT_FLOAT_EQ(out[k], expected[k]) << k;
@@ -163,8 +140,7 @@ TEST_F(ShadingFixture, APerpendicularLightGivesTheFullHilightAndHalfOfItToAlpha)
     settings.hilight_intensity = 0.8f;
     add_light(10, 0, 0, 1, 1, 1);  // at right angles to the hair
     const float p[3] = {0, 0, 0};
-    float base[4] = {0.1f, 0.1f, 0.1f, 0.5f};
-    float out[4];
+    float base[4] = {0.1f, 0.1f, 0.1f, 0.5f}, out[4];
     shade(0, p, base, out);
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(base[k], 0.1f + 0.8f / float(1 << k), 1e-6) << k;  // times the specular
     EXPECT_NEAR(out[3], 0.5f + 0.4f, 1e-6);
@@ -184,8 +160,7 @@ TEST_F(ShadingFixture, ShadingFollowsTheAngleToTheRootNormalAndKeepsItAlongTheHa
     add_light(0, 0, 10, 1, 1, 1);  // along the normal: fully lit
     add_light(10, 0, 0, 1, 1, 1);  // at 90 degrees: half lit, half in its shadow colour
     const float root_point[3] = {0, 0, 0};
-    float base[4] = {1, 1, 1, 1};
-    float out[4];
+    float base[4] = {1, 1, 1, 1}, out[4];
     shade(0, root_point, base, out);
     EXPECT_NEAR(out[0], 1.0f + (0.5f + 0.5f * 0.5f), 1e-5);
     // Further up the hair the factors found at the root still hold.
@@ -210,9 +185,7 @@ TEST(ColorAlongHair, WindColourMovesDiffuseButNotAlpha) {
     EXPECT_EQ(diffuse[0], 0.5f);
     record->wind_color.active = 1;
     apply_wind_color(*record, 0.2f, diffuse);
-    EXPECT_FLOAT_EQ(diffuse[0], 0.7f);
-    EXPECT_FLOAT_EQ(diffuse[1], 0.4f);
-    EXPECT_EQ(diffuse[3], 0.5f);  // alpha stays
+    EXPECT_EQ(std::make_tuple(diffuse[0], diffuse[1], diffuse[3]), std::make_tuple(0.7f, 0.4f, 0.5f));  // alpha stays
 }
 
 TEST(ColorAlongHair, KeyValuesAreReadFromTheKeyMapsAtTheRoot) {
@@ -235,74 +208,6 @@ TEST(ColorAlongHair, KeyValuesAreReadFromTheKeyMapsAtTheRoot) {
 TEST(ColorAlongHair, BrightComponentsSaturateAsBytes) {
     for (const auto &[value, byte] : {std::pair{1.7f, 255}, {1.0f, 255}, {0.5f, 127}, {-0.3f, 0}, {std::nanf(""), 0}})
         EXPECT_EQ(color_component_byte(value), byte) << value;
-}
-
-// Shading on a surface that casts shadows: both queries darken the points deep in the fur and
-// leave the tips lit.
-class FurShadowShading : public testing::HairScene {
-protected:
-    // A flat unit square with hairs of length 1 along +z, casting five shells, lit from above.
-    void SetUp() override {
-        scene_lights_ = R"({"name": "Top", "position": [0.5, 0.5, 20]})";
-        open_scene(testing::square_nurbs("Square"), {{"Square", SAA_MODEL_NURBS, 1, 1}});
-        SceneState &s = scene_state();
-        s.lights.resize(1);
-        SAA_sceneGetLights(&s.scene, 1, s.lights.data());
-        s.light_cache.clear();
-        record().casts_shadow = 1;
-        record().texture_keys.front().length.value = 1.0f;
-        record().texture_keys.front().length.random = 0.0f;
-        quant_patches();
-        light.position[2] = 20.0f;
-        light.position[0] = light.position[1] = 0.5f;
-        for (int c = 0; c < 3; ++c) {
-            light.color[c] = 1.0f;
-            light.shadow_color[c] = 0.5f;
-        }
-        settings.hilights = 0;
-        settings.shadow_umbra_scale = 0.1f;
-        settings.light_exposure = 1.0f;
-    }
-
-    void TearDown() override {
-        free_shadow_model();
-        scene_state().lights.clear();
-        scene_state().light_cache.clear();
-        HairScene::TearDown();
-    }
-
-    // The red of a white point at height z over the middle of the square.
-    float shaded_red(float z, bool exact) {
-        record().shadow_exact = exact ? 1 : 0;
-        HairShading shading;
-        shading.begin_surface(record(), settings, std::span<const LightInfo>(&light, 1), 0);
-        const float p[3] = {0.4f, 0.6f, z}, up[3] = {0, 0, 1};
-        float base[4] = {1, 1, 1, 1};
-        const float ambient[3] = {0, 0, 0}, specular[3] = {0, 0, 0};
-        float out[4];
-        shade_hair_point(shading, 1, p, up, base, ambient, specular, out);
-        return out[0];
-    }
-
-    LightInfo light;
-    DisplaySettings settings;
-};
-
-TEST_F(FurShadowShading, BothQueriesDarkenTheDepthsOfTheFur) {
-    for (const bool exact : {true, false}) {
-        const float deep = shaded_red(0.1f, exact);
-        const float middle = shaded_red(0.5f, exact);
-        const float tip = shaded_red(1.05f, exact);
-        EXPECT_NEAR(tip, 1.0f, 1e-4) << exact;
-        EXPECT_LT(middle, tip) << exact;
-        EXPECT_LT(deep, middle) << exact;
-        // The deepest shadow keeps the umbra's share of the light.
-        EXPECT_GE(deep, 0.1f - 1e-4) << exact;
-    }
-    // Halfway up, the smooth value is the blend of the shells around it, the exact one the next
-    // shell's value above it.
-    EXPECT_NEAR(shaded_red(0.5f, false), 1.0f - 0.9f * 0.5f, 1e-3);
-    EXPECT_NEAR(shaded_red(0.5f, true), 1.0f - 0.9f * 0.4f, 1e-3);
 }
 
 }  // namespace

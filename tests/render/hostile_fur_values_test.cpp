@@ -2,12 +2,9 @@
 // number, infinities, zero, negatives, the integer limits, huge reals), is read, grown, shadowed
 // and turned into sorted hair polygons without reading outside a buffer (the sanitizers watch),
 // within bounded time and memory, and out-of-range values are reported naming the surface.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
-#include <fstream>
 #include <regex>
-#include <sstream>
-#include <tuple>
 
 #include "furdata/display_settings.h"
 #include "furdata/field_bounds.h"
@@ -51,7 +48,11 @@ protected:
         r.number_of_hairs_pr_square_unit = 40;
         r.casts_shadow = 1;
         r.number_shadow_levels = 3;
-        r.length_map_res = r.curl_map_res = 8;
+        // Small maps: every stage runs, each of the many runs quickly.
+        r.length_map_res = r.curl_map_res = r.grow_map_res = r.bend_map_res = r.segments_map_res =
+            r.gravity_map_res = r.density_map_res = 8;
+        for (auto &keys : r.main_color_keys)
+            for (MainColorKey &key : keys) key.map_res = 4;
         r.length_sequence.use_sequence = 1;
         r.calc_velocity_smooth = r.calc_acceleration_smooth = 1;
         TextureKey &key = r.texture_keys.front();

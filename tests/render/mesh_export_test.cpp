@@ -1,13 +1,9 @@
 #include "render/mesh_export.h"
 
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include <limits>
-#include <tuple>
 
-#include <filesystem>
-
-#include "host/entry_points.h"
 #include "host/globals.h"
 #include "host/scene.h"
 #include "support/scene_text.h"
@@ -33,28 +29,22 @@ struct HandMadeHairs {
     // segments per hair; point i of hair h sits at (h, i, 0) with side (w, 0, 0) and normal
     // (0, 0, w), w = 0.1 (i + 1).
     explicit HandMadeHairs(std::vector<int> segments, float color = 0.5f) {
-        std::size_t total = 0;
-        for (int n : segments) total += static_cast<std::size_t>(n + 1);
+        size_t total = 0;
+        for (int n : segments) total += size_t(n + 1);
         points.resize(total);
-        std::size_t at = 0;
-        for (std::size_t h = 0; h < segments.size(); ++h) {
-            for (int i = 0; i <= segments[h]; ++i) {
-                HairPoint &p = points[at + static_cast<std::size_t>(i)];
-                p = HairPoint{};
-                const float w = 0.1f * static_cast<float>(i + 1);
-                p.position[0] = static_cast<float>(h);
-                p.position[1] = static_cast<float>(i);
-                p.side[0] = w;
-                p.normal[2] = w;
-                for (float &c : p.color) c = color;
-                p.color[3] = 1.0f;
+        HairPoint *p = points.data();
+        for (size_t h = 0; h < segments.size(); ++h)
+            for (int i = 0; i <= segments[h]; ++i, ++p) {
+                p->position[0] = float(h);
+                p->position[1] = float(i);
+                p->side[0] = p->normal[2] = 0.1f * float(i + 1);
+                p->color[0] = p->color[1] = p->color[2] = color;
+                p->color[3] = 1.0f;
                 if (i < segments[h]) {
-                    p.next = &p + 1;
-                    polygons.push_back(&p);
+                    p->next = p + 1;
+                    polygons.push_back(p);
                 }
             }
-            at += static_cast<std::size_t>(segments[h] + 1);
-        }
     }
     long count() const { return static_cast<long>(polygons.size()); }
 };
@@ -140,10 +130,21 @@ protected:
     test::TempDatabase db;
 };
 
-TEST_F(HairMeshInScene, FirstCallCreatesLaterCallsEditTheSameMesh) {
+// A mesh the host refuses is a failed save; the first sound call creates the mesh, later calls
+// edit the same one.
+TEST_F(HairMeshInScene, ARefusedMeshFailsTheFirstSoundCallCreatesAndLaterCallsEdit) {
+    HandMadeHairs broken({1});
+    broken.points[1].position[2] = std::numeric_limits<float>::infinity();
+    CaptureStderr();
+    EXPECT_NE(save_hair_mesh(broken.polygons, broken.count()), 0);
+    EXPECT_NE(GetCapturedStderr().find("Can't create polygon mesh, to save hairs"), std::string::npos);
+    EXPECT_TRUE(hair_mesh_save_failed());
+    EXPECT_TRUE(meshes().empty());
+
     HandMadeHairs one({2});
     ASSERT_EQ(save_hair_mesh(one.polygons, one.count()), 0);
     EXPECT_TRUE(hair_mesh_exists());
+    EXPECT_FALSE(hair_mesh_save_failed());
     ASSERT_EQ(meshes().size(), 1u);
     const SAA_Elem first = meshes()[0];
     EXPECT_EQ(polygons_of(first), 8);
@@ -196,37 +197,6 @@ TEST_F(HairMeshInScene, StandAloneSavesUnderTheSceneNameAndRemovesTheMesh) {
     EXPECT_EQ(GetCapturedStderr(), "Hair object saved as chosen.hrc\n");
     EXPECT_TRUE(fs::exists(db.path() / "MODELS" / "chosen.ply"));
     EXPECT_TRUE(meshes().empty());
-}
-
-TEST_F(HairMeshInScene, PersistentSaveStateSevenAndCleanupRemoveTheMesh) {
-    HandMadeHairs hairs({1});
-    ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
-    SAA_CustomContext context{7};
-    EXPECT_EQ(run_save_persistent(&context), 0);
-    EXPECT_FALSE(hair_mesh_exists());
-    EXPECT_TRUE(meshes().empty());
-
-    ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
-    context.state = 5;  // any other state leaves the mesh alone
-    EXPECT_EQ(run_save_persistent(&context), 0);
-    EXPECT_EQ(meshes().size(), 1u);
-    run_cleanup_persistent(&context);
-    EXPECT_FALSE(hair_mesh_exists());
-    EXPECT_TRUE(meshes().empty());
-}
-
-TEST_F(HairMeshInScene, AMeshTheHostRefusesIsReportedAsAFailedSave) {
-    HandMadeHairs broken({1});
-    broken.points[1].position[2] = std::numeric_limits<float>::infinity();
-    CaptureStderr();
-    EXPECT_NE(save_hair_mesh(broken.polygons, broken.count()), 0);
-    EXPECT_NE(GetCapturedStderr().find("Can't create polygon mesh, to save hairs"), std::string::npos);
-    EXPECT_TRUE(hair_mesh_save_failed());
-    EXPECT_TRUE(meshes().empty());
-
-    HandMadeHairs hairs({1});
-    ASSERT_EQ(save_hair_mesh(hairs.polygons, hairs.count()), 0);
-    EXPECT_FALSE(hair_mesh_save_failed());
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
 #include "render/offscreen_target.h"
 
 #include <GL/gl.h>
-#include <gtest/gtest.h>
-
-#include <filesystem>
+#include "support/test_prelude.h"
 
 #include "platform/accumulation_buffer.h"
 #include "render/pic_file.h"
@@ -26,12 +24,7 @@ void draw_test_picture() {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glColor3f(1.0f, 0.0f, 0.0f);
-    glBegin(GL_QUADS);
-    glVertex2f(0, 0);
-    glVertex2f(5, 0);
-    glVertex2f(5, 5);
-    glVertex2f(0, 5);
-    glEnd();
+    glRecti(0, 0, 5, 5);
 }
 
 void clear_to_grey(float level) {
