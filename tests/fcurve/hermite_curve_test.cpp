@@ -1,11 +1,6 @@
 #include "fcurve/hermite_curve.h"
 
-#include <gtest/gtest.h>
-
-#include <array>
-#include <cmath>
-#include <string>
-#include <tuple>
+#include "support/test_prelude.h"
 
 namespace vellimor {
 namespace {
@@ -18,17 +13,8 @@ std::unique_ptr<Herm> curve_of(std::initializer_list<HermKey> keys) {
     return c;
 }
 
-HermKey key(float x, float y, float in_dx, float in_dy, float out_dx, float out_dy,
-            int type = herm::Contin) {
-    HermKey k;
-    k.x = x;
-    k.y = y;
-    k.in_dx = in_dx;
-    k.in_dy = in_dy;
-    k.out_dx = out_dx;
-    k.out_dy = out_dy;
-    k.type = type;
-    return k;
+HermKey key(float x, float y, float in_dx, float in_dy, float out_dx, float out_dy, int type = herm::Contin) {
+    return {x, y, in_dx, in_dy, out_dx, out_dy, type};
 }
 
 // Expects each value to be the wanted one within float rounding.
@@ -66,14 +52,9 @@ TEST_F(HermiteCurve, CoefficientsTakeHandleOffsetsAsOneSixthOfTheDerivative) {
 TEST_F(HermiteCurve, GlobalParameterSharesItEquallyAmongSegments) {
     auto c = curve_of({key(0, 0, 0, 0, 0, 0, herm::Linear), key(10, 1, 0, 0, 0, 0, herm::Linear),
                        key(30, 0, 0, 0, 0, 0, herm::Linear)});
-    EXPECT_FLOAT_EQ(HermPoint(*c, 0.25f).x, 5);
-    EXPECT_FLOAT_EQ(HermPoint(*c, 0.5f).x, 10);
-    EXPECT_FLOAT_EQ(HermPoint(*c, 0.75f).x, 20);
-    EXPECT_FLOAT_EQ(HermPoint(*c, 1.0f).x, 30);
-    EXPECT_FLOAT_EQ(HermPoint(*c, 7.0f).x, 30);
-    auto one = HermCreate(4, 9);
-    EXPECT_EQ(HermPoint(*one, 0.6f).x, 4.0f);
-    EXPECT_EQ(HermPoint(*one, 0.6f).y, 9.0f);
+    for (const auto &[u, x] : {std::pair{0.25f, 5.0f}, {0.5f, 10.0f}, {0.75f, 20.0f}, {1.0f, 30.0f}, {7.0f, 30.0f}})
+        EXPECT_FLOAT_EQ(HermPoint(*c, u).x, x) << u;
+    expect_xy(HermPoint(*HermCreate(4, 9), 0.6f), 4, 9);
 }
 
 TEST_F(HermiteCurve, EvaluationBeforeBetweenAndAfterKeys) {

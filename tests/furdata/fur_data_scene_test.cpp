@@ -1,10 +1,7 @@
 // The fur records stored in a scene: written and read back through the host stand-in.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
-#include <array>
 #include <bit>
-#include <cstring>
-#include <tuple>
 
 #include "fcurve/fcurve_list.h"
 #include "furdata/display_settings.h"
@@ -66,9 +63,8 @@ protected:
         const SAA_Scene &scene = scene_state().scene;
         ASSERT_EQ(SAA_modelSetUserData(&scene, &model(i), name.c_str(), static_cast<int>(bytes.size()), 0,
                                        bytes.data()), 0);
-        if (big_endian) {
-            ASSERT_EQ(SAA_modelSetUserDataOrder(&scene, &model(i), name.c_str(), 1), 0);
-        }
+        if (!big_endian) return;
+        ASSERT_EQ(SAA_modelSetUserDataOrder(&scene, &model(i), name.c_str(), 1), 0);
     }
     int block_size(int i, const std::string &name) {
         int size = 0;
@@ -168,14 +164,8 @@ Bytes swapped_texture_key(const TextureKey &key) {
 
 Bytes swapped_display_settings(const DisplaySettings &s) {
     Bytes b = encode_display_settings(s);
-    for (int at = 512; at < kDisplaySettingsBlockSize; at += 4) {
-        if (at == 532) {
-            swap_field(b, 532, 2);
-            swap_field(b, 534, 2);
-        } else {
-            swap_field(b, at, 4);
-        }
-    }
+    for (int at = 512, size; at < kDisplaySettingsBlockSize; at += size)
+        swap_field(b, at, size = at == 532 || at == 534 ? 2 : 4);  // two shorts among the 32-bit fields
     return b;
 }
 

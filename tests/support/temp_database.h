@@ -2,13 +2,7 @@
 // scene files written from text, and lookups of the loaded scene's elements by name.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
+#include "support/test_prelude.h"
 
 #include "saa/saa.h"
 #include "support/paths.h"

@@ -1,13 +1,7 @@
 // Helpers for tests that change the environment, the globals and the message file.
 #pragma once
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <optional>
-#include <sstream>
-#include <string>
+#include "support/test_prelude.h"
 #include <unistd.h>
 
 namespace vellimor::test {
@@ -17,11 +11,8 @@ class ScopedEnv {
 public:
     ~ScopedEnv() {
         for (auto &[name, value] : saved_) {
-            if (value) {
-                setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                unsetenv(name.c_str());
-            }
+            if (value) setenv(name.c_str(), value->c_str(), 1);
+            else unsetenv(name.c_str());
         }
     }
     void set(const std::string &name, const std::string &value) {
