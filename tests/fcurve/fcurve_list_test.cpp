@@ -55,10 +55,7 @@ TEST_F(FCurveList, IdsAreFreshAndNeverZero) {
     EXPECT_GT(a, 0);
     EXPECT_GT(b, a);
     // The counter runs on; an id taken by a loaded curve is skipped.
-    auto loaded = fcurve_alloc();
-    loaded->id = b + 1;
-    loaded->nb_curves = loaded->type = 1;
-    EXPECT_EQ(fcurve_add_to_list(std::move(loaded)), b + 1);
+    EXPECT_EQ(fcurve_add_to_list(std::make_unique<FCurve>(FCurve{b + 1, 1, 1})), b + 1);
     EXPECT_EQ(fcurve_new_id(), b + 2);
     fcurve_delete(a);
     EXPECT_GT(fcurve_create(1, 1, v), b + 2);
@@ -94,13 +91,8 @@ TEST_F(FCurveList, AddingTakesTheIdOrRenumbers) {
               "fcurve_add_to_list: can't add an fcurve with an id == 0\n");
     EXPECT_EQ(fcurve_count(), 0);
 
-    auto first = fcurve_alloc();
-    first->id = 40;
-    EXPECT_EQ(fcurve_add_to_list(std::move(first)), 40);
-    auto clash = fcurve_alloc();
-    clash->id = 40;
-    clash->type = 2;
-    const int renumbered = fcurve_add_to_list(std::move(clash));
+    EXPECT_EQ(fcurve_add_to_list(std::make_unique<FCurve>(FCurve{40})), 40);
+    const int renumbered = fcurve_add_to_list(std::make_unique<FCurve>(FCurve{40, 2}));
     EXPECT_NE(renumbered, 40);
     EXPECT_GT(renumbered, 0);
     EXPECT_EQ(fcurve_find(renumbered)->type, 2);

@@ -40,20 +40,9 @@ std::vector<uint8_t> random_bytes(std::mt19937 &rng, size_t size) {
     return bytes;
 }
 
+// Id 77, three components, a value of its own in each use flag and in the second limit record.
 std::unique_ptr<FCurve> sample_fcurve() {
-    auto f = fcurve_alloc();
-    f->id = 77;
-    f->type = 3;
-    f->nb_curves = 3;
-    f->use[0] = 1;
-    f->use[1] = 0;
-    f->use[2] = 5;
-    f->use[4] = 9;
-    f->limits[1].has_min = 1;
-    f->limits[1].has_max = 2;
-    f->limits[1].min = -0.5f;
-    f->limits[1].max = 4.25f;
-    return f;
+    return std::make_unique<FCurve>(FCurve{77, 3, 3, {1, 0, 5, 0, 9}, {{}, {1, 2, -0.5f, 4.25f}}});
 }
 
 std::unique_ptr<Herm> sample_herm() {
@@ -66,9 +55,7 @@ std::unique_ptr<Herm> sample_herm() {
     HermRecompute(*c);
     HermSetLimit(*c, herm::kYMin, -3);
     HermSetLimit(*c, herm::kYMax, 7);
-    c->color[0] = 0.25f;
-    c->color[1] = 0.5f;
-    c->color[2] = 0.75f;
+    std::ranges::copy(std::array{0.25f, 0.5f, 0.75f}, c->color);
     return c;
 }
 
