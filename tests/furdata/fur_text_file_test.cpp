@@ -180,7 +180,7 @@ TEST_F(FurTextFile, WriterFormat) {
     EXPECT_EQ(text.substr(text.size() - 4), "END\n");
 }
 
-TEST_F(FurTextFile, FileNameWithBlanksComesBackWhole) {
+TEST_F(FurTextFile, PicturesComeBackWithTheirSettingsAndWholeFileNames) {
     auto r = patch_new();
     r->name = "ball";
     r->length_picture = std::make_unique<Picture>();  // no file name: kept without an image
@@ -195,9 +195,8 @@ TEST_F(FurTextFile, FileNameWithBlanksComesBackWhole) {
     fetch_text("OBJECT 1 ball\n\tPICTURE grow_textures\n\t\ttexture_filename = \t my fur/skin map.pic\n\tEND\nEND\n");
     EXPECT_EQ(record->grow_picture, nullptr);
     EXPECT_NE(messages().find("my fur/skin map.pic"), std::string::npos) << messages();
-}
 
-TEST_F(FurTextFile, PicturesThatLoadAreRestored) {
+    // Pictures that load are restored, and written back with their picture blocks.
     auto image = pic_create(4, 2, false);
     ASSERT_TRUE(pic_write_file(path("skin.pic"), *image));
     const FetchOutcome o = fetch_text(
@@ -212,7 +211,6 @@ TEST_F(FurTextFile, PicturesThatLoadAreRestored) {
     EXPECT_EQ(key.this_key_uses_picture, 1);
     EXPECT_EQ(key.picture.texture_filename, path("skin.pic"));
     ASSERT_NE(key.picture.image, nullptr);
-    // Written back with the picture block.
     const std::string text = object_text(*record);
     EXPECT_NE(text.find("\t\tPICTURE picture\n\t\t\ttexture_filename               = \t " + path("skin.pic")),
               std::string::npos);

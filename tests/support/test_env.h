@@ -38,12 +38,15 @@ class TempDir {
 public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "vellimor-test-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
     }
     ~TempDir() {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
     }
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
     const std::string &path() const { return path_; }
 
 private:
