@@ -117,7 +117,6 @@ TEST_F(CurveEditorList, AnimateMarksTheLineAndSetsUpTheCurve) {
     // At the scene's first frame; texture key groups get no limits.
     EXPECT_EQ(std::tie(f->limits[0].curve->points[0].x, f->limits[0].curve->points[0].y, f->limits[1].curve->points[0].y,
                        f->limits[0].curve->limit_flags), std::make_tuple(1.0f, 0.7f, 0.2f, 0u));
-    // Animating again changes nothing.
     press(curve_editor().animate);
     EXPECT_EQ(key(0, 0).length.fcurve_id, id);
     EXPECT_EQ(fcurve_count(), 1);
@@ -303,7 +302,6 @@ TEST(CurveEditorView, PicksHandlesBeforePointsAndPointsBeforeTheCurve) {
     // Beyond the last key, level with it: a hit for Insert.
     HermPick after = pick_displayed(shown, 28, 1, v.ux, v.uy);
     EXPECT_EQ(after.index, 2);
-    // Far from everything.
     EXPECT_EQ(pick_displayed(shown, 10, 0.9f, v.ux, v.uy).index, herm::kNoHit);
     // A key of a second curve is found before the first curve's line.
     auto other = HermCreate(mid.x, mid.y);
@@ -326,7 +324,6 @@ TEST(CurveEditorView, ToolsActOnTheHitPoint) {
     EXPECT_EQ(c->points[0].type, herm::Tangent);
     apply_press(CurveTool::kContin, pick_displayed({c.get()}, 1, 0, v.ux, v.uy), 1, 0);
     EXPECT_EQ(c->points[0].type, herm::Contin);
-    // Move starts a drag of what was hit.
     r = apply_press(CurveTool::kMove, pick_displayed({c.get()}, 1, 0, v.ux, v.uy), 1, 0);
     EXPECT_TRUE(r.drag);
     EXPECT_EQ(r.pick.what, herm::kPoint);
@@ -335,7 +332,6 @@ TEST(CurveEditorView, ToolsActOnTheHitPoint) {
     ASSERT_EQ(c->nb_points(), 1);
     apply_press(CurveTool::kDelete, pick_displayed({c.get()}, 1, 0, v.ux, v.uy), 1, 0);
     EXPECT_EQ(c->nb_points(), 1);
-    // Nothing hit: nothing happens.
     EXPECT_FALSE(apply_press(CurveTool::kMove, HermPick{}, 5, 5).drag);
 }
 

@@ -29,7 +29,6 @@ protected:
 
     static std::tuple<float, float, int> key_of(const Herm &c, int k) { return {c.points[k].x, c.points[k].y, c.points[k].type}; }
 
-    // Runs the autokey and returns what it reported.
     std::string autokey(int id, int frame, std::span<const float> values, int on, int expect) {
         testing::internal::CaptureStderr();
         EXPECT_EQ(fcurve_autokey(id, frame, values, on), expect);

@@ -25,7 +25,6 @@ T field(const std::vector<uint8_t> &b, size_t offset, bool swapped = false) {
     return v;
 }
 
-// Expects the fields at the offsets: 32-bit integers, 16-bit integers and floats.
 void expect_fields(const std::vector<uint8_t> &b, bool swapped, std::initializer_list<std::pair<size_t, int32_t>> ints,
                    std::initializer_list<std::pair<size_t, int16_t>> shorts,
                    std::initializer_list<std::pair<size_t, float>> floats) {

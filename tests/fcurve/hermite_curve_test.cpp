@@ -17,7 +17,6 @@ HermKey key(float x, float y, float in_dx, float in_dy, float out_dx, float out_
     return {x, y, in_dx, in_dy, out_dx, out_dy, type};
 }
 
-// Expects each value to be the wanted one within float rounding.
 void expect_floats(const float *got, std::initializer_list<float> wanted) {
     for (size_t i = 0; i < wanted.size(); ++i) EXPECT_FLOAT_EQ(got[i], std::data(wanted)[i]) << "value " << i;
 }
