@@ -247,8 +247,7 @@ std::unique_ptr<Herm> two_keys() {
 }
 
 CurveView view_over(float x0, float x1, float y0, float y1) {
-    CurveView v;
-    v.x0 = x0, v.x1 = x1, v.y0 = y0, v.y1 = y1;
+    CurveView v{x0, x1, y0, y1};
     derive_view(v, kW, kH, kFrames);
     return v;
 }
@@ -260,9 +259,7 @@ void expect_range(const CurveView &v, float x0, float x1, float y0, float y1) {
 
 TEST(CurveEditorView, FramingCoversTheCurvesAndTheSceneRange) {
     auto inside = two_keys();
-    CurveView v;
-    v.zoom = 3;
-    v.px = 4;
+    CurveView v{.zoom = 3, .px = 4};
     frame_all(v, {inside.get()}, kFrames);
     EXPECT_EQ(v.zoom, 1);
     EXPECT_EQ(v.px, 0);
@@ -300,8 +297,7 @@ TEST(CurveEditorView, PicksHandlesBeforePointsAndPointsBeforeTheCurve) {
     const HermXY mid = HermPoint(*c, 0.5f);
     EXPECT_EQ(picked(pick_displayed(shown, mid.x, mid.y, v.ux, v.uy)), std::make_tuple(c.get(), int(herm::kOnCurve), 0));
     // Beyond the last key, level with it: a hit for Insert.
-    HermPick after = pick_displayed(shown, 28, 1, v.ux, v.uy);
-    EXPECT_EQ(after.index, 2);
+    EXPECT_EQ(pick_displayed(shown, 28, 1, v.ux, v.uy).index, 2);
     EXPECT_EQ(pick_displayed(shown, 10, 0.9f, v.ux, v.uy).index, herm::kNoHit);
     // A key of a second curve is found before the first curve's line.
     auto other = HermCreate(mid.x, mid.y);
@@ -389,11 +385,7 @@ TEST(CurveEditorView, AltSnapsAKeyOntoTheCurrentFrameAndKeepsHandlesLevel) {
     EXPECT_EQ(std::tie(level.x, level.y), std::make_tuple(6.0f, 0.0f));
     // A hit on the curve itself drags nothing.
     const HermXY before = HermPoint(*c, 0.3f);
-    HermPick on;
-    on.curve = c.get();
-    on.what = herm::kOnCurve;
-    on.index = 0;
-    apply_drag(on, {3, 3});
+    apply_drag(HermPick{c.get(), herm::kOnCurve, 0}, {3, 3});
     EXPECT_FLOAT_EQ(HermPoint(*c, 0.3f).x, before.x);
 }
 
