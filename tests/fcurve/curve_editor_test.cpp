@@ -305,7 +305,7 @@ TEST(CurveEditorView, PicksHandlesBeforePointsAndPointsBeforeTheCurve) {
               std::make_tuple(other.get(), int(herm::kPoint), 0));
 }
 
-TEST(CurveEditorView, ToolsActOnTheHitPoint) {
+TEST(CurveEditorView, ToolsActOnTheHitPointAndInsertSplitsOrExtendsTheCurve) {
     CurveView v = view_over(1, 21, 0, 1);
     auto c = two_keys();
     HermPick p = pick_displayed({c.get()}, 21, 1, v.ux, v.uy);
@@ -329,17 +329,14 @@ TEST(CurveEditorView, ToolsActOnTheHitPoint) {
     apply_press(CurveTool::kDelete, pick_displayed({c.get()}, 1, 0, v.ux, v.uy), 1, 0);
     EXPECT_EQ(c->nb_points(), 1);
     EXPECT_FALSE(apply_press(CurveTool::kMove, HermPick{}, 5, 5).drag);
-}
 
-TEST(CurveEditorView, InsertSplitsOrExtendsTheCurveAndDragsTheNewKey) {
-    CurveView v = view_over(1, 21, 0, 1);
-    auto c = two_keys();
-    const HermXY mid = HermPoint(*c, 0.5f);
-    PressResult r = apply_press(CurveTool::kInsert, pick_displayed({c.get()}, mid.x, mid.y, v.ux, v.uy),
-                                mid.x, mid.y);
+    // Insert splits or extends the curve and drags the new key.
+    c = two_keys();
+    const HermXY half = HermPoint(*c, 0.5f);
+    r = apply_press(CurveTool::kInsert, pick_displayed({c.get()}, half.x, half.y, v.ux, v.uy), half.x, half.y);
     ASSERT_EQ(c->nb_points(), 3);
     EXPECT_EQ(std::tie(r.drag, r.pick.what, r.pick.index), std::make_tuple(true, int(herm::kPoint), 1));
-    EXPECT_NEAR(c->points[1].x, mid.x, 0.5f);
+    EXPECT_NEAR(c->points[1].x, half.x, 0.5f);
     // The curve keeps its shape through the split.
     EXPECT_NEAR(HermEvaluate(c.get(), 15), HermEvaluate(two_keys().get(), 15), 0.01f);
 
