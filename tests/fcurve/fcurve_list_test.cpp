@@ -1,31 +1,49 @@
+// The list of curve groups: ids, creation, queries and limits, and the keys autokeying adds.
 #include "fcurve/fcurve_list.h"
 
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
-#include <array>
-#include <string>
-#include <tuple>
+#include "fcurve/fcurve_autokey.h"
+#include "host/globals.h"
 
 namespace vellimor {
 namespace {
 
+constexpr char kTurnOn[] =
+    "Turn on autokeying or use the FCurve editor to edit frames with no animation keys";
+
 class FCurveList : public ::testing::Test {
 protected:
-    void SetUp() override { fcurve_delete_all(); }
-    void TearDown() override { fcurve_delete_all(); }
+    // Status lines go to stderr in a batch run, where the tests read them.
+    void SetUp() override {
+        reset_globals();
+        run_state().run_mode = kRunModeStandAlone;
+        run_state().batch = 1;
+        fcurve_delete_all();
+        HermSetUnitsPerPixel(1.0f, 1.0f);
+    }
+    void TearDown() override {
+        fcurve_delete_all();
+        reset_globals();
+    }
+
+    static std::tuple<float, float, int> key_of(const Herm &c, int k) { return {c.points[k].x, c.points[k].y, c.points[k].type}; }
+
+    std::string autokey(int id, int frame, std::span<const float> values, int on, int expect) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(fcurve_autokey(id, frame, values, on), expect);
+        return testing::internal::GetCapturedStderr();
+    }
 };
+using FCurveAutokey = FCurveList;
+
+Herm &component(int id, int i) { return *fcurve_find(id)->limits[i].curve; }
 
 // A component curve with keys (x, y) pairs, linear between them.
 void set_keys(int id, int i, std::initializer_list<std::array<float, 2>> keys) {
-    Herm &c = *fcurve_find(id)->limits[i].curve;
+    Herm &c = component(id, i);
     c.points.clear();
-    for (const auto &k : keys) {
-        HermKey p;
-        p.x = k[0];
-        p.y = k[1];
-        p.type = herm::Linear;
-        c.points.push_back(p);
-    }
+    for (const auto &k : keys) c.points.push_back({k[0], k[1], 0, 0, 0, 0, herm::Linear});
     HermRecompute(c);
 }
 
@@ -36,10 +54,7 @@ TEST_F(FCurveList, IdsAreFreshAndNeverZero) {
     EXPECT_GT(a, 0);
     EXPECT_GT(b, a);
     // The counter runs on; an id taken by a loaded curve is skipped.
-    auto loaded = fcurve_alloc();
-    loaded->id = b + 1;
-    loaded->nb_curves = loaded->type = 1;
-    EXPECT_EQ(fcurve_add_to_list(std::move(loaded)), b + 1);
+    EXPECT_EQ(fcurve_add_to_list(std::make_unique<FCurve>(FCurve{b + 1, 1, 1})), b + 1);
     EXPECT_EQ(fcurve_new_id(), b + 2);
     fcurve_delete(a);
     EXPECT_GT(fcurve_create(1, 1, v), b + 2);
@@ -75,13 +90,8 @@ TEST_F(FCurveList, AddingTakesTheIdOrRenumbers) {
               "fcurve_add_to_list: can't add an fcurve with an id == 0\n");
     EXPECT_EQ(fcurve_count(), 0);
 
-    auto first = fcurve_alloc();
-    first->id = 40;
-    EXPECT_EQ(fcurve_add_to_list(std::move(first)), 40);
-    auto clash = fcurve_alloc();
-    clash->id = 40;
-    clash->type = 2;
-    const int renumbered = fcurve_add_to_list(std::move(clash));
+    EXPECT_EQ(fcurve_add_to_list(std::make_unique<FCurve>(FCurve{40})), 40);
+    const int renumbered = fcurve_add_to_list(std::make_unique<FCurve>(FCurve{40, 2}));
     EXPECT_NE(renumbered, 40);
     EXPECT_GT(renumbered, 0);
     EXPECT_EQ(fcurve_find(renumbered)->type, 2);
@@ -142,10 +152,80 @@ TEST_F(FCurveList, LimitsClampAndAMissingMinimumNeverClearsOne) {
     const Herm &c = *f->limits[0].curve;
     EXPECT_EQ(std::tie(c.limit_flags, c.y_min, c.y_max), std::make_tuple(unsigned(herm::kYMin | herm::kYMax), 0.0f, 2.0f));
     EXPECT_EQ(std::tie(f->limits[0].has_min, f->limits[0].min), std::make_tuple(int16_t(0), -50.0f));
-    fcurve_find(id)->limits[0].curve->points[0].y = -3;
-    HermRecompute(*fcurve_find(id)->limits[0].curve);
+    component(id, 0).points[0].y = -3;
+    HermRecompute(component(id, 0));
     fcurve_query(id, 3, group);
     EXPECT_EQ(group[0], 0);
+}
+
+TEST_F(FCurveAutokey, KeyAtTheFrameChangesEvenWithAutokeyingOff) {
+    const float v[] = {1, 2};
+    const int id = fcurve_create(2, 10, v);
+    const float changed[] = {3, 4};
+    // 10.4 rounds to frame 10.
+    component(id, 1).points[0].x = 10.4f;
+    EXPECT_EQ(autokey(id, 10, changed, 0, 1), "");
+    EXPECT_EQ(std::tie(component(id, 0).points[0].y, component(id, 1).points[0].y), std::make_tuple(3.0f, 4.0f));
+    EXPECT_EQ(component(id, 0).nb_points(), 1);
+    float group[2] = {0, 0};
+    fcurve_query(id, 10, group);
+    EXPECT_EQ(group[1], 4);
+}
+
+TEST_F(FCurveAutokey, NoKeyAndAutokeyingOffIsRefused) {
+    const float v[] = {1, 2};
+    const int id = fcurve_create(2, 10, v);
+    component(id, 1).points[0].x = 30;
+    HermRecompute(component(id, 1));
+    const float changed[] = {3, 4};
+    // Component 0 has its key at frame 10 and keeps the change; component 1 has none.
+    const std::string out = autokey(id, 10, changed, 0, 0);
+    EXPECT_NE(out.find(std::string("WARNING: ") + kTurnOn), std::string::npos) << out;
+    EXPECT_EQ(std::tie(component(id, 0).points[0].y, component(id, 1).points[0].y), std::make_tuple(3.0f, 2.0f));
+    EXPECT_EQ(component(id, 1).nb_points(), 1);
+}
+
+TEST_F(FCurveAutokey, SecondKeyOnAOneKeyCurve) {
+    const float v[] = {1};
+    const int id = fcurve_create(1, 10, v);
+    const float later[] = {5};
+    const std::string out = autokey(id, 40, later, 1, 1);
+    EXPECT_NE(out.find("FCurve has been autokeyed"), std::string::npos) << out;
+    Herm &c = component(id, 0);
+    ASSERT_EQ(c.nb_points(), 2);
+    EXPECT_EQ(c.points[0].x, 10);
+    EXPECT_EQ(key_of(c, 1), std::make_tuple(40.0f, 5.0f, int(herm::Contin)));
+    const float earlier[] = {-1};
+    autokey(id, 0, earlier, 1, 1);
+    ASSERT_EQ(c.nb_points(), 3);
+    EXPECT_EQ(std::tie(c.points[0].x, c.points[0].y), std::make_tuple(0.0f, -1.0f));
+    float group[1];
+    fcurve_query(id, 0, group);
+    EXPECT_EQ(group[0], -1);
+    fcurve_query(id, 100, group);
+    EXPECT_NEAR(group[0], 5, 1e-3);
+}
+
+TEST_F(FCurveAutokey, KeyAfterTheLastAndInsideASegment) {
+    const float v[] = {0};
+    const int id = fcurve_create(1, 0, v);
+    Herm &c = component(id, 0);
+    HermInsertPoint(c, 1, 20, 0);
+    c.points[0].type = herm::Break;
+    const float after[] = {2};
+    autokey(id, 30, after, 1, 1);
+    ASSERT_EQ(c.nb_points(), 3);
+    EXPECT_EQ(key_of(c, 2), std::make_tuple(30.0f, 2.0f, int(herm::Contin)));
+
+    const float inside[] = {1};
+    autokey(id, 10, inside, 1, 1);
+    ASSERT_EQ(c.nb_points(), 4);
+    // The key takes the type the hit segment's first key had.
+    EXPECT_EQ(key_of(c, 1), std::make_tuple(10.0f, 1.0f, int(herm::Break)));
+    EXPECT_EQ(std::tie(c.points[0].x, c.points[2].x), std::make_tuple(0.0f, 20.0f));
+    float group[1];
+    fcurve_query(id, 10, group);
+    EXPECT_NEAR(group[0], 1, 0.01);
 }
 
 }  // namespace

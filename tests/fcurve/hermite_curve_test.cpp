@@ -1,11 +1,6 @@
 #include "fcurve/hermite_curve.h"
 
-#include <gtest/gtest.h>
-
-#include <array>
-#include <cmath>
-#include <string>
-#include <tuple>
+#include "support/test_prelude.h"
 
 namespace vellimor {
 namespace {
@@ -18,20 +13,10 @@ std::unique_ptr<Herm> curve_of(std::initializer_list<HermKey> keys) {
     return c;
 }
 
-HermKey key(float x, float y, float in_dx, float in_dy, float out_dx, float out_dy,
-            int type = herm::Contin) {
-    HermKey k;
-    k.x = x;
-    k.y = y;
-    k.in_dx = in_dx;
-    k.in_dy = in_dy;
-    k.out_dx = out_dx;
-    k.out_dy = out_dy;
-    k.type = type;
-    return k;
+HermKey key(float x, float y, float in_dx, float in_dy, float out_dx, float out_dy, int type = herm::Contin) {
+    return {x, y, in_dx, in_dy, out_dx, out_dy, type};
 }
 
-// Expects each value to be the wanted one within float rounding.
 void expect_floats(const float *got, std::initializer_list<float> wanted) {
     for (size_t i = 0; i < wanted.size(); ++i) EXPECT_FLOAT_EQ(got[i], std::data(wanted)[i]) << "value " << i;
 }
@@ -66,14 +51,9 @@ TEST_F(HermiteCurve, CoefficientsTakeHandleOffsetsAsOneSixthOfTheDerivative) {
 TEST_F(HermiteCurve, GlobalParameterSharesItEquallyAmongSegments) {
     auto c = curve_of({key(0, 0, 0, 0, 0, 0, herm::Linear), key(10, 1, 0, 0, 0, 0, herm::Linear),
                        key(30, 0, 0, 0, 0, 0, herm::Linear)});
-    EXPECT_FLOAT_EQ(HermPoint(*c, 0.25f).x, 5);
-    EXPECT_FLOAT_EQ(HermPoint(*c, 0.5f).x, 10);
-    EXPECT_FLOAT_EQ(HermPoint(*c, 0.75f).x, 20);
-    EXPECT_FLOAT_EQ(HermPoint(*c, 1.0f).x, 30);
-    EXPECT_FLOAT_EQ(HermPoint(*c, 7.0f).x, 30);
-    auto one = HermCreate(4, 9);
-    EXPECT_EQ(HermPoint(*one, 0.6f).x, 4.0f);
-    EXPECT_EQ(HermPoint(*one, 0.6f).y, 9.0f);
+    for (const auto &[u, x] : {std::pair{0.25f, 5.0f}, {0.5f, 10.0f}, {0.75f, 20.0f}, {1.0f, 30.0f}, {7.0f, 30.0f}})
+        EXPECT_FLOAT_EQ(HermPoint(*c, u).x, x) << u;
+    expect_xy(HermPoint(*HermCreate(4, 9), 0.6f), 4, 9);
 }
 
 TEST_F(HermiteCurve, EvaluationBeforeBetweenAndAfterKeys) {
@@ -98,25 +78,24 @@ TEST_F(HermiteCurve, EvaluationBeforeBetweenAndAfterKeys) {
     }
     EXPECT_TRUE(found);
     EXPECT_EQ(HermEvaluate(nullptr, 3), 0.0f);
-}
 
-TEST_F(HermiteCurve, OneKeyCurveGivesItsValueEverywhereWithinItsLimits) {
-    auto c = HermCreate(12, 3.5f);
-    for (float x : {-100.0f, 12.0f, 500.0f}) EXPECT_EQ(HermEvaluate(c.get(), x), 3.5f);
-    HermSetLimit(*c, herm::kYMax, 2);
-    EXPECT_EQ(HermEvaluate(c.get(), 0), 2.0f);
-    c->points[0].y = -1;
-    HermRecompute(*c);
-    HermSetLimit(*c, herm::kYMin, 0.5f);
-    EXPECT_EQ(HermEvaluate(c.get(), 0), 0.5f);
+    // A one-key curve gives its value everywhere, within its y limits.
+    auto one = HermCreate(12, 3.5f);
+    for (float x : {-100.0f, 12.0f, 500.0f}) EXPECT_EQ(HermEvaluate(one.get(), x), 3.5f);
+    HermSetLimit(*one, herm::kYMax, 2);
+    EXPECT_EQ(HermEvaluate(one.get(), 0), 2.0f);
+    one->points[0].y = -1;
+    HermRecompute(*one);
+    HermSetLimit(*one, herm::kYMin, 0.5f);
+    EXPECT_EQ(HermEvaluate(one.get(), 0), 0.5f);
     // x limits never clamp.
-    HermSetLimit(*c, herm::kXMin, 100);
-    HermSetLimit(*c, herm::kXMax, 200);
-    EXPECT_EQ(HermEvaluate(c.get(), 0), 0.5f);
-    EXPECT_EQ(std::tie(c->limit_flags, c->x_min, c->x_max), std::make_tuple(15u, 100.0f, 200.0f));
+    HermSetLimit(*one, herm::kXMin, 100);
+    HermSetLimit(*one, herm::kXMax, 200);
+    EXPECT_EQ(HermEvaluate(one.get(), 0), 0.5f);
+    EXPECT_EQ(std::tie(one->limit_flags, one->x_min, one->x_max), std::make_tuple(15u, 100.0f, 200.0f));
 }
 
-TEST_F(HermiteCurve, SecondKeyIsOrderedByFrameWithFlatHandles) {
+TEST_F(HermiteCurve, InsertedKeysAreOrderedByFrameWithTheTypeOfTheKeyBefore) {
     auto after = HermCreate(10, 1);
     after->points[0].type = herm::Break;
     EXPECT_EQ(HermInsertPoint(*after, 0, 16, 2), 1);
@@ -133,9 +112,8 @@ TEST_F(HermiteCurve, SecondKeyIsOrderedByFrameWithFlatHandles) {
     auto same = HermCreate(10, 1);
     EXPECT_EQ(HermInsertPoint(*same, 0, 10, 5), 1);
     EXPECT_EQ(same->points[1].y, 5);
-}
 
-TEST_F(HermiteCurve, InsertedKeysTakeTheTypeOfTheKeyBefore) {
+    // Inserted keys take the type of the key before, with flat handles.
     auto c = HermCreate(0, 0);
     HermInsertPoint(*c, 1, 10, 1);
     c->points[0].type = herm::Linear;
@@ -173,7 +151,7 @@ void expect_split_keeps_shape(std::initializer_list<HermKey> keys, int k, float 
     }
 }
 
-TEST_F(HermiteCurve, SplitKeepsTheCurvesShape) {
+TEST_F(HermiteCurve, SplitKeepsTheCurvesShapeAndSetsTheTypesAroundTheNewKey) {
     for (float t : {0.5f, 0.2f, 0.85f}) {
         expect_split_keeps_shape({key(0, 0, 1, 1, 3, 2), key(12, 1, 2, -1, 2, 0), key(20, 0, 1, 0, 1, 0)},
                                  0, t);
@@ -182,9 +160,7 @@ TEST_F(HermiteCurve, SplitKeepsTheCurvesShape) {
                                  1, t);
         expect_split_keeps_shape({key(0, 0, 1, 1, 3, 2, herm::Linear), key(12, 1, 2, -1, 2, 0)}, 0, t);
     }
-}
 
-TEST_F(HermiteCurve, SplitSetsTheTypesAroundTheNewKey) {
     auto c = curve_of({key(0, 0, 1, 1, 3, 2, herm::Break), key(12, 1, 2, -1, 2, 0, herm::Break)});
     const int k = HermSplit(*c, 0, 0.5f);
     ASSERT_EQ(k, 1);
@@ -217,22 +193,21 @@ TEST_F(HermiteCurve, DraggingAHandleMovesTheOtherByType) {
     HermMoveHandle(*c, herm::kInHandle, 0, 10 - 6, 1 - 8, herm::Tangent);
     expect_floats(handles(p).data(), {6, 8, 3, 4});
     EXPECT_EQ(p.type, herm::Tangent);
-}
 
-TEST_F(HermiteCurve, TangentLengthIsMeasuredOnScreen) {
+    // The tangent length is measured on screen.
     HermSetUnitsPerPixel(2.0f, 0.5f);
-    auto c = curve_of({key(0, 0, 1, 1, 0, 3), key(20, 1, 1, 1, 1, 1)});
-    HermKey &p = c->points[0];
+    auto wide = curve_of({key(0, 0, 1, 1, 0, 3), key(20, 1, 1, 1, 1, 1)});
+    HermKey &q = wide->points[0];
     // The outgoing handle is 6 pixels long; the dragged one points along (1, 1) on screen.
-    HermMoveHandle(*c, herm::kInHandle, 0, -4, -1, herm::Tangent);
-    const float px = p.out_dx / 2.0f, py = p.out_dy / 0.5f;
+    HermMoveHandle(*wide, herm::kInHandle, 0, -4, -1, herm::Tangent);
+    const float px = q.out_dx / 2.0f, py = q.out_dy / 0.5f;
     EXPECT_NEAR(std::sqrt(px * px + py * py), 6.0f, 1e-5);
     EXPECT_NEAR(px, py, 1e-5);
     EXPECT_GT(px, 0);
     // A zero component of the dragged handle is nudged so that it keeps a direction.
-    HermMoveHandle(*c, herm::kOutHandle, 0, 0, 5, herm::Tangent);
-    EXPECT_EQ(p.out_dx, 0.001f);
-    EXPECT_EQ(p.out_dy, 5.0f);
+    HermMoveHandle(*wide, herm::kOutHandle, 0, 0, 5, herm::Tangent);
+    EXPECT_EQ(q.out_dx, 0.001f);
+    EXPECT_EQ(q.out_dy, 5.0f);
 }
 
 TEST_F(HermiteCurve, SettingATypeReshapesTheOtherHandle) {

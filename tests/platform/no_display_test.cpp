@@ -1,7 +1,6 @@
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
 #include <csignal>
-#include <cstdlib>
 
 #include "platform/beep.h"
 #include "platform/key_state.h"
@@ -10,34 +9,22 @@
 namespace vellimor::platform {
 namespace {
 
-class NoDisplay : public testing::Test {
-protected:
-    // Each test runs in its own process: the display is looked for first here, without DISPLAY.
-    void SetUp() override { unsetenv("DISPLAY"); }
-};
-
-TEST_F(NoDisplay, WindowSystemRefusesWithoutEndingTheProcess) {
+// Runs in its own process: the display is looked for first here, without DISPLAY.
+TEST(NoDisplay, WindowSystemRefusesNoKeyIsDownAndInterruptReadsAsEscape) {
+    unsetenv("DISPLAY");
     EXPECT_FALSE(display_available());
     EXPECT_FALSE(window_system_init("Vellimor"));
     EXPECT_FALSE(window_system_ready());
     testing::internal::CaptureStderr();
     EXPECT_FALSE(window_system_require("Vellimor"));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Can't open a window: no X display available\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Can't open a window: no X display available\n");
     glutHandleEvents();
-    EXPECT_EQ(glutGetHWND(0), 0ul);
-    EXPECT_EQ(glutGetHWND(1), 0ul);
-}
-
-TEST_F(NoDisplay, NoKeyIsDownAndTheBeepIsSilent) {
-    for (Key k : {Key::Escape, Key::Shift, Key::Control, Key::Alt, Key::LeftAlt, Key::LeftMouse,
-                  Key::MiddleMouse, Key::RightMouse}) {
+    EXPECT_EQ(std::make_pair(glutGetHWND(0), glutGetHWND(1)), std::make_pair(0ul, 0ul));
+    for (Key k : {Key::Escape, Key::Shift, Key::Control, Key::Alt, Key::LeftAlt, Key::LeftMouse, Key::MiddleMouse,
+                  Key::RightMouse})
         EXPECT_FALSE(key_is_down(k));
-    }
     beep();
-}
 
-TEST_F(NoDisplay, InterruptReadsAsEscapeWhileRouted) {
     route_interrupt_to_escape();
     std::raise(SIGINT);
     EXPECT_TRUE(key_is_down(Key::Escape));

@@ -2,19 +2,8 @@
 // across processes (tables and fur built from the same seeds).
 #pragma once
 
-#include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
-
-extern char **environ;
+#include "support/run_program.h"
+#include "support/test_prelude.h"
 
 namespace vellimor::test_support {
 
@@ -22,30 +11,15 @@ namespace vellimor::test_support {
 inline const char *child_output_path(const char *variable) { return std::getenv(variable); }
 
 // The parent side: runs the test named by `filter` in a new process of this program with
-// `variable` naming a temporary file, and returns what the child wrote there. Fails the calling
-// test (empty result) when the child can't be run or does not exit cleanly.
+// `variable` naming a file of a temporary folder, and returns what the child wrote there. Fails
+// the calling test when the child does not exit cleanly.
 inline std::string output_of_child_test(const char *filter, const char *variable) {
-    char path[] = "/tmp/vellimor_child_XXXXXX";
-    const int fd = mkstemp(path);
-    EXPECT_GE(fd, 0);
-    if (fd < 0) return {};
-    close(fd);
-    std::string entry = std::string(variable) + "=" + path;
-    std::vector<char *> env;
-    for (char **e = environ; *e; ++e) env.push_back(*e);
-    env.push_back(entry.data());
-    env.push_back(nullptr);
-    std::string filter_arg = std::string("--gtest_filter=") + filter;
-    char self[] = "/proc/self/exe";
-    char *argv[] = {self, filter_arg.data(), nullptr};
-    pid_t pid = 0;
-    int status = -1;
-    if (posix_spawn(&pid, self, nullptr, nullptr, argv, env.data()) == 0) waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child test " << filter;
-    std::ifstream in(path);
-    std::string output((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::remove(path);
-    return output;
+    const test::TempDir dir;
+    const std::string path = dir.path() + "/output";
+    const test::ProgramResult child = test::run_executable(
+        "/proc/self/exe", {std::string("--gtest_filter=") + filter}, {{variable, path}}, dir.path());
+    EXPECT_EQ(child.status, 0) << "child test " << filter << "\n" << child.out << child.err;
+    return test::read_file(path);
 }
 
 }  // namespace vellimor::test_support

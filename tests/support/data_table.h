@@ -2,9 +2,7 @@
 // comments, "\n" in a field a line break.
 #pragma once
 
-#include <fstream>
-#include <string>
-#include <vector>
+#include "support/test_prelude.h"
 
 #include "support/paths.h"
 

@@ -2,13 +2,7 @@
 // stores it, for renders of the drawing pipeline and of the batch command line.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
+#include "support/test_prelude.h"
 
 #include "furdata/display_settings.h"
 #include "furdata/fur_data.h"
@@ -82,12 +76,9 @@ inline void write_fur_scene(const std::filesystem::path &database, const FurScen
     key.u = 0.5f;
     key.v = 0.5f;
     key.length.value = o.length;
-    key.length.random = 0.0f;
     key.segments.value = o.segments;
-    key.segments.random = 0.0f;
     key.curl.value = o.curl;
-    key.gravity.value = 0.0f;
-    key.gravity.random = 0.0f;
+    key.length.random = key.segments.random = key.gravity.value = key.gravity.random = 0.0f;
     key.density.value = 1.0f;
     key.grow.valueU = key.grow.valueV = 0.0f;
     key.bend.valueU = key.bend.valueV = 0.0f;

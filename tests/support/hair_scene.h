@@ -2,12 +2,7 @@
 // its surfaces entered in the scene tables as fur surfaces: the ground the hair tests grow on.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <sstream>
-#include <string>
+#include "support/test_prelude.h"
 
 #include "furdata/patch_data.h"
 #include "host/scene.h"

@@ -1,8 +1,7 @@
 // Where the tests find the source tree, the build tree and the demo database.
 #pragma once
 
-#include <cstdlib>
-#include <string>
+#include "support/test_prelude.h"
 
 namespace vellimor::test {
 

@@ -4,14 +4,7 @@
 // model the way another tool would see it.
 #pragma once
 
-#include <array>
-#include <cstdint>
-#include <cstring>
-#include <map>
-#include <optional>
-#include <sstream>
-#include <string>
-#include <vector>
+#include "support/test_prelude.h"
 
 namespace vellimor::test {
 

@@ -3,14 +3,7 @@
 // demo or the furry square to work on, and what the programs wrote read back.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <map>
-#include <set>
-#include <optional>
-#include <string>
-#include <vector>
+#include "support/test_prelude.h"
 
 #include "support/test_env.h"
 #include "support/fur_square_scene.h"

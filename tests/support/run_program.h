@@ -6,14 +6,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
 #include "support/paths.h"
 #include "support/test_env.h"
-
-#include <cstdlib>
-#include <map>
-#include <optional>
-#include <string>
-#include <vector>
 
 extern char **environ;
 
@@ -38,23 +33,20 @@ inline ProgramResult run_executable(const std::string &path, const std::vector<s
         if (eq != std::string::npos) vars[entry.substr(0, eq)] = entry.substr(eq + 1);
     }
     for (const auto &[name, value] : env) {
-        if (value) {
-            vars[name] = *value;
-        } else {
-            vars.erase(name);
-        }
+        if (value) vars[name] = *value;
+        else vars.erase(name);
     }
-    std::vector<std::string> env_strings;
+    std::vector<std::string> env_strings, argv_strings = {path};
     for (const auto &[name, value] : vars) env_strings.push_back(name + "=" + value);
-    std::vector<char *> envp;
-    for (auto &s : env_strings) envp.push_back(s.data());
-    envp.push_back(nullptr);
-
-    std::vector<std::string> argv_strings = {path};
     argv_strings.insert(argv_strings.end(), args.begin(), args.end());
-    std::vector<char *> argv;
-    for (auto &s : argv_strings) argv.push_back(s.data());
-    argv.push_back(nullptr);
+    // The null-terminated pointer lists posix_spawn takes.
+    const auto pointers = [](std::vector<std::string> &strings) {
+        std::vector<char *> list;
+        for (auto &s : strings) list.push_back(s.data());
+        list.push_back(nullptr);
+        return list;
+    };
+    std::vector<char *> envp = pointers(env_strings), argv = pointers(argv_strings);
 
     const std::string out_path = work_dir + "/stdout.txt", err_path = work_dir + "/stderr.txt";
     posix_spawn_file_actions_t actions;

@@ -2,34 +2,20 @@
 // scene files written from text, and lookups of the loaded scene's elements by name.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
+#include "support/test_prelude.h"
 
 #include "saa/saa.h"
 #include "support/paths.h"
+#include "support/test_env.h"
 
 namespace vellimor::test {
 
 class TempDatabase {
 public:
     TempDatabase() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "saa_test_XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
         for (const char *sub : {"SCENES", "MODELS", "PICTURES", "RENDER_PICTURES"})
             std::filesystem::create_directory(path_ / sub);
     }
-    ~TempDatabase() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDatabase(const TempDatabase &) = delete;
-    TempDatabase &operator=(const TempDatabase &) = delete;
 
     const std::filesystem::path &path() const { return path_; }
     std::filesystem::path scene_file(const std::string &name) const { return path_ / "SCENES" / (name + ".dsc"); }
@@ -37,10 +23,7 @@ public:
     void write_scene(const std::string &name, const std::string &text) const {
         std::ofstream(scene_file(name), std::ios::binary) << text;
     }
-    std::string read_scene(const std::string &name) const {
-        std::ifstream in(scene_file(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string read_scene(const std::string &name) const { return read_file(scene_file(name)); }
 
     // Opens this database and loads the scene; returns the host status.
     int load(const std::string &name) {
@@ -58,7 +41,8 @@ public:
     SAA_Scene scene{};
 
 private:
-    std::filesystem::path path_;
+    TempDir dir_;  // removed with the database
+    std::filesystem::path path_ = dir_.path();
 };
 
 inline std::string element_name(const SAA_Scene &scene, const SAA_Elem &e) {

@@ -1,13 +1,7 @@
 // Helpers for tests that change the environment, the globals and the message file.
 #pragma once
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <optional>
-#include <sstream>
-#include <string>
+#include "support/test_prelude.h"
 #include <unistd.h>
 
 namespace vellimor::test {
@@ -17,11 +11,8 @@ class ScopedEnv {
 public:
     ~ScopedEnv() {
         for (auto &[name, value] : saved_) {
-            if (value) {
-                setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                unsetenv(name.c_str());
-            }
+            if (value) setenv(name.c_str(), value->c_str(), 1);
+            else unsetenv(name.c_str());
         }
     }
     void set(const std::string &name, const std::string &value) {
@@ -47,12 +38,15 @@ class TempDir {
 public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "vellimor-test-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
     }
     ~TempDir() {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
     }
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
     const std::string &path() const { return path_; }
 
 private:

@@ -21,38 +21,34 @@ const bool kDriverKept = [] {
     return false;
 }();
 
+// Calls `step` every `pause_ms` until it returns true (then true) or the deadline passes (false).
+bool poll_until(Clock::time_point end, int pause_ms, const std::function<bool()> &step) {
+    for (; Clock::now() < end; sleep_ms(pause_ms))
+        if (step()) return true;
+    return false;
+}
+
 }  // namespace
+
+void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 void toolkit_turn() { fm_check_forms(); }
 
 bool pump_until(const std::function<bool()> &done, void (*turn)(), int seconds) {
-    const auto end = Clock::now() + std::chrono::seconds(seconds);
-    while (Clock::now() < end) {
+    return poll_until(Clock::now() + std::chrono::seconds(seconds), 2, [&] {
         turn();
-        if (done()) return true;
-        sleep_ms(2);
-    }
-    return false;
+        return done();
+    });
 }
 
 void pump_for(int ms, void (*turn)()) {
-    const auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < end) {
+    poll_until(Clock::now() + std::chrono::milliseconds(ms), 2, [&] {
         turn();
-        sleep_ms(2);
-    }
+        return false;
+    });
 }
 
-bool wait_for(const std::function<bool()> &done) {
-    const auto end = Clock::now() + kTimeout;
-    while (Clock::now() < end) {
-        if (done()) return true;
-        sleep_ms(10);
-    }
-    return false;
-}
-
-void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+bool wait_for(const std::function<bool()> &done) { return poll_until(Clock::now() + kTimeout, 10, done); }
 
 unsigned long native_window(const FmForm *form) {
     glutSetWindow(form->window);
