@@ -229,8 +229,9 @@ TEST_F(DesignerWindowed, AFrameChangeShowsTheNewFrameAndARenderKeepsIt) {
     ASSERT_TRUE(pump_until([&] { return fs::exists(output + ".15.pic") && !r.form->visible; }));
     const auto rendered = pic_read_file(output + ".15.pic");
     ASSERT_TRUE(rendered);
-    if (rendered->has_plane(kPicAlpha))
+    if (rendered->has_plane(kPicAlpha)) {
         EXPECT_EQ(std::count(rendered->alpha().begin(), rendered->alpha().end(), 255), long(rendered->pixel_count()));
+    }
     EXPECT_STREQ(fm_get_input(main->frame_field), "15");
     click(object_screen(main->frame_next));
     ASSERT_TRUE(pump_until([&] { return scene_state().current_frame == 16; }));
