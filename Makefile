@@ -7,6 +7,9 @@ COVERAGE_BUILD ?= build-coverage
 FUZZ_TEST_SECONDS ?= 5
 FUZZ_SECONDS ?= 300
 JOBS       ?= $(shell nproc)
+# Tests wait on displays, child programs and Slurm as well as compute: one more than the cores
+# keeps both cores busy.
+TEST_JOBS  ?= $(shell echo $$(( $$(nproc) + 1 )))
 PREFIX     ?= /usr/local
 
 .PHONY: all deps build demo test test-build coverage fuzz fuzz-build bench install clean
@@ -39,7 +42,7 @@ test-build: deps $(TEST_BUILD)/build.ninja
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 
 test: test-build fuzz-build
-	cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+	cd $(TEST_BUILD) && ctest --output-on-failure -j $(TEST_JOBS) --timeout 300
 	scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_TEST_SECONDS)
 
 # Line and branch coverage of the product per folder: an unoptimised build with gcc's
@@ -53,7 +56,7 @@ $(COVERAGE_BUILD)/build.ninja: | deps
 coverage: deps $(COVERAGE_BUILD)/build.ninja
 	cmake --build $(COVERAGE_BUILD) -j $(JOBS)
 	find $(COVERAGE_BUILD) -name '*.gcda' -delete
-	cd $(COVERAGE_BUILD) && ctest -j $(JOBS) --timeout 300 || echo "Some tests failed: the figures count what ran."
+	cd $(COVERAGE_BUILD) && ctest -j $(TEST_JOBS) --timeout 300 || echo "Some tests failed: the figures count what ran."
 	scripts/coverage.sh $(COVERAGE_BUILD)
 
 # The fuzz targets (fuzz/), built with clang's libFuzzer and sanitizers in a build of their own.

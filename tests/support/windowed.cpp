@@ -4,10 +4,16 @@
 
 #include <GL/freeglut.h>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace vellimor::test {
 namespace {
@@ -19,6 +25,34 @@ const bool kDriverKept = [] {
     for (const char *path : {"/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", "swrast_dri.so"})
         if (dlopen(path, RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE)) return true;
     return false;
+}();
+
+// ctest runs windowed tests side by side, each on a display of its own: the pool of Xvfb displays
+// (VELLIMOR_TEST_DISPLAYS, ":101,:102") is shared through a lock file per display, held until this
+// process and the programs it starts end. A test run by hand keeps the DISPLAY it was given.
+bool take_display(const std::string &display, int flags) {
+    const std::string lock = "/tmp/vellimor-xvfb-" + display.substr(1) + ".lock";
+    const int fd = open(lock.c_str(), O_RDWR | O_CREAT, 0666);
+    if (fd < 0) return false;
+    if (flock(fd, flags) != 0) {
+        close(fd);
+        return false;
+    }
+    setenv("DISPLAY", display.c_str(), 1);
+    return true;  // the descriptor stays open: the lock lasts as long as the process
+}
+
+const bool kDisplayTaken = [] {
+    const char *pool = std::getenv("VELLIMOR_TEST_DISPLAYS");
+    if (!pool || !*pool) return false;
+    std::vector<std::string> displays;
+    std::istringstream in(pool);
+    for (std::string d; std::getline(in, d, ',');)
+        if (d.size() > 1 && d[0] == ':') displays.push_back(d);
+    if (displays.empty()) return false;
+    for (const std::string &d : displays)
+        if (take_display(d, LOCK_EX | LOCK_NB)) return true;
+    return take_display(displays[size_t(getpid()) % displays.size()], LOCK_EX);  // all busy: wait
 }();
 
 // Calls `step` every `pause_ms` until it returns true (then true) or the deadline passes (false).
