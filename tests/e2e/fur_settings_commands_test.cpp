@@ -141,10 +141,15 @@ std::string replaced(std::string text, const std::string &from, const std::strin
 
 TEST_F(FurSettingsCommands, DoubtfulSettingsAreWarnedOfAndStrictChangesNothing) {
     ASSERT_EQ(host("export-fur", {"--surface", "Flag", path("flag.txt")}).status, 0);
-    std::string text = test::read_file(path("flag.txt"));
+    std::string text = std::regex_replace(test::read_file(path("flag.txt")), std::regex("\t\tlength\\.value [^\n]*"),
+                                          "\t\tlength.value = lots", std::regex_constants::format_first_only);
+    write("one.txt", text);  // a single doubtful setting is enough to refuse
+    const ProgramResult one = host("apply-fur", {"--strict", "--surface", "Flag", path("one.txt")});
+    EXPECT_EQ(one.status, 1);
+    EXPECT_TRUE(one.err.ends_with(" has 1 setting that can't be read as written; with --strict scene furball is "
+                                  "left as it was\n"))
+        << one.err;
     text = replaced(text, "number_of_hairs_pr_square_unit ", "number_of_hairs_pr_squre_unit  ");
-    text = std::regex_replace(text, std::regex("\t\tlength\\.value [^\n]*"), "\t\tlength.value = lots",
-                              std::regex_constants::format_first_only);
     write("typo.txt", text);
     const int typo_line = line_of(text, "number_of_hairs_pr_squre_unit");
     const int lots_line = line_of(text, "length.value = lots");
