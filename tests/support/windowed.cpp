@@ -39,6 +39,7 @@ bool take_display(const std::string &display, int flags) {
         return false;
     }
     setenv("DISPLAY", display.c_str(), 1);
+    unsetenv("VELLIMOR_TEST_DISPLAYS");  // programs it starts draw on the same display
     return true;  // the descriptor stays open: the lock lasts as long as the process
 }
 
