@@ -269,6 +269,10 @@ TEST(CurveEditorView, FramingCoversTheCurvesAndTheSceneRange) {
     HermInsertPoint(*wide, 1, 50, -5);
     frame_all(v, {wide.get()}, kFrames);
     expect_range(v, -20, 50, -5, 5);
+    HermSetLimit(*wide, herm::kYMin, -2);  // what the limits cut off is not framed
+    HermSetLimit(*wide, herm::kYMax, 3);
+    frame_all(v, {wide.get()}, kFrames);
+    expect_range(v, -20, 50, -2, 3);
 
     // Every curve at one frame and one value: the scene's range and a unit of value.
     auto one = HermCreate(7, 0.25f);

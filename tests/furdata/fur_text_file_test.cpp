@@ -292,6 +292,9 @@ TEST_F(FurTextFile, DamagedLinesAndBlocksAreReportedAndTheRestIsRead) {
          true, {V(texture_keys.front().u, 0.5), V(texture_keys.front().v, -1), V(sub_res_v, 10)},
          {"ERROR: COLORKEY color_type\n"}},
         {"OBJECT 1 ball\n\tTEXTUREKEY 0\n\t\tCOLORKEY 1 99\n\t\tEND\n\tEND\nEND\n", true, {}, {"ERROR: COLORKEY colorNr\n"}},
+        // A number too large for an int reads as the largest one.
+        {"OBJECT 1 ball\n\tsub_res_u = 99999999999\nEND\n", true, {V(sub_res_u, 10)},
+         {"WARNING: ball: sub_res_u = 2147483647 is out of range, 10 used\n"}},
         // Colour key counts out of range get the defaults.
         {"OBJECT 1 ball\n\tnbColorKeys[0] = 20\n\tnbColorKeys[1] = -3\n\tnbColorKeys[3] = 4\nEND\n", true,
          {V(nbColorKeys[0], 2), V(main_color_keys[0][1].where, 1), V(nbColorKeys[1], 1), V(nbColorKeys[3], 4)},
