@@ -465,6 +465,11 @@ TEST(LegacyLayouts, EveryOlderFurRecordVersion) {
         // Never taken from a stored block.
         EXPECT_EQ(r->surfacetype, 0);
         EXPECT_EQ(r->texture_keys.size(), 1u);
+        // A stored count of 20 is one more than a record can use: that type gets the default keys.
+        put32(block, version.keys.counts + 4, 20);
+        auto over = patch_new();
+        ASSERT_TRUE(decode_legacy_patch_data(block, *over));
+        EXPECT_EQ(std::tie(over->nbColorKeys[0], over->nbColorKeys[1]), std::make_tuple(kCounts[0], 1));
     }
 }
 
