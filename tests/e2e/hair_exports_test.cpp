@@ -345,6 +345,18 @@ TEST_F(CurvesExport, TheLayersAndCurvesHoldTheHairsTheRendererDraws) {
         ASSERT_EQ(w.numbers.size(), size_t(total)) << prim.name;
         ASSERT_EQ(c.numbers.size(), size_t(total) * 3) << prim.name;
         for (double channel : c.numbers) EXPECT_TRUE(channel >= 0 && channel <= 1);
+        // The extent is the box around every point grown by half its width.
+        const std::vector<double> &extent = at_frame_1("extent").numbers;
+        ASSERT_EQ(extent.size(), 6u) << prim.name;
+        for (size_t k = 0; k < 3; ++k) {
+            double low = INFINITY, high = -INFINITY;
+            for (size_t i = 0; i < w.numbers.size(); ++i) {
+                low = std::min(low, p.numbers[i * 3 + k] - w.numbers[i] / 2);
+                high = std::max(high, p.numbers[i * 3 + k] + w.numbers[i] / 2);
+            }
+            EXPECT_NEAR(extent[k], low, 1e-5) << prim.name << " axis " << k;
+            EXPECT_NEAR(extent[k + 3], high, 1e-5) << prim.name << " axis " << k;
+        }
         curves += counts.numbers.size();
         points.insert(points.end(), p.numbers.begin(), p.numbers.end());
         widths.insert(widths.end(), w.numbers.begin(), w.numbers.end());
