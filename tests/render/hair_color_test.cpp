@@ -1,6 +1,7 @@
 #include "support/test_prelude.h"
 
 #include <bit>
+#include <numbers>
 
 #include "furdata/display_settings.h"
 #include "furdata/patch_data.h"
@@ -174,6 +175,12 @@ TEST_F(ShadingFixture, ShadingFollowsTheAngleToTheRootNormalAndKeepsItAlongTheHa
     float base3[4] = {1, 1, 1, 1};
     shade(0, root_point, base3, out);
     EXPECT_NEAR(out[0], 0.5f, 1e-5);
+    // Ten units away at 60 degrees off the normal: lit 1.5 - 2/3, the rest in its shadow colour.
+    lights[0].position[0] = 10 * std::sin(std::numbers::pi_v<float> / 3);
+    lights[0].position[2] = 5;
+    float base4[4] = {1, 1, 1, 1};
+    shade(0, root_point, base4, out);
+    EXPECT_NEAR(out[0], 5.0f / 6 + 0.5f / 6, 1e-5);
 }
 
 TEST(ColorAlongHair, WindColourMovesDiffuseButNotAlpha) {
