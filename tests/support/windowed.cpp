@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -30,17 +31,23 @@ const bool kDriverKept = [] {
 // ctest runs windowed tests side by side, each on a display of its own: the pool of Xvfb displays
 // (VELLIMOR_TEST_DISPLAYS, ":101,:102") is shared through a lock file per display, held until this
 // process and the programs it starts end. A test run by hand keeps the DISPLAY it was given.
-bool take_display(const std::string &display, int flags) {
-    const std::string lock = "/tmp/vellimor-xvfb-" + display.substr(1) + ".lock";
-    const int fd = open(lock.c_str(), O_RDWR | O_CREAT, 0666);
-    if (fd < 0) return false;
-    if (flock(fd, flags) != 0) {
-        close(fd);
-        return false;
-    }
+void use_display(const std::string &display) {
     setenv("DISPLAY", display.c_str(), 1);
     unsetenv("VELLIMOR_TEST_DISPLAYS");  // programs it starts draw on the same display
-    return true;  // the descriptor stays open: the lock lasts as long as the process
+}
+
+enum class Lock { taken, busy, impossible };
+
+Lock take_display(const std::string &display) {
+    const std::string lock = "/tmp/vellimor-xvfb-" + display.substr(1) + ".lock";
+    const int fd = open(lock.c_str(), O_RDWR | O_CREAT, 0666);
+    if (fd < 0) return Lock::impossible;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return Lock::busy;
+    }
+    use_display(display);
+    return Lock::taken;  // the descriptor stays open: the lock lasts as long as the process
 }
 
 const bool kDisplayTaken = [] {
@@ -51,9 +58,20 @@ const bool kDisplayTaken = [] {
     for (std::string d; std::getline(in, d, ',');)
         if (d.size() > 1 && d[0] == ':') displays.push_back(d);
     if (displays.empty()) return false;
-    for (const std::string &d : displays)
-        if (take_display(d, LOCK_EX | LOCK_NB)) return true;
-    return take_display(displays[size_t(getpid()) % displays.size()], LOCK_EX);  // all busy: wait
+    for (;; sleep_ms(100)) {  // all busy: the first to come free (ctest's timeout ends a wait)
+        bool lockable = false;
+        for (const std::string &d : displays) {
+            const Lock got = take_display(d);
+            if (got == Lock::taken) return true;
+            lockable = lockable || got == Lock::busy;
+        }
+        if (!lockable) {
+            std::fprintf(stderr, "cannot lock a test display in /tmp; drawing on %s, which other tests may share\n",
+                         displays.front().c_str());
+            use_display(displays.front());
+            return false;
+        }
+    }
 }();
 
 // Calls `step` every `pause_ms` until it returns true (then true) or the deadline passes (false).
